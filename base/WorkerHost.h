@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace kelvaro {
+
+// Result codes of the message boxes, as the windows and workers compare them.
+inline constexpr int kResultOk = 1;
+inline constexpr int kResultCancel = 2;
+inline constexpr int kResultYes = 6;
+inline constexpr int kResultNo = 7;
+
+// The API key and engine code as one consistent pair.
+struct Credentials {
+  std::string api_key;
+  std::string engine_code;
+};
+
+// The only door from a worker's thread back to the program. The windows give their
+// workers a host that runs steps on the GUI thread; tests give a fake one.
+class WorkerHost {
+ public:
+  virtual ~WorkerHost() = default;
+
+  // Runs `step` on the GUI thread and returns once it has run (or once the window is
+  // gone, in which case the step is dropped).
+  virtual void Synchronize(const std::function<void()>& step) = 0;
+  // Body of the answer to a GET of `url`; empty (or partial) when anything fails.
+  virtual std::string Download(const std::string& url) = 0;
+  // The key and engine code as they are now, read together.
+  virtual Credentials CurrentCredentials() = 0;
+  // Scheme and host the query URLs are built against.
+  virtual std::string Endpoint() = 0;
+  // A plain message box ("Kelvaro", no icon, OK); returns when it is closed.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // A confirmation box with Yes and No; returns kResultYes, kResultNo or kResultCancel.
+  virtual int AskYesNo(const std::string& text) = 0;
+  // Sleeps `ms` milliseconds (0 or less: no pause).
+  virtual void Pause(int ms) = 0;
+};
+
+}  // namespace kelvaro

@@ -1,0 +1,40 @@
+# Shared by scripts/run and scripts/test: installs what is missing and builds.
+# Source it; it defines KELVARO_ROOT and the functions below.
+set -euo pipefail
+KELVARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+
+# Debian packages the native build and its tests need.
+KELVARO_PACKAGES=(
+  g++ cmake ninja-build pkg-config ca-certificates python3
+  qt6-base-dev qt6-multimedia-dev libcurl4-openssl-dev libcpp-httplib-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  xvfb xauth
+)
+
+kelvaro_log() { printf '[kelvaro] %s\n' "$*" >&2; }
+
+# Installs the given Debian packages that are not installed yet.
+kelvaro_install() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then return 0; fi
+  kelvaro_log "installing: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+# Configures and builds one preset (debug, release, sanitize).
+kelvaro_build() {
+  local preset="$1"
+  shift
+  cmake --preset "$preset" -S "$KELVARO_ROOT" "$@" >/dev/null
+  cmake --build --preset "$preset" -j "$(nproc)"
+}
