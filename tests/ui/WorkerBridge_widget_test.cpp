@@ -1,0 +1,112 @@
+#include "ui/WorkerBridge.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "settings/ApiCredentials.h"
+#include "tests/support/qt/ModalAnswer.h"
+
+namespace kelvaro {
+namespace {
+
+// Runs the event loop until `done` or the time is up.
+void SpinUntil(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < ms) QTest::qWait(5);
+}
+
+TEST(WorkerBridgeTest, StepsRunOnTheGuiThreadInOrderWhileTheWorkerWaits) {
+  GuiThreadBridge bridge;
+  std::vector<int> order;
+  std::atomic<bool> finished{false};
+  bool all_on_gui = true;
+  WorkerThread worker([&] {
+    for (int i = 0; i < 20; ++i) {
+      bridge.Call([&, i] {
+        all_on_gui = all_on_gui && QThread::currentThread() == qApp->thread();
+        order.push_back(i);
+      });
+      // The step has run by now: the worker sees its effect.
+      if (static_cast<int>(order.size()) != i + 1) all_on_gui = false;
+    }
+    finished = true;
+  });
+  worker.start();
+  SpinUntil([&] { return finished.load(); });
+  worker.wait();
+  ASSERT_EQ(order.size(), 20u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(order[i], i);
+  EXPECT_TRUE(all_on_gui);
+}
+
+TEST(WorkerBridgeTest, AbandonDropsPendingStepsAndWakesSleepAndCall) {
+  GuiThreadBridge bridge;
+  std::atomic<bool> step_ran{false};
+  std::atomic<bool> call_result{true};
+  std::atomic<bool> slept_fully{true};
+  WorkerThread worker([&] {
+    // The GUI thread is not spinning its loop, so this call can only end by Abandon().
+    call_result = bridge.Call([&] { step_ran = true; });
+    slept_fully = bridge.Sleep(60000);
+  });
+  worker.start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  bridge.Abandon();
+  ASSERT_TRUE(worker.wait(QDeadlineTimer(3000)));
+  QTest::qWait(10);  // the queued step is delivered now and must not run
+  EXPECT_FALSE(step_ran);
+  EXPECT_FALSE(call_result);
+  EXPECT_FALSE(slept_fully);
+}
+
+TEST(WorkerBridgeTest, HostAsksOnGuiThreadAndReadsCredentialsAsPair) {
+  GuiThreadBridge bridge;
+  ApiCredentials credentials;
+  credentials.Set("key-1", "cx-1");
+  QtWorkerHost host(bridge, credentials, "http://127.0.0.1:1",
+                    [](const std::string& url) { return "body of " + url; }, nullptr);
+  std::atomic<int> answer{0};
+  std::string downloaded;
+  Credentials seen;
+  std::atomic<bool> finished{false};
+  testing::SeenBox box;
+  testing::AnswerNextBox(&box, "&Yes");
+  WorkerThread worker([&] {
+    seen = host.CurrentCredentials();
+    downloaded = host.Download("u");
+    answer = host.AskYesNo("Abnormal request terminatiom. \r\n\r\nDo you wish to continue request?");
+    finished = true;
+  });
+  worker.start();
+  SpinUntil([&] { return finished.load(); });
+  worker.wait();
+  EXPECT_EQ(answer, kResultYes);
+  EXPECT_TRUE(box.seen);
+  EXPECT_EQ(box.title, "Confirm");
+  EXPECT_EQ(downloaded, "body of u");
+  EXPECT_EQ(seen.api_key, "key-1");
+  EXPECT_EQ(seen.engine_code, "cx-1");
+}
+
+TEST(WorkerBridgeTest, ShutdownStopsAWorkerInItsPause) {
+  GuiThreadBridge bridge;
+  std::atomic<bool> stop{false};
+  WorkerThread worker([&] {
+    while (!stop) bridge.Sleep(10000);
+  });
+  worker.start();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_TRUE(StopWorkerForShutdown(&worker, bridge, [&] { stop = true; }));
+  EXPECT_LT(clock.elapsed(), 1000);
+}
+
+}  // namespace
+}  // namespace kelvaro

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QObject>
+#include <QThread>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "base/WorkerHost.h"
+
+class QWidget;
+
+namespace kelvaro {
+
+class ApiCredentials;
+
+// The one choke point for calls from a worker thread onto the GUI thread. Call() queues
+// a step to the GUI thread and blocks until it has run. Abandon() (GUI thread, when the
+// window goes away or the process ends) drops every step not yet started and wakes the
+// waiting worker, so no step ever runs on a destroyed window and no worker waits on a
+// closed door. A step that has already started is always waited for.
+class GuiThreadBridge : public QObject {
+ public:
+  explicit GuiThreadBridge(QObject* parent = nullptr);
+  ~GuiThreadBridge() override;
+
+  // Worker thread only. Returns false when the step was dropped.
+  bool Call(const std::function<void()>& step);
+  // Sleeps up to `ms` milliseconds; returns early (false) once abandoned.
+  bool Sleep(int ms);
+  void Abandon();
+  bool Abandoned() const;
+  // Re-opens the door for the next run (GUI thread, no worker running).
+  void Reset();
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool abandoned_ = false;
+};
+
+// The host both windows give their workers: steps and questions run on the GUI thread
+// through the bridge, downloads and pauses on the worker's own thread.
+class QtWorkerHost : public WorkerHost {
+ public:
+  using Downloader = std::function<std::string(const std::string&)>;
+
+  QtWorkerHost(GuiThreadBridge& bridge, const ApiCredentials& credentials,
+               std::string endpoint, Downloader download, QWidget* dialog_parent);
+
+  void Synchronize(const std::function<void()>& step) override;
+  std::string Download(const std::string& url) override;
+  Credentials CurrentCredentials() override;
+  std::string Endpoint() override;
+  void ShowMessage(const std::string& text) override;
+  int AskYesNo(const std::string& text) override;
+  void Pause(int ms) override;
+
+ private:
+  GuiThreadBridge& bridge_;
+  const ApiCredentials& credentials_;
+  std::string endpoint_;
+  Downloader download_;
+  QWidget* dialog_parent_;
+};
+
+// A QThread whose run() calls one function; nothing thrown crosses the thread's edge.
+class WorkerThread : public QThread {
+ public:
+  explicit WorkerThread(std::function<void()> body, QObject* parent = nullptr);
+  ~WorkerThread() override;
+
+ protected:
+  void run() override;
+
+ private:
+  std::function<void()> body_;
+};
+
+// Ends a run that is still going when its window goes away: drops pending steps, tells
+// the worker to stop and waits briefly for it. A worker still stuck in a download after
+// that cannot touch anything any more; the process may end without it.
+// Returns true when the thread has finished.
+bool StopWorkerForShutdown(WorkerThread* thread, GuiThreadBridge& bridge,
+                           const std::function<void()>& request_stop, int wait_ms = 1500);
+
+}  // namespace kelvaro
