@@ -1,1 +1,3 @@
-target_sources(kelvaro_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/AtomicFile.cpp)
+target_sources(kelvaro_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/AtomicFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TempPath.cpp)
