@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/WorkerHost.h"
+
+namespace kelvaro {
+class ResultGridModel;
+}
+
+namespace kelvaro::DeepAnalysisForm {
+
+// What the deep analysis worker tells its window besides the grid. Called on the GUI
+// thread, inside a step; either may be left empty.
+struct DeepAnalysisWorkerSink {
+  // Puts the progress bar at `progress` (0-100).
+  std::function<void(int progress)> ShowProgress;
+  // Called after each row the worker adds, only when autofit is on, once AutoSizeGrowOnly
+  // is set on the model: the window fits columns 1 and 2 to their widest text and
+  // narrows column 2 when the columns overflow the grid.
+  std::function<void()> AutoFitColumns;
+};
+
+// One result of a search answer: a title and a link, both present.
+struct SearchResult {
+  std::string title;
+  std::string link;  // character references decoded
+};
+
+// The results listed in `response` (a Custom Search answer), in order, at most
+// `max_results`. Each entry of the "items" list is cut out on its own and read for its
+// own "title" and "link", so a title is never paired with another entry's link; an entry
+// lacking either is not a result. Values inside nested objects (such as "pagemap") are
+// not read.
+std::vector<SearchResult> ReadResults(const std::string& response, size_t max_results);
+
+// The deep analysis run. First pass: per phrase, the total count and the top results
+// (title, URL). Second pass: per listed URL its backlink count, and per phrase the mean.
+// It runs on a worker thread; every change to the grid and the progress bar is a step run
+// through host.Synchronize.
+class DeepAnalysisWorker {
+ public:
+  static constexpr size_t kMaxResults = 10;
+
+  // `keywords`: the phrases, one per entry. `grid`: the Deep Analysis grid (four columns),
+  // read and written only inside steps. `autofit`: the window's "Autofit Page Title and
+  // URL" switch. `host` and `grid` must outlive Run().
+  DeepAnalysisWorker(std::vector<std::string> keywords, WorkerHost& host, ResultGridModel& grid,
+                     DeepAnalysisWorkerSink sink, bool autofit = true);
+  DeepAnalysisWorker(const DeepAnalysisWorker&) = delete;
+  DeepAnalysisWorker& operator=(const DeepAnalysisWorker&) = delete;
+
+  // Both passes; returns when the run is over, however it ended. Never throws.
+  void Run() noexcept;
+
+  // Set by the window's Stop button, from any thread. Read after each phrase of the
+  // first pass (a stop there skips the second pass) and after each counted row of the
+  // second pass.
+  std::atomic<bool> StopRequested{false};
+  void RequestStop() { StopRequested = true; }
+
+ private:
+  // false when the run ended before the last phrase was done.
+  bool FirstPass();
+  void SecondPass();
+  // The error path of both passes: true to go on with the next phrase or row.
+  bool ContinueAfterFailure(const std::string& response, bool last);
+  // The answer to a GET of `url`; empty when the download failed in any way.
+  std::string Download(const std::string& url);
+
+  // The steps run on the GUI thread.
+  void ReadRowCount();
+  void AddResultRow();
+  void ReadRowCells();
+  void SetResultCell();
+  void ShowProgress();
+
+  const std::vector<std::string> Keywords;
+  WorkerHost& host_;
+  ResultGridModel& grid_;
+  DeepAnalysisWorkerSink sink_;
+  const bool autofit_;
+
+  // Written by the worker right before the step that reads them (or read right after the
+  // step that fills them).
+  std::vector<std::string> RowCells;
+  int StartRowCount = 0;
+  int CellRow = 0;
+  int CellCol = 0;
+  std::string CellText;
+  int Progress = 0;
+};
+
+// The mean of the backlink counts as the averages row shows it: `<b>`, the mean rounded
+// to the nearest integer (halves to even) with comma thousands separators, `</b>`; a mean
+// of 0 leaves the text between the tags empty. `counted` > 0.
+std::string FormatAverage(int64_t sum, int64_t counted);
+
+}  // namespace kelvaro::DeepAnalysisForm

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/WorkerHost.h"
+
+namespace kelvaro {
+class ResultGridModel;
+}
+
+namespace kelvaro::MainForm {
+
+// What the keyword worker tells the main window besides the grid. Called on the GUI
+// thread, inside a step; may be left empty.
+struct KeywordWorkerSink {
+  // Puts the progress bar at `progress` (0-100).
+  std::function<void(int progress)> ShowProgress;
+};
+
+// The keyword run: three counts per keyword line (phrase, allintitle, allinurl), one grid
+// row per line, each count a link to the query that produced it. It runs on a worker
+// thread; every change to the grid and the progress bar is a step run through
+// host.Synchronize, so the model is only ever touched on the GUI thread.
+class KeywordWorker {
+ public:
+  // `keywords`: the lines as typed, empty lines included. `grid`: the main grid (five
+  // columns), written only inside steps. `search_delay_ms`: the pause between the
+  // queries of one keyword and between keywords (0 or less: none). `host` and `grid`
+  // must outlive Run().
+  KeywordWorker(std::vector<std::string> keywords, WorkerHost& host, ResultGridModel& grid,
+                KeywordWorkerSink sink, int search_delay_ms);
+  KeywordWorker(const KeywordWorker&) = delete;
+  KeywordWorker& operator=(const KeywordWorker&) = delete;
+
+  // The whole run; returns when it is over, however it ended. Never throws.
+  void Run() noexcept;
+
+  // Set by the window's Stop button, from any thread. Read once per keyword, after its
+  // three queries: the keyword under way is always completed.
+  std::atomic<bool> StopRequested{false};
+  void RequestStop() { StopRequested = true; }
+
+ private:
+  enum class Outcome { kNext, kEnd };
+
+  void RunKeywords();
+  // One keyword's three queries; kEnd when the run must end (a failure the user did not
+  // want to go on from, or a failure on the last keyword).
+  Outcome RunKeyword(size_t i);
+  Outcome Fail(size_t i, const std::string& response);
+
+  // The steps run on the GUI thread.
+  void AddResultRow();
+  void SetResultCell();
+  void ShowProgress();
+  void SetProgress(size_t done_queries);
+
+  const std::vector<std::string> Keywords;
+  WorkerHost& host_;
+  ResultGridModel& grid_;
+  KeywordWorkerSink sink_;
+  const int search_delay_ms_;
+
+  // Written by the worker right before the step that reads them.
+  std::vector<std::string> RowCells;
+  int CellCol = 0;
+  int Progress = 0;
+};
+
+}  // namespace kelvaro::MainForm

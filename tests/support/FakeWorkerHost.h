@@ -1,0 +1,87 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/WorkerHost.h"
+
+namespace kelvaro::testing {
+
+// A WorkerHost without threads, network or time: steps run inline on the calling thread,
+// answers come from a script, and everything the worker asks for is recorded in order.
+class FakeWorkerHost : public WorkerHost {
+ public:
+  // One thing the worker did, in the order it happened.
+  struct Event {
+    enum class Kind { kStep, kDownload, kPause, kMessage, kQuestion };
+    Kind kind;
+    std::string text;  // the URL, message or question; empty for steps and pauses
+    int ms = 0;        // the pause
+  };
+
+  FakeWorkerHost();
+
+  // Answers. A URL given to AnswerUrl gets that answer every time; any other URL takes
+  // the next answer queued with AnswerNext, and the empty text (a failed request) once
+  // the queue is empty.
+  void AnswerUrl(const std::string& url, const std::string& body);
+  void AnswerNext(const std::string& body);
+  // Makes the next Download throw instead of answering (once per call).
+  void ThrowOnNextDownload();
+  // Answers for AskYesNo, in order; kResultNo once they run out.
+  void AnswerQuestions(std::vector<int> answers);
+  // Called with the URL on every Download, before it answers (to press Stop, change the
+  // credentials, ... at a chosen request).
+  void OnDownload(std::function<void(const std::string& url)> hook);
+  void SetCredentials(const Credentials& credentials);
+  void SetEndpoint(const std::string& endpoint);
+
+  // What was recorded.
+  std::vector<Event> Events() const;
+  std::vector<std::string> Downloads() const;
+  std::vector<int> Pauses() const;
+  std::vector<std::string> Messages() const;
+  std::vector<std::string> Questions() const;
+  int Steps() const;
+
+  void Synchronize(const std::function<void()>& step) override;
+  std::string Download(const std::string& url) override;
+  Credentials CurrentCredentials() override;
+  std::string Endpoint() override;
+  void ShowMessage(const std::string& text) override;
+  int AskYesNo(const std::string& text) override;
+  void Pause(int ms) override;
+
+ private:
+  std::vector<std::string> Texts(Event::Kind kind) const;
+  void Record(Event event);
+
+  mutable std::mutex mutex_;
+  std::map<std::string, std::string> by_url_;
+  std::deque<std::string> queued_;
+  int throws_pending_ = 0;
+  std::deque<int> answers_;
+  std::function<void(const std::string&)> on_download_;
+  Credentials credentials_;
+  std::string endpoint_;
+  std::vector<Event> events_;
+};
+
+// The body of a successful Custom Search answer in the API's own layout, pretty-printed:
+// the query echo, "searchInformation" with `total` as "totalResults", and, unless
+// `with_items` is false, an "items" list with one entry per result (with "htmlTitle",
+// "displayLink", "formattedUrl" and a "pagemap" like the real service sends).
+struct FakeResult {
+  std::string title;
+  std::string link;
+};
+std::string SearchAnswer(const std::string& total, const std::vector<FakeResult>& results = {},
+                         bool with_items = true);
+// The body of a failed request (HTTP 400/403/429), carrying `message`.
+std::string ErrorAnswer(int code, const std::string& message);
+
+}  // namespace kelvaro::testing
