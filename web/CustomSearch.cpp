@@ -1,0 +1,286 @@
+#include "web/CustomSearch.h"
+
+#include <cstddef>
+
+#include "web/uHelper.h"
+
+namespace kelvaro {
+
+namespace {
+
+constexpr char kQueryPath[] = "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_";
+constexpr char kCountMarker[] = "\"totalResults\": \"";
+constexpr char kMessageMarker[] = "\"message\": \"";
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Replaces every occurrence of pattern, ignoring ASCII letter case, scanning left to right; the
+// inserted text is not searched again.
+std::string ReplaceAllIgnoringCase(const std::string& text, const std::string& pattern,
+                                   const std::string& replacement) {
+  if (pattern.empty()) return text;
+  std::string result;
+  size_t i = 0;
+  while (i < text.size()) {
+    bool match = i + pattern.size() <= text.size();
+    for (size_t k = 0; match && k < pattern.size(); ++k) {
+      match = LowerAscii(text[i + k]) == LowerAscii(pattern[k]);
+    }
+    if (match) {
+      result += replacement;
+      i += pattern.size();
+    } else {
+      result += text[i];
+      ++i;
+    }
+  }
+  return result;
+}
+
+// Spaces become "+" (the form the API reads as word separators); every other byte that could
+// end or alter the query parameter is percent-encoded, so "c# tips" cannot cut off the key.
+std::string PhraseForm(const std::string& text) {
+  std::string form;
+  form.reserve(text.size() * 3);
+  size_t run_start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == ' ') {
+      form += URLEncode(text.substr(run_start, i - run_start));
+      if (i < text.size()) form += '+';
+      run_start = i + 1;
+    }
+  }
+  return form;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The four hexadecimal digits at text[at], or -1.
+long ReadHex4(const std::string& text, size_t at) {
+  if (at + 4 > text.size()) return -1;
+  long code = 0;
+  for (size_t k = 0; k < 4; ++k) {
+    const int digit = HexValue(text[at + k]);
+    if (digit < 0) return -1;
+    code = code * 16 + digit;
+  }
+  return code;
+}
+
+void AppendUtf8(std::string& out, unsigned long code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Decodes the body of a JSON string (the bytes between its quotes). A malformed escape is kept
+// as written; a lone surrogate becomes U+FFFD.
+std::string DecodeJsonString(const std::string& raw) {
+  constexpr unsigned long kReplacement = 0xFFFD;
+  std::string out;
+  out.reserve(raw.size());
+  size_t i = 0;
+  while (i < raw.size()) {
+    if (raw[i] != '\\' || i + 1 >= raw.size()) {
+      out += raw[i++];
+      continue;
+    }
+    const char escape = raw[i + 1];
+    switch (escape) {
+      case '"':
+        out += '"';
+        i += 2;
+        continue;
+      case '\\':
+        out += '\\';
+        i += 2;
+        continue;
+      case '/':
+        out += '/';
+        i += 2;
+        continue;
+      case 'b':
+        out += '\b';
+        i += 2;
+        continue;
+      case 'f':
+        out += '\f';
+        i += 2;
+        continue;
+      case 'n':
+        out += '\n';
+        i += 2;
+        continue;
+      case 'r':
+        out += '\r';
+        i += 2;
+        continue;
+      case 't':
+        out += '\t';
+        i += 2;
+        continue;
+      case 'u':
+        break;
+      default:
+        out += raw[i++];
+        continue;
+    }
+    const long unit = ReadHex4(raw, i + 2);
+    if (unit < 0) {
+      out += raw[i++];
+      continue;
+    }
+    i += 6;
+    unsigned long code = static_cast<unsigned long>(unit);
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      const long low =
+          (i + 1 < raw.size() && raw[i] == '\\' && raw[i + 1] == 'u') ? ReadHex4(raw, i + 2) : -1;
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((static_cast<unsigned long>(unit) - 0xD800) << 10) +
+               (static_cast<unsigned long>(low) - 0xDC00);
+        i += 6;
+      } else {
+        code = kReplacement;
+      }
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      code = kReplacement;
+    }
+    AppendUtf8(out, code);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string BuildQueryURL(QueryKind kind, const std::string& text, const std::string& api_key,
+                          const std::string& engine_code, const std::string& endpoint) {
+  std::string keywords;
+  switch (kind) {
+    case QueryKind::Phrase:
+      keywords = PhraseForm(text);
+      break;
+    case QueryKind::Title:
+      keywords = "allintitle%3A+" + PhraseForm(text);
+      break;
+    case QueryKind::URL:
+      keywords = "allinurl%3A+" + PhraseForm(text);
+      break;
+    case QueryKind::Backlinks:
+      keywords = "link%3A+" + URLEncode(text);
+      break;
+  }
+  // The order is part of the contract: a key or engine code holding a later placeholder
+  // receives that placeholder's value.
+  std::string url = endpoint + kQueryPath;
+  url = ReplaceAllIgnoringCase(url, "_CX_", Trim(engine_code));
+  url = ReplaceAllIgnoringCase(url, "_KEY_", Trim(api_key));
+  url = ReplaceAllIgnoringCase(url, "_KEYWORDS_", keywords);
+  return url;
+}
+
+bool ReadCount(const std::string& response, std::string& count) {
+  return ExtractNumber(response, kCountMarker, "\"", count);
+}
+
+std::string ErrorText(const std::string& response) {
+  int pos = 1;
+  std::string message;
+  if (ExtractJsonString(response, kMessageMarker, pos, message)) {
+    return kAbnormalTermination + message;
+  }
+  return kAbnormalTermination;
+}
+
+std::string HTMLDecode(const std::string& text) {
+  struct Named {
+    const char* reference;
+    char byte;
+  };
+  static constexpr Named kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&nbsp;", ' '}, {"&quot;", '"'},
+  };
+
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '&') {
+      out += text[i++];
+      continue;
+    }
+    bool decoded = false;
+    for (const Named& named : kNamed) {
+      if (text.compare(i, std::char_traits<char>::length(named.reference), named.reference) == 0) {
+        out += named.byte;
+        i += std::char_traits<char>::length(named.reference);
+        decoded = true;
+        break;
+      }
+    }
+    if (!decoded && text.compare(i, 2, "&#") == 0) {
+      size_t end = text.find(';', i + 2);
+      const bool has_semicolon = end != std::string::npos;
+      if (!has_semicolon) end = text.size();
+      int32_t number = 0;
+      if (TryStrToInt(text.substr(i + 2, end - (i + 2)), number)) {
+        out += static_cast<char>(static_cast<uint32_t>(number) & 0xFFu);
+        i = has_semicolon ? end + 1 : end;
+        decoded = true;
+      }
+    }
+    if (!decoded) out += text[i++];
+  }
+  return out;
+}
+
+int32_t ParseCount(const std::string& text) {
+  const std::string trimmed = Trim(text);
+  std::string digits;
+  for (const char c : trimmed) {
+    if (c != ',') digits += c;
+  }
+  if (digits.empty()) return 0;
+  int64_t value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+    if (value > INT32_MAX) return 0;
+  }
+  return static_cast<int32_t>(value);
+}
+
+bool ExtractJsonString(const std::string& text, const std::string& start_marker, int& pos,
+                       std::string& value) {
+  if (pos > static_cast<int>(text.size()) + 1) return false;
+  const size_t search_from = pos < 1 ? 0 : static_cast<size_t>(pos) - 1;
+  const size_t start = text.find(start_marker, search_from);
+  if (start == std::string::npos) return false;
+  const size_t from = start + start_marker.size();
+  size_t end = from;
+  while (end < text.size() && text[end] != '"') {
+    end += text[end] == '\\' ? 2 : 1;
+  }
+  if (end >= text.size()) return false;  // no closing quote
+  value = DecodeJsonString(text.substr(from, end - from));
+  pos = static_cast<int>(end + 1);
+  return !value.empty();
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,150 @@
+// The libcurl backend of DownloadPage.
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "web/DownloadBackend.h"
+#include "web/uHelper.h"
+
+namespace kelvaro::internal {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// curl_global_init is not thread-safe itself; a function-local static runs it exactly once.
+bool CurlReady() {
+  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  return ready;
+}
+
+// What the callbacks see of one transfer.
+struct Transfer {
+  std::string body;
+  Clock::time_point last_arrival = Clock::now();
+  bool out_of_memory = false;
+};
+
+// libcurl calls these from C: nothing may throw through them.
+size_t ReceiveBody(char* data, size_t size, size_t count, void* user) noexcept {
+  auto* transfer = static_cast<Transfer*>(user);
+  const size_t bytes = size * count;
+  try {
+    transfer->body.append(data, bytes);
+  } catch (...) {
+    transfer->out_of_memory = true;
+    return 0;  // ends the transfer; what arrived before is kept
+  }
+  transfer->last_arrival = Clock::now();
+  return bytes;
+}
+
+size_t ReceiveHeader(char* /*data*/, size_t size, size_t count, void* user) noexcept {
+  static_cast<Transfer*>(user)->last_arrival = Clock::now();
+  return size * count;
+}
+
+// One easy handle driven through its own multi handle, so that the loop can end a transfer that
+// has gone quiet for the receive time-out with millisecond precision (libcurl's own low-speed
+// limit counts whole seconds). The multi handle holds the connection cache, so keeping a session
+// alive keeps its connections open for the next request.
+class CurlSession {
+ public:
+  CurlSession() : easy_(curl_easy_init()), multi_(curl_multi_init()) {
+    headers_ = curl_slist_append(headers_, "Cache-Control: no-cache");
+    headers_ = curl_slist_append(headers_, "Pragma: no-cache");
+  }
+  ~CurlSession() {
+    if (multi_ != nullptr) curl_multi_cleanup(multi_);
+    if (easy_ != nullptr) curl_easy_cleanup(easy_);
+    curl_slist_free_all(headers_);
+  }
+  CurlSession(const CurlSession&) = delete;
+  CurlSession& operator=(const CurlSession&) = delete;
+
+  // Fills transfer->body with what arrives.
+  void Fetch(const std::string& url, std::chrono::milliseconds receive_timeout,
+             Transfer& transfer) {
+    if (easy_ == nullptr || multi_ == nullptr || headers_ == nullptr) return;
+    curl_easy_reset(easy_);  // keeps the connections, forgets the previous request's options
+    if (!Configure(url, transfer)) return;
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return;
+
+    transfer.last_arrival = Clock::now();
+    int running = 1;
+    while (running > 0) {
+      if (curl_multi_perform(multi_, &running) != CURLM_OK) break;
+      if (running == 0) break;
+      const auto quiet = Clock::now() - transfer.last_arrival;
+      if (quiet >= receive_timeout) break;  // what arrived so far is the answer
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(receive_timeout - quiet);
+      const int wait_ms = static_cast<int>(std::clamp<long long>(left.count() + 1, 1, 1000));
+      if (curl_multi_poll(multi_, nullptr, 0, wait_ms, nullptr) != CURLM_OK) break;
+    }
+    // Removing an unfinished transfer closes its connection; a finished one stays cached.
+    curl_multi_remove_handle(multi_, easy_);
+  }
+
+ private:
+  bool Configure(const std::string& url, Transfer& transfer) {
+    bool ok = curl_easy_setopt(easy_, CURLOPT_URL, url.c_str()) == CURLE_OK;
+    const auto set = [&](CURLoption option, auto value) {
+      ok = ok && curl_easy_setopt(easy_, option, value) == CURLE_OK;
+    };
+    set(CURLOPT_USERAGENT, kUserAgent);
+    set(CURLOPT_HTTPHEADER, headers_);
+    set(CURLOPT_HTTPGET, 1L);
+    set(CURLOPT_NOSIGNAL, 1L);  // no SIGALRM for name look-ups on worker threads
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, 10L);
+#if LIBCURL_VERSION_NUM >= 0x075500  // 7.85.0
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+#else
+    set(CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+    set(CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+#endif
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+#ifdef _WIN32
+    set(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+#endif
+    // Proxies come from the environment (http_proxy, https_proxy, no_proxy), libcurl's default.
+    set(CURLOPT_WRITEFUNCTION, &ReceiveBody);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
+    set(CURLOPT_HEADERFUNCTION, &ReceiveHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(&transfer));
+    return ok;
+  }
+
+  CURL* easy_;
+  CURLM* multi_;
+  curl_slist* headers_ = nullptr;
+};
+
+}  // namespace
+
+std::string Download(const std::string& url, std::chrono::milliseconds receive_timeout,
+                     ConnectionUse connection_use) {
+  Transfer transfer;
+  try {
+    if (!CurlReady()) return std::string();
+    if (connection_use == ConnectionUse::kReuse) {
+      thread_local CurlSession session;
+      session.Fetch(url, receive_timeout, transfer);
+    } else {
+      CurlSession session;
+      session.Fetch(url, receive_timeout, transfer);
+    }
+  } catch (...) {
+    // Only allocation can throw here; the part received so far is still the answer.
+  }
+  return std::move(transfer.body);
+}
+
+}  // namespace kelvaro::internal
