@@ -90,6 +90,16 @@ void AppendUtf8(std::string& out, unsigned long code) {
   }
 }
 
+// The byte a one-letter JSON escape stands for, or 0 when the letter is not one.
+char SimpleEscape(char letter) {
+  static constexpr char kPairs[][2] = {{'"', '"'},  {'\\', '\\'}, {'/', '/'},  {'b', '\b'},
+                                       {'f', '\f'}, {'n', '\n'},  {'r', '\r'}, {'t', '\t'}};
+  for (const auto& pair : kPairs) {
+    if (pair[0] == letter) return pair[1];
+  }
+  return 0;
+}
+
 // Decodes the body of a JSON string (the bytes between its quotes). A malformed escape is kept
 // as written; a lone surrogate becomes U+FFFD.
 std::string DecodeJsonString(const std::string& raw) {
@@ -103,44 +113,15 @@ std::string DecodeJsonString(const std::string& raw) {
       continue;
     }
     const char escape = raw[i + 1];
-    switch (escape) {
-      case '"':
-        out += '"';
+    if (escape != 'u') {
+      const char byte = SimpleEscape(escape);
+      if (byte != 0) {
+        out += byte;
         i += 2;
-        continue;
-      case '\\':
-        out += '\\';
-        i += 2;
-        continue;
-      case '/':
-        out += '/';
-        i += 2;
-        continue;
-      case 'b':
-        out += '\b';
-        i += 2;
-        continue;
-      case 'f':
-        out += '\f';
-        i += 2;
-        continue;
-      case 'n':
-        out += '\n';
-        i += 2;
-        continue;
-      case 'r':
-        out += '\r';
-        i += 2;
-        continue;
-      case 't':
-        out += '\t';
-        i += 2;
-        continue;
-      case 'u':
-        break;
-      default:
+      } else {
         out += raw[i++];
-        continue;
+      }
+      continue;
     }
     const long unit = ReadHex4(raw, i + 2);
     if (unit < 0) {
