@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,13 +33,22 @@ class ResultGridListener {
 };
 
 // The cell store of the results grid: columns and rows 0-based, row 0 the fixed header
-// row. Rows at and beyond RowCount are hidden, not erased.
+// row. Rows at and beyond RowCount are hidden, not erased: their texts and check boxes stay
+// in the store and show again when the count is raised (AddRow excepted, which clears the
+// row it adds). Columns at and beyond ColCount keep their texts the same way.
+//
+// The listener hears about visible cells only: SetCells and the check-box calls report
+// CellChanged for a cell inside ColCount x RowCount; a write to a hidden cell is stored
+// silently. SetRowCount and AddRow report insertions, SetRowCount and RemoveRows removals
+// (RemoveRows inside its own BeginUpdate/EndUpdate); SetColCount and LoadCSV report a reset.
 class ResultGridModel {
  public:
   static constexpr const char* kCheckedText = "Y";
   static constexpr const char* kUncheckedText = "N";
   static constexpr int kDefaultRowHeight = 18;
+  static constexpr int kDefaultColWidth = 64;
 
+  // Counts below 1 are taken as 1.
   ResultGridModel(int col_count, int row_count);  // row 0 is the header row
   ~ResultGridModel();
   ResultGridModel(const ResultGridModel&) = delete;
@@ -80,14 +88,48 @@ class ResultGridModel {
   bool AutoSizeGrowOnly() const;
   void SetAutoSizeGrowOnly(bool on);
 
-  void SaveCSV(const std::string& file_name) const;         // throws kelvaro::Error
+  // The project/export file (grid/GridCsv.cpp holds these two and the format). Writing
+  // replaces the file only once the whole text is written; a failed write leaves it as it was.
+  void SaveCSV(const std::string& file_name) const;  // throws kelvaro::Error
+  // max_rows <= 0 takes every line. A zero-length file changes nothing.
   void LoadCSV(const std::string& file_name, int max_rows);  // throws kelvaro::Error
-  // Writes the HTML document; `look` gives each cell's look as painting computes it.
+  // Writes the HTML document; `look` gives each cell's look as painting computes it. The
+  // header row's background in the document is whatever `look` gives for row 0: a caller
+  // hands over its header colour (FixedColor) there, not the gradient painting uses.
+  // grid/GridHtml.cpp holds it and the document's layout.
   void SaveHTML(const std::string& file_name, const CellLookFunction& look) const;  // throws
 
+  // A look for callers without a widget (tests, tools): Tahoma 8 pt, text 000000, header row
+  // on button face F0F0F0, data rows on window white FFFFFF, left and top aligned, no wrap.
+  static CellLook DefaultCellLook(int col, int row);
+
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  struct CheckBoxEntry {
+    int col;
+    TCellCheckBox box;
+  };
+  struct Row {
+    std::vector<std::string> cells;    // may be shorter than the column count
+    std::vector<CheckBoxEntry> boxes;  // usually none or one
+    int height = kDefaultRowHeight;
+  };
+
+  bool IsVisibleCell(int col, int row) const;
+  const Row* StoredRow(int row) const;
+  Row& RowForWrite(int row);
+  std::string& CellForWrite(int col, int row);
+  TCellCheckBox* MutableCheckBox(int col, int row);
+  void NotifyCell(int col, int row);
+  void ShowRows(int first, int last);
+
+  int col_count_;
+  int row_count_;
+  std::vector<Row> rows_;  // the store; indices past its end read as empty rows
+  std::vector<int> col_widths_;
+  ResultGridListener* listener_ = nullptr;
+  int update_count_ = 0;
+  bool save_with_html_ = true;
+  bool auto_size_grow_only_ = false;
 };
 
 }  // namespace kelvaro

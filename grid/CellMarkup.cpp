@@ -1,0 +1,120 @@
+#include "grid/CellMarkup.h"
+
+#include <cctype>
+
+#include "grid/ResultGridModel.h"
+
+namespace kelvaro {
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool HasMarkupTag(std::string_view text) {
+  for (size_t i = text.find('<'); i != std::string_view::npos; i = text.find('<', i + 1)) {
+    if (i + 1 >= text.size()) break;
+    switch (text[i + 1]) {
+      case '/':
+      case 'B':
+      case 'b':
+      case 'C':
+      case 'c':
+      case 'I':
+      case 'i':
+      case 'P':
+      case 'p':
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+// Replaces every occurrence of a four-letter tag such as "<BR>", in any letter case.
+std::string ReplaceTagByLineBreak(std::string_view text, char letter1, char letter2) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '<' && i + 3 < text.size() && text[i + 3] == '>' &&
+        std::toupper(static_cast<unsigned char>(text[i + 1])) == letter1 &&
+        std::toupper(static_cast<unsigned char>(text[i + 2])) == letter2) {
+      out += "\r\n";
+      i += 4;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+TextKind ClassifyText(std::string_view text, bool enable_html) {
+  // The kinds are decided on the text with one space appended: only the empty text is too
+  // short, and a "<" at the very end is followed by that space, so it is no tag.
+  if (text.empty()) return TextKind::kPlain;
+  if (text[0] == '=') return TextKind::kFormula;
+  if (StartsWith(text, "{\\")) return TextKind::kRich;
+  if (StartsWith(text, "|\\")) return TextKind::kWide;
+  if (enable_html && HasMarkupTag(text)) return TextKind::kMarkup;
+  return TextKind::kPlain;
+}
+
+bool IsLinkText(std::string_view text) {
+  return text.find("://") != std::string_view::npos ||
+         text.find("mailto:") != std::string_view::npos;
+}
+
+bool PassesMarkupTest(std::string_view text) {
+  return ClassifyText(text, true) == TextKind::kMarkup;
+}
+
+std::string StripMarkup(std::string_view text) {
+  const std::string with_breaks =
+      ReplaceTagByLineBreak(ReplaceTagByLineBreak(text, 'B', 'R'), 'H', 'R');
+  std::string_view rest = with_breaks;
+  std::string result;
+  result.reserve(rest.size());
+  for (;;) {
+    const size_t open = rest.find('<');
+    const size_t close = rest.find('>');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open) break;
+    result.append(rest.substr(0, open));
+    rest.remove_prefix(close + 1);
+  }
+  result.append(rest);
+  return result;
+}
+
+std::string SavedCellText(std::string_view text, bool has_check_box, bool checked,
+                          bool save_with_html) {
+  if (text.empty() && has_check_box) {
+    return checked ? ResultGridModel::kCheckedText : ResultGridModel::kUncheckedText;
+  }
+  if (!save_with_html && PassesMarkupTest(text)) return StripMarkup(text);
+  return std::string(text);
+}
+
+std::string SavedCellText(const ResultGridModel& grid, int col, int row) {
+  std::string scratch;
+  return SavedCellTextRef(grid, col, row, scratch);
+}
+
+const std::string& SavedCellTextRef(const ResultGridModel& grid, int col, int row,
+                                    std::string& scratch) {
+  const std::string& text = grid.Cells(col, row);
+  if (text.empty()) {
+    if (!grid.HasCheckBox(col, row)) return text;
+    scratch =
+        grid.IsChecked(col, row) ? ResultGridModel::kCheckedText : ResultGridModel::kUncheckedText;
+    return scratch;
+  }
+  if (grid.SaveWithHTML() || !PassesMarkupTest(text)) return text;
+  scratch = StripMarkup(text);
+  return scratch;
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,254 @@
+#include "grid/ResultGridModel.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "base/Error.h"
+
+namespace kelvaro {
+namespace {
+
+const std::string& EmptyText() {
+  static const std::string empty;
+  return empty;
+}
+
+}  // namespace
+
+ResultGridModel::ResultGridModel(int col_count, int row_count)
+    : col_count_(std::max(col_count, 1)),
+      row_count_(std::max(row_count, 1)),
+      col_widths_(static_cast<size_t>(col_count_), kDefaultColWidth) {}
+
+ResultGridModel::~ResultGridModel() = default;
+
+void ResultGridModel::SetListener(ResultGridListener* listener) { listener_ = listener; }
+
+bool ResultGridModel::IsVisibleCell(int col, int row) const {
+  return col >= 0 && row >= 0 && col < col_count_ && row < row_count_;
+}
+
+const ResultGridModel::Row* ResultGridModel::StoredRow(int row) const {
+  if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return nullptr;
+  return &rows_[static_cast<size_t>(row)];
+}
+
+ResultGridModel::Row& ResultGridModel::RowForWrite(int row) {
+  if (static_cast<size_t>(row) >= rows_.size()) rows_.resize(static_cast<size_t>(row) + 1);
+  return rows_[static_cast<size_t>(row)];
+}
+
+std::string& ResultGridModel::CellForWrite(int col, int row) {
+  Row& r = RowForWrite(row);
+  if (static_cast<size_t>(col) >= r.cells.size()) r.cells.resize(static_cast<size_t>(col) + 1);
+  return r.cells[static_cast<size_t>(col)];
+}
+
+TCellCheckBox* ResultGridModel::MutableCheckBox(int col, int row) {
+  return const_cast<TCellCheckBox*>(CheckBox(col, row));
+}
+
+void ResultGridModel::NotifyCell(int col, int row) {
+  if (listener_ != nullptr && IsVisibleCell(col, row)) listener_->CellChanged(col, row);
+}
+
+// Rows that come back into view get the default height, whatever they had before.
+void ResultGridModel::ShowRows(int first, int last) {
+  for (int r = first; r <= last && static_cast<size_t>(r) < rows_.size(); ++r) {
+    rows_[static_cast<size_t>(r)].height = kDefaultRowHeight;
+  }
+}
+
+int ResultGridModel::ColCount() const { return col_count_; }
+
+void ResultGridModel::SetColCount(int n) {
+  n = std::max(n, 1);
+  if (n == col_count_) return;
+  if (listener_ != nullptr) listener_->BeforeReset();
+  col_count_ = n;
+  if (col_widths_.size() < static_cast<size_t>(n)) {
+    col_widths_.resize(static_cast<size_t>(n), kDefaultColWidth);
+  }
+  if (listener_ != nullptr) listener_->AfterReset();
+}
+
+int ResultGridModel::RowCount() const { return row_count_; }
+
+void ResultGridModel::SetRowCount(int n) {
+  n = std::max(n, 1);
+  if (n == row_count_) return;
+  if (n < row_count_) {
+    if (listener_ != nullptr) listener_->BeforeRowsRemoved(n, row_count_ - 1);
+    row_count_ = n;
+    if (listener_ != nullptr) listener_->AfterRowsRemoved();
+  } else {
+    if (listener_ != nullptr) listener_->BeforeRowsInserted(row_count_, n - 1);
+    ShowRows(row_count_, n - 1);
+    row_count_ = n;
+    if (listener_ != nullptr) listener_->AfterRowsInserted();
+  }
+}
+
+const std::string& ResultGridModel::Cells(int col, int row) const {
+  const Row* r = StoredRow(row);
+  if (r == nullptr || col < 0 || static_cast<size_t>(col) >= r->cells.size()) return EmptyText();
+  return r->cells[static_cast<size_t>(col)];
+}
+
+void ResultGridModel::SetCells(int col, int row, const std::string& text) {
+  if (col < 0 || row < 0) return;
+  std::string& cell = CellForWrite(col, row);
+  if (cell == text) return;
+  cell = text;
+  NotifyCell(col, row);
+}
+
+// No display substitution is configured, so the raw text is the displayed one.
+const std::string& ResultGridModel::RawCells(int col, int row) const { return Cells(col, row); }
+
+int ResultGridModel::ColWidths(int col) const {
+  if (col < 0) return 0;
+  if (static_cast<size_t>(col) >= col_widths_.size()) return kDefaultColWidth;
+  return col_widths_[static_cast<size_t>(col)];
+}
+
+void ResultGridModel::SetColWidths(int col, int width) {
+  if (col < 0 || col >= col_count_) return;
+  width = std::max(width, 0);
+  int& stored = col_widths_[static_cast<size_t>(col)];
+  if (stored == width) return;
+  stored = width;
+  if (listener_ != nullptr) listener_->ColumnWidthChanged(col);
+}
+
+int ResultGridModel::RowHeights(int row) const {
+  const Row* r = StoredRow(row);
+  return r == nullptr ? kDefaultRowHeight : r->height;
+}
+
+void ResultGridModel::AddRow() {
+  const int row = row_count_;
+  if (listener_ != nullptr) listener_->BeforeRowsInserted(row, row);
+  // Whatever the hidden store held at this index goes: the new row is empty.
+  if (static_cast<size_t>(row) < rows_.size()) rows_[static_cast<size_t>(row)] = Row{};
+  ++row_count_;
+  if (listener_ != nullptr) listener_->AfterRowsInserted();
+}
+
+void ResultGridModel::RemoveRows(int start, int count) {
+  if (start < 0 || start >= row_count_ || count <= 0) return;
+  // Only visible rows are removed; a count reaching past the last row stops there.
+  count = std::min(count, row_count_ - start);
+  BeginUpdate();
+  // Taking every row leaves the one row a grid always has: the listener cannot express
+  // that as a removal, so it hears a reset.
+  const bool whole_grid = count == row_count_;
+  if (listener_ != nullptr) {
+    if (whole_grid) {
+      listener_->BeforeReset();
+    } else {
+      listener_->BeforeRowsRemoved(start, start + count - 1);
+    }
+  }
+  if (static_cast<size_t>(start) < rows_.size()) {
+    const auto first = rows_.begin() + start;
+    const size_t end = std::min(rows_.size(), static_cast<size_t>(start + count));
+    const auto last = rows_.begin() + static_cast<std::ptrdiff_t>(end);
+    rows_.erase(first, last);  // later rows move up with texts, boxes and heights
+  }
+  row_count_ = std::max(row_count_ - count, 1);
+  if (listener_ != nullptr) {
+    if (whole_grid) {
+      listener_->AfterReset();
+    } else {
+      listener_->AfterRowsRemoved();
+    }
+  }
+  EndUpdate();
+}
+
+void ResultGridModel::AddCheckBox(int col, int row, bool checked, bool state_in_text) {
+  if (!IsVisibleCell(col, row)) throw Error("Invalid cell");
+  Row& r = RowForWrite(row);
+  const TCellCheckBox box{checked, state_in_text};
+  auto it = std::find_if(r.boxes.begin(), r.boxes.end(),
+                         [col](const CheckBoxEntry& e) { return e.col == col; });
+  if (it != r.boxes.end()) {
+    it->box = box;
+  } else {
+    r.boxes.push_back(CheckBoxEntry{col, box});
+  }
+  if (state_in_text) {
+    const std::string& text = Cells(col, row);
+    if (text != kCheckedText && text != kUncheckedText) {
+      CellForWrite(col, row) = checked ? kCheckedText : kUncheckedText;
+    }
+  }
+  NotifyCell(col, row);
+}
+
+void ResultGridModel::RemoveCheckBox(int col, int row) {
+  if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
+  auto& boxes = rows_[static_cast<size_t>(row)].boxes;
+  auto it = std::find_if(boxes.begin(), boxes.end(),
+                         [col](const CheckBoxEntry& e) { return e.col == col; });
+  if (it == boxes.end()) return;
+  boxes.erase(it);
+  NotifyCell(col, row);
+}
+
+bool ResultGridModel::HasCheckBox(int col, int row) const { return CheckBox(col, row) != nullptr; }
+
+const TCellCheckBox* ResultGridModel::CheckBox(int col, int row) const {
+  const Row* r = StoredRow(row);
+  if (r == nullptr) return nullptr;
+  for (const CheckBoxEntry& e : r->boxes) {
+    if (e.col == col) return &e.box;
+  }
+  return nullptr;
+}
+
+bool ResultGridModel::IsChecked(int col, int row) const {
+  const TCellCheckBox* box = CheckBox(col, row);
+  if (box == nullptr) return false;
+  return box->StateInText ? Cells(col, row) == kCheckedText : box->Checked;
+}
+
+void ResultGridModel::ToggleCheck(int col, int row) {
+  TCellCheckBox* box = MutableCheckBox(col, row);
+  if (box == nullptr) return;
+  if (box->StateInText) {
+    std::string& text = CellForWrite(col, row);
+    text = text != kCheckedText ? kCheckedText : kUncheckedText;
+  } else {
+    box->Checked = !box->Checked;
+  }
+  NotifyCell(col, row);
+}
+
+void ResultGridModel::BeginUpdate() {
+  if (++update_count_ == 1 && listener_ != nullptr) listener_->UpdatesSuspended(true);
+}
+
+void ResultGridModel::EndUpdate() {
+  if (update_count_ == 0) return;
+  if (--update_count_ == 0 && listener_ != nullptr) listener_->UpdatesSuspended(false);
+}
+
+int ResultGridModel::UpdateCount() const { return update_count_; }
+
+bool ResultGridModel::SaveWithHTML() const { return save_with_html_; }
+void ResultGridModel::SetSaveWithHTML(bool on) { save_with_html_ = on; }
+bool ResultGridModel::AutoSizeGrowOnly() const { return auto_size_grow_only_; }
+void ResultGridModel::SetAutoSizeGrowOnly(bool on) { auto_size_grow_only_ = on; }
+
+CellLook ResultGridModel::DefaultCellLook(int /*col*/, int row) {
+  CellLook look;
+  look.background = row == 0 ? 0xF0F0F0 : 0xFFFFFF;
+  look.text_color = 0x000000;
+  look.font_name = "Tahoma";
+  look.font_size_pt = 8;
+  return look;
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,3 @@
+target_sources(kelvaro_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ResultGridModel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CellMarkup.cpp)
