@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "base/WorkerHost.h"
+#include "settings/SettingsHive.h"
+
+namespace kelvaro {
+
+// Where the API key and engine code live, relative to the current user's hive, and the
+// names of their two values (note the lower-case k and the space).
+inline constexpr char kSettingsKeyPath[] = "Software\\Dovrane\\Kelvaro\\Settings";
+inline constexpr char kApiKeyValueName[] = "APIkey";
+inline constexpr char kEngineCodeValueName[] = "Engine Code";
+
+// The stored API key and engine code. The main window loads them once while it is
+// created and saves them once when it closes; nothing else touches the store. Texts are
+// bytes, stored and returned exactly as given (no trimming, no conversion).
+class SettingsStore {
+ public:
+  // The store in the current user's hive at `location` (see DefaultSettingsLocation();
+  // tests pass a file in a temporary folder).
+  explicit SettingsStore(const std::string& location);
+  ~SettingsStore();
+  SettingsStore(const SettingsStore&) = delete;
+  SettingsStore& operator=(const SettingsStore&) = delete;
+
+  // Empties both fields of `settings`, then fills them from the store: "APIkey" into
+  // api_key, then "Engine Code" into engine_code. A missing key, a missing value or a
+  // value with no data gives an empty text, silently. REG_SZ and REG_EXPAND_SZ data is
+  // taken literally (nothing is expanded) up to its first NUL byte.
+  // Throws kelvaro::Error "Invalid data type for '<name>'" for a value of any other type
+  // that holds data; `settings` then keeps what was read before it and the values after
+  // it stay empty. Throws the hive's kelvaro::Error when the hive cannot be read.
+  void Load(Credentials& settings) const;
+
+  // Writes "APIkey" := api_key, then "Engine Code" := engine_code, each as REG_SZ whose
+  // data is the text followed by one NUL byte, creating the key when it is missing.
+  // Throws kelvaro::Error "Failed to set data for '<name>'" at the first value that cannot
+  // be written ("APIkey" when the key cannot be created); nothing after it is written.
+  void Save(const Credentials& settings);
+
+ private:
+  std::unique_ptr<SettingsHive> hive_;
+};
+
+}  // namespace kelvaro

@@ -1,0 +1,160 @@
+#include "settings/SettingsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/Error.h"
+#include "settings/SettingsHive.h"
+#include "tests/support/TempDir.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+using namespace std::string_literals;
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  // A folder that does not exist yet, so saving has to create it.
+  std::string location_ = dir_.File("Dovrane/Kelvaro/Settings.reg");
+
+  void SetRaw(const std::string& name, std::uint32_t type, const std::string& data) {
+    const auto key = OpenUserHive(location_)->CreateKey(kSettingsKeyPath);
+    ASSERT_NE(key, nullptr);
+    ASSERT_TRUE(key->Set(name, type, data));
+  }
+
+  std::optional<RawValue> GetRaw(const std::string& name) {
+    const auto key = OpenUserHive(location_)->OpenKey(kSettingsKeyPath);
+    if (!key) return std::nullopt;
+    return key->Query(name);
+  }
+
+  // The load's error text, "" when it succeeded.
+  std::string LoadError(Credentials& settings) {
+    try {
+      SettingsStore(location_).Load(settings);
+    } catch (const Error& e) {
+      return e.what();
+    }
+    return "";
+  }
+};
+
+TEST_F(SettingsStoreTest, RoundTripKeepsEveryByteOfBothTexts) {
+  const Credentials cases[] = {
+      {"  key with spaces  ", " cx:engine "},
+      {"caf\xe9 \x80\xff\xa0 \"quoted\" C:\\path\\ \\\" \t", "\\"},
+      {"line one\r\nline two\n", "ends in a lone CR\r"},
+      {"   ", ""},
+      {std::string(300, 'k') + "\n" + std::string(300, '\xfe'), "x"},
+  };
+  for (const Credentials& saved : cases) {
+    SettingsStore(location_).Save(saved);
+    Credentials loaded{"stale", "stale"};
+    SettingsStore(location_).Load(loaded);
+    EXPECT_EQ(loaded.api_key, saved.api_key);
+    EXPECT_EQ(loaded.engine_code, saved.engine_code);
+    // Stored as REG_SZ with the NUL counted; an empty text is the NUL alone.
+    const auto raw = GetRaw("Engine Code");
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(raw->type, kRegSz);
+    EXPECT_EQ(raw->data, saved.engine_code + '\0');
+  }
+}
+
+TEST_F(SettingsStoreTest, MissingHiveOrKeyGivesEmptyValuesAndCreatesNothing) {
+  Credentials settings{"old key", "old code"};
+  EXPECT_EQ(LoadError(settings), "");
+  EXPECT_EQ(settings.api_key, "");
+  EXPECT_EQ(settings.engine_code, "");
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("Dovrane")));
+
+  // A hive that holds other keys only.
+  std::filesystem::create_directories(dir_.File("Dovrane/Kelvaro"));
+  const std::string other =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Dovrane\\Other]\r\n\"APIkey\"=\"x\"\r\n";
+  WriteBytes(location_, other);
+  settings = {"old key", "old code"};
+  EXPECT_EQ(LoadError(settings), "");
+  EXPECT_EQ(settings.api_key, "");
+  EXPECT_EQ(settings.engine_code, "");
+  EXPECT_EQ(ReadBytes(location_), other);
+}
+
+TEST_F(SettingsStoreTest, StringTypesAreReadLiterallyUpToTheFirstNul) {
+  SetRaw("APIkey", kRegExpandSz, "%USERPROFILE%\\key\0"s);
+  SetRaw("Engine Code", kRegSz, "code\0after the NUL\0"s);
+  Credentials settings;
+  EXPECT_EQ(LoadError(settings), "");
+  EXPECT_EQ(settings.api_key, "%USERPROFILE%\\key");
+  EXPECT_EQ(settings.engine_code, "code");
+
+  SetRaw("Engine Code", kRegSz, "no NUL at all");
+  EXPECT_EQ(LoadError(settings), "");
+  EXPECT_EQ(settings.engine_code, "no NUL at all");
+
+  // The next save writes the expandable text back as a plain string.
+  SettingsStore(location_).Save(settings);
+  const auto raw = GetRaw("APIkey");
+  ASSERT_TRUE(raw);
+  EXPECT_EQ(raw->type, kRegSz);
+  EXPECT_EQ(raw->data, "%USERPROFILE%\\key\0"s);
+}
+
+TEST_F(SettingsStoreTest, ValueOfAnotherTypeStopsTheLoadAfterWhatWasRead) {
+  SetRaw("APIkey", kRegSz, "the key\0"s);
+  SetRaw("Engine Code", kRegDword, "\x01\x00\x00\x00"s);
+  Credentials settings;
+  EXPECT_EQ(LoadError(settings), "Invalid data type for 'Engine Code'");
+  EXPECT_EQ(settings.api_key, "the key");
+  EXPECT_EQ(settings.engine_code, "");
+
+  // A bad "APIkey" skips "Engine Code", even a good one.
+  SetRaw("APIkey", kRegBinary, "\x01"s);
+  SetRaw("Engine Code", kRegSz, "code\0"s);
+  settings = {"old key", "old code"};
+  EXPECT_EQ(LoadError(settings), "Invalid data type for 'APIkey'");
+  EXPECT_EQ(settings.api_key, "");
+  EXPECT_EQ(settings.engine_code, "");
+
+  // Saving replaces the offending value with text.
+  SettingsStore(location_).Save({"new key", "code"});
+  EXPECT_EQ(LoadError(settings), "");
+  EXPECT_EQ(settings.api_key, "new key");
+}
+
+TEST_F(SettingsStoreTest, ValueWithoutDataIsEmptyWhateverItsType) {
+  SetRaw("APIkey", kRegBinary, "");
+  SetRaw("Engine Code", kRegDword, "");
+  Credentials settings{"old key", "old code"};
+  EXPECT_EQ(LoadError(settings), "");
+  EXPECT_EQ(settings.api_key, "");
+  EXPECT_EQ(settings.engine_code, "");
+}
+
+TEST_F(SettingsStoreTest, UnwritableLocationFailsAtTheFirstValue) {
+  // The hive's folder cannot be created where a regular file stands.
+  WriteBytes(dir_.File("Dovrane"), "a file, not a folder");
+  try {
+    SettingsStore(location_).Save({"key", "code"});
+    FAIL() << "the save reported success";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'APIkey'");
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("Dovrane")), "a file, not a folder");
+  Credentials settings{"old key", "old code"};
+  EXPECT_EQ(LoadError(settings), "");
+  EXPECT_EQ(settings.api_key, "");
+}
+
+}  // namespace
+}  // namespace kelvaro
