@@ -465,6 +465,23 @@ bool FileIsMissing(const std::string& file_name) {
   return fs::status(file_name, ec).type() == fs::file_type::not_found;
 }
 
+// A hive file that is a symbolic link (a configuration folder kept elsewhere) is written
+// where the link points, so the link survives the replace.
+std::string WriteTarget(const std::string& file_name) {
+  std::error_code ec;
+  if (!fs::is_symlink(file_name, ec)) return file_name;
+  const fs::path target = fs::canonical(file_name, ec);
+  return ec ? file_name : target.string();
+}
+
+// The file holds the user's API key: like the registry's per-user hive, only its owner
+// may read it.
+void KeepPrivate(const std::string& file_name) {
+  std::error_code ec;
+  fs::permissions(file_name, fs::perms::owner_read | fs::perms::owner_write,
+                  fs::perm_options::replace, ec);
+}
+
 class RegFileKey : public SettingsKey {
  public:
   RegFileKey(std::string file_name, std::string key, Document doc,
@@ -483,14 +500,19 @@ class RegFileKey : public SettingsKey {
   bool Set(const std::string& name, std::uint32_t type, const std::string& data) override {
     Document next = doc_;
     if (!SetValue(next, key_, name, RawValue{type, data})) return false;
+    const std::string target = WriteTarget(file_name_);
     try {
       // A damaged file is replaced only now that the user saves; its bytes are kept
       // beside it so nothing typed into it by hand is lost.
-      if (damaged_bytes_) WriteFileAtomically(file_name_ + ".damaged", *damaged_bytes_);
-      WriteFileAtomically(file_name_, Serialize(next));
+      if (damaged_bytes_) {
+        WriteFileAtomically(target + ".damaged", *damaged_bytes_);
+        KeepPrivate(target + ".damaged");
+      }
+      WriteFileAtomically(target, Serialize(next));
     } catch (const std::exception&) {
       return false;
     }
+    KeepPrivate(target);
     damaged_bytes_.reset();
     doc_ = std::move(next);
     return true;

@@ -194,6 +194,20 @@ TEST_F(RegFileHiveTest, DamagedFileIsReportedWithItsLineAndLeftAsItWas) {
   EXPECT_EQ(FilesIn(dir_.path()), 2u);
 }
 
+TEST_F(RegFileHiveTest, FileIsPrivateAndALinkStaysALink) {
+  const std::string real = dir_.File("elsewhere.reg");
+  WriteBytes(real, "REGEDIT4\r\n");
+  std::filesystem::create_symlink(real, file_);
+  SettingsStore(file_).Save({"secret", "code"});
+  EXPECT_TRUE(std::filesystem::is_symlink(file_));
+  Credentials settings;
+  SettingsStore(real).Load(settings);
+  EXPECT_EQ(settings.api_key, "secret");
+  using std::filesystem::perms;
+  EXPECT_EQ(std::filesystem::status(real).permissions() & (perms::group_all | perms::others_all),
+            perms::none);
+}
+
 TEST(RegFileHiveLocationTest, FollowsXdgConfigHomeElseHome) {
   const char* old_xdg = getenv("XDG_CONFIG_HOME");
   const std::string saved_xdg = old_xdg ? old_xdg : "";
