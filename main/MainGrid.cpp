@@ -1,0 +1,113 @@
+#include "main/MainGrid.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "grid/ResultGridModel.h"
+#include "web/uHelper.h"
+
+namespace kelvaro::MainForm {
+
+const char* const kMainGridTitles[kMainGridColumns] = {"", "Keyword", "Quotes", "Allintitle",
+                                                       "Allinurl"};
+const int kMainGridWidths[kMainGridColumns] = {20, 229, 100, 100, 100};
+
+std::vector<std::string> KeywordLines(const std::string& memo_text) {
+  constexpr size_t kLineLimit = 4096;
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = memo_text.find_first_of("\r\n", start);
+    const size_t stop = end == std::string::npos ? memo_text.size() : end;
+    lines.push_back(memo_text.substr(start, std::min(stop - start, kLineLimit)));
+    if (end == std::string::npos) break;
+    start = end + (memo_text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  if (lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+int SearchDelayFromText(const std::string& text) {
+  int32_t seconds = 0;
+  if (!TryStrToInt(text, seconds)) return 10 * 1000;
+  if (seconds <= 0) return 0;
+  const int64_t ms = static_cast<int64_t>(seconds) * 1000;
+  return ms > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                              : static_cast<int>(ms);
+}
+
+std::string StripTags(const std::string& text) {
+  std::string out = text;
+  for (;;) {
+    const size_t open = out.find('<');
+    if (open == std::string::npos) return out;
+    const size_t close = out.find('>', open);
+    if (close == std::string::npos) {
+      out.erase(open);
+      return out;
+    }
+    out.erase(open, close - open + 1);
+  }
+}
+
+int64_t DigitsToInt64(const std::string& text) {
+  std::string rest;
+  rest.reserve(text.size());
+  for (const char ch : text) {
+    const auto code = static_cast<unsigned char>(ch);
+    if (code >= 32 && !(ch >= '0' && ch <= '9')) continue;
+    rest += ch;
+  }
+  int64_t value = 0;
+  return TryStrToInt64(rest, value) ? value : -1;
+}
+
+std::optional<uint32_t> CountCellColor(int col, int row, const std::string& raw_text) {
+  if (row <= 0 || col < 2 || col > 4) return std::nullopt;
+  if (Trim(raw_text).empty()) return std::nullopt;
+  const int64_t value = DigitsToInt64(StripTags(raw_text));
+  const int64_t green_below = col == 2 ? 200000 : 10000;
+  const int64_t yellow_below = col == 2 ? 600000 : 50000;
+  if (value < green_below) return 0x00FF00;
+  if (value < yellow_below) return 0xFFFF00;
+  return 0xFF3C3C;
+}
+
+std::string CheckedKeywords(const ResultGridModel& grid) {
+  std::string text;
+  bool first = true;
+  for (int row = 1; row < grid.RowCount(); ++row) {
+    if (!grid.IsChecked(0, row)) continue;
+    if (!first) text += "\r\n";
+    text += grid.Cells(1, row);
+    first = false;
+  }
+  return text;
+}
+
+void ResetMainGrid(ResultGridModel& grid) {
+  grid.SetRowCount(2);
+  for (int col = 0; col < kMainGridColumns && col < grid.ColCount(); ++col) grid.SetCells(col, 1, "");
+  grid.RemoveCheckBox(0, 1);
+}
+
+void ClearCheckedRows(ResultGridModel& grid, bool remove) {
+  if (remove) {
+    for (int row = grid.RowCount() - 1; row >= 1; --row) {
+      if (grid.IsChecked(0, row)) grid.RemoveRows(row, 1);
+    }
+  }
+  if (grid.RowCount() <= 1) {
+    grid.SetRowCount(2);
+    return;
+  }
+  for (int row = 1; row < grid.RowCount(); ++row) grid.SetCells(0, row, std::to_string(row));
+}
+
+void AddProjectCheckBoxes(ResultGridModel& grid) {
+  for (int row = 1; row < grid.RowCount(); ++row) {
+    if (!grid.Cells(1, row).empty()) grid.AddCheckBox(0, row, true, false);
+  }
+}
+
+}  // namespace kelvaro::MainForm

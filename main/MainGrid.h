@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvaro {
+
+class ResultGridModel;
+
+namespace MainForm {
+
+// Column titles and widths of the main window's grid.
+inline constexpr int kMainGridColumns = 5;
+extern const char* const kMainGridTitles[kMainGridColumns];
+extern const int kMainGridWidths[kMainGridColumns];
+
+// The memo's text split into keyword phrases as the user typed them: split at line
+// breaks only (never where the memo wraps), each cut to 4096 characters; an empty last
+// line is no entry, empty lines in between are.
+std::vector<std::string> KeywordLines(const std::string& memo_text);
+
+// The pause between searches, in milliseconds, from the delay edit's text (seconds).
+// A text that is not an integer gives 10 s; a negative number gives no pause; seconds
+// too many for the millisecond count saturate at its largest value.
+int SearchDelayFromText(const std::string& text);
+
+// Deletes every "<" with everything up to and including the next ">" after it. A "<"
+// with no ">" after it is deleted with the rest of the text.
+std::string StripTags(const std::string& text);
+
+// The digits of a text as a number: characters 32-255 that are not digits are dropped,
+// the rest read as a 64-bit integer text; -1 when that fails.
+int64_t DigitsToInt64(const std::string& text);
+
+// The background of a count cell as 0xRRGGBB, or nothing for the default colour.
+// `raw_text` is the cell's stored text (a count link or the plain count).
+std::optional<uint32_t> CountCellColor(int col, int row, const std::string& raw_text);
+
+// Keyword cells of the rows whose check box in column 0 is ticked, top to bottom,
+// joined with CR LF (none after the last).
+std::string CheckedKeywords(const ResultGridModel& grid);
+
+// Clear All's grid part: header and one empty data row without a check box.
+void ResetMainGrid(ResultGridModel& grid);
+
+// Clear Checked: removes the ticked rows bottom-up (when `remove` is true), then leaves
+// a header and one empty row, or writes the row numbers 1, 2, ... into column 0.
+void ClearCheckedRows(ResultGridModel& grid, bool remove);
+
+// Open Project's last step: a check box, ticked, in column 0 of every data row with a
+// keyword.
+void AddProjectCheckBoxes(ResultGridModel& grid);
+
+}  // namespace MainForm
+}  // namespace kelvaro

@@ -1,0 +1,124 @@
+#include "main/ProjectFiles.h"
+
+#include "base/AtomicFile.h"
+
+namespace kelvaro::MainForm {
+namespace {
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  size_t pos = 0;
+  for (;;) {
+    const size_t hit = text.find(from, pos);
+    if (hit == std::string::npos) break;
+    out.append(text, pos, hit - pos);
+    out += to;
+    pos = hit + from.size();
+  }
+  out.append(text, pos, std::string::npos);
+  text.swap(out);
+}
+
+bool IsLineBreak(char ch) { return ch == '\r' || ch == '\n'; }
+
+// Length of the line break at `pos` (CR LF counts as one break).
+size_t BreakLength(const std::string& text, size_t pos) {
+  return text.compare(pos, 2, "\r\n") == 0 ? 2 : 1;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitTextLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    start = end + BreakLength(bytes, end);
+  }
+  return lines;
+}
+
+std::string JoinTextLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+std::string TidyCSVText(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  size_t pos = 0;
+  const size_t n = bytes.size();
+  while (pos < n) {
+    // The first field: a quoted section (doubled quotes inside) or bare text.
+    bool in_quotes = false;
+    size_t cut = pos;
+    while (cut < n) {
+      const char ch = bytes[cut];
+      if (ch == '"') {
+        in_quotes = !in_quotes;
+      } else if (!in_quotes && (ch == ',' || IsLineBreak(ch))) {
+        break;
+      }
+      ++cut;
+    }
+    if (cut < n && bytes[cut] == ',') {
+      ++cut;
+    } else {
+      // A record of one field: nothing of it stays.
+      pos = cut;
+      if (pos < n) pos += BreakLength(bytes, pos);
+      out += "\r\n";
+      continue;
+    }
+    // The rest of the record, up to its line break outside quotes.
+    size_t end = cut;
+    while (end < n) {
+      const char ch = bytes[end];
+      if (ch == '"') {
+        in_quotes = !in_quotes;
+      } else if (!in_quotes && IsLineBreak(ch)) {
+        break;
+      } else if (in_quotes && IsLineBreak(ch)) {
+        // A line break inside a quoted text is written as CR LF, as any line is.
+        out.append(bytes, cut, end - cut);
+        out += "\r\n";
+        end += BreakLength(bytes, end);
+        cut = end;
+        continue;
+      }
+      ++end;
+    }
+    out.append(bytes, cut, end - cut);
+    out += "\r\n";
+    pos = end;
+    if (pos < n) pos += BreakLength(bytes, pos);
+  }
+  return out;
+}
+
+std::string TidyHTMLText(const std::string& bytes) {
+  std::string text = JoinTextLines(SplitTextLines(bytes));
+  ReplaceAll(text, "\">", "\" target=\"_blank\">");
+  ReplaceAll(text, ">http", " target=\"_blank\">http");
+  return text;
+}
+
+void TidyCSVExport(const std::string& file_name) {
+  WriteFileAtomically(file_name, TidyCSVText(ReadWholeFile(file_name)));
+}
+
+void TidyHTMLExport(const std::string& file_name) {
+  WriteFileAtomically(file_name, TidyHTMLText(ReadWholeFile(file_name)));
+}
+
+}  // namespace kelvaro::MainForm

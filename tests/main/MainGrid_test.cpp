@@ -1,0 +1,138 @@
+#include "main/MainGrid.h"
+
+#include <gtest/gtest.h>
+
+#include "grid/ResultGridModel.h"
+
+namespace kelvaro::MainForm {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(KeywordLinesTest, TypedLinesOnly) {
+  EXPECT_EQ(KeywordLines(""), Lines{});
+  EXPECT_EQ(KeywordLines("red shoes"), Lines{"red shoes"});
+  EXPECT_EQ(KeywordLines("a\nb\n"), (Lines{"a", "b"}));
+  EXPECT_EQ(KeywordLines("a\r\n\r\nb"), (Lines{"a", "", "b"}));
+  EXPECT_EQ(KeywordLines("a\n\n"), (Lines{"a", ""}));
+  EXPECT_EQ(KeywordLines("a\rb"), (Lines{"a", "b"}));
+  // A long phrase stays one phrase, cut at 4096 characters.
+  const std::string longest(5000, 'w');
+  EXPECT_EQ(KeywordLines(longest + "\nx"), (Lines{longest.substr(0, 4096), "x"}));
+}
+
+TEST(SearchDelayTest, IntegerTextsAndFallbacks) {
+  EXPECT_EQ(SearchDelayFromText("abc"), 10000);
+  EXPECT_EQ(SearchDelayFromText("2"), 2000);
+  EXPECT_EQ(SearchDelayFromText(" 2"), 2000);
+  EXPECT_EQ(SearchDelayFromText("2 "), 10000);
+  EXPECT_EQ(SearchDelayFromText("0"), 0);
+  EXPECT_EQ(SearchDelayFromText(""), 10000);
+  EXPECT_EQ(SearchDelayFromText("$A"), 10000 * 1);
+  EXPECT_EQ(SearchDelayFromText("-5"), 0);
+  EXPECT_EQ(SearchDelayFromText("3000000"), 2147483647);
+}
+
+TEST(CountColorTest, ThresholdsPerColumn) {
+  auto link = [](const std::string& count) { return "<a href=\"https://x/?q=1&cx=2\">" + count + "</a>"; };
+  EXPECT_EQ(CountCellColor(2, 1, link("612345")), 0xFF3C3Cu);
+  EXPECT_EQ(CountCellColor(3, 1, link("9999")), 0x00FF00u);
+  EXPECT_EQ(CountCellColor(4, 1, link("10000")), 0xFFFF00u);
+  EXPECT_EQ(CountCellColor(2, 1, "199999"), 0x00FF00u);
+  EXPECT_EQ(CountCellColor(2, 1, "200000"), 0xFFFF00u);
+  EXPECT_EQ(CountCellColor(3, 1, "50000"), 0xFF3C3Cu);
+  // No digits: -1, which colours green.
+  EXPECT_EQ(CountCellColor(2, 1, "n/a"), 0x00FF00u);
+  EXPECT_EQ(CountCellColor(2, 0, "Quotes"), std::nullopt);
+  EXPECT_EQ(CountCellColor(1, 1, "123"), std::nullopt);
+  EXPECT_EQ(CountCellColor(2, 1, "   "), std::nullopt);
+}
+
+TEST(StripTagsTest, TagsAndUnclosedTag) {
+  EXPECT_EQ(StripTags("<a href=\"u\">12,345</a>"), "12,345");
+  EXPECT_EQ(StripTags("<b>x</b>y"), "xy");
+  EXPECT_EQ(StripTags("3 < 4"), "3 ");
+  EXPECT_EQ(DigitsToInt64("12,345"), 12345);
+  EXPECT_EQ(DigitsToInt64(""), -1);
+  EXPECT_EQ(DigitsToInt64("1\t2"), -1);
+  EXPECT_EQ(DigitsToInt64("99999999999999999999"), -1);
+}
+
+class MainGridTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int c = 0; c < kMainGridColumns; ++c) grid.SetCells(c, 0, kMainGridTitles[c]);
+  }
+  void AddPhrase(const std::string& phrase, bool checked) {
+    grid.AddRow();
+    const int row = grid.RowCount() - 1;
+    grid.AddCheckBox(0, row, true, false);
+    if (!checked) grid.ToggleCheck(0, row);
+    grid.SetCells(1, row, phrase);
+  }
+  ResultGridModel grid{kMainGridColumns, 1};
+};
+
+TEST_F(MainGridTest, CheckedKeywordsJoinedWithoutTrailingBreak) {
+  AddPhrase("a", true);
+  AddPhrase("b", false);
+  AddPhrase("c", true);
+  EXPECT_EQ(CheckedKeywords(grid), "a\r\nc");
+  grid.ToggleCheck(0, 1);
+  grid.ToggleCheck(0, 3);
+  EXPECT_EQ(CheckedKeywords(grid), "");
+}
+
+TEST_F(MainGridTest, ClearCheckedRemovesTickedRowsAndRenumbers) {
+  AddPhrase("a", true);
+  AddPhrase("b", false);
+  AddPhrase("c", true);
+  AddPhrase("d", true);
+  ClearCheckedRows(grid, true);
+  ASSERT_EQ(grid.RowCount(), 2);
+  EXPECT_EQ(grid.Cells(1, 1), "b");
+  EXPECT_EQ(grid.Cells(0, 1), "1");
+  EXPECT_TRUE(grid.HasCheckBox(0, 1));
+  EXPECT_FALSE(grid.IsChecked(0, 1));
+}
+
+TEST_F(MainGridTest, ClearCheckedAnsweredNoStillRenumbers) {
+  AddPhrase("a", true);
+  AddPhrase("b", true);
+  ClearCheckedRows(grid, false);
+  EXPECT_EQ(grid.RowCount(), 3);
+  EXPECT_EQ(grid.Cells(0, 1), "1");
+  EXPECT_EQ(grid.Cells(0, 2), "2");
+}
+
+TEST_F(MainGridTest, ClearCheckedOfEveryRowLeavesOneEmptyRow) {
+  AddPhrase("a", true);
+  AddPhrase("b", true);
+  ClearCheckedRows(grid, true);
+  ASSERT_EQ(grid.RowCount(), 2);
+  EXPECT_EQ(grid.Cells(1, 1), "");
+  EXPECT_FALSE(grid.HasCheckBox(0, 1));
+  EXPECT_EQ(grid.Cells(1, 0), "Keyword");
+}
+
+TEST_F(MainGridTest, ResetAndProjectCheckBoxes) {
+  AddPhrase("a", true);
+  AddPhrase("b", true);
+  ResetMainGrid(grid);
+  EXPECT_EQ(grid.RowCount(), 2);
+  EXPECT_EQ(grid.Cells(1, 1), "");
+  EXPECT_FALSE(grid.HasCheckBox(0, 1));
+
+  grid.SetRowCount(4);
+  grid.SetCells(0, 2, "7");
+  grid.SetCells(1, 2, "x");
+  grid.SetCells(1, 3, "");
+  AddProjectCheckBoxes(grid);
+  EXPECT_FALSE(grid.HasCheckBox(0, 1));
+  EXPECT_TRUE(grid.IsChecked(0, 2));
+  EXPECT_EQ(grid.Cells(0, 2), "7");
+  EXPECT_FALSE(grid.HasCheckBox(0, 3));
+}
+
+}  // namespace
+}  // namespace kelvaro::MainForm

@@ -1,0 +1,59 @@
+#include "main/ProjectFiles.h"
+
+#include <gtest/gtest.h>
+
+#include "base/Error.h"
+#include "tests/support/TempDir.h"
+
+namespace kelvaro::MainForm {
+namespace {
+
+TEST(TidyCSVTest, DesignExampleByteForByte) {
+  const std::string saved =
+      "\"\",Keyword,Quotes,Allintitle,Allinurl\r\n"
+      "Y,red shoes,12345,678,90\r\n";
+  EXPECT_EQ(TidyCSVText(saved),
+            "Keyword,Quotes,Allintitle,Allinurl\r\n"
+            "red shoes,12345,678,90\r\n");
+}
+
+TEST(TidyCSVTest, CutsExactlyTheFirstFieldWhateverItsLength) {
+  EXPECT_EQ(TidyCSVText("12,a,b\r\n"), "a,b\r\n");            // row number after Clear Checked
+  EXPECT_EQ(TidyCSVText("\"\",\"\",\"\"\r\n"), "\"\",\"\"\r\n");  // the row left by Clear All
+  EXPECT_EQ(TidyCSVText("N,\"a, b\",3\r\n"), "\"a, b\",3\r\n");
+  EXPECT_EQ(TidyCSVText("\"x,\"\"y\",z\r\n"), "z\r\n");
+  EXPECT_EQ(TidyCSVText("alone\r\n"), "\r\n");
+  // A quoted text spanning lines stays one record; its line break becomes CR LF.
+  EXPECT_EQ(TidyCSVText("Y,\"say \"\"a\nb\"\"\",1\r\nN,c,2\r\n"),
+            "\"say \"\"a\r\nb\"\"\",1\r\nc,2\r\n");
+}
+
+TEST(TidyHTMLTest, LinksAndCellsOpenInNewWindow) {
+  const std::string html =
+      "<table border=\"1\" cellspacing=\"0\" cellpadding=\"0\"  width=\"100%\">\r\n"
+      "<td class=\"c2\" nowrap=\"nowrap\"><a href=\"u1\">150000</a></td>\r\n"
+      "<td class=\"c1\" nowrap=\"nowrap\">http://x</td>\r\n"
+      "</table>\r\n\r\n";
+  EXPECT_EQ(TidyHTMLText(html),
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"0\"  width=\"100%\" "
+            "target=\"_blank\">\r\n"
+            "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u1\" "
+            "target=\"_blank\">150000</a></td>\r\n"
+            "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\" "
+            "target=\"_blank\">http://x</td>\r\n"
+            "</table>\r\n\r\n");
+  // A lone LF inside a cell becomes CR LF.
+  EXPECT_EQ(TidyHTMLText("a\nb\r\n"), "a\r\nb\r\n");
+}
+
+TEST(TidyExportTest, RewritesInPlaceAndReportsMissingFile) {
+  testing::TempDir dir;
+  const auto file = dir.File("out.csv");
+  testing::WriteBytes(file, "Y,a,1\r\n");
+  TidyCSVExport(file);
+  EXPECT_EQ(testing::ReadBytes(file), "a,1\r\n");
+  EXPECT_THROW(TidyHTMLExport(dir.File("missing.html")), Error);
+}
+
+}  // namespace
+}  // namespace kelvaro::MainForm
