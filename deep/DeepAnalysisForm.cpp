@@ -1,0 +1,325 @@
+#include "deep/DeepAnalysisForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdlib>
+
+#include "deep/DeepAnalysisWorker.h"
+#include "grid/TResultGrid.h"
+#include "main/MainGrid.h"
+#include "settings/ApiCredentials.h"
+#include "ui/Chime.h"
+#include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
+#include "ui/TextConvert.h"
+#include "web/uHelper.h"
+
+namespace kelvaro {
+namespace {
+
+constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
+constexpr char kNoKeywordsText[] =
+    "Please type in some keyword phrases before search (one per line).";
+
+// The first widths of Page Title and URL, which a reset puts back.
+constexpr int kTitleUrlWidth = 160;
+// What the columns may take of the grid's width: the rest is the vertical scroll bar and
+// the frame.
+constexpr int kGridWidthReserve = 22;
+// URL is never narrowed below this, however long the titles get, so it stays readable
+// and clickable.
+constexpr int kMinUrlWidth = 40;
+
+QFont WindowFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  return font;
+}
+
+QLabel* TitleStrip(const QString& text, QWidget* parent) {
+  auto* strip = new QLabel(text, parent);
+  strip->setFixedHeight(16);
+  strip->setAlignment(Qt::AlignCenter);
+  strip->setAutoFillBackground(true);
+  QPalette palette = strip->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
+  palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
+  strip->setPalette(palette);
+  QFont font(QStringLiteral("Tahoma"));
+  font.setBold(true);
+  strip->setFont(font);
+  return strip;
+}
+
+QPushButton* Button(const QString& caption, const QString& name, const QString& hint,
+                    QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setStatusTip(hint);
+  button->setToolTip(hint);
+  // Enter in the memo is a line break, never a click on the first button.
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+namespace DeepAnalysisForm {
+
+TAnalyzeThread::TAnalyzeThread(std::unique_ptr<DeepAnalysisWorker> worker)
+    : WorkerThread([w = worker.get()] { w->Run(); }), worker_(std::move(worker)) {}
+
+TAnalyzeThread::~TAnalyzeThread() { wait(); }
+
+}  // namespace DeepAnalysisForm
+
+TfrmDeepAnalysis::TfrmDeepAnalysis(const ApiCredentials& credentials, ChimePlayer& player,
+                                   std::string chime_path, std::string endpoint,
+                                   std::function<std::string(const std::string&)> download,
+                                   QWidget* parent)
+    : QDialog(parent), chime_path_(std::move(chime_path)), player_(player) {
+  setObjectName(QStringLiteral("frmDeepAnalysis"));
+  setWindowTitle(QStringLiteral("Deep Analysis"));
+  setModal(true);
+  setFont(WindowFont());
+  BuildLayout();
+  if (!download) download = [](const std::string& url) { return DownloadPage(url); };
+  host_ = std::make_unique<QtWorkerHost>(bridge_, credentials, std::move(endpoint),
+                                         std::move(download), this);
+}
+
+TfrmDeepAnalysis::~TfrmDeepAnalysis() {
+  if (!ShutdownWorker()) {
+    // The worker is stuck in a download and can no longer reach anything; waiting for
+    // its time-out would only keep a closing program on screen.
+    std::_Exit(0);
+  }
+}
+
+void TfrmDeepAnalysis::BuildLayout() {
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  // Top panel: the keywords and Start/Stop.
+  pnlSettings = new QWidget(this);
+  pnlSettings->setObjectName(QStringLiteral("pnlSettings"));
+  pnlSettings->setFixedHeight(110);
+  pnlSettings->setAutoFillBackground(true);
+  QPalette white = pnlSettings->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  pnlSettings->setPalette(white);
+  auto* top = new QVBoxLayout(pnlSettings);
+  top->setContentsMargins(0, 0, 0, 0);
+  top->setSpacing(6);
+  pnlSettingsTitle = TitleStrip(QString(), pnlSettings);
+  top->addWidget(pnlSettingsTitle);
+  auto* controls = new QHBoxLayout;
+  controls->setContentsMargins(8, 0, 8, 6);
+  controls->setSpacing(8);
+  Memo1 = new QPlainTextEdit(pnlSettings);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setFixedSize(295, 77);
+  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setStatusTip(QStringLiteral("Keyword phrases, one per line"));
+  controls->addWidget(Memo1, 0, Qt::AlignTop);
+  auto* keywords_column = new QVBoxLayout;
+  auto* keywords = new QLabel(QStringLiteral("Keywords"), pnlSettings);
+  QFont bold = keywords->font();
+  bold.setBold(true);
+  keywords->setFont(bold);
+  keywords_column->addWidget(keywords);
+  auto* buttons = new QHBoxLayout;
+  bStart = Button(QStringLiteral("Start"), QStringLiteral("bStart"),
+                  QStringLiteral("List the top results and their backlinks for every phrase"),
+                  pnlSettings);
+  bStop = Button(QStringLiteral("Stop"), QStringLiteral("bStop"),
+                 QStringLiteral("Stop the analysis"), pnlSettings);
+  buttons->addWidget(bStart);
+  buttons->addWidget(bStop);
+  keywords_column->addLayout(buttons);
+  keywords_column->addStretch();
+  controls->addLayout(keywords_column);
+  controls->addStretch();
+  top->addLayout(controls);
+  column->addWidget(pnlSettings);
+
+  Panel1 = TitleStrip(QStringLiteral("Results"), this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  column->addWidget(Panel1);
+
+  // Results: the grid and the progress bar along its bottom.
+  auto* results = new QWidget(this);
+  results->setObjectName(QStringLiteral("pnlResults"));
+  auto* results_column = new QVBoxLayout(results);
+  results_column->setContentsMargins(0, 0, 0, 0);
+  results_column->setSpacing(0);
+  gRes = new TResultGrid(DeepAnalysisGridCreationValues(), results);
+  gRes->setObjectName(QStringLiteral("gRes"));
+  results_column->addWidget(gRes, 1);
+  barProgress = new QProgressBar(results);
+  barProgress->setObjectName(QStringLiteral("barProgress"));
+  barProgress->setRange(0, 100);
+  barProgress->setValue(0);
+  barProgress->setTextVisible(false);
+  barProgress->setFixedHeight(16);
+  results_column->addWidget(barProgress);
+  column->addWidget(results, 1);
+
+  // Bottom panel: Close at the right.
+  auto* bottom = new QWidget(this);
+  bottom->setObjectName(QStringLiteral("Panel3"));
+  bottom->setFixedHeight(33);
+  auto* row = new QHBoxLayout(bottom);
+  row->setContentsMargins(6, 4, 6, 4);
+  TBXButton2 = Button(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
+                      QStringLiteral("Close Deep Analysis"), bottom);
+  row->addStretch();
+  row->addWidget(TBXButton2);
+  column->addWidget(bottom);
+
+  barStatus = new QStatusBar(this);
+  barStatus->setObjectName(QStringLiteral("barStatus"));
+  barStatus->setSizeGripEnabled(false);
+  column->addWidget(barStatus);
+
+  CheckBox1 = new QCheckBox(QStringLiteral("Don't erase old results (append the new)"), this);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox1->setChecked(false);
+  CheckBox1->setVisible(false);
+  CheckBox2 = new QCheckBox(QStringLiteral("Autofit Page Title and URL"), this);
+  CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+  CheckBox2->setChecked(true);
+  CheckBox2->setVisible(false);
+
+  auto guarded = [this](QPushButton* b, void (TfrmDeepAnalysis::*handler)()) {
+    connect(b, &QPushButton::clicked, this,
+            [this, handler] { RunHandler([&] { (this->*handler)(); }); });
+  };
+  guarded(bStart, &TfrmDeepAnalysis::btnStartClick);
+  guarded(bStop, &TfrmDeepAnalysis::bStopClick);
+  guarded(TBXButton2, &TfrmDeepAnalysis::TBXButton2Click);
+
+  resize(1010, 612);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+void TfrmDeepAnalysis::OpenWith(const std::string& keywords) {
+  Memo1->setPlainText(ToQString(keywords));
+  ResetGrid();
+  exec();
+}
+
+void TfrmDeepAnalysis::ResetGrid() {
+  ResultGridModel& grid = gRes->Model();
+  grid.SetRowCount(2);
+  for (int col = 0; col <= 3; ++col) grid.SetCells(col, 1, std::string());
+  grid.SetColWidths(1, kTitleUrlWidth);
+  grid.SetColWidths(2, kTitleUrlWidth);
+}
+
+bool TfrmDeepAnalysis::IsAnalysing() const {
+  return AnalyzeThread_ != nullptr && !AnalyzeThread_->Finished;
+}
+
+void TfrmDeepAnalysis::LockMemo(bool locked) {
+  Memo1->setReadOnly(locked);
+  QPalette palette = Memo1->palette();
+  palette.setColor(QPalette::Base, locked ? QColor(192, 220, 192)
+                                          : QApplication::palette().color(QPalette::Base));
+  Memo1->setPalette(palette);
+}
+
+void TfrmDeepAnalysis::btnStartClick() {
+  if (IsAnalysing()) {
+    ShowInformation(kAnalyzingText, this);
+    return;
+  }
+  const std::string memo_text = FromQString(Memo1->toPlainText());
+  if (Trim(memo_text).empty()) {
+    ShowInformation(kNoKeywordsText, this);
+    return;
+  }
+  if (!CheckBox1->isChecked()) ResetGrid();
+  AnalyzeThread_.reset();
+  bridge_.Reset();
+  DeepAnalysisForm::DeepAnalysisWorkerSink sink;
+  sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
+  sink.AutoFitColumns = [this] { AutoFitColumns(); };
+  auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
+      MainForm::KeywordLines(memo_text), *host_, gRes->Model(), sink, CheckBox2->isChecked());
+  AnalyzeThread_ = std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
+  connect(AnalyzeThread_.get(), &QThread::finished, this,
+          [this] { RunHandler([this] { HandleWorkerFinished(); }); }, Qt::QueuedConnection);
+  AnalyzeThread_->start();
+  LockMemo(true);
+  barProgress->setValue(0);
+}
+
+void TfrmDeepAnalysis::AutoFitColumns() {
+  gRes->SetAutoSizeGrowOnly(true);
+  gRes->AutoSizeColumn(1, 0);
+  gRes->AutoSizeColumn(2, 0);
+  int total = 0;
+  for (int col = 0; col < gRes->ColCount(); ++col) total += gRes->ColWidths(col);
+  const int excess = total - (gRes->width() - kGridWidthReserve);
+  if (excess <= 0) return;
+  const int narrowed = gRes->ColWidths(2) - (excess - excess % 2);
+  gRes->SetColWidths(2, std::max(narrowed, std::min(kMinUrlWidth, gRes->ColWidths(2))));
+}
+
+void TfrmDeepAnalysis::bStopClick() {
+  if (AnalyzeThread_) AnalyzeThread_->Worker().RequestStop();
+}
+
+void TfrmDeepAnalysis::HandleWorkerFinished() {
+  if (!AnalyzeThread_ || closing_for_good_) return;
+  AnalyzeThread_->Finished = true;
+  LockMemo(false);
+  barProgress->setValue(0);
+  player_.Play(chime_path_);
+}
+
+bool TfrmDeepAnalysis::ShutdownWorker() {
+  if (!AnalyzeThread_ || AnalyzeThread_->isFinished()) {
+    bridge_.Abandon();
+    return true;
+  }
+  closing_for_good_ = true;
+  return StopWorkerForShutdown(AnalyzeThread_.get(), bridge_,
+                               [this] { AnalyzeThread_->Worker().RequestStop(); });
+}
+
+bool TfrmDeepAnalysis::FormCloseQuery() {
+  if (IsAnalysing()) {
+    ShowInformation(kAnalyzingText, this);
+    return false;
+  }
+  return true;
+}
+
+void TfrmDeepAnalysis::reject() {
+  bool close = false;
+  RunHandler([&] { close = FormCloseQuery(); });
+  if (close) QDialog::reject();
+}
+
+void TfrmDeepAnalysis::TBXButton2Click() { close(); }
+
+}  // namespace kelvaro

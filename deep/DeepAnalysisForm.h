@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ui/WorkerBridge.h"
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QWidget;
+
+namespace kelvaro {
+
+class ApiCredentials;
+class ChimePlayer;
+class TResultGrid;
+
+namespace DeepAnalysisForm {
+
+class DeepAnalysisWorker;
+
+// The deep analysis worker's thread: run() calls the worker's Run().
+class TAnalyzeThread : public WorkerThread {
+ public:
+  explicit TAnalyzeThread(std::unique_ptr<DeepAnalysisWorker> worker);
+  ~TAnalyzeThread() override;
+  DeepAnalysisWorker& Worker() { return *worker_; }
+  // Set by the window when the end notice has arrived.
+  bool Finished = false;
+
+ private:
+  std::unique_ptr<DeepAnalysisWorker> worker_;
+};
+
+}  // namespace DeepAnalysisForm
+
+// The Deep Analysis window: for the ticked phrases, the top results, each result's
+// backlink count and the average per phrase. Created once at start-up and shown modally
+// from the main window as often as the user asks; it keeps its grid and memo in between.
+class TfrmDeepAnalysis : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `credentials`, `player` and the main window outlive this window. `chime_path` is the
+  // chime file played at the end of every run ("" plays nothing); `endpoint` and
+  // `download` are what the worker's queries are built against and fetched with.
+  TfrmDeepAnalysis(const ApiCredentials& credentials, ChimePlayer& player, std::string chime_path,
+                   std::string endpoint, std::function<std::string(const std::string&)> download,
+                   QWidget* parent = nullptr);
+  ~TfrmDeepAnalysis() override;
+
+  // The main window's Deep Analysis button: `keywords` (as collected, untrimmed) go into
+  // the memo, the grid is reset, and the window is shown modally; returns once closed.
+  void OpenWith(const std::string& keywords);
+  // Header and one empty row; columns 1 and 2 back to their first widths.
+  void ResetGrid();
+  // While the last worker's end notice has not arrived.
+  bool IsAnalysing() const;
+
+  // Stops a run under way for good (the window goes away): no step runs after this
+  // returns. Returns false when the worker is still inside a download.
+  bool ShutdownWorker();
+
+  DeepAnalysisForm::TAnalyzeThread* AnalyzeThread() { return AnalyzeThread_.get(); }
+
+  // Handlers (public so that tests can drive the window as a person would).
+  void btnStartClick();
+  void bStopClick();
+  void HandleWorkerFinished();
+  // False (after telling the user why) while analysing: the window stays open.
+  bool FormCloseQuery();
+  void TBXButton2Click();
+
+  // Controls.
+  QWidget* pnlSettings;
+  QLabel* pnlSettingsTitle;
+  QPlainTextEdit* Memo1;
+  QPushButton* bStart;
+  QPushButton* bStop;
+  QLabel* Panel1;
+  TResultGrid* gRes;
+  QProgressBar* barProgress;
+  QPushButton* TBXButton2;
+  QStatusBar* barStatus;
+  QCheckBox* CheckBox1;  // never visible, unchecked: "Don't erase old results (append the new)"
+  QCheckBox* CheckBox2;  // never visible, checked: "Autofit Page Title and URL"
+
+ public slots:
+  // Esc and the close box end here too: refused while analysing.
+  void reject() override;
+
+ private:
+  void BuildLayout();
+  void LockMemo(bool locked);
+  // The worker's row step: fits Page Title and URL to their texts, never narrowing them,
+  // then gives back from URL what the columns overflow the grid by.
+  void AutoFitColumns();
+
+  std::string chime_path_;
+  ChimePlayer& player_;
+  GuiThreadBridge bridge_;
+  std::unique_ptr<QtWorkerHost> host_;
+  // Declared last: destroyed (waiting for its thread) before the host and the grid it uses.
+  std::unique_ptr<DeepAnalysisForm::TAnalyzeThread> AnalyzeThread_;
+  bool closing_for_good_ = false;
+};
+
+}  // namespace kelvaro

@@ -1,0 +1,3 @@
+target_sources(kelvaro_gui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/DeepAnalysisForm.h
+  ${CMAKE_CURRENT_LIST_DIR}/DeepAnalysisForm.cpp)
