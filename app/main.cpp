@@ -1,12 +1,10 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/Startup.h"
+#include "settings/SettingsStore.h"
 
+// Kelvaro as shipped: the real search service and the user's own settings store.
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Kelvaro");
-  QWidget window;
-  window.setWindowTitle("Kelvaro");
-  window.resize(889, 491);
-  window.show();
-  return QApplication::exec();
+  kelvaro::SettingsStore store(kelvaro::DefaultSettingsLocation());
+  kelvaro::MainFormEnvironment environment;
+  environment.store = &store;
+  return kelvaro::RunKelvaro(argc, argv, std::move(environment));
 }

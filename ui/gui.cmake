@@ -5,3 +5,8 @@ target_sources(kelvaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/HandlerGuard.h
   ${CMAKE_CURRENT_LIST_DIR}/WorkerBridge.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Chime.cpp)
+# The chime travels inside the program; start-up writes it to the temporary folder.
+qt_add_resources(kelvaro_gui kelvaro_chime
+  PREFIX "/"
+  BASE ${CMAKE_SOURCE_DIR}/resources
+  FILES ${CMAKE_SOURCE_DIR}/resources/chimes.wav)

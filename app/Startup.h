@@ -1,0 +1,13 @@
+#pragma once
+
+#include "main/MainForm.h"
+
+namespace kelvaro {
+
+// Starts Kelvaro in this order: the application object titled "Kelvaro", the main
+// window (its creation writes the chime file and loads the settings), the Deep Analysis
+// window, the settings dialog; then the forced settings loop, the message loop and the
+// process end. Returns the process exit code.
+int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment);
+
+}  // namespace kelvaro

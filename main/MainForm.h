@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "settings/ApiCredentials.h"
+#include "ui/WorkerBridge.h"
+
+class QCheckBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QWidget;
+class QBrush;
+class QFont;
+
+namespace kelvaro {
+
+class ChimePlayer;
+class SettingsStore;
+class TfSettings;
+class TfrmDeepAnalysis;
+class TResultGrid;
+struct GridDrawState;
+
+// What start-up hands the main window. The shipped program uses the defaults: the real
+// search service, DownloadPage, the user's settings store and temporary folder.
+struct MainFormEnvironment {
+  std::string endpoint;                                  // empty: the real service
+  std::function<std::string(const std::string&)> download;  // empty: DownloadPage
+  SettingsStore* store = nullptr;  // nullptr: settings are neither loaded nor saved
+  std::string temp_dir;            // empty: GetTempDir()
+  QString caption = QStringLiteral("Kelvaro");
+};
+
+namespace MainForm {
+
+class KeywordWorker;
+
+// The keyword worker's thread: run() calls the worker's Run().
+class TAnalyzeThread : public WorkerThread {
+ public:
+  explicit TAnalyzeThread(std::unique_ptr<KeywordWorker> worker);
+  ~TAnalyzeThread() override;
+  KeywordWorker& Worker() { return *worker_; }
+  // Set by the window when the end notice has arrived.
+  bool Finished = false;
+
+ private:
+  std::unique_ptr<KeywordWorker> worker_;
+};
+
+}  // namespace MainForm
+
+// The main window: keyword phrases in, three coloured counts per phrase out.
+class Tfrm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit Tfrm(MainFormEnvironment environment, QWidget* parent = nullptr);
+  ~Tfrm() override;
+
+  // Start-up wiring: the other two windows, created after this one.
+  void SetDeepAnalysisForm(TfrmDeepAnalysis* form) { frmDeepAnalysis_ = form; }
+  void SetSettingsDialog(TfSettings* dialog) { fSettings_ = dialog; }
+
+  // Creation: writes the chime file, then loads the settings.
+  void FormCreate();
+  // The forced settings loop, run before the window is first shown.
+  void FormShow();
+  // Ends the process when "Terminate program" was chosen.
+  void FormActivate();
+
+  ApiCredentials& Credentials() { return credentials_; }
+  ChimePlayer& MediaPlayer1() { return *chime_; }
+  std::string ChimePath() const;
+  void PlayChime();
+  bool IsSearching(bool show);
+  const std::string& Endpoint() const { return endpoint_; }
+  const std::function<std::string(const std::string&)>& Downloader() const { return download_; }
+
+  // Stops a run under way for good (process end): no step runs after this returns.
+  // Returns false when the worker is still inside a download.
+  bool ShutdownWorker();
+
+  bool TerminateRequested = false;
+  MainForm::TAnalyzeThread* AnalyzeThread() { return AnalyzeThread_.get(); }
+
+  // Handlers (public so that tests can drive the window as a person would).
+  void btnStartClick();
+  void bStopClick();
+  void HandleWorkerFinished();
+  void bClearClick();
+  void bClearAllClick();
+  void TBXButton1Click();
+  void TBXButton2Click();
+  void btSettingsClick();
+  void bSaveClick();
+  void bOpenClick();
+  void bExportClick();
+  void Button3Click();
+  void gResGetCellColor(TResultGrid& Sender, int ARow, int ACol, const GridDrawState& AState,
+                        QBrush& ABrush, QFont& AFont);
+
+  // The file dialogs run through this, so tests can answer them; returns the chosen
+  // file or "" when cancelled.
+  std::function<QString(QFileDialog*)> RunFileDialog;
+
+  // Controls.
+  QWidget* pnlSettings;
+  QLabel* pnlSettingsTitle;
+  QPlainTextEdit* Memo1;
+  QPushButton* bStart;
+  QPushButton* bStop;
+  QLabel* Label1;
+  QLineEdit* Edit1;
+  QPushButton* btSettings;
+  QPushButton* TBXButton1;
+  QLabel* Panel1;
+  TResultGrid* gRes;
+  QProgressBar* barProgress;
+  QPushButton* bSave;
+  QPushButton* bOpen;
+  QPushButton* bClear;
+  QPushButton* bClearAll;
+  QPushButton* bExport;
+  QPushButton* Button3;
+  QPushButton* TBXButton2;
+  QStatusBar* barStatus;
+  QCheckBox* CheckBox1;  // never visible: "Don't erase old results (append the new)"
+  QFileDialog* dlgS;
+  QFileDialog* dlgO;
+  QFileDialog* dlgS2;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void BuildLayout();
+  bool FormCloseQuery();
+  bool FormClose();
+  void LockMemo(bool locked);
+  // Asks the overwrite question when `file` exists; true to go on.
+  bool ConfirmOverwrite(const QString& file);
+  // Runs a save dialog and the overwrite question; "" when the user backed out.
+  QString ChooseSaveFile(QFileDialog* dialog);
+
+  ApiCredentials credentials_;
+  std::string endpoint_;
+  std::function<std::string(const std::string&)> download_;
+  SettingsStore* store_;
+  std::string temp_dir_;
+  GuiThreadBridge bridge_;
+  std::unique_ptr<QtWorkerHost> host_;
+  std::unique_ptr<MainForm::TAnalyzeThread> AnalyzeThread_;
+  ChimePlayer* chime_;
+  TfrmDeepAnalysis* frmDeepAnalysis_ = nullptr;
+  TfSettings* fSettings_ = nullptr;
+  bool closing_for_good_ = false;
+};
+
+}  // namespace kelvaro

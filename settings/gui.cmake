@@ -1,0 +1,1 @@
+target_sources(kelvaro_gui PRIVATE ${CMAKE_CURRENT_LIST_DIR}/uSettings.cpp)
