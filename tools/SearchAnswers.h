@@ -1,0 +1,85 @@
+#pragma once
+
+// What the substitute search service answers, as plain functions: the counts and results it
+// invents for a query, and the JSON texts in the custom-search API's format. The service in
+// SearchService.h only adds HTTP, credentials, the quota and faults around these.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvaro::searchsim {
+
+// The query text q (already URL-decoded) split into its operator and its subject.
+enum class Operator { kNone, kAllInTitle, kAllInUrl, kLink };
+struct ParsedQuery {
+  Operator op = Operator::kNone;
+  std::string subject;  // the phrase, or the URL of a link: query; trimmed, inner runs kept
+};
+// Recognises a leading "allintitle:", "allinurl:" or "link:" (any letter case, spaces after
+// the colon skipped).
+ParsedQuery ParseQuery(std::string_view q);
+
+// The lower-case words of a phrase: runs of ASCII letters and digits.
+std::vector<std::string> Words(std::string_view phrase);
+
+// The count rules. Counts are deterministic in the query text (letter case and runs of spaces
+// do not matter). For a phrase P:
+//   - P containing the word "nothing": every count of P is 0 (no items).
+//   - P containing the word "few": the phrase count is 4, title 2, URL 1 (4, 2 and 1 items).
+//   - P containing the word "niche", "common" or "popular": every count of P falls in the
+//     green, yellow or red band of the main window respectively:
+//         phrase  green < 200000 <= yellow < 600000 <= red
+//         title and URL  green < 10000 <= yellow < 50000 <= red
+//   - otherwise the band of each count is picked by a hash of P, so a handful of phrases
+//     shows all three colours; use PhraseCount/TitleCount/UrlCount to pick phrases.
+//   The title and URL counts are always below the phrase count.
+// A link: query counts the backlinks of its URL: 0 for about one URL in ten, else 1-3000.
+// (A phrase containing the word "fail" is answered with an error by the service, see
+// SearchService.h; its counts here are the ordinary ones.)
+int64_t PhraseCount(std::string_view phrase);
+int64_t TitleCount(std::string_view phrase);
+int64_t UrlCount(std::string_view phrase);
+int64_t BacklinkCount(std::string_view url);
+// The count for a whole q text, dispatching on its operator.
+int64_t CountFor(std::string_view q);
+
+// One entry of the answer's items array, texts unescaped.
+struct SearchItem {
+  std::string title;
+  std::string html_title;
+  std::string link;
+  std::string display_link;
+  std::string snippet;
+};
+
+// min(10, count) results for q. Their links are https URLs on example.com/.net/.org hosts,
+// some with "&" in their query; some titles hold a double quote or "&" (escaped in the JSON).
+std::vector<SearchItem> ItemsFor(std::string_view q, int64_t count);
+
+// The pretty-printed success answer for q (two-space indent, a space after each colon, counts
+// as strings in queries.request[0].totalResults and searchInformation.totalResults, no items
+// member when count is 0).
+std::string SearchAnswerJson(std::string_view q, std::string_view engine_code, int64_t count,
+                             const std::vector<SearchItem>& items);
+
+// An error in the API's format:
+// {"error": {"code": ..., "message": ..., "errors": [{message, domain, reason}], "status": ...}}
+struct ApiError {
+  int code = 0;
+  std::string message;
+  std::string reason;  // errors[0].reason
+  std::string status;  // the RPC status name
+};
+ApiError KeyInvalidError();       // 400 "API key not valid. Please pass a valid API key."
+ApiError InvalidArgumentError();  // 400 "Request contains an invalid argument."
+ApiError QuotaExceededError();    // 429 "Quota exceeded for quota metric 'Queries' ..."
+ApiError BackendError();          // 500 "Backend Error"
+std::string ErrorAnswerJson(const ApiError& error);
+
+// A JSON string literal (quotes included) escaped the way the API does: \" \\ and control
+// characters, and & < > ' as \u0026 \u003c \u003e \u0027.
+std::string JsonQuote(std::string_view text);
+
+}  // namespace kelvaro::searchsim

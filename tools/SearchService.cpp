@@ -1,0 +1,430 @@
+#include "tools/SearchService.h"
+
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "tools/SearchAnswers.h"
+
+namespace kelvaro::searchsim {
+
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+constexpr milliseconds kReadTimeout{5000};
+constexpr milliseconds kWriteTimeout{5000};
+constexpr milliseconds kKeepAliveTimeout{5000};
+// Every wait is cut into slices this long so that stopping the service is never held up.
+constexpr milliseconds kSlice{20};
+constexpr char kJsonType[] = "application/json; charset=UTF-8";
+
+// What a request handler may decide about the connection it runs on.
+struct ConnectionState {
+  bool drop = false;  // close without sending anything more
+};
+// Handlers run on the thread that serves their connection, so this reaches its state.
+thread_local ConnectionState* current_connection = nullptr;
+
+// The connection's socket as httplib sees it, with waits that give way when the service stops
+// and writes that can be refused to drop a connection.
+class SocketStream final : public httplib::Stream {
+ public:
+  SocketStream(int sock, const std::atomic<bool>& stopping, const ConnectionState& state)
+      : sock_(sock), stopping_(stopping), state_(state) {}
+
+  bool is_readable() const override { return HasBuffered() || Wait(POLLIN, kReadTimeout); }
+  bool is_writable() const override {
+    return !state_.drop && Wait(POLLOUT, kWriteTimeout) && PeerOpen();
+  }
+
+  ssize_t read(char* ptr, size_t size) override {
+    if (!HasBuffered()) {
+      if (!Wait(POLLIN, kReadTimeout)) return -1;
+      const ssize_t n = ::recv(sock_, buffer_, sizeof buffer_, 0);
+      if (n <= 0) return n;
+      begin_ = 0;
+      end_ = static_cast<size_t>(n);
+    }
+    const size_t n = std::min(size, end_ - begin_);
+    std::memcpy(ptr, buffer_ + begin_, n);
+    begin_ += n;
+    return static_cast<ssize_t>(n);
+  }
+
+  ssize_t write(const char* ptr, size_t size) override {
+    if (state_.drop || !Wait(POLLOUT, kWriteTimeout)) return -1;
+    return ::send(sock_, ptr, size, MSG_NOSIGNAL);  // a closed peer must not raise SIGPIPE
+  }
+
+  void get_remote_ip_and_port(std::string& ip, int& port) const override {
+    Address(&::getpeername, ip, port);
+  }
+  void get_local_ip_and_port(std::string& ip, int& port) const override {
+    Address(&::getsockname, ip, port);
+  }
+  socket_t socket() const override { return sock_; }
+
+  // Waits up to timeout for the next request; false when none comes or the service stops.
+  bool WaitForRequest(milliseconds timeout) const {
+    return HasBuffered() || (Wait(POLLIN, timeout) && PeerOpen());
+  }
+
+  // False once the peer has closed its end.
+  bool PeerOpen() const {
+    char byte;
+    const ssize_t n = ::recv(sock_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR));
+  }
+
+ private:
+  bool HasBuffered() const { return begin_ < end_; }
+
+  bool Wait(short events, milliseconds timeout) const {
+    const auto deadline = Clock::now() + timeout;
+    while (!stopping_) {
+      const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return false;
+      pollfd fd{sock_, events, 0};
+      const int ready = ::poll(&fd, 1, static_cast<int>(std::min(left, kSlice).count()));
+      if (ready > 0) return true;  // readiness, hang-up or error: the next call tells which
+      if (ready < 0 && errno != EINTR) return false;
+    }
+    return false;
+  }
+
+  using NameFunction = int (*)(int, sockaddr*, socklen_t*);
+  void Address(NameFunction name_of, std::string& ip, int& port) const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (name_of(sock_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return;
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    ip = text;
+    port = ntohs(address.sin_port);
+  }
+
+  int sock_;
+  const std::atomic<bool>& stopping_;
+  const ConnectionState& state_;
+  char buffer_[4096];
+  size_t begin_ = 0;
+  size_t end_ = 0;
+};
+
+// httplib's server with its connection loop replaced: this one counts connections, can drop
+// them, and lets go of idle ones as soon as the service stops.
+class LoopbackServer final : public httplib::Server {
+ public:
+  explicit LoopbackServer(const std::atomic<bool>& stopping) : stopping_(stopping) {
+    // The benchmark sends many requests over one connection; do not cut it every few.
+    set_keep_alive_max_count(1000000);
+  }
+
+  int ConnectionCount() const { return connections_; }
+
+ private:
+  bool process_and_close_socket(socket_t sock) override {
+    ++connections_;
+    // Headers and body go out in separate writes; without this, Nagle's algorithm and the
+    // client's delayed acknowledgement add tens of milliseconds to every answer.
+    const int on = 1;
+    ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ConnectionState state;
+    current_connection = &state;
+    bool ok = false;
+    {
+      SocketStream stream(sock, stopping_, state);
+      for (size_t served = 0; served < keep_alive_max_count_ && !stopping_; ++served) {
+        if (!stream.WaitForRequest(kKeepAliveTimeout)) break;
+        const bool last = served + 1 == keep_alive_max_count_;
+        bool closed = false;
+        ok = process_request(stream, last, closed, nullptr);
+        if (!ok || closed || state.drop) break;
+      }
+    }
+    current_connection = nullptr;
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+    return ok;
+  }
+
+  const std::atomic<bool>& stopping_;
+  std::atomic<int> connections_{0};
+};
+
+bool SameHeaderName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string HeaderOr(const HeaderList& headers, const std::string& name, std::string fallback) {
+  for (const auto& [key, value] : headers) {
+    if (SameHeaderName(key, name)) return value;
+  }
+  return fallback;
+}
+
+}  // namespace
+
+Fault Fault::Stall(milliseconds hold) {
+  Fault fault;
+  fault.kind = Kind::kStall;
+  fault.duration = hold;
+  return fault;
+}
+
+Fault Fault::Truncate() {
+  Fault fault;
+  fault.kind = Kind::kTruncate;
+  return fault;
+}
+
+Fault Fault::Drop() {
+  Fault fault;
+  fault.kind = Kind::kDrop;
+  return fault;
+}
+
+Fault Fault::Delay(milliseconds delay) {
+  Fault fault;
+  fault.kind = Kind::kDelay;
+  fault.duration = delay;
+  return fault;
+}
+
+Fault Fault::Canned(int status, std::string body, HeaderList headers) {
+  Fault fault;
+  fault.kind = Kind::kCanned;
+  fault.status = status;
+  fault.body = std::move(body);
+  fault.headers = std::move(headers);
+  return fault;
+}
+
+Fault& Fault::Times(int n) {
+  times = n;
+  return *this;
+}
+
+class SearchService::Impl {
+ public:
+  explicit Impl(SearchServiceConfig config) : config_(std::move(config)), server_(stopping_) {
+    server_.Get("/customsearch/v1",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                  Handle(request, response);
+                });
+    if (config_.port == 0) {
+      port_ = server_.bind_to_any_port("127.0.0.1");
+    } else if (server_.bind_to_port("127.0.0.1", config_.port)) {
+      port_ = config_.port;
+    }
+    if (port_ <= 0) {
+      throw std::runtime_error("the search service cannot listen on 127.0.0.1 port " +
+                               std::to_string(config_.port));
+    }
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() only works once the accept loop runs.
+    while (!server_.is_running()) std::this_thread::sleep_for(milliseconds(1));
+  }
+
+  ~Impl() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    server_.stop();
+    thread_.join();
+  }
+
+  int Port() const { return port_; }
+
+  void SetCredentials(const std::string& api_key, const std::string& engine_code) {
+    std::lock_guard lock(mutex_);
+    config_.api_key = api_key;
+    config_.engine_code = engine_code;
+  }
+  void SetDailyQuota(int64_t queries) {
+    std::lock_guard lock(mutex_);
+    config_.daily_quota = queries;
+  }
+  void StartNewDay() {
+    std::lock_guard lock(mutex_);
+    used_today_ = 0;
+  }
+  void InjectFault(const Fault& fault) {
+    std::lock_guard lock(mutex_);
+    fault_ = fault;
+  }
+  std::vector<RecordedRequest> Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
+  void ClearRequests() {
+    std::lock_guard lock(mutex_);
+    requests_.clear();
+  }
+  int ConnectionCount() const { return server_.ConnectionCount(); }
+
+ private:
+  struct Answer {
+    int status;
+    std::string body;
+  };
+
+  void Handle(const httplib::Request& request, httplib::Response& response) {
+    const Fault fault = Record(request);
+    switch (fault.kind) {
+      case Fault::Kind::kDrop:
+        if (current_connection != nullptr) current_connection->drop = true;
+        return;
+      case Fault::Kind::kCanned:
+        response.status = fault.status;
+        for (const auto& [name, value] : fault.headers) response.set_header(name, value);
+        response.set_content(fault.body, HeaderOr(fault.headers, "Content-Type", kJsonType));
+        return;
+      case Fault::Kind::kDelay:
+        WaitUnlessStopping(fault.duration, [] { return false; });
+        break;
+      default:
+        break;
+    }
+
+    const Answer answer = AnswerFor(request);
+    response.status = answer.status;
+    if (fault.kind != Fault::Kind::kStall && fault.kind != Fault::Kind::kTruncate) {
+      response.set_content(answer.body, kJsonType);
+      return;
+    }
+    // The headers announce the whole body; only its first half is sent.
+    const size_t sent = answer.body.empty() ? 0 : std::max<size_t>(1, answer.body.size() / 2);
+    response.set_content_provider(
+        answer.body.size(), kJsonType,
+        [this, body = answer.body, sent, fault](size_t, size_t, httplib::DataSink& sink) {
+          if (!sink.write(body.data(), sent)) return false;
+          if (fault.kind == Fault::Kind::kStall) {
+            WaitUnlessStopping(fault.duration, [&sink] { return !sink.is_writable(); });
+          }
+          return false;  // closes the connection with the body unfinished
+        });
+  }
+
+  // Records the request and takes the fault that applies to it.
+  Fault Record(const httplib::Request& request) {
+    RecordedRequest record;
+    record.target = request.target;
+    record.q = request.get_param_value("q");
+    record.user_agent = request.get_header_value("User-Agent");
+    for (const auto& [name, value] : request.headers) {
+      // httplib adds the socket's addresses as pseudo-headers.
+      if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
+          name == "LOCAL_PORT") {
+        continue;
+      }
+      record.headers.emplace_back(name, value);
+    }
+    std::lock_guard lock(mutex_);
+    requests_.push_back(std::move(record));
+    Fault fault = fault_;
+    if (fault_.times > 0 && --fault_.times == 0) fault_ = Fault();
+    return fault;
+  }
+
+  Answer AnswerFor(const httplib::Request& request) {
+    const std::string key = request.get_param_value("key");
+    const std::string cx = request.get_param_value("cx");
+    {
+      std::lock_guard lock(mutex_);
+      if (key.empty() || key != config_.api_key) return Error(KeyInvalidError());
+      if (cx.empty() || cx != config_.engine_code) return Error(InvalidArgumentError());
+      if (config_.daily_quota >= 0 && used_today_ >= config_.daily_quota) {
+        return Error(QuotaExceededError());
+      }
+      ++used_today_;
+    }
+    const std::string q = request.get_param_value("q");
+    const ParsedQuery query = ParseQuery(q);
+    if (query.subject.empty()) return Error(InvalidArgumentError());
+    for (const std::string& word : Words(query.subject)) {
+      if (word == "fail") return Error(BackendError());
+    }
+    const int64_t count = CountFor(q);
+    return {200, SearchAnswerJson(q, cx, count, ItemsFor(q, count))};
+  }
+
+  static Answer Error(const ApiError& error) { return {error.code, ErrorAnswerJson(error)}; }
+
+  // Sleeps for up to duration; returns early when the service stops or done() holds.
+  template <typename Done>
+  void WaitUnlessStopping(milliseconds duration, Done done) {
+    const auto deadline = Clock::now() + duration;
+    std::unique_lock lock(mutex_);
+    while (!stopping_ && Clock::now() < deadline) {
+      lock.unlock();
+      const bool finished = done();
+      lock.lock();
+      if (finished) return;
+      wake_.wait_for(lock, std::min<Clock::duration>(kSlice, deadline - Clock::now()));
+    }
+  }
+
+  SearchServiceConfig config_;
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+  int64_t used_today_ = 0;
+  Fault fault_;
+  std::vector<RecordedRequest> requests_;
+  LoopbackServer server_;
+  int port_ = -1;
+  std::thread thread_;
+};
+
+SearchService::SearchService(SearchServiceConfig config)
+    : impl_(std::make_unique<Impl>(std::move(config))) {}
+
+SearchService::~SearchService() = default;
+
+int SearchService::Port() const { return impl_->Port(); }
+
+std::string SearchService::Endpoint() const {
+  return "http://127.0.0.1:" + std::to_string(impl_->Port());
+}
+
+void SearchService::SetCredentials(const std::string& api_key, const std::string& engine_code) {
+  impl_->SetCredentials(api_key, engine_code);
+}
+
+void SearchService::SetDailyQuota(int64_t queries) { impl_->SetDailyQuota(queries); }
+
+void SearchService::StartNewDay() { impl_->StartNewDay(); }
+
+void SearchService::InjectFault(const Fault& fault) { impl_->InjectFault(fault); }
+
+void SearchService::ClearFault() { impl_->InjectFault(Fault()); }
+
+std::vector<RecordedRequest> SearchService::Requests() const { return impl_->Requests(); }
+
+void SearchService::ClearRequests() { impl_->ClearRequests(); }
+
+int SearchService::ConnectionCount() const { return impl_->ConnectionCount(); }
+
+}  // namespace kelvaro::searchsim

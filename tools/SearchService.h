@@ -1,0 +1,108 @@
+#pragma once
+
+// The substitute search service: a loopback HTTP server that answers
+//   GET /customsearch/v1?q=...&cx=...&key=...
+// the way the custom-search JSON API does, so tests, benchmarks and the offline demo run
+// without a network. It listens on 127.0.0.1 (an ephemeral port unless one is given) on its
+// own threads from construction to destruction. All members are thread-safe.
+//
+// How a request is answered, first rule that applies:
+//   1. key missing, empty or not the configured key: 400 "API key not valid. Please pass a
+//      valid API key."
+//   2. cx missing, empty or not the configured engine code: 400 "Request contains an invalid
+//      argument."
+//   3. daily quota used up: 429 "Quota exceeded for quota metric 'Queries' and limit 'Queries
+//      per day' of service 'customsearch.googleapis.com' for consumer 'project_number:0'."
+//      (every request that gets this far uses one query of the quota)
+//   4. q missing or blank: 400 "Request contains an invalid argument."
+//   5. q holding the word "fail" (allintitle:/allinurl: queries of such a phrase too): 500
+//      "Backend Error".
+//   6. otherwise 200 with the counts and results of SearchAnswers.h. For picking phrases:
+//      a phrase with the word "nothing" has a 0 count and no items, one with "few" has 4
+//      results, and "niche", "common" and "popular" put every count of the phrase in the
+//      green, yellow and red band of the main window.
+// An injected fault (InjectFault) then changes how that answer travels.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvaro::searchsim {
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+// A way for the next answers to go wrong.
+struct Fault {
+  enum class Kind {
+    kNone,
+    kStall,     // send the headers and the first half of the body, then hold the connection
+    kTruncate,  // send the headers and the first half of the body, then close
+    kDrop,      // read the request, then close without sending a byte
+    kDelay,     // wait before answering normally
+    kCanned,    // answer with the given status, body and headers instead
+  };
+  static Fault Stall(std::chrono::milliseconds hold = std::chrono::seconds(30));
+  static Fault Truncate();
+  static Fault Drop();
+  static Fault Delay(std::chrono::milliseconds delay);
+  static Fault Canned(int status, std::string body, HeaderList headers = {});
+  // Limits the fault to the next n requests (by default it lasts until ClearFault).
+  Fault& Times(int n);
+
+  Kind kind = Kind::kNone;
+  std::chrono::milliseconds duration{0};  // the stall's hold or the delay
+  int status = 200;
+  std::string body;
+  HeaderList headers;
+  int times = -1;  // requests left; negative for all
+};
+
+// One request as it arrived.
+struct RecordedRequest {
+  std::string target;      // path and query exactly as sent, e.g. /customsearch/v1?q=a+b&...
+  std::string q;           // the decoded q parameter
+  std::string user_agent;  // the User-Agent header
+  HeaderList headers;      // every header, sorted by name
+};
+
+struct SearchServiceConfig {
+  int port = 0;  // 0 picks a free port
+  std::string api_key = "demo-key";
+  std::string engine_code = "demo-cx";
+  int64_t daily_quota = -1;  // queries per day; negative for no limit
+};
+
+class SearchService {
+ public:
+  // Binds and starts serving; throws std::runtime_error when the port cannot be bound.
+  explicit SearchService(SearchServiceConfig config = {});
+  // Stops serving; ends stalled and delayed answers at once.
+  ~SearchService();
+  SearchService(const SearchService&) = delete;
+  SearchService& operator=(const SearchService&) = delete;
+
+  int Port() const;
+  // "http://127.0.0.1:<port>", to pass as the endpoint of BuildQueryURL.
+  std::string Endpoint() const;
+
+  void SetCredentials(const std::string& api_key, const std::string& engine_code);
+  void SetDailyQuota(int64_t queries);  // negative for no limit; the day's count stays
+  void StartNewDay();                   // the queries used so far no longer count
+
+  void InjectFault(const Fault& fault);
+  void ClearFault();
+
+  std::vector<RecordedRequest> Requests() const;
+  void ClearRequests();
+  // TCP connections accepted since start.
+  int ConnectionCount() const;
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kelvaro::searchsim
