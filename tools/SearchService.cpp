@@ -134,6 +134,11 @@ class LoopbackServer final : public httplib::Server {
   explicit LoopbackServer(const std::atomic<bool>& stopping) : stopping_(stopping) {
     // The benchmark sends many requests over one connection; do not cut it every few.
     set_keep_alive_max_count(1000000);
+    // httplib's default adds SO_REUSEPORT, which would let a second service share a port.
+    set_socket_options([](socket_t sock) {
+      const int on = 1;
+      ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    });
   }
 
   int ConnectionCount() const { return connections_; }

@@ -1,0 +1,126 @@
+// The substitute search service's rules, seen through the product's own HTTP client.
+
+#ifdef KELVARO_HAVE_SEARCHSIM
+
+#include "tools/SearchService.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "web/CustomSearch.h"
+#include "web/DownloadBackend.h"
+
+namespace kelvaro::searchsim {
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+std::string Get(const std::string& url, milliseconds timeout = milliseconds(2000)) {
+  return internal::Download(url, timeout, internal::ConnectionUse::kReuse);
+}
+
+class SearchServiceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { setenv("no_proxy", "127.0.0.1,localhost", 1); }
+
+  std::string Query(const std::string& phrase, const std::string& key = "demo-key",
+                    const std::string& cx = "demo-cx") {
+    return Get(BuildQueryURL(QueryKind::Phrase, phrase, key, cx, service_.Endpoint()));
+  }
+  // The error message of an answer, or "" for an answer with a count.
+  static std::string Message(const std::string& answer) {
+    return ErrorText(answer).substr(std::string(kAbnormalTermination).size());
+  }
+
+  SearchService service_;
+};
+
+TEST_F(SearchServiceTest, CredentialsAreCheckedKeyFirst) {
+  EXPECT_EQ(Message(Query("x", "", "")), "API key not valid. Please pass a valid API key.");
+  EXPECT_EQ(Message(Query("x", "other", "demo-cx")),
+            "API key not valid. Please pass a valid API key.");
+  EXPECT_EQ(Message(Query("x", "demo-key", "")), "Request contains an invalid argument.");
+  EXPECT_EQ(Message(Query("x", "demo-key", "other")), "Request contains an invalid argument.");
+  std::string count;
+  EXPECT_TRUE(ReadCount(Query("x"), count));
+
+  service_.SetCredentials("k2", "c2");
+  EXPECT_FALSE(ReadCount(Query("x"), count));
+  EXPECT_TRUE(ReadCount(Query("x", "k2", "c2"), count));
+}
+
+TEST_F(SearchServiceTest, DailyQuota) {
+  service_.SetDailyQuota(2);
+  std::string count;
+  EXPECT_TRUE(ReadCount(Query("a"), count));
+  EXPECT_TRUE(ReadCount(Query("b"), count));
+  const std::string third = Query("c");
+  EXPECT_NE(third.find("\"code\": 429"), std::string::npos);
+  EXPECT_EQ(Message(third).rfind("Quota exceeded for quota metric 'Queries'", 0), 0u);
+  // Bad credentials are refused before the quota is looked at.
+  EXPECT_EQ(Message(Query("c", "bad")), "API key not valid. Please pass a valid API key.");
+  service_.StartNewDay();
+  EXPECT_TRUE(ReadCount(Query("c"), count));
+}
+
+TEST_F(SearchServiceTest, BlankQueriesAndFailingPhrases) {
+  EXPECT_EQ(Message(Query(" ")), "Request contains an invalid argument.");
+  EXPECT_EQ(Message(Get(service_.Endpoint() + "/customsearch/v1?cx=demo-cx&key=demo-key")),
+            "Request contains an invalid argument.");
+  const std::string failed = Query("why things fail");
+  EXPECT_NE(failed.find("\"code\": 500"), std::string::npos);
+  EXPECT_EQ(Message(failed), "Backend Error");
+  EXPECT_EQ(Message(Get(BuildQueryURL(QueryKind::Title, "fail", "demo-key", "demo-cx",
+                                      service_.Endpoint()))),
+            "Backend Error");
+  std::string count;
+  EXPECT_TRUE(ReadCount(Query("failure analysis"), count));  // whole words only
+}
+
+TEST_F(SearchServiceTest, RecordsRequestsAndLimitsFaults) {
+  service_.InjectFault(Fault::Canned(418, "teapot", {{"Content-Type", "text/plain"}}).Times(2));
+  EXPECT_EQ(Query("a"), "teapot");
+  EXPECT_EQ(Query("b"), "teapot");
+  EXPECT_NE(Query("c"), "teapot");
+  const auto requests = service_.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0].q, "a");
+  EXPECT_EQ(requests[2].target, "/customsearch/v1?q=c&cx=demo-cx&hl=EN&lr=lang_en&key=demo-key");
+  service_.ClearRequests();
+  EXPECT_TRUE(service_.Requests().empty());
+}
+
+TEST_F(SearchServiceTest, StoppingEndsAStallAtOnce) {
+  std::optional<SearchService> service(std::in_place);
+  service->InjectFault(Fault::Stall(std::chrono::seconds(30)));
+  const std::string url =
+      BuildQueryURL(QueryKind::Phrase, "x", "demo-key", "demo-cx", service->Endpoint());
+  std::string part;
+  std::thread client([&] { part = Get(url, std::chrono::seconds(30)); });
+  while (service->Requests().empty()) std::this_thread::sleep_for(milliseconds(5));
+  std::this_thread::sleep_for(milliseconds(50));
+  const auto start = Clock::now();
+  service.reset();
+  EXPECT_LT(Clock::now() - start, milliseconds(1000));
+  client.join();
+  EXPECT_FALSE(part.empty());
+}
+
+TEST_F(SearchServiceTest, GivenPortAndPortInUse) {
+  SearchServiceConfig config;
+  config.port = service_.Port();
+  EXPECT_THROW(SearchService{config}, std::runtime_error);
+  EXPECT_EQ(service_.Endpoint(), "http://127.0.0.1:" + std::to_string(service_.Port()));
+}
+
+}  // namespace
+}  // namespace kelvaro::searchsim
+
+#endif  // KELVARO_HAVE_SEARCHSIM

@@ -1,0 +1,202 @@
+// DownloadPage against the substitute search service on the loopback interface.
+
+#ifdef KELVARO_HAVE_SEARCHSIM
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/SearchAnswers.h"
+#include "tools/SearchService.h"
+#include "web/CustomSearch.h"
+#include "web/DownloadBackend.h"
+#include "web/uHelper.h"
+
+namespace kelvaro {
+namespace {
+
+using searchsim::Fault;
+using searchsim::SearchService;
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+constexpr milliseconds kShortTimeout{300};
+
+std::string DownloadShort(const std::string& url) {
+  return internal::Download(url, kShortTimeout, internal::ConnectionUse::kReuse);
+}
+
+class DownloadPageTest : public ::testing::Test {
+ protected:
+  // A proxy from the environment must not take loopback requests away from the service.
+  static void SetUpTestSuite() { setenv("no_proxy", "127.0.0.1,localhost", 1); }
+
+  std::string Url(const std::string& phrase, QueryKind kind = QueryKind::Phrase) const {
+    return BuildQueryURL(kind, phrase, "demo-key", "demo-cx", service_.Endpoint());
+  }
+
+  SearchService service_;
+};
+
+TEST_F(DownloadPageTest, ReturnsTheAnswerWithItsCount) {
+  const std::string body = DownloadPage(Url("red shoes"));
+  std::string count;
+  ASSERT_TRUE(ReadCount(body, count)) << body.substr(0, 200);
+  EXPECT_EQ(count, std::to_string(searchsim::PhraseCount("red shoes")));
+  EXPECT_EQ(body, searchsim::SearchAnswerJson("red shoes", "demo-cx", std::stoll(count),
+                                              searchsim::ItemsFor("red shoes", std::stoll(count))));
+}
+
+TEST_F(DownloadPageTest, SendsTheUserAgentNoCacheAndTheURLAsBuilt) {
+  const std::string url = Url("salt & pepper");
+  DownloadPage(url);
+  const auto requests = service_.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].user_agent, kUserAgent);
+  EXPECT_EQ(service_.Endpoint() + requests[0].target, url);
+  EXPECT_EQ(requests[0].q, "salt & pepper");
+  const auto has = [&](const std::string& name, const std::string& value) {
+    for (const auto& header : requests[0].headers) {
+      if (header.first == name && header.second == value) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(has("Cache-Control", "no-cache"));
+  EXPECT_TRUE(has("Pragma", "no-cache"));
+}
+
+TEST_F(DownloadPageTest, ErrorAnswersReturnTheirJsonBody) {
+  // 400: an unknown key.
+  std::string body =
+      DownloadPage(BuildQueryURL(QueryKind::Phrase, "x", "wrong", "demo-cx", service_.Endpoint()));
+  std::string count;
+  EXPECT_FALSE(ReadCount(body, count));
+  EXPECT_EQ(ErrorText(body),
+            "Abnormal request terminatiom. API key not valid. Please pass a valid API key.");
+
+  // 403: whatever the service says.
+  service_.InjectFault(Fault::Canned(
+      403, R"({"error": {"code": 403, "message": "The caller does not have permission"}})"));
+  body = DownloadPage(Url("x"));
+  EXPECT_EQ(ErrorText(body), "Abnormal request terminatiom. The caller does not have permission");
+  service_.ClearFault();
+
+  // 429: the daily quota, whose message holds quotes the service writes as \u0027.
+  service_.SetDailyQuota(0);
+  body = DownloadPage(Url("x"));
+  EXPECT_NE(body.find("\"code\": 429"), std::string::npos);
+  EXPECT_EQ(ErrorText(body),
+            "Abnormal request terminatiom. Quota exceeded for quota metric 'Queries' and limit "
+            "'Queries per day' of service 'customsearch.googleapis.com' for consumer "
+            "'project_number:0'.");
+}
+
+TEST_F(DownloadPageTest, BodyIsKeptByteForByte) {
+  // Zero bytes at the start, on both sides of a 1025-byte boundary and at the end.
+  std::string body(3000, 'a');
+  for (const size_t at : {0u, 1024u, 1025u, 2050u, 2999u}) body[at] = '\0';
+  body[1500] = '\xFF';
+  service_.InjectFault(Fault::Canned(200, body, {{"Content-Type", "application/octet-stream"}}));
+  EXPECT_EQ(DownloadPage(Url("x")), body);
+}
+
+TEST_F(DownloadPageTest, AStallReturnsWhatArrivedBeforeTheTimeOut) {
+  const std::string full = DownloadPage(Url("red shoes"));
+  ASSERT_FALSE(full.empty());
+  service_.InjectFault(Fault::Stall());
+  const auto start = Clock::now();
+  const std::string part = DownloadShort(Url("red shoes"));
+  const auto took = Clock::now() - start;
+  EXPECT_EQ(part, full.substr(0, full.size() / 2));
+  EXPECT_GE(took, kShortTimeout);
+  EXPECT_LT(took, milliseconds(2000));
+  // The cut-off connection is not reused for the next request.
+  service_.ClearFault();
+  EXPECT_EQ(DownloadShort(Url("red shoes")), full);
+}
+
+TEST_F(DownloadPageTest, TheTimeOutCountsSilenceNotTheWholeTransfer) {
+  service_.InjectFault(Fault::Delay(milliseconds(100)));
+  EXPECT_FALSE(DownloadShort(Url("a")).empty());
+  service_.InjectFault(Fault::Delay(milliseconds(1500)));
+  EXPECT_EQ(DownloadShort(Url("a")), "");
+}
+
+TEST_F(DownloadPageTest, ATruncatedOrDroppedAnswerGivesWhatArrived) {
+  const std::string full = DownloadPage(Url("blue hats"));
+  service_.InjectFault(Fault::Truncate());
+  EXPECT_EQ(DownloadPage(Url("blue hats")), full.substr(0, full.size() / 2));
+  service_.InjectFault(Fault::Drop());
+  EXPECT_EQ(DownloadPage(Url("blue hats")), "");
+}
+
+TEST_F(DownloadPageTest, UnreachableOrWrongProtocolGivesTheEmptyText) {
+  int closed_port = 0;
+  {
+    SearchService gone;
+    closed_port = gone.Port();
+  }
+  const std::string closed = "http://127.0.0.1:" + std::to_string(closed_port);
+  EXPECT_EQ(DownloadPage(BuildQueryURL(QueryKind::Phrase, "x", "k", "c", closed)), "");
+
+  // TLS spoken to the plain-HTTP service fails the handshake.
+  std::string https = service_.Endpoint();
+  https.replace(0, 4, "https");
+  const auto start = Clock::now();
+  EXPECT_EQ(DownloadPage(BuildQueryURL(QueryKind::Phrase, "x", "demo-key", "demo-cx", https)), "");
+  EXPECT_LT(Clock::now() - start, milliseconds(5000));
+
+  EXPECT_EQ(DownloadPage(""), "");
+  EXPECT_EQ(DownloadPage("not a url"), "");
+  EXPECT_EQ(DownloadPage("file:///etc/hostname"), "");  // only http and https are fetched
+}
+
+TEST_F(DownloadPageTest, FollowsRedirects) {
+  service_.InjectFault(
+      Fault::Canned(302, "", {{"Location", "/customsearch/v1?q=moved&cx=demo-cx&key=demo-key"}})
+          .Times(1));
+  std::string count;
+  ASSERT_TRUE(ReadCount(DownloadPage(Url("x")), count));
+  EXPECT_EQ(count, std::to_string(searchsim::PhraseCount("moved")));
+  EXPECT_EQ(service_.Requests().size(), 2u);
+}
+
+TEST_F(DownloadPageTest, BackToBackRequestsOnOneThreadShareAConnection) {
+  // A fresh thread starts without a cached connection.
+  std::thread([&] {
+    EXPECT_FALSE(DownloadPage(Url("one")).empty());
+    EXPECT_FALSE(DownloadPage(Url("two")).empty());
+  }).join();
+  EXPECT_EQ(service_.ConnectionCount(), 1);
+
+  for (int i = 0; i < 2; ++i) {
+    internal::Download(Url("three"), kShortTimeout, internal::ConnectionUse::kFresh);
+  }
+  EXPECT_EQ(service_.ConnectionCount(), 3);
+}
+
+TEST_F(DownloadPageTest, ThreadsDownloadIndependently) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < 5; ++i) {
+        const std::string phrase = "thread " + std::to_string(t) + " request " + std::to_string(i);
+        std::string count;
+        EXPECT_TRUE(ReadCount(DownloadPage(Url(phrase)), count));
+        EXPECT_EQ(count, std::to_string(searchsim::PhraseCount(phrase)));
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(service_.Requests().size(), 20u);
+}
+
+}  // namespace
+}  // namespace kelvaro
+
+#endif  // KELVARO_HAVE_SEARCHSIM
