@@ -1,0 +1,218 @@
+// The settings dialog, the forced settings loop before the main window appears, the
+// chime file written at creation, and the settings written at close.
+#include "settings/uSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+
+#include "main/MainForm.h"
+#include "settings/ApiCredentials.h"
+#include "settings/SettingsHive.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/qt/ModalAnswer.h"
+#include "ui/Chime.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::AnswerNextBox;
+using testing::AnswerNextModal;
+using testing::SeenBox;
+using testing::TempDir;
+
+// Answers the settings dialog once: records what its edits showed, types the given
+// texts and presses the button with `caption`.
+struct DialogAnswer {
+  QString shown_key, shown_code;
+  bool seen = false;
+};
+void AnswerSettings(DialogAnswer* seen, const QString& key, const QString& code,
+                    const QString& caption) {
+  AnswerNextModal([=](QWidget* modal) {
+    auto* dialog = qobject_cast<TfSettings*>(modal);
+    if (dialog == nullptr) return;
+    seen->seen = true;
+    seen->shown_key = dialog->leAPIKey->text();
+    seen->shown_code = dialog->leCustomSearchEngineCode->text();
+    dialog->leAPIKey->setText(key);
+    dialog->leCustomSearchEngineCode->setText(code);
+    testing::ClickButton(dialog, caption);
+  });
+}
+
+class SettingsWindowTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  std::string hive_ = dir_.File("config/Dovrane/Kelvaro/Settings.reg");
+  SettingsStore store_{hive_};
+
+  std::unique_ptr<Tfrm> MakeWindow() {
+    MainFormEnvironment environment;
+    environment.store = &store_;
+    environment.temp_dir = dir_.path().string() + "/";
+    environment.endpoint = "http://127.0.0.1:9";
+    auto frm = std::make_unique<Tfrm>(std::move(environment));
+    dialog_ = std::make_unique<TfSettings>(frm->Credentials());
+    frm->SetSettingsDialog(dialog_.get());
+    return frm;
+  }
+  Credentials Stored() {
+    Credentials values;
+    SettingsStore(hive_).Load(values);
+    return values;
+  }
+  std::unique_ptr<TfSettings> dialog_;  // outlives the windows made in the test body
+};
+
+TEST_F(SettingsWindowTest, FirstStartAsksUntilBothValuesAreFilled) {
+  auto frm = MakeWindow();
+  frm->FormCreate();
+  DialogAnswer first, second, third;
+  // Each answer queues the next one before it presses its button: OK with the key only,
+  // then Cancel with other texts typed, then OK with both (spaces count as filled).
+  AnswerNextModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<TfSettings*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(frm->isVisible());  // the dialog is shown alone
+    EXPECT_TRUE(dialog->BitBtn3->isVisible());
+    first.seen = true;
+    first.shown_key = dialog->leAPIKey->text();
+    dialog->leAPIKey->setText("my-key");
+    AnswerNextModal([&](QWidget* again) {
+      auto* d = qobject_cast<TfSettings*>(again);
+      second.seen = true;
+      second.shown_key = d->leAPIKey->text();
+      second.shown_code = d->leCustomSearchEngineCode->text();
+      d->leAPIKey->setText("typed then cancelled");
+      AnswerSettings(&third, "my-key", "   ", "OK");
+      testing::ClickButton(d, "Cancel");
+    });
+    testing::ClickButton(dialog, "OK");
+  });
+  frm->FormShow();
+  EXPECT_EQ(first.shown_key, "");
+  EXPECT_EQ(second.shown_key, "my-key");  // refilled from the accepted value
+  EXPECT_EQ(second.shown_code, "");
+  EXPECT_EQ(third.shown_key, "my-key");   // what was typed before Cancel is gone
+  EXPECT_EQ(frm->Credentials().APIKey(), "my-key");
+  EXPECT_EQ(frm->Credentials().EngineCode(), "   ");
+  EXPECT_FALSE(frm->TerminateRequested);
+}
+
+TEST_F(SettingsWindowTest, SecondStartDoesNotAskAndCloseWritesBothValues) {
+  store_.Save({" key ", "cx "});
+  auto frm = MakeWindow();
+  frm->FormCreate();
+  EXPECT_EQ(frm->Credentials().APIKey(), " key ");
+  EXPECT_EQ(frm->Credentials().EngineCode(), "cx ");
+  SeenBox unexpected;
+  AnswerNextBox(&unexpected, "Cancel", 200);
+  frm->FormShow();
+  EXPECT_FALSE(dialog_->isVisible());
+  frm->show();
+  frm->Credentials().Set("new key", "new cx");
+  EXPECT_TRUE(frm->close());
+  EXPECT_EQ(Stored().api_key, "new key");
+  EXPECT_EQ(Stored().engine_code, "new cx");
+}
+
+TEST_F(SettingsWindowTest, TerminateAtStartUpLeavesMissingKeyMissing) {
+  auto frm = MakeWindow();
+  frm->FormCreate();
+  DialogAnswer seen;
+  AnswerSettings(&seen, "typed", "typed", "Terminate program");
+  frm->FormShow();
+  EXPECT_TRUE(seen.seen);
+  EXPECT_TRUE(frm->TerminateRequested);
+  EXPECT_FALSE(std::filesystem::exists(hive_));
+}
+
+TEST_F(SettingsWindowTest, EnterChoosesOkAndEscapeCancel) {
+  ApiCredentials credentials;
+  credentials.Set("k", "c");
+  TfSettings dialog(credentials);
+  AnswerNextModal([](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    QTest::keyClick(d->leAPIKey, Qt::Key_Return);
+  });
+  EXPECT_EQ(dialog.Execute(), 1);
+  AnswerNextModal([](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    QTest::keyClick(d->leCustomSearchEngineCode, Qt::Key_Escape);
+  });
+  EXPECT_EQ(dialog.Execute(), 2);
+  AnswerNextModal([](QWidget* modal) { modal->close(); });
+  EXPECT_EQ(dialog.Execute(), 2);
+  EXPECT_EQ(dialog.pos(), QPoint(0, 0));
+  EXPECT_EQ(dialog.windowTitle(), "Kelvaro - Settings");
+}
+
+TEST_F(SettingsWindowTest, WrongTypeIsReportedAndTheDialogAsksForTheRest) {
+  const auto key = OpenUserHive(hive_)->CreateKey(kSettingsKeyPath);
+  ASSERT_TRUE(key->Set(kApiKeyValueName, kRegExpandSz, std::string("%HOME%\\key\0", 12)));
+  ASSERT_TRUE(key->Set(kEngineCodeValueName, kRegDword, std::string("\x01\0\0\0", 4)));
+  auto frm = MakeWindow();
+  SeenBox error;
+  AnswerNextBox(&error, "OK");
+  frm->FormCreate();
+  EXPECT_EQ(error.text, "Invalid data type for 'Engine Code'.");
+  EXPECT_EQ(error.title, "Kelvaro");
+  EXPECT_EQ(frm->Credentials().APIKey(), "%HOME%\\key");
+  DialogAnswer seen;
+  AnswerSettings(&seen, "%HOME%\\key", "cx", "OK");
+  frm->FormShow();
+  EXPECT_EQ(seen.shown_key, "%HOME%\\key");
+  frm->show();
+  ASSERT_TRUE(frm->close());
+  const auto written = OpenUserHive(hive_)->OpenKey(kSettingsKeyPath)->Query(kApiKeyValueName);
+  ASSERT_TRUE(written.has_value());
+  EXPECT_EQ(written->type, kRegSz);  // rewritten as a plain string
+}
+
+TEST_F(SettingsWindowTest, FailedWriteAtCloseKeepsTheWindowOpen) {
+  // A file where the settings folder should be: the key cannot be created.
+  testing::WriteBytes(dir_.File("config"), "not a folder");
+  auto frm = MakeWindow();
+  frm->Credentials().Set("k", "c");
+  frm->show();
+  SeenBox error;
+  AnswerNextBox(&error, "OK");
+  EXPECT_FALSE(frm->close());
+  EXPECT_EQ(error.text, "Failed to set data for 'APIkey'.");
+  EXPECT_TRUE(frm->isVisible());
+}
+
+TEST_F(SettingsWindowTest, ChimeFileEqualsTheResourceAndAFolderInTheWaySkipsTheLoad) {
+  store_.Save({"key", "cx"});
+  {
+    auto frm = MakeWindow();
+    frm->FormCreate();
+    QFile resource(":/chimes.wav");
+    ASSERT_TRUE(resource.open(QIODevice::ReadOnly));
+    const QByteArray expected = resource.readAll();
+    EXPECT_EQ(testing::ReadBytes(dir_.File(kChimeFileName)),
+              std::string(expected.constData(), static_cast<size_t>(expected.size())));
+    EXPECT_EQ(frm->Credentials().APIKey(), "key");
+  }
+  std::filesystem::remove(dir_.File(kChimeFileName));
+  std::filesystem::create_directory(dir_.File(kChimeFileName));
+  auto frm = MakeWindow();
+  SeenBox error;
+  AnswerNextBox(&error, "OK");
+  frm->FormCreate();
+  EXPECT_TRUE(error.text.startsWith("Cannot create file \"")) << error.text.toStdString();
+  EXPECT_EQ(frm->Credentials().APIKey(), "");  // the load was skipped
+  DialogAnswer seen;
+  AnswerSettings(&seen, "key", "cx", "OK");
+  frm->FormShow();
+  EXPECT_TRUE(seen.seen);
+}
+
+}  // namespace
+}  // namespace kelvaro
