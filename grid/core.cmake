@@ -1,3 +1,5 @@
 target_sources(kelvaro_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ResultGridModel.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CellMarkup.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/CellMarkup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GridCsv.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GridHtml.cpp)
