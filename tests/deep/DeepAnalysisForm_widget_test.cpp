@@ -1,0 +1,419 @@
+#include "deep/DeepAnalysisForm.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTest>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "deep/DeepAnalysisWorker.h"
+#include "grid/TResultGrid.h"
+#include "main/MainForm.h"
+#include "settings/ApiCredentials.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/qt/ModalAnswer.h"
+#include "tools/SearchService.h"
+#include "ui/Chime.h"
+#include "ui/OpenLink.h"
+#include "ui/TextConvert.h"
+#include "web/CustomSearch.h"
+#include "web/uHelper.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::AnswerNextBox;
+using testing::AnswerNextModal;
+using testing::SeenBox;
+
+constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
+
+// Runs the event loop in small steps until `done` or the deadline.
+bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+// Holds the worker inside its next downloads until released, so a test can act while a
+// run is certainly under way. Never holds longer than its cap.
+class DownloadGate {
+ public:
+  void Close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = false;
+  }
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      open_ = true;
+    }
+    changed_.notify_all();
+  }
+  int Waiting() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waiting_;
+  }
+  void Pass() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++waiting_;
+    changed_.wait_for(lock, std::chrono::seconds(20), [&] { return open_; });
+    --waiting_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = true;
+  int waiting_ = 0;
+};
+
+class DeepAnalysisFormTest : public ::testing::Test {
+ protected:
+  DeepAnalysisFormTest() {
+    credentials_.Set("demo-key", "demo-cx");
+    // The player only needs the file to be there.
+    chime_path_ = temp_.File("chimes.wav");
+    testing::WriteBytes(chime_path_, "RIFF");
+    SetLinkOpenerForTesting([this](const std::string& url) { opened_.push_back(url); });
+  }
+  ~DeepAnalysisFormTest() override {
+    gate_.Open();
+    SetLinkOpenerForTesting(nullptr);
+  }
+
+  std::function<std::string(const std::string&)> Downloader() {
+    return [this](const std::string& url) {
+      gate_.Pass();
+      return DownloadPage(url);
+    };
+  }
+
+  std::unique_ptr<TfrmDeepAnalysis> MakeForm(QWidget* parent = nullptr) {
+    return std::make_unique<TfrmDeepAnalysis>(credentials_, player_, chime_path_,
+                                              service_.Endpoint(), Downloader(), parent);
+  }
+
+  // Types `memo` and presses Start; returns once the run's end notice has arrived.
+  static void RunToEnd(TfrmDeepAnalysis& form, const QString& memo) {
+    form.Memo1->setPlainText(memo);
+    form.btnStartClick();
+    ASSERT_TRUE(form.IsAnalysing());
+    ASSERT_TRUE(WaitUntil([&] { return !form.IsAnalysing(); }));
+  }
+
+  static std::vector<std::string> Row(TfrmDeepAnalysis& form, int row) {
+    std::vector<std::string> cells;
+    for (int col = 0; col < 4; ++col) cells.push_back(form.gRes->Cells(col, row));
+    return cells;
+  }
+
+  searchsim::SearchService service_;
+  ApiCredentials credentials_;
+  ChimePlayer player_;
+  testing::TempDir temp_;
+  std::string chime_path_;
+  DownloadGate gate_;
+  std::vector<std::string> opened_;
+};
+
+// The main window's Deep Analysis button hands over the ticked phrases only, one per
+// line, and the window opens on a fresh grid.
+TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
+  MainFormEnvironment environment;
+  environment.endpoint = service_.Endpoint();
+  environment.temp_dir = temp_.path().string() + "/";
+  Tfrm frm(environment);
+  auto form = MakeForm(&frm);
+  frm.SetDeepAnalysisForm(form.get());
+
+  ResultGridModel& main_grid = frm.gRes->Model();
+  const std::vector<std::string> phrases = {"red shoes", "  blue hats", "green socks"};
+  for (size_t i = 0; i < phrases.size(); ++i) {
+    const int row = static_cast<int>(i) + 1;
+    if (row > 1) main_grid.AddRow();
+    main_grid.SetCells(1, row, phrases[i]);
+    main_grid.AddCheckBox(0, row, true, false);
+  }
+  main_grid.ToggleCheck(0, 3);  // "green socks" stays behind
+
+  // Left over from an earlier opening: the reset clears it.
+  form->gRes->AddRow();
+  form->gRes->SetCells(1, 1, "old title");
+  form->gRes->SetColWidths(1, 300);
+  form->gRes->SetColWidths(2, 90);
+
+  QString memo;
+  int rows = -1;
+  int width1 = -1;
+  int width2 = -1;
+  bool shown_modal = false;
+  AnswerNextModal([&](QWidget* modal) {
+    shown_modal = modal == form.get();
+    memo = form->Memo1->toPlainText();
+    rows = form->gRes->RowCount();
+    width1 = form->gRes->ColWidths(1);
+    width2 = form->gRes->ColWidths(2);
+    form->TBXButton2Click();
+  });
+  frm.TBXButton1Click();
+
+  EXPECT_TRUE(shown_modal);
+  EXPECT_FALSE(form->isVisible());
+  // Untrimmed, as ticked, one phrase a line.
+  EXPECT_EQ(memo, QStringLiteral("red shoes\n  blue hats"));
+  EXPECT_EQ(rows, 2);
+  EXPECT_EQ(form->gRes->Cells(1, 1), "");
+  EXPECT_EQ(width1, 160);
+  EXPECT_EQ(width2, 160);
+}
+
+TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonWithNothingTickedAsksForTicks) {
+  MainFormEnvironment environment;
+  environment.endpoint = service_.Endpoint();
+  environment.temp_dir = temp_.path().string() + "/";
+  Tfrm frm(environment);
+  auto form = MakeForm(&frm);
+  frm.SetDeepAnalysisForm(form.get());
+  frm.gRes->Model().SetCells(1, 1, "red shoes");
+  frm.gRes->Model().AddCheckBox(0, 1, false, false);
+  form->Memo1->setPlainText(QStringLiteral("kept"));
+
+  SeenBox box;
+  AnswerNextBox(&box, QStringLiteral("OK"));
+  frm.TBXButton1Click();
+
+  ASSERT_TRUE(box.seen);
+  EXPECT_EQ(box.title, QStringLiteral("Information"));
+  EXPECT_EQ(box.text, QStringLiteral("Please check some of the keywords first."));
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("kept"));
+}
+
+TEST_F(DeepAnalysisFormTest, StartWithBlankMemoStartsNothing) {
+  auto form = MakeForm();
+  form->show();
+  form->Memo1->setPlainText(QStringLiteral("  \n\t\n"));
+  SeenBox box;
+  AnswerNextBox(&box, QStringLiteral("OK"));
+  form->btnStartClick();
+  EXPECT_EQ(box.text,
+            QStringLiteral("Please type in some keyword phrases before search (one per line)."));
+  EXPECT_EQ(form->AnalyzeThread(), nullptr);
+  EXPECT_TRUE(service_.Requests().empty());
+}
+
+// A run over two phrases: the rows of both passes, the averages, the unlocked memo, the
+// chime, and columns fitted to the texts without overflowing the grid.
+TEST_F(DeepAnalysisFormTest, RunOverTwoPhrasesFillsResultsBacklinksAndAverages) {
+  auto form = MakeForm();
+  // Narrow enough that the fitted columns overflow and URL has to give way.
+  form->resize(720, 612);
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  // The memo's own text counts: what was typed, edited before Start.
+  form->Memo1->setPlainText(QStringLiteral("old phrase"));
+  RunToEnd(*form, QStringLiteral("red shoes\nfew blue hats"));
+
+  // Header, the empty row 1, then per phrase: phrase row, results, averages, spacer.
+  // "few" phrases list four results: four result rows, not ten.
+  ASSERT_EQ(form->gRes->RowCount(), 2 + (1 + 10 + 2) + (1 + 4 + 2));
+  EXPECT_EQ(Row(*form, 1), (std::vector<std::string>{"", "", "", ""}));
+  const struct {
+    int phrase_row;
+    const char* phrase;
+    int results;
+  } phrases[] = {{2, "red shoes", 10}, {15, "few blue hats", 4}};
+  std::vector<std::string> link_queries;
+  for (const auto& p : phrases) {
+    const auto phrase_row = Row(*form, p.phrase_row);
+    EXPECT_EQ(phrase_row[1], std::string("<b>") + p.phrase + "</b>");
+    EXPECT_EQ(phrase_row[2].rfind("<b>", 0), 0u);
+    int64_t sum = 0;
+    for (int n = 1; n <= p.results; ++n) {
+      const auto result = Row(*form, p.phrase_row + n);
+      EXPECT_EQ(result[0], std::to_string(n));
+      EXPECT_FALSE(result[1].empty());
+      EXPECT_EQ(result[2].rfind("https://", 0), 0u) << result[2];
+      int64_t count = -1;
+      EXPECT_TRUE(TryStrToInt64(result[3], count)) << "backlinks of row " << p.phrase_row + n;
+      sum += ParseCount(result[3]);
+      link_queries.push_back("link: " + result[2]);
+    }
+    const auto averages = Row(*form, p.phrase_row + p.results + 1);
+    EXPECT_EQ(averages[2], "<b>Averages:</b>");
+    EXPECT_EQ(averages[3], DeepAnalysisForm::FormatAverage(sum, p.results));
+    EXPECT_EQ(Row(*form, p.phrase_row + p.results + 2),
+              (std::vector<std::string>{"", "", "", ""}));
+  }
+
+  // One phrase query each, then one backlinks query per listed URL, in grid order.
+  const auto requests = service_.Requests();
+  ASSERT_EQ(requests.size(), 2u + link_queries.size());
+  EXPECT_EQ(requests[0].q, "red shoes");
+  EXPECT_EQ(requests[1].q, "few blue hats");
+  for (size_t i = 0; i < link_queries.size(); ++i) EXPECT_EQ(requests[2 + i].q, link_queries[i]);
+
+  // The end notice.
+  EXPECT_FALSE(form->Memo1->isReadOnly());
+  EXPECT_EQ(form->Memo1->palette().color(QPalette::Base),
+            QApplication::palette().color(QPalette::Base));
+  EXPECT_EQ(form->barProgress->value(), 0);
+  EXPECT_EQ(player_.PlayCount(), 1);
+
+  // Page Title and URL grew to their texts; then URL gave back what overflowed the grid
+  // (to within the odd pixel the even rounding leaves).
+  EXPECT_GT(form->gRes->ColWidths(1), 160);
+  int total = 0;
+  for (int col = 0; col < 4; ++col) total += form->gRes->ColWidths(col);
+  EXPECT_LE(total, form->gRes->width() - 22 + 1);
+  EXPECT_GE(total, form->gRes->width() - 22 - 1);
+  EXPECT_EQ(form->gRes->ColWidths(0), 20);
+  EXPECT_EQ(form->gRes->ColWidths(3), 65);
+
+  // A URL cell opens its address on a click anywhere in it, even right of the text; a
+  // title does not.
+  const int url_row = 3;
+  const QRect url_cell = form->gRes->visualRect(form->gRes->model()->index(url_row - 1, 2));
+  QTest::mouseClick(form->gRes->viewport(), Qt::LeftButton, {},
+                    QPoint(url_cell.right() - 2, url_cell.center().y()));
+  ASSERT_EQ(opened_.size(), 1u);
+  EXPECT_EQ(opened_[0], form->gRes->Cells(2, url_row));
+  const QRect title_cell = form->gRes->visualRect(form->gRes->model()->index(url_row - 1, 1));
+  QTest::mouseClick(form->gRes->viewport(), Qt::LeftButton, {}, title_cell.center());
+  EXPECT_EQ(opened_.size(), 1u);
+
+  // A second Start begins afresh.
+  RunToEnd(*form, QStringLiteral("few red hats"));
+  EXPECT_EQ(form->gRes->RowCount(), 2 + 1 + 4 + 2);
+  EXPECT_EQ(form->gRes->Cells(1, 2), "<b>few red hats</b>");
+  EXPECT_EQ(player_.PlayCount(), 2);
+}
+
+// While a run is under way, Start, the Close button, Esc and the close box are all
+// refused with the same notice, and the window stays open.
+TEST_F(DeepAnalysisFormTest, StartAndCloseAreRefusedDuringARun) {
+  auto form = MakeForm();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  gate_.Close();
+  form->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats"));
+  form->btnStartClick();
+  ASSERT_TRUE(WaitUntil([&] { return gate_.Waiting() == 1; }));
+  auto* thread = form->AnalyzeThread();
+
+  EXPECT_TRUE(form->Memo1->isReadOnly());
+  EXPECT_EQ(form->Memo1->palette().color(QPalette::Base), QColor(192, 220, 192));
+
+  SeenBox start_box;
+  AnswerNextBox(&start_box, QStringLiteral("OK"));
+  form->btnStartClick();
+  EXPECT_EQ(start_box.title, QStringLiteral("Information"));
+  EXPECT_EQ(start_box.text, QString::fromLatin1(kAnalyzingText));
+  EXPECT_EQ(form->AnalyzeThread(), thread);
+
+  SeenBox close_box;
+  AnswerNextBox(&close_box, QStringLiteral("OK"));
+  form->TBXButton2Click();
+  EXPECT_EQ(close_box.text, QString::fromLatin1(kAnalyzingText));
+  EXPECT_TRUE(form->isVisible());
+
+  SeenBox esc_box;
+  AnswerNextBox(&esc_box, QStringLiteral("OK"));
+  QTest::keyClick(form.get(), Qt::Key_Escape);
+  EXPECT_EQ(esc_box.text, QString::fromLatin1(kAnalyzingText));
+  EXPECT_TRUE(form->isVisible());
+
+  SeenBox close_box_box;
+  AnswerNextBox(&close_box_box, QStringLiteral("OK"));
+  QCloseEvent close_event;
+  QApplication::sendEvent(form.get(), &close_event);
+  EXPECT_FALSE(close_event.isAccepted());
+  EXPECT_EQ(close_box_box.text, QString::fromLatin1(kAnalyzingText));
+  EXPECT_TRUE(form->isVisible());
+
+  gate_.Open();
+  ASSERT_TRUE(WaitUntil([&] { return !form->IsAnalysing(); }));
+  EXPECT_EQ(form->gRes->Cells(1, 2), "<b>red shoes</b>");
+  // Idle again: Close closes.
+  form->TBXButton2Click();
+  EXPECT_FALSE(form->isVisible());
+}
+
+// Stop during the first pass: the phrase under way is completed, no backlinks are asked.
+TEST_F(DeepAnalysisFormTest, StopEndsTheRun) {
+  auto form = MakeForm();
+  form->show();
+  gate_.Close();
+  form->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats\ngreen socks"));
+  form->btnStartClick();
+  ASSERT_TRUE(WaitUntil([&] { return gate_.Waiting() == 1; }));
+  form->bStopClick();
+  gate_.Open();
+  ASSERT_TRUE(WaitUntil([&] { return !form->IsAnalysing(); }));
+
+  const auto requests = service_.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].q, "red shoes");
+  EXPECT_EQ(form->gRes->RowCount(), 2 + 1 + 10 + 2);
+  for (int row = 1; row < form->gRes->RowCount(); ++row) EXPECT_EQ(form->gRes->Cells(3, row), "");
+  EXPECT_FALSE(form->Memo1->isReadOnly());
+  EXPECT_EQ(player_.PlayCount(), 1);
+}
+
+// The window going away mid-run (the process ending) stops the worker before anything of
+// the window is destroyed, and does not wait out the run.
+TEST_F(DeepAnalysisFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
+  auto form = MakeForm();
+  form->show();
+  form->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats\ngreen socks\nfew hats"));
+  form->btnStartClick();
+  // Inside the first pass: one phrase done, the worker in its pause.
+  ASSERT_TRUE(WaitUntil([&] { return form->gRes->RowCount() > 2; }));
+  QElapsedTimer clock;
+  clock.start();
+  form.reset();
+  EXPECT_LT(clock.elapsed(), 1500);
+  const size_t requests = service_.Requests().size();
+  QTest::qWait(100);
+  EXPECT_EQ(service_.Requests().size(), requests);
+  EXPECT_LT(requests, 4u);
+}
+
+// Not a check: with KELVARO_SCREENSHOT=<file.png> (and KELVARO_TEST_DISPLAY=1 under
+// xvfb-run) it saves a picture of the window after a run.
+TEST_F(DeepAnalysisFormTest, Screenshot) {
+  const char* file = std::getenv("KELVARO_SCREENSHOT");
+  if (file == nullptr) GTEST_SKIP() << "set KELVARO_SCREENSHOT to a .png path";
+  auto form = MakeForm();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  RunToEnd(*form, QStringLiteral("red shoes\nfew blue hats"));
+  QTest::qWait(300);
+  QPixmap picture;
+  if (QScreen* screen = form->screen(); screen != nullptr &&
+                                        QGuiApplication::platformName() != "offscreen") {
+    picture = screen->grabWindow(form->winId());
+  }
+  if (picture.isNull()) picture = form->grab();
+  EXPECT_TRUE(picture.save(QString::fromLocal8Bit(file), "PNG"));
+}
+
+}  // namespace
+}  // namespace kelvaro
