@@ -112,6 +112,7 @@ Tfrm::Tfrm(MainFormEnvironment environment, QWidget* parent)
   setWindowTitle(environment.caption);
   setFont(WindowFont());
   BuildLayout();
+  Memo1->setPlainText(ToQString(environment.initial_keywords));
   host_ = std::make_unique<QtWorkerHost>(bridge_, credentials_, endpoint_, download_, this);
   RunFileDialog = [](QFileDialog* dialog) {
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return QString();

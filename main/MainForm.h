@@ -37,6 +37,7 @@ struct MainFormEnvironment {
   SettingsStore* store = nullptr;  // nullptr: settings are neither loaded nor saved
   std::string temp_dir;            // empty: GetTempDir()
   QString caption = QStringLiteral("Kelvaro");
+  std::string initial_keywords;    // the offline demo starts with sample phrases
 };
 
 namespace MainForm {

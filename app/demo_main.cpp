@@ -1,0 +1,49 @@
+// kelvaro-demo: Kelvaro wired to the substitute search service inside the process, with a
+// settings store of its own in a temporary folder, so every feature can be tried without
+// an API key or a network. Its numbers are invented, and its caption says so.
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#include "app/Startup.h"
+#include "base/WorkerHost.h"
+#include "settings/SettingsStore.h"
+#include "tools/SearchService.h"
+
+namespace {
+
+// A fresh folder for the demo's settings, removed when the demo ends.
+class DemoFolder {
+ public:
+  DemoFolder() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() /
+            ("kelvaro-demo-" + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+  }
+  ~DemoFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  std::string File(const char* name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kelvaro::searchsim::SearchService service;
+  DemoFolder folder;
+  kelvaro::SettingsStore store(folder.File("Settings.reg"));
+  store.Save(kelvaro::Credentials{"demo-key", "demo-cx"});
+
+  kelvaro::MainFormEnvironment environment;
+  environment.endpoint = service.Endpoint();
+  environment.store = &store;
+  environment.caption = QStringLiteral("Kelvaro (offline demo)");
+  environment.initial_keywords =
+      "niche trail running shoes\ncommon garden tools\npopular phone cases\nfew results here";
+  return kelvaro::RunKelvaro(argc, argv, std::move(environment));
+}
