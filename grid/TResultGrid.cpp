@@ -357,7 +357,7 @@ void TResultGrid::CloseOpenEditor() {
   }
 }
 
-bool TResultGrid::HandleCellPress(QMouseEvent* event) {
+bool TResultGrid::HandleCellPress(QMouseEvent* event, bool act) {
   const QPoint pos = event->position().toPoint();
   const QModelIndex index = indexAt(pos);
   if (!index.isValid()) return false;
@@ -365,7 +365,8 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event) {
   const int row = index.row() + 1;
   if (event->button() == Qt::LeftButton) {
     if (const std::string* url = LinkAtCell(col, row, visualRect(index), pos)) {
-      const std::string address = *url;  // the cell may change while the browser starts
+      if (!act) return true;
+      const std::string address = *url;  // closing an editor may change the cell
       CloseOpenEditor();
       setFocus(Qt::MouseFocusReason);
       setCurrentIndex(index);
@@ -373,6 +374,7 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event) {
       return true;
     }
     if (model_->HasCheckBox(col, row)) {
+      if (!act) return true;
       // Anywhere in the cell counts, not only the box.
       CloseOpenEditor();
       setFocus(Qt::MouseFocusReason);
@@ -383,6 +385,7 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event) {
     return false;
   }
   if (event->button() == Qt::RightButton && IsLinkText(model_->Cells(col, row))) {
+    if (!act) return true;
     CloseOpenEditor();
     setFocus(Qt::MouseFocusReason);
     setCurrentIndex(index);
@@ -393,7 +396,7 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event) {
 }
 
 void TResultGrid::mousePressEvent(QMouseEvent* event) {
-  if (HandleCellPress(event)) {
+  if (HandleCellPress(event, true)) {
     swallow_release_ = true;
     event->accept();
     return;
@@ -403,13 +406,13 @@ void TResultGrid::mousePressEvent(QMouseEvent* event) {
 }
 
 void TResultGrid::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The second click of a double-click ticks a box or opens a link again, as a click does.
-  if (HandleCellPress(event)) {
+  // The second press of a double-click already ticked the box or opened the link; the
+  // double-click itself must not start the editor there.
+  if (HandleCellPress(event, false)) {
     swallow_release_ = true;
     event->accept();
     return;
   }
-  swallow_release_ = false;
   QTableView::mouseDoubleClickEvent(event);
 }
 

@@ -126,6 +126,9 @@ class TResultGrid : public QTableView {
   QFont GridFont() const { return grid_font_; }
   QFont FixedFont() const { return fixed_font_; }
 
+  // True while a cell's in-place editor is open.
+  bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
+
   // The URL a left click at `pos` (viewport coordinates) opens, or nullptr.
   const std::string* LinkAt(const QPoint& pos);
 
@@ -158,8 +161,9 @@ class TResultGrid : public QTableView {
   void changeEvent(QEvent* event) override;
 
  private:
-  // Check boxes, links and right-click editing; true when the press was used.
-  bool HandleCellPress(QMouseEvent* event);
+  // Check boxes, links and right-click editing; true when the press is one of these
+  // (and, with `act`, after doing it).
+  bool HandleCellPress(QMouseEvent* event, bool act);
   void CloseOpenEditor();
   void UpdateCursor(const QPoint& pos);
   void ApplyColumnWidth(int col);
