@@ -306,6 +306,18 @@ TEST_F(DeepAnalysisFormTest, RunOverTwoPhrasesFillsResultsBacklinksAndAverages) 
   EXPECT_EQ(player_.PlayCount(), 2);
 }
 
+// Titles wider than the whole grid would take URL below nothing; it keeps a usable width.
+TEST_F(DeepAnalysisFormTest, UrlColumnKeepsAUsableWidthInANarrowGrid) {
+  auto form = MakeForm();
+  form->gRes->setFixedWidth(200);
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  RunToEnd(*form, QStringLiteral("few blue hats"));
+  ASSERT_EQ(form->gRes->RowCount(), 2 + 1 + 4 + 2);
+  EXPECT_GT(form->gRes->ColWidths(1), 200 - 22 - 20 - 65);
+  EXPECT_EQ(form->gRes->ColWidths(2), 40);
+}
+
 // While a run is under way, Start, the Close button, Esc and the close box are all
 // refused with the same notice, and the window stays open.
 TEST_F(DeepAnalysisFormTest, StartAndCloseAreRefusedDuringARun) {
