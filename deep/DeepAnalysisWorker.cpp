@@ -50,8 +50,8 @@ std::vector<SearchResult> ReadResults(const std::string& response, size_t max_re
   const size_t marker = response.find(kItemsMarker);
   if (marker == std::string::npos) return results;
   size_t p = marker + std::string(kItemsMarker).size();
-  while (p < response.size() && (response[p] == ' ' || response[p] == '\t' ||
-                                 response[p] == '\r' || response[p] == '\n')) {
+  while (p < response.size() && (response[p] == ' ' || response[p] == '\t' || response[p] == '\r' ||
+                                 response[p] == '\n')) {
     ++p;
   }
   if (p >= response.size() || response[p] != '[') return results;
@@ -110,8 +110,7 @@ std::vector<SearchResult> ReadResults(const std::string& response, size_t max_re
   }
   // An answer cut off inside an entry: the entry counts when its title and link came
   // through whole.
-  if (depth > 0 && entry_is_object && results.size() < max_results &&
-      ReadResult(entry, result)) {
+  if (depth > 0 && entry_is_object && results.size() < max_results && ReadResult(entry, result)) {
     results.push_back(std::move(result));
   }
   return results;
@@ -171,8 +170,8 @@ bool DeepAnalysisWorker::FirstPass() {
     const std::string& k = Keywords[i];
     // The key and engine code may change during the run: read them for every request.
     const Credentials credentials = host_.CurrentCredentials();
-    const std::string response = Download(BuildQueryURL(
-        QueryKind::Phrase, k, credentials.api_key, credentials.engine_code, host_.Endpoint()));
+    const std::string response = Download(BuildQueryURL(QueryKind::Phrase, k, credentials.api_key,
+                                                        credentials.engine_code, host_.Endpoint()));
     std::string total;
     if (!ReadCount(response, total)) {
       // Yes goes straight on with the next phrase: no progress, no pause.
@@ -197,8 +196,8 @@ bool DeepAnalysisWorker::FirstPass() {
     RowCells = {"", "", "", ""};
     AddResultRow();
 
-    Progress = static_cast<int>(RoundHalfEven(static_cast<int64_t>(i + 1) * 20,
-                                              static_cast<int64_t>(n + 1)));
+    Progress = static_cast<int>(
+        RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1)));
     ShowProgress();
     if (StopRequested) return false;
     host_.Pause(kPauseBetweenPhrasesMs);

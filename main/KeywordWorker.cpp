@@ -54,8 +54,7 @@ void KeywordWorker::RunKeywords() {
 KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i) {
   const std::string& k = Keywords[i];
   const bool last = i + 1 == Keywords.size();
-  const QueryKind kinds[kQueriesPerKeyword] = {QueryKind::Phrase, QueryKind::Title,
-                                               QueryKind::URL};
+  const QueryKind kinds[kQueriesPerKeyword] = {QueryKind::Phrase, QueryKind::Title, QueryKind::URL};
   for (int q = 0; q < kQueriesPerKeyword; ++q) {
     // The key and engine code may be changed in the settings dialog during the run: read
     // them afresh for every request.

@@ -211,18 +211,36 @@ std::string SearchAnswer(const std::string& total, const std::vector<FakeResult>
       body += std::string(i == 0 ? "\n" : ",\n") +
               "    {\n"
               "      \"kind\": \"customsearch#result\",\n"
-              "      \"title\": \"" + title + "\",\n"
-              "      \"htmlTitle\": \"<b>" + title + "</b>\",\n"
-              "      \"link\": \"" + link + "\",\n"
-              "      \"displayLink\": \"" + display + "\",\n"
-              "      \"snippet\": \"A page about " + title + ".\",\n"
-              "      \"htmlSnippet\": \"A page about <b>" + title + "</b>.\",\n"
-              "      \"formattedUrl\": \"" + link + "\",\n"
-              "      \"htmlFormattedUrl\": \"" + link + "\",\n"
+              "      \"title\": \"" +
+              title +
+              "\",\n"
+              "      \"htmlTitle\": \"<b>" +
+              title +
+              "</b>\",\n"
+              "      \"link\": \"" +
+              link +
+              "\",\n"
+              "      \"displayLink\": \"" +
+              display +
+              "\",\n"
+              "      \"snippet\": \"A page about " +
+              title +
+              ".\",\n"
+              "      \"htmlSnippet\": \"A page about <b>" +
+              title +
+              "</b>.\",\n"
+              "      \"formattedUrl\": \"" +
+              link +
+              "\",\n"
+              "      \"htmlFormattedUrl\": \"" +
+              link +
+              "\",\n"
               "      \"pagemap\": {\n"
               "        \"metatags\": [\n"
               "          {\n"
-              "            \"og:title\": \"" + title + "\",\n"
+              "            \"og:title\": \"" +
+              title +
+              "\",\n"
               "            \"viewport\": \"width=device-width, initial-scale=1\"\n"
               "          }\n"
               "        ]\n"
@@ -238,7 +256,7 @@ std::string SearchAnswer(const std::string& total, const std::vector<FakeResult>
 }
 
 std::string ErrorAnswer(int code, const std::string& message) {
-  const std::string status = code == 429 ? "RESOURCE_EXHAUSTED"
+  const std::string status = code == 429   ? "RESOURCE_EXHAUSTED"
                              : code == 403 ? "PERMISSION_DENIED"
                                            : "INVALID_ARGUMENT";
   return "{\n"

@@ -1,0 +1,1 @@
+target_sources(kelvaro_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/DeepAnalysisWorker.cpp)

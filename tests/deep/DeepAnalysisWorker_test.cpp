@@ -1,0 +1,305 @@
+#include "deep/DeepAnalysisWorker.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "grid/ResultGridModel.h"
+#include "tests/support/FakeWorkerHost.h"
+#include "web/CustomSearch.h"
+
+namespace kelvaro::DeepAnalysisForm {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::ErrorAnswer;
+using testing::FakeResult;
+using testing::FakeWorkerHost;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using testing::SearchAnswer;
+using ::testing::SizeIs;
+
+std::vector<FakeResult> Results(int n, const std::string& site = "shop") {
+  std::vector<FakeResult> results;
+  for (int i = 1; i <= n; ++i) {
+    results.push_back({"Red Shoes " + std::to_string(i) + " | " + site,
+                       "https://www." + site + ".example/shoes/" + std::to_string(i)});
+  }
+  return results;
+}
+
+class DeepAnalysisWorkerTest : public ::testing::Test {
+ protected:
+  std::string Url(QueryKind kind, const std::string& text) {
+    const Credentials c = host_.CurrentCredentials();
+    return BuildQueryURL(kind, text, c.api_key, c.engine_code, host_.Endpoint());
+  }
+  // The phrase answer with `results`, and each result's backlink count.
+  void Answer(const std::string& phrase, const std::string& total,
+              const std::vector<FakeResult>& results, const std::vector<std::string>& backlinks) {
+    host_.AnswerUrl(Url(QueryKind::Phrase, phrase), SearchAnswer(total, results));
+    for (size_t i = 0; i < results.size() && i < backlinks.size(); ++i) {
+      host_.AnswerUrl(Url(QueryKind::Backlinks, results[i].link), SearchAnswer(backlinks[i]));
+    }
+  }
+  DeepAnalysisWorker& MakeWorker(std::vector<std::string> keywords, bool autofit = true) {
+    DeepAnalysisWorkerSink sink;
+    sink.ShowProgress = [this](int p) { progress_.push_back(p); };
+    sink.AutoFitColumns = [this] {
+      ++autofits_;
+      grow_only_seen_ = grid_.AutoSizeGrowOnly();
+    };
+    worker_ =
+        std::make_unique<DeepAnalysisWorker>(std::move(keywords), host_, grid_, sink, autofit);
+    return *worker_;
+  }
+  void Run(std::vector<std::string> keywords) { MakeWorker(std::move(keywords)).Run(); }
+  std::vector<std::string> Row(int row) {
+    std::vector<std::string> cells;
+    for (int col = 0; col < 4; ++col) cells.push_back(grid_.Cells(col, row));
+    return cells;
+  }
+
+  FakeWorkerHost host_;
+  ResultGridModel grid_{4, 2};  // a freshly reset grid: header and one empty row
+  std::vector<int> progress_;
+  int autofits_ = 0;
+  bool grow_only_seen_ = false;
+  std::unique_ptr<DeepAnalysisWorker> worker_;
+};
+
+TEST_F(DeepAnalysisWorkerTest, TenResultsGivePhraseResultAveragesAndSpacerRows) {
+  const auto results = Results(10);
+  // Nine of 123456 and one of 123461: a mean of 123456.5, which rounds to even.
+  std::vector<std::string> counts(9, "123456");
+  counts.push_back("123461");
+  Answer("red shoes", "1230000", results, counts);
+  Run({"red shoes"});
+
+  ASSERT_EQ(grid_.RowCount(), 15);
+  EXPECT_THAT(Row(1), ElementsAre("", "", "", ""));
+  EXPECT_THAT(Row(2), ElementsAre("", "<b>red shoes</b>", "<b>1230000</b>", ""));
+  for (int n = 1; n <= 10; ++n) {
+    EXPECT_THAT(Row(n + 2), ElementsAre(std::to_string(n), results[n - 1].title,
+                                        results[n - 1].link, counts[n - 1]));
+  }
+  EXPECT_THAT(Row(13), ElementsAre("", "", "<b>Averages:</b>", "<b>123,456</b>"));
+  EXPECT_THAT(Row(14), ElementsAre("", "", "", ""));
+
+  // 10 after the first pass, then 20 + round((r - 1) / 14 * 80) for the rows 3 to 12.
+  EXPECT_THAT(progress_, ElementsAre(10, 31, 37, 43, 49, 54, 60, 66, 71, 77, 83));
+  // One request per result URL, back to back; the only pause follows the phrase.
+  ASSERT_THAT(host_.Downloads(), SizeIs(11));
+  EXPECT_EQ(host_.Downloads()[1], Url(QueryKind::Backlinks, results[0].link));
+  EXPECT_THAT(host_.Pauses(), ElementsAre(500));
+  EXPECT_THAT(host_.Messages(), IsEmpty());
+  // Every added row asks the window to fit the columns, with grow-only already set.
+  EXPECT_EQ(autofits_, 13);
+  EXPECT_TRUE(grow_only_seen_);
+}
+
+TEST_F(DeepAnalysisWorkerTest, AnAnswerWithoutItemsGivesOnlyThePhraseRow) {
+  host_.AnswerUrl(Url(QueryKind::Phrase, "zzqx"), SearchAnswer("0", {}, /*with_items=*/false));
+  Run({"zzqx"});
+
+  EXPECT_EQ(grid_.RowCount(), 3);
+  EXPECT_THAT(Row(2), ElementsAre("", "<b>zzqx</b>", "<b>0</b>", ""));
+  EXPECT_THAT(host_.Messages(), ElementsAre("Empty request result"));
+  EXPECT_THAT(host_.Downloads(), SizeIs(1));
+  EXPECT_THAT(progress_, IsEmpty());
+  EXPECT_THAT(host_.Pauses(), IsEmpty());
+}
+
+TEST_F(DeepAnalysisWorkerTest, FourResultsGiveFourRowsAndFourBacklinkQueries) {
+  // A second phrase with a longer list first: nothing of it may leak into the short one.
+  const auto first = Results(6, "first");
+  const auto results = Results(4);
+  Answer("blue", "99", first, {"1", "1", "1", "1", "1", "1"});
+  Answer("red shoes", "1230", results, {"10", "20", "30", "40"});
+  Run({"blue", "red shoes"});
+
+  // blue: rows 2-10; red shoes: phrase 11, results 12-15, averages 16, spacer 17.
+  ASSERT_EQ(grid_.RowCount(), 18);
+  for (int n = 1; n <= 4; ++n) {
+    EXPECT_THAT(Row(11 + n), ElementsAre(std::to_string(n), results[n - 1].title,
+                                         results[n - 1].link, std::to_string(10 * n)));
+  }
+  EXPECT_THAT(Row(16), ElementsAre("", "", "<b>Averages:</b>", "<b>25</b>"));
+  EXPECT_THAT(Row(17), ElementsAre("", "", "", ""));
+  const auto urls = host_.Downloads();
+  ASSERT_THAT(urls, SizeIs(2 + 6 + 4));
+  EXPECT_EQ(urls[8], Url(QueryKind::Backlinks, results[0].link));
+  EXPECT_EQ(urls[11], Url(QueryKind::Backlinks, results[3].link));
+  EXPECT_THAT(host_.Pauses(), ElementsAre(500, 500));
+  EXPECT_EQ(progress_[0], 7);  // round(1/3 * 20)
+  EXPECT_EQ(progress_[1], 13);
+}
+
+TEST_F(DeepAnalysisWorkerTest, AveragesAreRoundedToEvenGroupedAndEmptyForZero) {
+  Answer("zero", "5", Results(3, "zero"), {"0", "0", "0"});
+  // 1234.5 rounds to 1234.
+  Answer("half", "5", Results(2, "half"), {"1234", "1235"});
+  // Ten counts at the 32-bit limit: the sum needs 64 bits, the mean does not.
+  Answer("big", "5", Results(10, "big"), std::vector<std::string>(10, "2147483647"));
+  Run({"zero", "half", "big"});
+
+  // zero: rows 2-7, half: rows 8-12, big: rows 13-25.
+  EXPECT_THAT(Row(6), ElementsAre("", "", "<b>Averages:</b>", "<b></b>"));
+  EXPECT_THAT(Row(11), ElementsAre("", "", "<b>Averages:</b>", "<b>1,234</b>"));
+  EXPECT_THAT(Row(24), ElementsAre("", "", "<b>Averages:</b>", "<b>2,147,483,647</b>"));
+
+  EXPECT_EQ(FormatAverage(2471, 2), "<b>1,236</b>");  // 1235.5 rounds up to even
+  EXPECT_EQ(FormatAverage(999, 1), "<b>999</b>");
+  EXPECT_EQ(FormatAverage(1000000, 1), "<b>1,000,000</b>");
+  EXPECT_EQ(FormatAverage(1, 2), "<b></b>");  // 0.5 rounds to 0
+}
+
+TEST_F(DeepAnalysisWorkerTest, AFailedBacklinkRequestAnsweredYesLeavesTheCellEmptyAndUncounted) {
+  const auto results = Results(3);
+  Answer("red shoes", "1230", results, {"10", "", "30"});
+  host_.AnswerUrl(Url(QueryKind::Backlinks, results[1].link),
+                  ErrorAnswer(403, "Requests from this referer are blocked."));
+  host_.AnswerQuestions({kResultYes});
+  Run({"red shoes"});
+
+  EXPECT_THAT(host_.Questions(),
+              ElementsAre("Abnormal request terminatiom. Requests from this referer are blocked."
+                          "\r\n\r\nDo you wish to continue request?"));
+  EXPECT_EQ(grid_.Cells(3, 3), "10");
+  EXPECT_EQ(grid_.Cells(3, 4), "");
+  EXPECT_EQ(grid_.Cells(3, 5), "30");
+  EXPECT_EQ(grid_.Cells(3, 6), "<b>20</b>");  // (10 + 30) / 2, the failed row not counted
+  // No progress for the failed row.  S = 2, E = 8: rows 3 and 5.
+  EXPECT_THAT(progress_, ElementsAre(10, 43, 66));
+}
+
+TEST_F(DeepAnalysisWorkerTest, AFailedBacklinkRequestAnsweredNoEndsTheRun) {
+  const auto results = Results(3);
+  Answer("red shoes", "1230", results, {"10", "", "30"});
+  host_.AnswerQuestions({kResultNo});
+  Run({"red shoes"});
+
+  EXPECT_THAT(host_.Downloads(), SizeIs(3));
+  EXPECT_EQ(grid_.Cells(3, 5), "");
+  EXPECT_EQ(grid_.Cells(3, 6), "");
+}
+
+TEST_F(DeepAnalysisWorkerTest, FailedPhraseRequests) {
+  // Not the last phrase: Yes goes on at once; the last phrase: a plain box, and the run
+  // ends without a second pass.
+  host_.AnswerUrl(Url(QueryKind::Phrase, "a"), ErrorAnswer(429, "Quota exceeded."));
+  Answer("b", "7", Results(1), {"5"});
+  host_.AnswerQuestions({kResultYes});
+  Run({"a", "b", "c"});
+
+  EXPECT_THAT(host_.Questions(), ElementsAre("Abnormal request terminatiom. Quota exceeded."
+                                             "\r\n\r\nDo you wish to continue request?"));
+  EXPECT_THAT(host_.Messages(), ElementsAre("Abnormal request terminatiom. "));
+  EXPECT_THAT(host_.Downloads(), SizeIs(3));
+  EXPECT_EQ(grid_.RowCount(), 6);  // b: phrase, one result, averages, spacer
+  EXPECT_EQ(grid_.Cells(3, 3), "");
+  EXPECT_THAT(host_.Pauses(), ElementsAre(500));
+}
+
+TEST_F(DeepAnalysisWorkerTest, StopDuringTheFirstPassSkipsTheSecond) {
+  Answer("a", "7", Results(2, "a"), {"5", "6"});
+  Answer("b", "8", Results(2, "b"), {"5", "6"});
+  DeepAnalysisWorker& worker = MakeWorker({"a", "b"});
+  host_.OnDownload([&](const std::string&) { worker.RequestStop(); });
+  worker.Run();
+
+  // The phrase under way is completed, then nothing more is asked.
+  EXPECT_THAT(host_.Downloads(), SizeIs(1));
+  EXPECT_EQ(grid_.RowCount(), 7);
+  EXPECT_EQ(grid_.Cells(3, 3), "");
+  EXPECT_THAT(progress_, ElementsAre(7));
+  EXPECT_THAT(host_.Pauses(), IsEmpty());
+}
+
+TEST_F(DeepAnalysisWorkerTest, StopDuringTheSecondPassEndsAfterTheCountedRow) {
+  const auto results = Results(3);
+  Answer("a", "7", results, {"5", "6", "7"});
+  DeepAnalysisWorker& worker = MakeWorker({"a"});
+  host_.OnDownload([&](const std::string& url) {
+    if (url == Url(QueryKind::Backlinks, results[0].link)) worker.RequestStop();
+  });
+  worker.Run();
+
+  EXPECT_THAT(host_.Downloads(), SizeIs(2));
+  EXPECT_EQ(grid_.Cells(3, 3), "5");
+  EXPECT_EQ(grid_.Cells(3, 6), "");  // no average
+}
+
+TEST_F(DeepAnalysisWorkerTest, ChangedCredentialsApplyToTheNextRequestAndAutofitCanBeOff) {
+  host_.AnswerNext(SearchAnswer("7", Results(1)));
+  host_.AnswerNext(SearchAnswer("5"));
+  host_.OnDownload([this](const std::string&) {
+    if (host_.Downloads().size() == 1) host_.SetCredentials({"second-key", "second-cx"});
+  });
+  MakeWorker({"a"}, /*autofit=*/false).Run();
+
+  const auto urls = host_.Downloads();
+  ASSERT_THAT(urls, SizeIs(2));
+  EXPECT_THAT(urls[0], HasSubstr("key=test-key"));
+  EXPECT_THAT(urls[1], HasSubstr("key=second-key"));
+  EXPECT_THAT(urls[1], HasSubstr("cx=second-cx&"));
+  EXPECT_EQ(grid_.Cells(3, 3), "5");
+  EXPECT_EQ(autofits_, 0);
+  EXPECT_FALSE(grid_.AutoSizeGrowOnly());
+}
+
+// The list is read entry by entry, as markers, without a JSON parser.
+TEST(ReadResultsTest, PairsEachTitleWithItsOwnLink) {
+  const std::string answer = R"({
+  "kind": "customsearch#search",
+  "queries": {"request": [{"title": "Google Custom Search - shoes", "totalResults": "3"}]},
+  "searchInformation": {"totalResults": "3"},
+  "items": [
+    {
+      "kind": "customsearch#result",
+      "title": "Only a title",
+      "htmlTitle": "Only a <b>title</b>",
+      "displayLink": "nolink.example",
+      "formattedUrl": "https://nolink.example/",
+      "pagemap": {"metatags": [{"link": "https://nested.example/"}]}
+    },
+    {
+      "kind": "customsearch#result",
+      "htmlTitle": "No <b>title</b> {here}",
+      "link": "https://notitle.example/",
+      "pagemap": {"listitem": [{"title": "Nested title"}]}
+    },
+    {
+      "kind": "customsearch#result",
+      "pagemap": {"hcard": [{"title": "Nested first", "link": "https://nested.example/x"}]},
+      "link": "https://shop.example/p?a=1&amp;b=2",
+      "title": "Tom \"Big\" [Shoes] {new} \\ sale"
+    },
+    "not an entry",
+    {
+      "title": "Second \u0026 last",
+      "link": "https://second.example/"
+    }
+  ]
+})";
+  const auto results = ReadResults(answer, 10);
+  ASSERT_THAT(results, SizeIs(2));
+  EXPECT_EQ(results[0].title, "Tom \"Big\" [Shoes] {new} \\ sale");
+  EXPECT_EQ(results[0].link, "https://shop.example/p?a=1&b=2");
+  EXPECT_EQ(results[1].link, "https://second.example/");
+
+  EXPECT_THAT(ReadResults(answer, 1), SizeIs(1));
+  EXPECT_THAT(ReadResults(R"({"items": []})", 10), IsEmpty());
+  EXPECT_THAT(ReadResults(R"({"items": "none"})", 10), IsEmpty());
+  // Cut off after the second entry's link: both came through whole.
+  const std::string cut = SearchAnswer("2", Results(2));
+  const size_t end = cut.find("\"displayLink\"", cut.find("shoes/2"));
+  EXPECT_THAT(ReadResults(cut.substr(0, end), 10), SizeIs(2));
+  EXPECT_THAT(ReadResults(cut.substr(0, cut.find("shoes/2")), 10), SizeIs(1));
+}
+
+}  // namespace
+}  // namespace kelvaro::DeepAnalysisForm

@@ -1,0 +1,267 @@
+#include "main/KeywordWorker.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "grid/ResultGridModel.h"
+#include "tests/support/FakeWorkerHost.h"
+#include "web/CustomSearch.h"
+
+namespace kelvaro::MainForm {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::ErrorAnswer;
+using testing::FakeWorkerHost;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using testing::SearchAnswer;
+using Kind = FakeWorkerHost::Event::Kind;
+
+const char* const kQuotaMessage = "Quota exceeded for quota metric 'Queries' per day.";
+
+class KeywordWorkerTest : public ::testing::Test {
+ protected:
+  std::string Url(QueryKind kind, const std::string& keyword) {
+    const Credentials c = host_.CurrentCredentials();
+    return BuildQueryURL(kind, keyword, c.api_key, c.engine_code, host_.Endpoint());
+  }
+  static std::string Link(const std::string& url, const std::string& count) {
+    return "<a href=\"" + url + "\">" + count + "</a>";
+  }
+  // Answers the three queries of `keyword` with the three counts.
+  void Answer(const std::string& keyword, const std::string& phrase, const std::string& title,
+              const std::string& url) {
+    host_.AnswerUrl(Url(QueryKind::Phrase, keyword), SearchAnswer(phrase));
+    host_.AnswerUrl(Url(QueryKind::Title, keyword), SearchAnswer(title));
+    host_.AnswerUrl(Url(QueryKind::URL, keyword), SearchAnswer(url));
+  }
+  KeywordWorker& MakeWorker(std::vector<std::string> keywords, int delay_ms = 0) {
+    KeywordWorkerSink sink;
+    sink.ShowProgress = [this](int p) { progress_.push_back(p); };
+    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, grid_, sink, delay_ms);
+    return *worker_;
+  }
+  void Run(std::vector<std::string> keywords, int delay_ms = 0) {
+    MakeWorker(std::move(keywords), delay_ms).Run();
+  }
+  std::vector<std::string> Row(int row) {
+    std::vector<std::string> cells;
+    for (int col = 0; col < 5; ++col) cells.push_back(grid_.Cells(col, row));
+    return cells;
+  }
+  // Downloads and pauses in the order they happened: "GET" or the pause in ms.
+  std::vector<std::string> Timeline() {
+    std::vector<std::string> line;
+    for (const auto& e : host_.Events()) {
+      if (e.kind == Kind::kDownload) line.push_back("GET");
+      if (e.kind == Kind::kPause) line.push_back(std::to_string(e.ms));
+      if (e.kind == Kind::kQuestion) line.push_back("ASK");
+      if (e.kind == Kind::kMessage) line.push_back("BOX");
+    }
+    return line;
+  }
+
+  FakeWorkerHost host_;
+  ResultGridModel grid_{5, 2};
+  std::vector<int> progress_;
+  std::unique_ptr<KeywordWorker> worker_;
+};
+
+TEST_F(KeywordWorkerTest, OneKeywordFillsTheEmptyRowWithThreeCountLinks) {
+  Answer("red shoes", "612345", "9999", "0");
+  Run({"red shoes"});
+
+  EXPECT_THAT(progress_, ElementsAre(33, 67, 100));
+  ASSERT_EQ(grid_.RowCount(), 2);
+  EXPECT_THAT(Row(1),
+              ElementsAre("", "red shoes", Link(Url(QueryKind::Phrase, "red shoes"), "612345"),
+                          Link(Url(QueryKind::Title, "red shoes"), "9999"),
+                          Link(Url(QueryKind::URL, "red shoes"), "0")));
+  // Ticked, with the state in the box, not in the (empty) text.
+  ASSERT_NE(grid_.CheckBox(0, 1), nullptr);
+  EXPECT_FALSE(grid_.CheckBox(0, 1)->StateInText);
+  EXPECT_TRUE(grid_.IsChecked(0, 1));
+  EXPECT_THAT(host_.Messages(), IsEmpty());
+  EXPECT_THAT(host_.Questions(), IsEmpty());
+  EXPECT_THAT(host_.Downloads(),
+              ElementsAre(Url(QueryKind::Phrase, "red shoes"), Url(QueryKind::Title, "red shoes"),
+                          Url(QueryKind::URL, "red shoes")));
+}
+
+TEST_F(KeywordWorkerTest, PausesFollowTheDelayAndHalfASecondBetweenKeywords) {
+  Answer("a", "1", "2", "3");
+  Answer("b", "4", "5", "6");
+  Run({"a", "b"}, 2000);
+  // The delay after each query except the very last, half a second after each keyword.
+  EXPECT_THAT(Timeline(), ElementsAre("GET", "2000", "GET", "2000", "GET", "2000", "500",  //
+                                      "GET", "2000", "GET", "2000", "GET", "500"));
+  EXPECT_THAT(progress_, ElementsAre(17, 33, 50, 67, 83, 100));
+  EXPECT_EQ(grid_.RowCount(), 3);
+  EXPECT_EQ(grid_.Cells(1, 2), "b");
+  EXPECT_TRUE(grid_.IsChecked(0, 2));
+
+  FakeWorkerHost quick;
+  progress_.clear();
+  KeywordWorker worker({"a"}, quick, grid_, {}, 0);
+  quick.AnswerNext(SearchAnswer("1"));
+  quick.AnswerNext(SearchAnswer("2"));
+  quick.AnswerNext(SearchAnswer("3"));
+  worker.Run();
+  EXPECT_THAT(quick.Pauses(), ElementsAre(0, 0, 500));
+}
+
+TEST_F(KeywordWorkerTest, FailedFirstQueryAnsweredYesGoesStraightToTheNextKeyword) {
+  host_.AnswerUrl(Url(QueryKind::Phrase, "a"), ErrorAnswer(429, kQuotaMessage));
+  Answer("b", "4", "5", "6");
+  host_.AnswerQuestions({kResultYes});
+  Run({"a", "b"}, 1000);
+
+  EXPECT_THAT(host_.Questions(),
+              ElementsAre(std::string("Abnormal request terminatiom. ") + kQuotaMessage +
+                          "\r\n\r\nDo you wish to continue request?"));
+  EXPECT_THAT(Timeline(), ElementsAre("GET", "ASK", "GET", "1000", "GET", "1000", "GET", "500"));
+  // The second keyword gets the only row.
+  EXPECT_EQ(grid_.RowCount(), 2);
+  EXPECT_EQ(grid_.Cells(1, 1), "b");
+  EXPECT_THAT(progress_, ElementsAre(67, 83, 100));
+}
+
+TEST_F(KeywordWorkerTest, FailedFirstQueryAnsweredNoOrClosedEndsTheRunWithoutRows) {
+  for (int answer : {kResultNo, kResultCancel}) {
+    FakeWorkerHost host;
+    ResultGridModel grid(5, 2);
+    host.AnswerNext(ErrorAnswer(400, "API key not valid. Please pass a valid API key."));
+    for (int q = 0; q < 3; ++q) host.AnswerNext(SearchAnswer("4"));
+    host.AnswerQuestions({answer});
+    KeywordWorker({"a", "b"}, host, grid, {}, 0).Run();
+
+    EXPECT_EQ(host.Downloads().size(), 1u) << answer;
+    EXPECT_EQ(host.Questions().size(), 1u) << answer;
+    EXPECT_EQ(grid.RowCount(), 2) << answer;
+    EXPECT_EQ(grid.Cells(1, 1), "") << answer;
+    EXPECT_FALSE(grid.HasCheckBox(0, 1)) << answer;
+  }
+}
+
+TEST_F(KeywordWorkerTest, FailedTitleQueryOnTheLastKeywordShowsAPlainBoxAndEnds) {
+  Answer("a", "1", "2", "3");
+  host_.AnswerUrl(Url(QueryKind::Phrase, "b"), SearchAnswer("10"));
+  // The title query of the last keyword dies inside the download.
+  host_.OnDownload([this](const std::string& url) {
+    if (url == Url(QueryKind::Title, "b")) host_.ThrowOnNextDownload();
+  });
+  Run({"a", "b"});
+
+  EXPECT_THAT(host_.Messages(), ElementsAre("Abnormal request terminatiom. "));
+  EXPECT_THAT(host_.Questions(), IsEmpty());
+  EXPECT_EQ(host_.Downloads().size(), 5u);
+  ASSERT_EQ(grid_.RowCount(), 3);
+  EXPECT_THAT(Row(2), ElementsAre("", "b", Link(Url(QueryKind::Phrase, "b"), "10"), "", ""));
+  EXPECT_THAT(progress_, ElementsAre(17, 33, 50, 67));
+}
+
+TEST_F(KeywordWorkerTest, EmptyLinesAreQueriedAndListedLikeAnyOther) {
+  Answer("", "7", "8", "9");
+  Answer("b", "4", "5", "6");
+  Run({"", "b", "", "b"});
+
+  EXPECT_THAT(host_.Downloads()[0], HasSubstr("q=&"));
+  // Row 1 holds the empty line's counts now, so the next row is appended after it.
+  ASSERT_EQ(grid_.RowCount(), 5);
+  for (int row : {1, 3}) {
+    EXPECT_THAT(Row(row), ElementsAre("", "", Link(Url(QueryKind::Phrase, ""), "7"),
+                                      Link(Url(QueryKind::Title, ""), "8"),
+                                      Link(Url(QueryKind::URL, ""), "9")));
+  }
+  EXPECT_EQ(grid_.Cells(1, 2), "b");
+  EXPECT_EQ(grid_.Cells(1, 4), "b");
+}
+
+TEST_F(KeywordWorkerTest, ProgressHalvesRoundToEven) {
+  // Eight keywords: 24 queries, and 3, 9, 15 and 21 of them are exact halves.
+  for (int q = 0; q < 24; ++q) host_.AnswerNext(SearchAnswer("1"));
+  Run(std::vector<std::string>(8, "k"));
+  ASSERT_EQ(progress_.size(), 24u);
+  EXPECT_EQ(progress_[2], 12);   // 12.5
+  EXPECT_EQ(progress_[8], 38);   // 37.5
+  EXPECT_EQ(progress_[14], 62);  // 62.5
+  EXPECT_EQ(progress_[20], 88);  // 87.5
+  EXPECT_EQ(progress_[23], 100);
+}
+
+TEST_F(KeywordWorkerTest, StopDuringTheFirstKeywordCompletesThatKeywordOnly) {
+  for (const char* k : {"a", "b", "c"}) Answer(k, "1", "2", "3");
+  KeywordWorker& worker = MakeWorker({"a", "b", "c"});
+  host_.OnDownload([&](const std::string& url) {
+    if (url == Url(QueryKind::Title, "a")) worker.RequestStop();
+  });
+  worker.Run();
+
+  EXPECT_EQ(host_.Downloads().size(), 3u);
+  EXPECT_THAT(Row(1), ElementsAre("", "a", Link(Url(QueryKind::Phrase, "a"), "1"),
+                                  Link(Url(QueryKind::Title, "a"), "2"),
+                                  Link(Url(QueryKind::URL, "a"), "3")));
+  EXPECT_THAT(progress_, ElementsAre(11, 22, 33));
+  // Ends before the half-second pause.
+  EXPECT_THAT(host_.Pauses(), ElementsAre(0, 0, 0));
+}
+
+TEST_F(KeywordWorkerTest, TheEmptyRowOfAClearedGridIsReusedAndLaterRowsAppended) {
+  // A long grid, cleared as Start and Clear All do it: the old rows stay hidden.
+  for (int r = 1; r <= 9; ++r) {
+    grid_.AddRow();
+    grid_.SetCells(1, r, "old " + std::to_string(r));
+    grid_.SetCells(2, r, "7");
+    grid_.AddCheckBox(0, r, true, false);
+  }
+  grid_.SetRowCount(2);
+  for (int col = 0; col < 5; ++col) grid_.SetCells(col, 1, "");
+  grid_.RemoveCheckBox(0, 1);
+
+  Answer("a", "1", "2", "3");
+  Answer("b", "4", "5", "6");
+  Run({"a", "b"});
+  ASSERT_EQ(grid_.RowCount(), 3);
+  EXPECT_EQ(grid_.Cells(1, 1), "a");
+  EXPECT_THAT(Row(2), ElementsAre("", "b", Link(Url(QueryKind::Phrase, "b"), "4"),
+                                  Link(Url(QueryKind::Title, "b"), "5"),
+                                  Link(Url(QueryKind::URL, "b"), "6")));
+  EXPECT_TRUE(grid_.IsChecked(0, 1));
+  EXPECT_TRUE(grid_.IsChecked(0, 2));
+
+  // A kept row 1 (the "append" switch of the window) is not overwritten.
+  ResultGridModel kept(5, 2);
+  kept.SetCells(1, 1, "kept");
+  FakeWorkerHost host;
+  for (const char* count : {"1", "2", "3"}) host.AnswerNext(SearchAnswer(count));
+  KeywordWorker({"z"}, host, kept, {}, 0).Run();
+  EXPECT_EQ(kept.RowCount(), 3);
+  EXPECT_EQ(kept.Cells(1, 1), "kept");
+  EXPECT_EQ(kept.Cells(1, 2), "z");
+}
+
+TEST_F(KeywordWorkerTest, ChangedCredentialsApplyToTheNextRequest) {
+  KeywordWorker& worker = MakeWorker({"a"});
+  host_.AnswerNext(SearchAnswer("1"));
+  host_.AnswerNext(SearchAnswer("2"));
+  host_.AnswerNext(SearchAnswer("3"));
+  host_.OnDownload([this](const std::string&) {
+    if (host_.Downloads().size() == 1) host_.SetCredentials({"second-key", " second-cx "});
+  });
+  worker.Run();
+
+  const auto urls = host_.Downloads();
+  ASSERT_EQ(urls.size(), 3u);
+  EXPECT_THAT(urls[0], HasSubstr("key=test-key"));
+  EXPECT_THAT(urls[1], HasSubstr("key=second-key"));
+  EXPECT_THAT(urls[1], HasSubstr("cx=second-cx&"));
+  // The link in the grid carries the URL that was actually asked.
+  EXPECT_EQ(grid_.Cells(3, 1), Link(urls[1], "2"));
+}
+
+}  // namespace
+}  // namespace kelvaro::MainForm
