@@ -19,17 +19,6 @@
 namespace kelvaro {
 namespace {
 
-// HKEY_CURRENT_USER is a C-style cast inside a macro; taking it once here keeps the cast
-// warning out of the code below.
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-#endif
-const HKEY kCurrentUser = HKEY_CURRENT_USER;
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-
 // A value may grow between asking for its size and fetching it; a few retries cover that.
 constexpr int kFetchAttempts = 8;
 
@@ -82,7 +71,7 @@ class RegistryHive : public SettingsHive {
  public:
   std::unique_ptr<SettingsKey> OpenKey(const std::string& key_path) const override {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(kCurrentUser, key_path.c_str(), 0, KEY_ALL_ACCESS, &key) !=
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_path.c_str(), 0, KEY_ALL_ACCESS, &key) !=
         ERROR_SUCCESS) {
       return nullptr;
     }
@@ -92,7 +81,7 @@ class RegistryHive : public SettingsHive {
   std::unique_ptr<SettingsKey> CreateKey(const std::string& key_path) const override {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(kCurrentUser, key_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS) {
       return nullptr;
     }

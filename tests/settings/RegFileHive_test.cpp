@@ -208,6 +208,22 @@ TEST_F(RegFileHiveTest, FileIsPrivateAndALinkStaysALink) {
             perms::none);
 }
 
+TEST_F(RegFileHiveTest, UnwritableLocationFailsAtTheFirstValue) {
+  // The hive's folder cannot be created where a regular file stands.
+  const std::string location = dir_.File("Dovrane/Kelvaro/Settings.reg");
+  WriteBytes(dir_.File("Dovrane"), "a file, not a folder");
+  try {
+    SettingsStore(location).Save({"key", "code"});
+    FAIL() << "the save reported success";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'APIkey'");
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("Dovrane")), "a file, not a folder");
+  Credentials settings{"old key", "old code"};
+  EXPECT_NO_THROW(SettingsStore(location).Load(settings));
+  EXPECT_EQ(settings.api_key, "");
+}
+
 TEST(RegFileHiveLocationTest, FollowsXdgConfigHomeElseHome) {
   const char* old_xdg = getenv("XDG_CONFIG_HOME");
   const std::string saved_xdg = old_xdg ? old_xdg : "";

@@ -10,6 +10,7 @@
 #include "base/Error.h"
 #include "settings/SettingsHive.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/UserHive.h"
 
 namespace kelvaro {
 namespace {
@@ -22,6 +23,8 @@ using namespace std::string_literals;
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
+  void SetUp() override { testing::UseEmptyUserHive(location_); }
+
   TempDir dir_;
   // A folder that does not exist yet, so saving has to create it.
   std::string location_ = dir_.File("Dovrane/Kelvaro/Settings.reg");
@@ -139,21 +142,6 @@ TEST_F(SettingsStoreTest, ValueWithoutDataIsEmptyWhateverItsType) {
   EXPECT_EQ(LoadError(settings), "");
   EXPECT_EQ(settings.api_key, "");
   EXPECT_EQ(settings.engine_code, "");
-}
-
-TEST_F(SettingsStoreTest, UnwritableLocationFailsAtTheFirstValue) {
-  // The hive's folder cannot be created where a regular file stands.
-  WriteBytes(dir_.File("Dovrane"), "a file, not a folder");
-  try {
-    SettingsStore(location_).Save({"key", "code"});
-    FAIL() << "the save reported success";
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "Failed to set data for 'APIkey'");
-  }
-  EXPECT_EQ(ReadBytes(dir_.File("Dovrane")), "a file, not a folder");
-  Credentials settings{"old key", "old code"};
-  EXPECT_EQ(LoadError(settings), "");
-  EXPECT_EQ(settings.api_key, "");
 }
 
 }  // namespace
