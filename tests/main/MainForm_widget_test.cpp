@@ -1,0 +1,857 @@
+// The main window driven as a person would: typed phrases, Start, the buttons, the boxes,
+// the file dialogs answered by the test, against the substitute search service.
+#include "main/MainForm.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/AtomicFile.h"
+#include "grid/TResultGrid.h"
+#include "main/ProjectFiles.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/qt/ModalAnswer.h"
+#include "tools/SearchAnswers.h"
+#include "tools/SearchService.h"
+#include "ui/Chime.h"
+#include "web/CustomSearch.h"
+#include "web/uHelper.h"
+
+namespace kelvaro {
+namespace {
+
+using testing::AnswerNextBox;
+using testing::AnswerNextModal;
+using testing::SeenBox;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
+constexpr char kSearchingText[] =
+    "Searching in progress. Stop the search first or wait for it to finish.";
+constexpr char kOverwriteText[] = "The file you specified exists. Do you want to overwrite it?";
+constexpr char kKey[] = "demo-key";
+constexpr char kEngine[] = "demo-cx";
+
+// Runs the event loop in small steps until `done` or the deadline.
+bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+// The window's downloader: records when each download began and can hold the worker in
+// its downloads, so a test can act while a run is certainly under way.
+class Downloads {
+ public:
+  std::function<std::string(const std::string&)> Downloader() {
+    return [this](const std::string& url) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        starts_.push_back(Clock::now());
+        ++waiting_;
+        changed_.wait_for(lock, std::chrono::seconds(20), [&] { return permits_ != 0; });
+        if (permits_ > 0) --permits_;
+        --waiting_;
+      }
+      return DownloadPage(url);
+    };
+  }
+  // Holds every download from now on.
+  void Close() { SetPermits(0); }
+  // Lets every download through.
+  void Open() { SetPermits(-1); }
+  // Lets the next n held or coming downloads through (after Close).
+  void Allow(int n) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      permits_ = permits_ < 0 ? permits_ : permits_ + n;
+    }
+    changed_.notify_all();
+  }
+  int Waiting() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waiting_;
+  }
+  std::vector<Clock::time_point> Starts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return starts_;
+  }
+
+ private:
+  void SetPermits(int n) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      permits_ = n;
+    }
+    changed_.notify_all();
+  }
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  int permits_ = -1;  // negative: no limit
+  int waiting_ = 0;
+  std::vector<Clock::time_point> starts_;
+};
+
+std::string Link(const std::string& url, const std::string& count) {
+  return "<a href=\"" + url + "\">" + count + "</a>";
+}
+
+uint32_t Rgb(const QColor& color) { return color.rgb() & 0xFFFFFFu; }
+
+QStringList Captions(QWidget* modal) {
+  QStringList captions;
+  for (auto* button : modal->findChildren<QAbstractButton*>()) captions << button->text();
+  return captions;
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest() : hive_(temp_.File("settings.reg")), store_(hive_) {
+    frm_ = MakeWindow(downloads_);
+    frm_->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(frm_.get()));
+  }
+  ~MainFormTest() override {
+    downloads_.Open();
+    if (frm_) frm_->ShutdownWorker();
+  }
+
+  std::unique_ptr<Tfrm> MakeWindow(Downloads& downloads) {
+    MainFormEnvironment environment;
+    environment.endpoint = service_.Endpoint();
+    environment.download = downloads.Downloader();
+    environment.store = &store_;
+    environment.temp_dir = temp_.path().string() + "/";
+    auto frm = std::make_unique<Tfrm>(environment);
+    frm->FormCreate();  // writes the chime file, loads the (empty) settings
+    frm->Credentials().Set(kKey, kEngine);
+    frm->RunFileDialog = [this](QFileDialog* dialog) {
+      dialogs_.push_back(dialog);
+      return next_file_;
+    };
+    return frm;
+  }
+
+  // Types the phrases into the memo, one per line, as a person would.
+  void Type(const std::vector<std::string>& phrases) {
+    frm_->Memo1->setFocus();
+    for (size_t i = 0; i < phrases.size(); ++i) {
+      if (i > 0) QTest::keyClick(frm_->Memo1, Qt::Key_Return);
+      QTest::keyClicks(frm_->Memo1, QString::fromStdString(phrases[i]));
+    }
+  }
+
+  void RunToEnd() {
+    frm_->bStart->click();
+    ASSERT_TRUE(frm_->IsSearching(false));
+    ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
+  }
+
+  std::string Url(QueryKind kind, const std::string& phrase) const {
+    return BuildQueryURL(kind, phrase, kKey, kEngine, service_.Endpoint());
+  }
+
+  // A ticked result row as a run leaves it, with counts and made-up query URLs.
+  void PutRow(int row, const std::string& phrase, const std::string& quotes,
+              const std::string& title, const std::string& url, bool ticked = true) {
+    ResultGridModel& grid = frm_->gRes->Model();
+    while (grid.RowCount() <= row) grid.AddRow();
+    grid.AddCheckBox(0, row, ticked, false);
+    grid.SetCells(1, row, phrase);
+    grid.SetCells(2, row, quotes);
+    grid.SetCells(3, row, title);
+    grid.SetCells(4, row, url);
+  }
+
+  uint32_t Background(int col, int row) {
+    return Rgb(frm_->gRes->CellVisuals(col, row, GridDrawState{}).background);
+  }
+
+  // Clicks `button` while a box is expected to stay away; true when none came.
+  bool ClickShowsNoBox(QPushButton* button) {
+    SeenBox box;
+    AnswerNextBox(&box, QStringLiteral("OK"), 150);
+    button->click();
+    QTest::qWait(200);
+    return !box.seen;
+  }
+
+  searchsim::SearchService service_;
+  testing::TempDir temp_;
+  std::string hive_;
+  SettingsStore store_;
+  Downloads downloads_;
+  std::vector<QFileDialog*> dialogs_;
+  QString next_file_;
+  std::unique_ptr<Tfrm> frm_;
+};
+
+// Two typed phrases through the real worker, bridge and service: one ticked row each,
+// every count a link to the query that produced it, the progress in sixths, the memo
+// locked during the run and the window idle (and chiming) at its end.
+TEST_F(MainFormTest, TwoPhrasesGiveLinkedCountRowsAndTheWindowIsIdleAfter) {
+  const std::vector<std::string> phrases = {"popular red shoes", "niche blue hats"};
+  Type(phrases);
+  ASSERT_EQ(frm_->Memo1->toPlainText(), QStringLiteral("popular red shoes\nniche blue hats"));
+  std::vector<int> progress;
+  QObject::connect(frm_->barProgress, &QProgressBar::valueChanged,
+                   [&](int value) { progress.push_back(value); });
+
+  frm_->bStart->click();
+  EXPECT_TRUE(frm_->IsSearching(false));
+  EXPECT_TRUE(frm_->Memo1->isReadOnly());
+  EXPECT_EQ(frm_->Memo1->palette().color(QPalette::Base), QColor(192, 220, 192));
+  ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
+
+  ASSERT_EQ(frm_->gRes->RowCount(), 3);
+  std::vector<std::string> urls;
+  for (int i = 0; i < 2; ++i) {
+    const int row = i + 1;
+    const std::string& p = phrases[i];
+    EXPECT_TRUE(frm_->gRes->Model().HasCheckBox(0, row));
+    EXPECT_TRUE(frm_->gRes->IsChecked(0, row));
+    EXPECT_EQ(frm_->gRes->Cells(0, row), "");
+    EXPECT_EQ(frm_->gRes->Cells(1, row), p);
+    const std::string counts[] = {std::to_string(searchsim::PhraseCount(p)),
+                                  std::to_string(searchsim::TitleCount(p)),
+                                  std::to_string(searchsim::UrlCount(p))};
+    const QueryKind kinds[] = {QueryKind::Phrase, QueryKind::Title, QueryKind::URL};
+    for (int q = 0; q < 3; ++q) {
+      urls.push_back(Url(kinds[q], p));
+      EXPECT_EQ(frm_->gRes->Cells(2 + q, row), Link(urls.back(), counts[q]));
+    }
+  }
+  // The service saw exactly those URLs, in order.
+  const auto requests = service_.Requests();
+  ASSERT_EQ(requests.size(), urls.size());
+  for (size_t i = 0; i < urls.size(); ++i) {
+    EXPECT_EQ(service_.Endpoint() + requests[i].target, urls[i]);
+  }
+  // "popular" counts are all red, "niche" counts all green; the other cells uncoloured.
+  const uint32_t base = Rgb(frm_->gRes->palette().color(QPalette::Base));
+  for (int col = 2; col <= 4; ++col) {
+    EXPECT_EQ(Background(col, 1), 0xFF3C3Cu) << col;
+    EXPECT_EQ(Background(col, 2), 0x00FF00u) << col;
+  }
+  EXPECT_EQ(Background(1, 1), base);
+  EXPECT_EQ(Background(0, 2), base);
+
+  EXPECT_EQ(progress, (std::vector<int>{17, 33, 50, 67, 83, 100, 0}));
+  EXPECT_FALSE(frm_->Memo1->isReadOnly());
+  EXPECT_EQ(frm_->Memo1->palette().color(QPalette::Base),
+            QApplication::palette().color(QPalette::Base));
+  EXPECT_EQ(frm_->barProgress->value(), 0);
+  EXPECT_TRUE(std::filesystem::is_regular_file(temp_.File(kChimeFileName)));
+  EXPECT_EQ(frm_->MediaPlayer1().PlayCount(), 1);
+
+  // A second Start begins on a fresh grid.
+  frm_->Memo1->setPlainText(QStringLiteral("few hats"));
+  RunToEnd();
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Cells(1, 1), "few hats");
+  EXPECT_EQ(frm_->gRes->Cells(2, 1), Link(Url(QueryKind::Phrase, "few hats"), "4"));
+  EXPECT_EQ(frm_->MediaPlayer1().PlayCount(), 2);
+}
+
+// What a person sees first: the caption, the client area, the grid's columns, the delay,
+// and the hint of the control under the mouse in the status bar.
+TEST_F(MainFormTest, LayoutAndHints) {
+  EXPECT_EQ(frm_->windowTitle(), QStringLiteral("Kelvaro"));
+  EXPECT_EQ(frm_->size(), QSize(889, 491));
+  EXPECT_EQ(frm_->Edit1->text(), QStringLiteral("0"));
+  EXPECT_EQ(frm_->Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(frm_->barProgress->minimum(), 0);
+  EXPECT_EQ(frm_->barProgress->maximum(), 100);
+  ASSERT_EQ(frm_->gRes->ColCount(), 5);
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  const char* titles[] = {"", "Keyword", "Quotes", "Allintitle", "Allinurl"};
+  const int widths[] = {20, 229, 100, 100, 100};
+  for (int col = 0; col < 5; ++col) {
+    EXPECT_EQ(frm_->gRes->Cells(col, 0), titles[col]);
+    EXPECT_EQ(frm_->gRes->ColWidths(col), widths[col]);
+  }
+  EXPECT_FALSE(frm_->CheckBox1->isVisible());
+  EXPECT_FALSE(frm_->CheckBox1->isChecked());
+  QTest::mouseMove(frm_->bSave);
+  ASSERT_TRUE(WaitUntil([&] { return !frm_->barStatus->currentMessage().isEmpty(); }, 2000));
+  EXPECT_EQ(frm_->barStatus->currentMessage(), frm_->bSave->statusTip());
+}
+
+// The colour rule at its thresholds, through the handler the grid asks when painting.
+TEST_F(MainFormTest, CountCellsAreColouredByTheirThresholds) {
+  struct Case {
+    int col;
+    std::string text;
+    uint32_t colour;
+  };
+  const uint32_t base = Rgb(frm_->gRes->palette().color(QPalette::Base));
+  const Case cases[] = {
+      {2, Link("u1", "612345"), 0xFF3C3C},  // red in Quotes
+      {3, Link("u2", "9999"), 0x00FF00},    // green in Allintitle
+      {4, Link("u3", "10000"), 0xFFFF00},   // yellow in Allinurl
+      {2, Link("u", "612 345"), 0xFF3C3C},  // the space is not part of the number
+      {2, Link("u", "199999"), 0x00FF00},
+      {2, Link("u", "200000"), 0xFFFF00},
+      {2, Link("u", "599999"), 0xFFFF00},
+      {2, "600000", 0xFF3C3C},              // a plain count is read the same way
+      {3, Link("u", "49999"), 0xFFFF00},
+      {4, Link("u", "50000"), 0xFF3C3C},
+      {3, Link("u", "about"), 0x00FF00},    // no digits reads as -1: green
+      {4, "   ", base},                     // blank: left alone
+      {1, "612345", base},                  // only the three count columns
+  };
+  for (const Case& c : cases) {
+    frm_->gRes->SetCells(c.col, 1, c.text);
+    EXPECT_EQ(Background(c.col, 1), c.colour) << c.col << " " << c.text;
+  }
+  frm_->gRes->SetCells(2, 0, "612345");
+  EXPECT_NE(Background(2, 0), 0xFF3C3Cu);  // never the header
+}
+
+TEST_F(MainFormTest, StartWithOnlySpacesAsksForPhrasesAndStartsNothing) {
+  frm_->Memo1->setPlainText(QStringLiteral("   \n\n  \n"));
+  SeenBox box;
+  AnswerNextBox(&box, QStringLiteral("OK"));
+  frm_->bStart->click();
+  ASSERT_TRUE(box.seen);
+  EXPECT_EQ(box.title, QStringLiteral("Information"));
+  EXPECT_EQ(box.text,
+            QStringLiteral("Please type in some keyword phrases before search (one per line)."));
+  EXPECT_EQ(frm_->AnalyzeThread(), nullptr);
+  EXPECT_FALSE(frm_->IsSearching(false));
+  EXPECT_FALSE(frm_->Memo1->isReadOnly());
+  QTest::qWait(50);
+  EXPECT_TRUE(downloads_.Starts().empty());
+}
+
+// The delay edit's text as it reaches the worker: the pause between the first two
+// queries of a keyword. Five windows run side by side so that the suite waits once.
+TEST_F(MainFormTest, DelayTextSetsThePauseBetweenQueries) {
+  struct Case {
+    const char* text;
+    int expected_ms;  // 10000 stands for "longer than the wait below"
+  };
+  const Case cases[] = {{"abc", 10000}, {"2", 2000}, {" 2", 2000}, {"2 ", 10000}, {"0", 0}};
+  std::vector<std::unique_ptr<Downloads>> downloads;
+  std::vector<std::unique_ptr<Tfrm>> windows;
+  for (const Case& c : cases) {
+    downloads.push_back(std::make_unique<Downloads>());
+    windows.push_back(MakeWindow(*downloads.back()));
+    windows.back()->Memo1->setPlainText(QStringLiteral("red shoes"));
+    windows.back()->Edit1->setText(QString::fromLatin1(c.text));
+    windows.back()->bStart->click();
+  }
+  const auto gap_ms = [&](size_t i) -> int64_t {
+    const auto starts = downloads[i]->Starts();
+    const auto end = starts.size() >= 2 ? starts[1] : Clock::now();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(end - starts.at(0)).count();
+  };
+  // The 2 s windows have made their second request, well short of 10 s.
+  ASSERT_TRUE(WaitUntil([&] { return downloads[1]->Starts().size() >= 2 &&
+                                     downloads[2]->Starts().size() >= 2; }, 4000));
+  QTest::qWait(300);
+  for (size_t i = 0; i < windows.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.text);
+    const int64_t gap = gap_ms(i);
+    if (c.expected_ms == 0) {
+      EXPECT_LT(gap, 400);
+      EXPECT_EQ(downloads[i]->Starts().size(), 3u);
+    } else if (c.expected_ms == 2000) {
+      EXPECT_GE(gap, 1990);
+      EXPECT_LT(gap, 2600);
+    } else {
+      EXPECT_EQ(downloads[i]->Starts().size(), 1u);
+      EXPECT_GE(gap, 2300);
+    }
+  }
+  for (auto& w : windows) EXPECT_TRUE(w->ShutdownWorker());
+}
+
+TEST_F(MainFormTest, ClearCheckedAnsweredNoStillRenumbersAndYesRemovesTickedRows) {
+  PutRow(1, "a", "1", "1", "1");
+  PutRow(2, "b", "2", "2", "2", /*ticked=*/false);
+  PutRow(3, "c", "3", "3", "3");
+
+  SeenBox no;
+  AnswerNextBox(&no, QStringLiteral("&No"));
+  frm_->bClearAll->click();
+  ASSERT_TRUE(no.seen);
+  EXPECT_EQ(no.title, QStringLiteral("Confirm"));
+  EXPECT_EQ(no.text, QStringLiteral("Delete checked row(s)?"));
+  ASSERT_EQ(frm_->gRes->RowCount(), 4);
+  for (int row = 1; row <= 3; ++row) {
+    EXPECT_EQ(frm_->gRes->Cells(0, row), std::to_string(row));
+    EXPECT_EQ(frm_->gRes->Cells(1, row), std::string(1, static_cast<char>('a' + row - 1)));
+  }
+  EXPECT_EQ(frm_->gRes->Model().UpdateCount(), 0);
+
+  SeenBox yes;
+  AnswerNextBox(&yes, QStringLiteral("&Yes"));
+  frm_->bClearAll->click();
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Cells(1, 1), "b");
+  EXPECT_EQ(frm_->gRes->Cells(0, 1), "1");
+
+  // Every row ticked: a header and one empty row are left.
+  frm_->gRes->ToggleCheck(0, 1);
+  AnswerNextBox(&yes, QStringLiteral("&Yes"));
+  frm_->bClearAll->click();
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Cells(1, 1), "");
+  EXPECT_EQ(frm_->gRes->Model().UpdateCount(), 0);
+}
+
+TEST_F(MainFormTest, SaveProjectThenOpenProjectGivesTheSameRowsTicked) {
+  // A comma in the first phrase must not change how the file is read back.
+  const std::vector<std::string> phrases = {"salt, pepper", "red shoes", "a \"quoted\" one"};
+  for (size_t i = 0; i < phrases.size(); ++i) {
+    const std::string& p = phrases[i];
+    PutRow(static_cast<int>(i) + 1, p, Link(Url(QueryKind::Phrase, p), "150000"),
+           Link(Url(QueryKind::Title, p), "20000"), Link(Url(QueryKind::URL, p), "60000"));
+  }
+  std::vector<std::vector<std::string>> before;
+  for (int row = 1; row <= 3; ++row) {
+    before.push_back({});
+    for (int col = 1; col <= 4; ++col) before.back().push_back(frm_->gRes->Cells(col, row));
+  }
+  const std::string project = temp_.File("keywords.csv");
+  next_file_ = QString::fromStdString(project);
+  frm_->bSave->click();
+  ASSERT_EQ(dialogs_.size(), 1u);
+  EXPECT_EQ(dialogs_[0], frm_->dlgS);
+  EXPECT_EQ(frm_->dlgS->acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_EQ(frm_->dlgS->defaultSuffix(), QStringLiteral("csv"));
+  const std::string bytes = testing::ReadBytes(project);
+  EXPECT_EQ(bytes.rfind("\"\",Keyword,Quotes,Allintitle,Allinurl\r\nY,\"salt, pepper\",", 0), 0u)
+      << bytes;
+
+  SeenBox clear;
+  AnswerNextBox(&clear, QStringLiteral("&Yes"));
+  frm_->Memo1->setPlainText(QStringLiteral("kept until Clear All"));
+  frm_->bClear->click();
+  EXPECT_EQ(clear.text, QStringLiteral("Clear all rows?"));
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_TRUE(frm_->Memo1->toPlainText().isEmpty());
+  frm_->Memo1->setPlainText(QStringLiteral("untouched by Open Project"));
+
+  frm_->bOpen->click();
+  ASSERT_EQ(dialogs_.size(), 2u);
+  EXPECT_EQ(dialogs_[1], frm_->dlgO);
+  EXPECT_EQ(frm_->dlgO->acceptMode(), QFileDialog::AcceptOpen);
+  ASSERT_EQ(frm_->gRes->RowCount(), 4);
+  for (int row = 1; row <= 3; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(frm_->gRes->Cells(0, row), "Y");
+    EXPECT_TRUE(frm_->gRes->Model().HasCheckBox(0, row));
+    EXPECT_TRUE(frm_->gRes->IsChecked(0, row));
+    for (int col = 1; col <= 4; ++col) {
+      EXPECT_EQ(frm_->gRes->Cells(col, row), before[row - 1][col - 1]);
+    }
+  }
+  EXPECT_EQ(frm_->Memo1->toPlainText(), QStringLiteral("untouched by Open Project"));
+  EXPECT_EQ(frm_->gRes->Cells(1, 0), "Keyword");
+}
+
+TEST_F(MainFormTest, OpenProjectOfAMissingFileShowsTheErrorBox) {
+  next_file_ = QString::fromStdString(temp_.File("gone.csv"));
+  SeenBox box;
+  AnswerNextBox(&box, QStringLiteral("OK"));
+  frm_->bOpen->click();
+  ASSERT_TRUE(box.seen);
+  EXPECT_EQ(box.title, QStringLiteral("Kelvaro"));
+  EXPECT_TRUE(box.text.startsWith(
+      QString::fromStdString("Cannot open file \"" + FullPath(temp_.File("gone.csv")) + "\". ")))
+      << box.text.toStdString();
+  EXPECT_TRUE(box.text.endsWith('.'));
+}
+
+// The design's examples: a CSV export without the check column and markup; an HTML
+// export whose links open in a new browser window.
+TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
+  PutRow(1, "red shoes", Link("u1", "12345"), Link("u2", "678"), Link("u3", "90"));
+  const std::string csv = temp_.File("export.csv");
+  next_file_ = QString::fromStdString(csv);
+  frm_->bExport->click();
+  ASSERT_EQ(dialogs_.size(), 1u);
+  EXPECT_EQ(dialogs_[0], frm_->dlgS);
+  EXPECT_EQ(testing::ReadBytes(csv),
+            "Keyword,Quotes,Allintitle,Allinurl\r\n"
+            "red shoes,12345,678,90\r\n");
+
+  // Column 0 is cut whatever it holds: row numbers from 10 up, the empty row of Clear All.
+  for (int row = 2; row <= 11; ++row) PutRow(row, "k" + std::to_string(row), "1", "2", "3", false);
+  SeenBox keep;
+  AnswerNextBox(&keep, QStringLiteral("&No"));
+  frm_->bClearAll->click();  // renumbers 1 .. 11
+  ASSERT_EQ(frm_->gRes->Cells(0, 11), "11");
+  const std::string numbered = temp_.File("numbered.csv");
+  next_file_ = QString::fromStdString(numbered);
+  frm_->bExport->click();
+  const auto lines = MainForm::SplitTextLines(testing::ReadBytes(numbered));
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[10], "k10,1,2,3");
+  EXPECT_EQ(lines[11], "k11,1,2,3");
+
+  SeenBox clear;
+  AnswerNextBox(&clear, QStringLiteral("&Yes"));
+  frm_->bClear->click();
+  const std::string empty = temp_.File("empty.csv");
+  next_file_ = QString::fromStdString(empty);
+  frm_->bExport->click();
+  EXPECT_EQ(testing::ReadBytes(empty),
+            "Keyword,Quotes,Allintitle,Allinurl\r\n"
+            "\"\",\"\",\"\",\"\"\r\n");
+
+  // The HTML example, with the system colours it takes.
+  QPalette colours = frm_->gRes->palette();
+  colours.setColor(QPalette::Button, QColor(0xF0, 0xF0, 0xF0));
+  colours.setColor(QPalette::Base, Qt::white);
+  colours.setColor(QPalette::Text, Qt::black);
+  frm_->gRes->setPalette(colours);
+  PutRow(1, "red shoes", Link("u1", "150000"), Link("u2", "20000"), Link("u3", "60000"));
+  PutRow(2, "blue hats", Link("u4", "700000"), Link("u5", "5000"), Link("u6", "12000"), false);
+  const std::string html = temp_.File("export.html");
+  next_file_ = QString::fromStdString(html);
+  frm_->Button3->click();
+  EXPECT_EQ(dialogs_.back(), frm_->dlgS2);
+  EXPECT_EQ(frm_->dlgS2->defaultSuffix(), QStringLiteral("html"));
+  const std::string style = ";color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}";
+  const std::string td = "<td class=\"c";
+  const std::string attrs = "\" nowrap=\"nowrap\" target=\"_blank\">";
+  const std::string expected =
+      "<style>\r\n"
+      ".c0 {background-color: #F0F0F0" + style + "\r\n"
+      ".c1 {background-color: #FFFFFF" + style + "\r\n"
+      ".c2 {background-color: #00FF00" + style + "\r\n"
+      ".c3 {background-color: #FFFF00" + style + "\r\n"
+      ".c4 {background-color: #FF3C3C" + style + "\r\n"
+      "</style>\r\n"
+      "<table border=\"1\" cellspacing=\"0\" cellpadding=\"0\"  width=\"100%\" "
+      "target=\"_blank\">\r\n"
+      "<tr>\r\n" +
+      td + "0" + attrs + "&nbsp;</td>\r\n" +
+      td + "0" + attrs + "Keyword</td>\r\n" +
+      td + "0" + attrs + "Quotes</td>\r\n" +
+      td + "0" + attrs + "Allintitle</td>\r\n" +
+      td + "0" + attrs + "Allinurl</td>\r\n"
+      "</tr>\r\n"
+      "<tr>\r\n" +
+      td + "1" + attrs + "Y</td>\r\n" +
+      td + "1" + attrs + "red shoes</td>\r\n" +
+      td + "2" + attrs + "<a href=\"u1\" target=\"_blank\">150000</a></td>\r\n" +
+      td + "3" + attrs + "<a href=\"u2\" target=\"_blank\">20000</a></td>\r\n" +
+      td + "4" + attrs + "<a href=\"u3\" target=\"_blank\">60000</a></td>\r\n"
+      "</tr>\r\n"
+      "<tr>\r\n" +
+      td + "1" + attrs + "N</td>\r\n" +
+      td + "1" + attrs + "blue hats</td>\r\n" +
+      td + "4" + attrs + "<a href=\"u4\" target=\"_blank\">700000</a></td>\r\n" +
+      td + "2" + attrs + "<a href=\"u5\" target=\"_blank\">5000</a></td>\r\n" +
+      td + "3" + attrs + "<a href=\"u6\" target=\"_blank\">12000</a></td>\r\n"
+      "</tr>\r\n"
+      "</table>\r\n"
+      "\r\n";
+  EXPECT_EQ(testing::ReadBytes(html), expected);
+}
+
+// An existing file: Cancel at the overwrite question writes nothing; Yes replaces it. A
+// cancelled dialog writes and shows nothing.
+TEST_F(MainFormTest, OverwriteQuestionGuardsAnExistingFile) {
+  PutRow(1, "red shoes", Link("u1", "1"), Link("u2", "2"), Link("u3", "3"));
+  const std::string file = temp_.File("old.csv");
+  for (QPushButton* button : {frm_->bSave, frm_->bExport, frm_->Button3}) {
+    SCOPED_TRACE(button->text().toStdString());
+    testing::WriteBytes(file, "old bytes");
+    next_file_ = QString::fromStdString(file);
+    QString title;
+    QString text;
+    QStringList captions;
+    AnswerNextModal([&](QWidget* modal) {
+      title = modal->windowTitle();
+      text = testing::MessageBoxText(modal);
+      captions = Captions(modal);
+      testing::ClickButton(modal, QStringLiteral("Cancel"));
+    });
+    button->click();
+    EXPECT_EQ(title, QStringLiteral("Confirm"));
+    EXPECT_EQ(text, QString::fromLatin1(kOverwriteText));
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("&Yes"), QStringLiteral("Cancel")}));
+    EXPECT_EQ(testing::ReadBytes(file), "old bytes");
+
+    next_file_.clear();  // the dialog cancelled
+    EXPECT_TRUE(ClickShowsNoBox(button));
+    EXPECT_EQ(testing::ReadBytes(file), "old bytes");
+  }
+  next_file_ = QString::fromStdString(file);
+  SeenBox yes;
+  AnswerNextBox(&yes, QStringLiteral("&Yes"));
+  frm_->bSave->click();
+  EXPECT_TRUE(yes.seen);
+  EXPECT_EQ(testing::ReadBytes(file).rfind("\"\",Keyword,", 0), 0u);
+  // No scrap of the safe writing is left beside it.
+  for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".~"), std::string::npos) << entry.path();
+  }
+}
+
+// A save that cannot be written says so in the standard error box, and an existing file
+// keeps its bytes. (Tests run as root, so permissions stop nothing: a missing folder, a
+// file where the folder should be, and a file-size limit stand in for an unwritable disk.)
+TEST_F(MainFormTest, FailedSaveShowsTheErrorAndKeepsTheOldFile) {
+  PutRow(1, "red shoes", Link("u1", "1"), Link("u2", "2"), Link("u3", "3"));
+  testing::WriteBytes(temp_.File("blocker"), "a file, not a folder");
+  const std::string targets[] = {temp_.File("missing") + "/p.csv", temp_.File("blocker") + "/p.csv"};
+  for (QPushButton* button : {frm_->bSave, frm_->bExport, frm_->Button3}) {
+    for (const std::string& target : targets) {
+      SCOPED_TRACE(button->text().toStdString() + " " + target);
+      next_file_ = QString::fromStdString(target);
+      SeenBox box;
+      AnswerNextBox(&box, QStringLiteral("OK"));
+      button->click();
+      ASSERT_TRUE(box.seen);
+      EXPECT_EQ(box.title, QStringLiteral("Kelvaro"));
+      EXPECT_TRUE(box.text.startsWith(
+          QString::fromStdString("Cannot create file \"" + FullPath(target) + "\". ")))
+          << box.text.toStdString();
+      EXPECT_TRUE(box.text.endsWith('.'));
+      EXPECT_FALSE(std::filesystem::exists(target));
+    }
+  }
+  EXPECT_EQ(testing::ReadBytes(temp_.File("blocker")), "a file, not a folder");
+
+  // The disk refuses the new bytes part way: the old file is kept whole, no scrap left.
+  const std::string file = temp_.File("project.csv");
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit saved = limit;
+  for (QPushButton* button : {frm_->bSave, frm_->bExport, frm_->Button3}) {
+    SCOPED_TRACE(button->text().toStdString());
+    testing::WriteBytes(file, "old project bytes");
+    next_file_ = QString::fromStdString(file);
+    SeenBox error;
+    AnswerNextModal([&](QWidget* modal) {
+      testing::ClickButton(modal, QStringLiteral("&Yes"));
+      AnswerNextBox(&error, QStringLiteral("OK"));
+    });
+    limit.rlim_cur = 8;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    button->click();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    ASSERT_TRUE(error.seen);
+    EXPECT_EQ(error.title, QStringLiteral("Kelvaro"));
+    EXPECT_EQ(error.text, QStringLiteral("Stream write error."));
+    EXPECT_EQ(testing::ReadBytes(file), "old project bytes");
+  }
+  std::signal(SIGXFSZ, old_handler);
+  for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".~"), std::string::npos)
+        << entry.path();
+  }
+}
+
+// While the worker runs (held in its first download): Start, Close and Deep Analysis
+// get the "analyzing" notice; the file and clearing buttons the "searching" one, and no
+// dialog opens.
+TEST_F(MainFormTest, ButtonsAreRefusedDuringARun) {
+  downloads_.Close();
+  Type({"red shoes", "blue hats"});
+  frm_->bStart->click();
+  ASSERT_TRUE(WaitUntil([&] { return downloads_.Waiting() == 1; }));
+  auto* thread = frm_->AnalyzeThread();
+
+  for (QPushButton* button : {frm_->bStart, frm_->TBXButton2, frm_->TBXButton1}) {
+    SCOPED_TRACE(button->text().toStdString());
+    SeenBox box;
+    AnswerNextBox(&box, QStringLiteral("OK"));
+    button->click();
+    ASSERT_TRUE(box.seen);
+    EXPECT_EQ(box.title, QStringLiteral("Information"));
+    EXPECT_EQ(box.text, QString::fromLatin1(kAnalyzingText));
+  }
+  SeenBox close_box;
+  AnswerNextBox(&close_box, QStringLiteral("OK"));
+  EXPECT_FALSE(frm_->close());
+  EXPECT_EQ(close_box.text, QString::fromLatin1(kAnalyzingText));
+  EXPECT_TRUE(frm_->isVisible());
+  EXPECT_EQ(frm_->AnalyzeThread(), thread);
+
+  next_file_ = QString::fromStdString(temp_.File("during.csv"));
+  for (QPushButton* button : {frm_->bSave, frm_->bOpen, frm_->bExport, frm_->Button3,
+                              frm_->bClear, frm_->bClearAll}) {
+    SCOPED_TRACE(button->text().toStdString());
+    SeenBox box;
+    AnswerNextBox(&box, QStringLiteral("OK"));
+    button->click();
+    ASSERT_TRUE(box.seen);
+    EXPECT_EQ(box.title, QStringLiteral("Information"));
+    EXPECT_EQ(box.text, QString::fromLatin1(kSearchingText));
+  }
+  EXPECT_TRUE(dialogs_.empty());
+  EXPECT_FALSE(std::filesystem::exists(temp_.File("during.csv")));
+
+  downloads_.Open();
+  ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
+  EXPECT_EQ(frm_->gRes->RowCount(), 3);
+  EXPECT_EQ(frm_->gRes->Cells(1, 2), "blue hats");
+}
+
+// Stop during the first of three keywords: that keyword is completed, then the run ends.
+TEST_F(MainFormTest, StopFinishesTheKeywordUnderWay) {
+  downloads_.Close();
+  frm_->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats\ngreen socks"));
+  frm_->bStart->click();
+  ASSERT_TRUE(WaitUntil([&] { return downloads_.Waiting() == 1; }));
+  frm_->bStop->click();
+  downloads_.Open();
+  ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
+  EXPECT_EQ(service_.Requests().size(), 3u);
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Cells(4, 1), Link(Url(QueryKind::URL, "red shoes"),
+                                          std::to_string(searchsim::UrlCount("red shoes"))));
+}
+
+// The memo wraps a long phrase over several displayed lines; it is still one phrase.
+TEST_F(MainFormTest, PhraseWiderThanTheMemoStaysOnePhrase) {
+  const std::string phrase =
+      "a rather long keyword phrase that the memo has to wrap over more than one line";
+  frm_->Memo1->setPlainText(QString::fromStdString(phrase));
+  QTest::qWait(20);
+  const QTextBlock block = frm_->Memo1->document()->firstBlock();
+  ASSERT_NE(block.layout(), nullptr);
+  ASSERT_GT(block.layout()->lineCount(), 1);  // the test is only worth it when it wraps
+  RunToEnd();
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Cells(1, 1), phrase);
+  const auto requests = service_.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0].q, phrase);
+  EXPECT_EQ(requests[1].q, "allintitle: " + phrase);
+  EXPECT_EQ(requests[2].q, "allinurl: " + phrase);
+}
+
+// A failing query: the question with the API's message; Yes goes on with the next
+// keyword, No ends the run. On the last keyword a plain box, and the run ends.
+TEST_F(MainFormTest, FailingQueryAsksWhetherToContinue) {
+  const QString question = QStringLiteral(
+      "Abnormal request terminatiom. Backend Error\r\n\r\nDo you wish to continue request?");
+  frm_->Memo1->setPlainText(QStringLiteral("fail red\nniche shoes"));
+  SeenBox yes;
+  AnswerNextBox(&yes, QStringLiteral("&Yes"));
+  RunToEnd();
+  ASSERT_TRUE(yes.seen);
+  EXPECT_EQ(yes.title, QStringLiteral("Confirm"));
+  EXPECT_EQ(yes.text, question);
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Cells(1, 1), "niche shoes");
+  EXPECT_EQ(service_.Requests().size(), 4u);
+  EXPECT_EQ(frm_->MediaPlayer1().PlayCount(), 1);
+
+  service_.ClearRequests();
+  SeenBox no;
+  AnswerNextBox(&no, QStringLiteral("&No"));
+  RunToEnd();
+  ASSERT_TRUE(no.seen);
+  EXPECT_EQ(no.text, question);
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Cells(1, 1), "");
+  EXPECT_EQ(service_.Requests().size(), 1u);
+
+  // The title query of the last keyword fails: its row keeps only the Quotes link.
+  service_.ClearRequests();
+  frm_->Memo1->setPlainText(QStringLiteral("niche shoes"));
+  downloads_.Close();
+  frm_->bStart->click();
+  ASSERT_TRUE(WaitUntil([&] { return downloads_.Waiting() == 1; }));
+  downloads_.Allow(1);
+  ASSERT_TRUE(WaitUntil([&] {
+    return downloads_.Waiting() == 1 && service_.Requests().size() == 1;
+  }));
+  service_.InjectFault(searchsim::Fault::Canned(
+      403, "{\"error\": {\"code\": 403, \"message\": \"Daily Limit Exceeded\"}}"));
+  downloads_.Open();
+  SeenBox plain;
+  QStringList captions;
+  AnswerNextModal([&](QWidget* modal) {
+    plain.seen = true;
+    plain.title = modal->windowTitle();
+    plain.text = testing::MessageBoxText(modal);
+    captions = Captions(modal);
+    testing::ClickButton(modal, QStringLiteral("OK"));
+  });
+  ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
+  service_.ClearFault();
+  ASSERT_TRUE(plain.seen);
+  EXPECT_EQ(plain.title, QStringLiteral("Kelvaro"));
+  EXPECT_EQ(plain.text, QStringLiteral("Abnormal request terminatiom. Daily Limit Exceeded"));
+  EXPECT_EQ(captions, QStringList{QStringLiteral("OK")});
+  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Cells(2, 1), Link(Url(QueryKind::Phrase, "niche shoes"),
+                                          std::to_string(searchsim::PhraseCount("niche shoes"))));
+  EXPECT_EQ(frm_->gRes->Cells(3, 1), "");
+  EXPECT_EQ(frm_->gRes->Cells(4, 1), "");
+}
+
+// The window going away mid-run (the process ending) stops the worker at once: no wait
+// for the run, and nothing runs on the destroyed window.
+TEST_F(MainFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
+  frm_->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats\ngreen socks\nfew hats"));
+  frm_->Edit1->setText(QStringLiteral("5"));
+  frm_->bStart->click();
+  ASSERT_TRUE(WaitUntil([&] { return frm_->gRes->RowCount() == 2 &&
+                                     !frm_->gRes->Cells(1, 1).empty(); }));
+  QElapsedTimer clock;
+  clock.start();
+  frm_.reset();
+  EXPECT_LT(clock.elapsed(), 1000);
+  QTest::qWait(50);
+  EXPECT_EQ(service_.Requests().size(), 1u);
+}
+
+// Close when idle closes the window and keeps the key and engine code in the store.
+TEST_F(MainFormTest, CloseWhenIdleSavesTheSettings) {
+  frm_->Credentials().Set("another-key", "another-cx");
+  frm_->TBXButton2->click();
+  EXPECT_FALSE(frm_->isVisible());
+  Credentials stored;
+  SettingsStore(hive_).Load(stored);
+  EXPECT_EQ(stored.api_key, "another-key");
+  EXPECT_EQ(stored.engine_code, "another-cx");
+  // Boxes still work after the window asked the program to end.
+  SeenBox box;
+  AnswerNextBox(&box, QStringLiteral("OK"));
+  frm_->bStart->click();
+  EXPECT_TRUE(box.seen);
+}
+
+}  // namespace
+}  // namespace kelvaro
