@@ -15,8 +15,8 @@
 //      per day' of service 'customsearch.googleapis.com' for consumer 'project_number:0'."
 //      (every request that gets this far uses one query of the quota)
 //   4. q missing or blank: 400 "Request contains an invalid argument."
-//   5. q holding the word "fail" (allintitle:/allinurl: queries of such a phrase too): 500
-//      "Backend Error".
+//   5. the subject of q (the phrase, or the URL of a link: query) holding the word "fail":
+//      500 "Backend Error".
 //   6. otherwise 200 with the counts and results of SearchAnswers.h. For picking phrases:
 //      a phrase with the word "nothing" has a 0 count and no items, one with "few" has 4
 //      results, and "niche", "common" and "popular" put every count of the phrase in the
