@@ -49,6 +49,21 @@ int PointSize(const QFont& font, const QWidget& widget) {
 // The part of a plain text that is shown: up to its first CR.
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
 
+// A column title as the header shows it: each two-character "\\n" becomes a CR.
+std::string HeaderTitle(const std::string& title) {
+  std::string shown;
+  shown.reserve(title.size());
+  for (size_t k = 0; k < title.size(); ++k) {
+    if (title[k] == '\\' && k + 1 < title.size() && title[k + 1] == 'n') {
+      shown += '\r';
+      ++k;
+    } else {
+      shown += title[k];
+    }
+  }
+  return shown;
+}
+
 GridCreationValues Values(std::vector<std::string> headers, std::vector<int> widths) {
   GridCreationValues values;
   values.col_count = static_cast<int>(headers.size());
@@ -75,11 +90,7 @@ TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
       fixed_font_(TahomaFont()) {
   for (int col = 0; col < static_cast<int>(values.column_headers.size()); ++col) {
     if (col >= model_->ColCount()) break;
-    std::string title = values.column_headers[col];
-    for (size_t pos = title.find("\\n"); pos != std::string::npos; pos = title.find("\\n", pos)) {
-      title.replace(pos, 2, "\r");
-    }
-    model_->SetCells(col, 0, title);
+    model_->SetCells(col, 0, HeaderTitle(values.column_headers[col]));
   }
   for (int col = 0; col < static_cast<int>(values.col_widths.size()); ++col) {
     if (col < model_->ColCount()) model_->SetColWidths(col, values.col_widths[col]);
