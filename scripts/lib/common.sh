@@ -8,7 +8,7 @@ KELVARO_PACKAGES=(
   g++ cmake ninja-build pkg-config ca-certificates python3
   qt6-base-dev qt6-multimedia-dev libcurl4-openssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth
+  xvfb xauth clang libclang-rt-14-dev dpkg-dev file
 )
 
 kelvaro_log() { printf '[kelvaro] %s\n' "$*" >&2; }
