@@ -479,6 +479,28 @@ TEST_F(MainFormTest, SaveProjectThenOpenProjectGivesTheSameRowsTicked) {
   }
   EXPECT_EQ(frm_->Memo1->toPlainText(), QStringLiteral("untouched by Open Project"));
   EXPECT_EQ(frm_->gRes->Cells(1, 0), "Keyword");
+
+  // A project saved after Clear Checked: the row numbers come back as texts, and the rows
+  // with a phrase get their ticked boxes.
+  frm_->gRes->SetCells(1, 2, "");
+  SeenBox keep;
+  AnswerNextBox(&keep, QStringLiteral("&No"));
+  frm_->bClearAll->click();
+  SeenBox overwrite;
+  AnswerNextBox(&overwrite, QStringLiteral("&Yes"));
+  frm_->bSave->click();
+  ASSERT_TRUE(overwrite.seen);
+  frm_->gRes->SetRowCount(2);
+  frm_->gRes->RemoveCheckBox(0, 1);
+  frm_->bOpen->click();
+  ASSERT_EQ(frm_->gRes->RowCount(), 4);
+  for (int row = 1; row <= 3; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(frm_->gRes->Cells(0, row), std::to_string(row));
+    if (row != 2) {
+      EXPECT_TRUE(frm_->gRes->IsChecked(0, row));
+    }
+  }
 }
 
 TEST_F(MainFormTest, OpenProjectOfAMissingFileShowsTheErrorBox) {
