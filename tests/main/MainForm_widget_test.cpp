@@ -859,6 +859,29 @@ TEST_F(MainFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
   EXPECT_EQ(service_.Requests().size(), 1u);
 }
 
+// "Terminate program" during a run, with the worker stuck in a download: the window stops
+// waiting for it after a short while, and when the download does return nothing of the
+// run reaches the window any more.
+TEST_F(MainFormTest, TerminateDuringARunLeavesTheWorkerNoWayBack) {
+  downloads_.Close();
+  frm_->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats"));
+  frm_->bStart->click();
+  ASSERT_TRUE(WaitUntil([&] { return downloads_.Waiting() == 1; }));
+  auto* thread = frm_->AnalyzeThread();
+  frm_->TerminateRequested = true;
+  QElapsedTimer clock;
+  clock.start();
+  frm_->FormActivate();
+  EXPECT_LT(clock.elapsed(), 5000);
+  downloads_.Open();
+  ASSERT_TRUE(WaitUntil([&] { return thread->isFinished(); }));
+  QTest::qWait(50);
+  EXPECT_EQ(frm_->gRes->Cells(1, 1), "");
+  EXPECT_EQ(frm_->barProgress->value(), 0);
+  EXPECT_EQ(service_.Requests().size(), 1u);  // the held download, and nothing after it
+  EXPECT_EQ(frm_->MediaPlayer1().PlayCount(), 0);
+}
+
 // Close when idle closes the window and keeps the key and engine code in the store.
 TEST_F(MainFormTest, CloseWhenIdleSavesTheSettings) {
   frm_->Credentials().Set("another-key", "another-cx");
