@@ -5,28 +5,26 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
-#include <memory>
 
 namespace kelvaro::testing {
 
 void AnswerNextModal(std::function<void(QWidget* modal)> action, int timeout_ms) {
-  auto clock = std::make_shared<QElapsedTimer>();
-  clock->start();
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [action, clock, poll, timeout_ms] {
+  // The poll timer belongs to the application, so one still waiting when the test ends
+  // goes with it.
+  auto* timer = new QTimer(qApp);
+  timer->setInterval(5);
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, action, clock, timeout_ms] {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal != nullptr && modal->isVisible()) {
-      action(modal);
-      *poll = nullptr;  // break the self-reference
-      return;
+    const bool found = modal != nullptr && modal->isVisible();
+    if (found || clock.elapsed() > timeout_ms) {
+      timer->stop();
+      timer->deleteLater();
     }
-    if (clock->elapsed() > timeout_ms) {
-      *poll = nullptr;
-      return;
-    }
-    QTimer::singleShot(5, *poll);
-  };
-  QTimer::singleShot(0, *poll);
+    if (found) action(modal);
+  });
+  timer->start();
 }
 
 QString MessageBoxText(QWidget* modal) {
