@@ -530,7 +530,11 @@ TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
             "red shoes,12345,678,90\r\n");
 
   // Column 0 is cut whatever it holds: row numbers from 10 up, the empty row of Clear All.
-  for (int row = 2; row <= 11; ++row) PutRow(row, "k" + std::to_string(row), "1", "2", "3", false);
+  for (int row = 2; row <= 11; ++row) {
+    std::string phrase = "k";
+    phrase += std::to_string(row);
+    PutRow(row, phrase, "1", "2", "3", false);
+  }
   SeenBox keep;
   AnswerNextBox(&keep, QStringLiteral("&No"));
   frm_->bClearAll->click();  // renumbers 1 .. 11
@@ -566,42 +570,42 @@ TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
   frm_->Button3->click();
   EXPECT_EQ(dialogs_.back(), frm_->dlgS2);
   EXPECT_EQ(frm_->dlgS2->defaultSuffix(), QStringLiteral("html"));
-  const std::string style = ";color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}";
-  const std::string td = "<td class=\"c";
-  const std::string attrs = "\" nowrap=\"nowrap\" target=\"_blank\">";
-  const std::string expected =
-      "<style>\r\n"
-      ".c0 {background-color: #F0F0F0" + style + "\r\n"
-      ".c1 {background-color: #FFFFFF" + style + "\r\n"
-      ".c2 {background-color: #00FF00" + style + "\r\n"
-      ".c3 {background-color: #FFFF00" + style + "\r\n"
-      ".c4 {background-color: #FF3C3C" + style + "\r\n"
-      "</style>\r\n"
-      "<table border=\"1\" cellspacing=\"0\" cellpadding=\"0\"  width=\"100%\" "
-      "target=\"_blank\">\r\n"
-      "<tr>\r\n" +
-      td + "0" + attrs + "&nbsp;</td>\r\n" +
-      td + "0" + attrs + "Keyword</td>\r\n" +
-      td + "0" + attrs + "Quotes</td>\r\n" +
-      td + "0" + attrs + "Allintitle</td>\r\n" +
-      td + "0" + attrs + "Allinurl</td>\r\n"
-      "</tr>\r\n"
-      "<tr>\r\n" +
-      td + "1" + attrs + "Y</td>\r\n" +
-      td + "1" + attrs + "red shoes</td>\r\n" +
-      td + "2" + attrs + "<a href=\"u1\" target=\"_blank\">150000</a></td>\r\n" +
-      td + "3" + attrs + "<a href=\"u2\" target=\"_blank\">20000</a></td>\r\n" +
-      td + "4" + attrs + "<a href=\"u3\" target=\"_blank\">60000</a></td>\r\n"
-      "</tr>\r\n"
-      "<tr>\r\n" +
-      td + "1" + attrs + "N</td>\r\n" +
-      td + "1" + attrs + "blue hats</td>\r\n" +
-      td + "4" + attrs + "<a href=\"u4\" target=\"_blank\">700000</a></td>\r\n" +
-      td + "2" + attrs + "<a href=\"u5\" target=\"_blank\">5000</a></td>\r\n" +
-      td + "3" + attrs + "<a href=\"u6\" target=\"_blank\">12000</a></td>\r\n"
-      "</tr>\r\n"
-      "</table>\r\n"
-      "\r\n";
+  // The design's document line by line, after the links were set to open a new window.
+  const char* const html_lines[] = {
+      "<style>",
+      ".c0 {background-color: #F0F0F0;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
+      ".c1 {background-color: #FFFFFF;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
+      ".c2 {background-color: #00FF00;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
+      ".c3 {background-color: #FFFF00;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
+      ".c4 {background-color: #FF3C3C;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
+      "</style>",
+      "<table border=\"1\" cellspacing=\"0\" cellpadding=\"0\"  width=\"100%\" target=\"_blank\">",
+      "<tr>",
+      "<td class=\"c0\" nowrap=\"nowrap\" target=\"_blank\">&nbsp;</td>",
+      "<td class=\"c0\" nowrap=\"nowrap\" target=\"_blank\">Keyword</td>",
+      "<td class=\"c0\" nowrap=\"nowrap\" target=\"_blank\">Quotes</td>",
+      "<td class=\"c0\" nowrap=\"nowrap\" target=\"_blank\">Allintitle</td>",
+      "<td class=\"c0\" nowrap=\"nowrap\" target=\"_blank\">Allinurl</td>",
+      "</tr>",
+      "<tr>",
+      "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">Y</td>",
+      "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">red shoes</td>",
+      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u1\" target=\"_blank\">150000</a></td>",
+      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u2\" target=\"_blank\">20000</a></td>",
+      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u3\" target=\"_blank\">60000</a></td>",
+      "</tr>",
+      "<tr>",
+      "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">N</td>",
+      "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">blue hats</td>",
+      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u4\" target=\"_blank\">700000</a></td>",
+      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u5\" target=\"_blank\">5000</a></td>",
+      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u6\" target=\"_blank\">12000</a></td>",
+      "</tr>",
+      "</table>",
+      "",
+  };
+  std::string expected;
+  for (const char* line : html_lines) expected.append(line).append("\r\n");
   EXPECT_EQ(testing::ReadBytes(html), expected);
 }
 
