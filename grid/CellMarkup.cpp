@@ -108,9 +108,10 @@ const std::string& SavedCellTextRef(const ResultGridModel& grid, int col, int ro
   const std::string& text = grid.Cells(col, row);
   if (text.empty()) {
     if (!grid.HasCheckBox(col, row)) return text;
-    scratch =
-        grid.IsChecked(col, row) ? ResultGridModel::kCheckedText : ResultGridModel::kUncheckedText;
-    return scratch;
+    // Kept as std::string: assigning the short C strings trips a false -Wrestrict of GCC 12.
+    static const std::string checked_text = ResultGridModel::kCheckedText;
+    static const std::string unchecked_text = ResultGridModel::kUncheckedText;
+    return grid.IsChecked(col, row) ? checked_text : unchecked_text;
   }
   if (grid.SaveWithHTML() || !PassesMarkupTest(text)) return text;
   scratch = StripMarkup(text);

@@ -52,7 +52,8 @@
 #include "grid/GridCsv.h"
 
 #include <algorithm>
-#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -68,32 +69,6 @@ constexpr char kWriteDelimiter = ',';
 constexpr char kQuote = '"';
 constexpr char kLineBreakCode = '\x0B';  // how a line break inside a field is written
 constexpr std::string_view kCandidates = ",;#\t|@*-+&";
-
-enum : unsigned char {
-  kIsQuote = 1,
-  kIsDelimiter = 2,
-  kIsBreak = 4,
-  kIsNul = 8,
-  kIsCandidate = 16,  // any other delimiter the reader might detect
-};
-
-constexpr std::array<unsigned char, 256> MakeCharClasses() {
-  std::array<unsigned char, 256> classes{};
-  for (char c : kCandidates) classes[static_cast<unsigned char>(c)] = kIsCandidate;
-  classes[static_cast<unsigned char>(kWriteDelimiter)] = kIsDelimiter;
-  classes[static_cast<unsigned char>(kQuote)] = kIsQuote;
-  classes['\r'] = kIsBreak;
-  classes['\n'] = kIsBreak;
-  classes[0] = kIsNul;
-  return classes;
-}
-constexpr std::array<unsigned char, 256> kCharClasses = MakeCharClasses();
-
-unsigned char ClassesOf(std::string_view text) {
-  unsigned char seen = 0;
-  for (char c : text) seen |= kCharClasses[static_cast<unsigned char>(c)];
-  return seen;
-}
 
 void AppendRow(std::string& out, const ResultGridModel& grid, int row, bool quote_candidates,
                std::string& scratch) {
@@ -144,32 +119,8 @@ int PlainCount(char x, std::string_view s) {
   return static_cast<int>(std::count(s.begin(), s.end(), x));
 }
 
-// Position of the quote that closes a quoted field, 1-based in `rest` (the text after the
-// opening quote): the last quote of the first odd-length run followed by another
-// character, or a quote that ends `rest`. 0 when there is none.
-size_t ClosingQuote(std::string_view rest) {
-  size_t i = rest.find(kQuote);
-  while (i != std::string_view::npos) {
-    size_t end = i;
-    while (end + 1 < rest.size() && rest[end + 1] == kQuote) ++end;
-    if (end + 1 == rest.size() || (end - i + 1) % 2 == 1) return end + 1;
-    i = rest.find(kQuote, end + 1);
-  }
-  return 0;
-}
-
-// Stores a field into `cell`: doubled quotes reduced when `unquote`, character 11 turned
-// into CR LF.
-void StoreField(std::string& cell, std::string_view field, bool unquote) {
-  cell.clear();
-  if (unquote) {
-    size_t q;
-    while ((q = field.find("\"\"")) != std::string_view::npos) {
-      cell.append(field.substr(0, q + 1));
-      field.remove_prefix(q + 2);
-    }
-  }
-  cell.append(field);
+// Character 11 in a stored field becomes CR LF.
+void RestoreLineBreaks(std::string& cell) {
   if (cell.find(kLineBreakCode) == std::string::npos) return;
   std::string with_breaks;
   with_breaks.reserve(cell.size() + 8);
@@ -181,6 +132,80 @@ void StoreField(std::string& cell, std::string_view field, bool unquote) {
     }
   }
   cell = std::move(with_breaks);
+}
+
+// Appends `field` to `cell` with every pair of quote characters reduced to one.
+void AppendUnquoted(std::string& cell, std::string_view field) {
+  size_t q;
+  while ((q = field.find("\"\"")) != std::string_view::npos) {
+    cell.append(field.substr(0, q + 1));
+    field.remove_prefix(q + 2);
+  }
+  cell.append(field);
+}
+
+// Reads a quoted field from `rest`, the text after its opening quote, into `cell` with
+// every pair of quotes reduced to one. The closing quote is the last quote of the first run
+// of odd length that has a character after it, or a quote that ends `rest`. Returns its
+// 1-based position in `rest`, or 0 when there is none (`cell` is then empty).
+size_t ReadQuotedField(std::string_view rest, std::string& cell) {
+  // One walk over the runs of quotes finds the closing one; the runs met on the way are
+  // kept, so the copy needs no second search and the cell gets exactly its size.
+  struct Run {
+    size_t start;
+    size_t length;
+  };
+  Run runs[16];
+  size_t run_count = 0;
+  size_t close = 0;
+  size_t quotes_dropped = 0;
+  bool all_kept = true;
+  for (size_t i = rest.find(kQuote); i != std::string_view::npos; i = rest.find(kQuote, i)) {
+    size_t end = i;
+    while (end + 1 < rest.size() && rest[end + 1] == kQuote) ++end;
+    const size_t length = end - i + 1;
+    if (run_count < std::size(runs)) {
+      runs[run_count++] = {i, length};
+    } else {
+      all_kept = false;
+    }
+    if (end + 1 == rest.size() || length % 2 == 1) {
+      close = end + 1;
+      // The closing quote is not the field's; the ones before it pair from the left.
+      quotes_dropped += length - length / 2;
+      break;
+    }
+    quotes_dropped += length / 2;
+    i = end + 1;
+  }
+  cell.clear();
+  if (close == 0) return 0;
+  const std::string_view field = rest.substr(0, close - 1);
+  cell.reserve(close - quotes_dropped);
+  if (!all_kept) {
+    AppendUnquoted(cell, field);
+    return close;
+  }
+  size_t from = 0;
+  for (size_t r = 0; r < run_count; ++r) {
+    cell.append(rest.substr(from, runs[r].start - from));
+    cell.append(runs[r].length / 2, kQuote);
+    from = runs[r].start + runs[r].length;
+  }
+  return close;
+}
+
+// Stores a field into `cell`, doubled quotes reduced when `unquote`.
+void StoreField(std::string& cell, std::string_view field, bool unquote) {
+  cell.clear();
+  // Room for the whole field at once: appending piece by piece would let the string double
+  // its buffer, and a large project would hold far more memory than its texts.
+  cell.reserve(field.size());
+  if (unquote) {
+    AppendUnquoted(cell, field);
+  } else {
+    cell.append(field);
+  }
 }
 
 std::string& CellAt(std::vector<std::string>& cells, size_t col) {
@@ -201,10 +226,17 @@ size_t DropLeadingSpaces(std::string_view& line) {
 }  // namespace
 
 void AppendCSVField(std::string& out, std::string_view text, bool quote_candidates) {
-  const unsigned char seen = ClassesOf(text);
-  const unsigned char needs_quotes =
-      kIsQuote | kIsDelimiter | kIsBreak | (quote_candidates ? kIsCandidate : 0);
-  if ((seen & (needs_quotes | kIsNul)) == 0) {
+  // memchr per character of interest: a project's texts are mostly long count links, which
+  // libc scans many bytes at a time, far faster than a loop over the bytes.
+  auto has = [text](char c) {
+    return !text.empty() && std::memchr(text.data(), c, text.size()) != nullptr;
+  };
+  const bool quote = has(kQuote);
+  const bool breaks = has('\r') || has('\n');
+  const bool nul = has('\0');
+  const bool enclose = quote || breaks || has(kWriteDelimiter) ||
+                       (quote_candidates && text.find_first_of(kCandidates) != text.npos);
+  if (!enclose && !nul) {
     if (text.empty()) {
       out += "\"\"";
     } else {
@@ -212,26 +244,28 @@ void AppendCSVField(std::string& out, std::string_view text, bool quote_candidat
     }
     return;
   }
-  const bool enclose = (seen & needs_quotes) != 0;
   const size_t start = out.size();
   if (enclose) out += kQuote;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    switch (c) {
-      case kQuote:
+  if (!breaks && !nul) {
+    // Only quotes to double: copy the runs between them.
+    size_t q;
+    while ((q = text.find(kQuote)) != std::string_view::npos) {
+      out.append(text.substr(0, q + 1));
+      out += kQuote;
+      text.remove_prefix(q + 1);
+    }
+    out.append(text);
+  } else {
+    for (size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      if (c == kQuote) {
         out += "\"\"";
-        break;
-      case '\0':
-        break;
-      case '\r':
-        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      } else if (c == '\r' || c == '\n') {
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
         out += kLineBreakCode;
-        break;
-      case '\n':
-        out += kLineBreakCode;
-        break;
-      default:
+      } else if (c != '\0') {  // a NUL is left out
         out += c;
+      }
     }
   }
   if (enclose) {
@@ -272,45 +306,85 @@ std::string CSVText(const ResultGridModel& grid) {
   return out;
 }
 
-CSVLineList::CSVLineList(std::string_view text) {
-  text = text.substr(0, text.find('\0'));
-  // Split at CR LF, lone CR and lone LF, finding both with memchr: lone CRs are rare.
-  std::vector<std::string_view> raw;
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  auto find = [end](const char* from, char c) {
-    const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
-    return hit != nullptr ? static_cast<const char*>(hit) : end;
-  };
-  const char* pos = begin;
-  const char* next_cr = find(pos, '\r');
-  const char* next_lf = find(pos, '\n');
-  while (pos < end) {
-    if (next_cr < pos) next_cr = find(pos, '\r');
-    if (next_lf < pos) next_lf = find(pos, '\n');
-    const char* stop = std::min(next_cr, next_lf);
-    raw.emplace_back(pos, static_cast<size_t>(stop - pos));
-    if (stop == end) break;
-    pos = stop + 1;
-    if (*stop == '\r' && pos < end && *pos == '\n') ++pos;
+namespace {
+
+// Hands out the lines of a text one by one, ended by CR LF, lone CR or lone LF. Both break
+// characters are found with memchr; lone CRs are rare.
+class LineSplitter {
+ public:
+  explicit LineSplitter(std::string_view text)
+      : pos_(text.data()),
+        end_(text.data() + text.size()),
+        next_cr_(Find(pos_, '\r')),
+        next_lf_(Find(pos_, '\n')) {}
+
+  bool Next(std::string_view& line) {
+    if (pos_ >= end_) return false;
+    if (next_cr_ < pos_) next_cr_ = Find(pos_, '\r');
+    if (next_lf_ < pos_) next_lf_ = Find(pos_, '\n');
+    const char* stop = std::min(next_cr_, next_lf_);
+    line = std::string_view(pos_, static_cast<size_t>(stop - pos_));
+    pos_ = stop + 1;
+    if (stop < end_ && *stop == '\r' && pos_ < end_ && *pos_ == '\n') ++pos_;
+    return true;
   }
 
-  std::vector<char> odd(raw.size());
-  for (size_t i = 0; i < raw.size(); ++i) {
-    odd[i] = std::count(raw[i].begin(), raw[i].end(), kQuote) % 2 == 1;
+ private:
+  const char* Find(const char* from, char c) const {
+    const void* hit = std::memchr(from, c, static_cast<size_t>(end_ - from));
+    return hit != nullptr ? static_cast<const char*>(hit) : end_;
   }
-  lines_.reserve(raw.size());
-  for (size_t i = 0; i < raw.size();) {
-    if (i + 1 < raw.size() && odd[i] && odd[i + 1]) {
+
+  const char* pos_;
+  const char* end_;
+  const char* next_cr_;
+  const char* next_lf_;
+};
+
+// Whether a line holds an odd number of quotes, eight bytes at a time: every pass over a
+// large project's text counts, and a byte loop is several times slower.
+bool HasOddQuotes(std::string_view line) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  constexpr uint64_t kQuotes = kOnes * static_cast<unsigned char>(kQuote);
+  uint64_t marks = 0;  // the high bit of a byte flips with every quote found in that lane
+  size_t i = 0;
+  for (; i + 8 <= line.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, line.data() + i, 8);
+    const uint64_t x = word ^ kQuotes;               // quote bytes become 0
+    marks ^= ~(((x & kLow7) + kLow7) | x) & ~kLow7;  // high bit set exactly on zero bytes
+  }
+  bool odd = std::popcount(marks) % 2 == 1;
+  for (; i < line.size(); ++i) odd ^= line[i] == kQuote;
+  return odd;
+}
+
+}  // namespace
+
+CSVLineList::CSVLineList(std::string_view text) {
+  LineSplitter splitter(text.substr(0, text.find('\0')));
+  std::string_view line;
+  bool have = splitter.Next(line);
+  bool odd = have && HasOddQuotes(line);
+  while (have) {
+    std::string_view next;
+    const bool have_next = splitter.Next(next);
+    const bool next_odd = have_next && HasOddQuotes(next);
+    if (odd && next_odd) {
       std::string& joined = joined_.emplace_back();
-      joined.reserve(raw[i].size() + raw[i + 1].size() + 2);
-      joined.append(raw[i]).append("\r\n").append(raw[i + 1]);
+      joined.reserve(line.size() + next.size() + 2);
+      joined.append(line).append("\r\n").append(next);
       lines_.push_back(joined);
-      i += 2;  // the walk goes on after the pair: a joined line is not joined again
-    } else {
-      lines_.push_back(raw[i]);
-      ++i;
+      // The walk goes on after the pair: a joined line is not joined again.
+      have = splitter.Next(line);
+      odd = have && HasOddQuotes(line);
+      continue;
     }
+    lines_.push_back(line);
+    have = have_next;
+    line = next;
+    odd = next_odd;
   }
 }
 
@@ -348,6 +422,7 @@ char DetectDelimiter(std::string_view first, std::string_view second) {
 }
 
 size_t SplitCSVLine(std::string_view line, char delimiter, std::vector<std::string>& cells) {
+  const bool has_break_codes = line.find(kLineBreakCode) != std::string_view::npos;
   size_t col = 0;
   // p is 1-based, as the position of the delimiter that ends the current field.
   size_t found;
@@ -357,13 +432,9 @@ size_t SplitCSVLine(std::string_view line, char delimiter, std::vector<std::stri
     std::string& cell = CellAt(cells, col);
     if (line[0] == kQuote) {
       line.remove_prefix(1);
-      const size_t close = ClosingQuote(line);
-      if (close > 0) {
-        StoreField(cell, line.substr(0, close - 1), true);
-        line.remove_prefix(close);  // text after the closing quote up to the delimiter goes
-      } else {
-        cell.clear();  // never closed: the field is empty, reading goes on after the delimiter
-      }
+      // Never closed: the field is empty and reading goes on after the delimiter.
+      const size_t close = ReadQuotedField(line, cell);
+      line.remove_prefix(close);  // text after the closing quote up to the delimiter goes
       const size_t next = line.find(delimiter);
       if (next != std::string_view::npos) p = next + 1;
     } else {
@@ -382,6 +453,9 @@ size_t SplitCSVLine(std::string_view line, char delimiter, std::vector<std::stri
     }
     StoreField(CellAt(cells, col), line, quoted);
     ++col;
+  }
+  if (has_break_codes) {
+    for (size_t k = 0; k < col; ++k) RestoreLineBreaks(cells[k]);
   }
   return col;
 }

@@ -13,6 +13,13 @@ const std::string& EmptyText() {
   return empty;
 }
 
+// As std::string: assigning the short C strings directly trips a false -Wrestrict of GCC 12.
+const std::string& StateText(bool checked) {
+  static const std::string checked_text = ResultGridModel::kCheckedText;
+  static const std::string unchecked_text = ResultGridModel::kUncheckedText;
+  return checked ? checked_text : unchecked_text;
+}
+
 }  // namespace
 
 ResultGridModel::ResultGridModel(int col_count, int row_count)
@@ -181,7 +188,7 @@ void ResultGridModel::AddCheckBox(int col, int row, bool checked, bool state_in_
   if (state_in_text) {
     const std::string& text = Cells(col, row);
     if (text != kCheckedText && text != kUncheckedText) {
-      CellForWrite(col, row) = checked ? kCheckedText : kUncheckedText;
+      CellForWrite(col, row) = StateText(checked);
     }
   }
   NotifyCell(col, row);
@@ -219,7 +226,7 @@ void ResultGridModel::ToggleCheck(int col, int row) {
   if (box == nullptr) return;
   if (box->StateInText) {
     std::string& text = CellForWrite(col, row);
-    text = text != kCheckedText ? kCheckedText : kUncheckedText;
+    text = StateText(text != kCheckedText);
   } else {
     box->Checked = !box->Checked;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -164,6 +165,34 @@ TEST(GridCsvTest, LinesWrittenByEarlierVersionsJoinAtOddQuotes) {
             (std::vector<std::string_view>{"\"a\r\n\"b", "\"c"}));
   EXPECT_EQ(CSVLineList("a\r\nb\rc\nd\n\r\n").lines(),
             (std::vector<std::string_view>{"a", "b", "c", "d", ""}));
+}
+
+TEST(GridCsvTest, JoiningCountsQuotesExactlyInLongLines) {
+  // Random lines of up to 40 bytes, with byte A2 (a quote with its high bit set) among them,
+  // against a plain count of their quotes.
+  std::mt19937 rng(7);
+  const char alphabet[] = {'x', '"', '\xA2', '\x22', ',', '\0' + 1, '\xFF'};
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<std::string> raw(std::uniform_int_distribution<size_t>(1, 6)(rng));
+    std::string text;
+    for (std::string& line : raw) {
+      for (size_t n = rng() % 41; n > 0; --n) line += alphabet[rng() % sizeof alphabet];
+      text += line + "\r\n";
+    }
+    std::vector<std::string> expected;
+    for (size_t i = 0; i < raw.size(); ++i) {
+      auto odd = [](const std::string& l) { return std::count(l.begin(), l.end(), '"') % 2; };
+      if (i + 1 < raw.size() && odd(raw[i]) && odd(raw[i + 1])) {
+        expected.push_back(raw[i] + "\r\n" + raw[i + 1]);
+        ++i;
+      } else {
+        expected.push_back(raw[i]);
+      }
+    }
+    const CSVLineList list(text);
+    ASSERT_EQ(std::vector<std::string>(list.lines().begin(), list.lines().end()), expected)
+        << trial;
+  }
 }
 
 TEST(GridCsvTest, DelimiterDetection) {
