@@ -315,6 +315,9 @@ BENCHMARK(BM_LoadCSVFreshProcess)
 // there.
 class RecordingReporter : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal, as the library's own reporter does.
+  RecordingReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
   struct Times {
     double cpu = 0;
     double wall = 0;

@@ -79,8 +79,8 @@ void AppendRow(std::string& out, const ResultGridModel& grid, int row, bool quot
   out += "\r\n";
 }
 
-// Left to right: the quoted sections of a line, the quotes themselves included, replaced by
-// quote characters, so that counting delimiters sees only what stands outside them.
+// The line with every quoted section (its quotes included) overwritten by quote characters,
+// so that counting delimiters sees only what stands outside quotes.
 std::string MaskQuotedSections(std::string_view line) {
   std::string masked(line);
   const size_t quotes = static_cast<size_t>(std::count(line.begin(), line.end(), kQuote));
