@@ -200,7 +200,8 @@ bool DeepAnalysisWorker::FirstPass() {
         RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1)));
     ShowProgress();
     if (StopRequested) return false;
-    host_.Pause(kPauseBetweenPhrasesMs);
+    // Half a second between phrases; the second pass follows the last one at once.
+    if (i + 1 < n) host_.Pause(kPauseBetweenPhrasesMs);
   }
   return true;
 }

@@ -86,7 +86,8 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i) {
   if (!last) host_.Pause(search_delay_ms_);
   SetProgress(kQueriesPerKeyword * (i + 1));
   if (StopRequested) return Outcome::kEnd;
-  host_.Pause(kPauseBetweenKeywordsMs);
+  // Half a second between keywords; after the last one the run simply ends.
+  if (!last) host_.Pause(kPauseBetweenKeywordsMs);
   return Outcome::kNext;
 }
 

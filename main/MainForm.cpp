@@ -309,6 +309,7 @@ void Tfrm::FormCreate() {
 }
 
 void Tfrm::FormShow() {
+  if (fSettings_ == nullptr) return;  // nothing to ask with
   for (;;) {
     const kelvaro::Credentials values = credentials_.Get();
     if ((!values.api_key.empty() && !values.engine_code.empty()) || TerminateRequested) break;
