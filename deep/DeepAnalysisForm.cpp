@@ -19,6 +19,7 @@
 #include "main/MainGrid.h"
 #include "settings/ApiCredentials.h"
 #include "ui/Chime.h"
+#include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
@@ -26,10 +27,6 @@
 
 namespace kelvaro {
 namespace {
-
-constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
-constexpr char kNoKeywordsText[] =
-    "Please type in some keyword phrases before search (one per line).";
 
 // The first widths of Page Title and URL, which a reset puts back.
 constexpr int kTitleUrlWidth = 160;
@@ -39,38 +36,6 @@ constexpr int kGridWidthReserve = 22;
 // URL is never narrowed below this, however long the titles get, so it stays readable
 // and clickable.
 constexpr int kMinUrlWidth = 40;
-
-QFont WindowFont() {
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setPixelSize(11);
-  return font;
-}
-
-QLabel* TitleStrip(const QString& text, QWidget* parent) {
-  auto* strip = new QLabel(text, parent);
-  strip->setFixedHeight(16);
-  strip->setAlignment(Qt::AlignCenter);
-  strip->setAutoFillBackground(true);
-  QPalette palette = strip->palette();
-  palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
-  palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
-  strip->setPalette(palette);
-  QFont font(QStringLiteral("Tahoma"));
-  font.setBold(true);
-  strip->setFont(font);
-  return strip;
-}
-
-QPushButton* Button(const QString& caption, const QString& name, const QString& hint,
-                    QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setStatusTip(hint);
-  button->setToolTip(hint);
-  // Enter in the memo is a line break, never a click on the first button.
-  button->setAutoDefault(false);
-  return button;
-}
 
 }  // namespace
 
@@ -112,48 +77,21 @@ void TfrmDeepAnalysis::BuildLayout() {
   column->setSpacing(0);
 
   // Top panel: the keywords and Start/Stop.
-  pnlSettings = new QWidget(this);
-  pnlSettings->setObjectName(QStringLiteral("pnlSettings"));
-  pnlSettings->setFixedHeight(110);
-  pnlSettings->setAutoFillBackground(true);
-  QPalette white = pnlSettings->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  pnlSettings->setPalette(white);
-  auto* top = new QVBoxLayout(pnlSettings);
-  top->setContentsMargins(0, 0, 0, 0);
-  top->setSpacing(6);
-  pnlSettingsTitle = TitleStrip(QString(), pnlSettings);
-  top->addWidget(pnlSettingsTitle);
-  auto* controls = new QHBoxLayout;
-  controls->setContentsMargins(8, 0, 8, 6);
-  controls->setSpacing(8);
-  Memo1 = new QPlainTextEdit(pnlSettings);
-  Memo1->setObjectName(QStringLiteral("Memo1"));
-  Memo1->setFixedSize(295, 77);
-  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Memo1->setStatusTip(QStringLiteral("Keyword phrases, one per line"));
-  controls->addWidget(Memo1, 0, Qt::AlignTop);
-  auto* keywords_column = new QVBoxLayout;
-  auto* keywords = new QLabel(QStringLiteral("Keywords"), pnlSettings);
-  QFont bold = keywords->font();
-  bold.setBold(true);
-  keywords->setFont(bold);
-  keywords_column->addWidget(keywords);
+  const KeywordPanel top = BuildKeywordPanel(this);
+  pnlSettings = top.panel;
+  pnlSettingsTitle = top.title;
+  Memo1 = top.memo;
   auto* buttons = new QHBoxLayout;
-  bStart = Button(QStringLiteral("Start"), QStringLiteral("bStart"),
-                  QStringLiteral("List the top results and their backlinks for every phrase"),
-                  pnlSettings);
-  bStop = Button(QStringLiteral("Stop"), QStringLiteral("bStop"),
-                 QStringLiteral("Stop the analysis"), pnlSettings);
+  bStart = HintedButton(QStringLiteral("Start"), QStringLiteral("bStart"),
+                        QStringLiteral("List the top results and their backlinks for every phrase"),
+                        pnlSettings);
+  bStop = HintedButton(QStringLiteral("Stop"), QStringLiteral("bStop"),
+                       QStringLiteral("Stop the analysis"), pnlSettings);
   buttons->addWidget(bStart);
   buttons->addWidget(bStop);
-  keywords_column->addLayout(buttons);
-  keywords_column->addStretch();
-  controls->addLayout(keywords_column);
-  controls->addStretch();
-  top->addLayout(controls);
+  top.keywords_column->addLayout(buttons);
+  top.keywords_column->addStretch();
+  top.controls->addStretch();
   column->addWidget(pnlSettings);
 
   Panel1 = TitleStrip(QStringLiteral("Results"), this);
@@ -169,12 +107,7 @@ void TfrmDeepAnalysis::BuildLayout() {
   gRes = new TResultGrid(DeepAnalysisGridCreationValues(), results);
   gRes->setObjectName(QStringLiteral("gRes"));
   results_column->addWidget(gRes, 1);
-  barProgress = new QProgressBar(results);
-  barProgress->setObjectName(QStringLiteral("barProgress"));
-  barProgress->setRange(0, 100);
-  barProgress->setValue(0);
-  barProgress->setTextVisible(false);
-  barProgress->setFixedHeight(16);
+  barProgress = ResultsProgressBar(results);
   results_column->addWidget(barProgress);
   column->addWidget(results, 1);
 
@@ -184,7 +117,7 @@ void TfrmDeepAnalysis::BuildLayout() {
   bottom->setFixedHeight(33);
   auto* row = new QHBoxLayout(bottom);
   row->setContentsMargins(6, 4, 6, 4);
-  TBXButton2 = Button(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
+  TBXButton2 = HintedButton(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
                       QStringLiteral("Close Deep Analysis"), bottom);
   row->addStretch();
   row->addWidget(TBXButton2);
@@ -204,20 +137,12 @@ void TfrmDeepAnalysis::BuildLayout() {
   CheckBox2->setChecked(true);
   CheckBox2->setVisible(false);
 
-  auto guarded = [this](QPushButton* b, void (TfrmDeepAnalysis::*handler)()) {
-    connect(b, &QPushButton::clicked, this,
-            [this, handler] { RunHandler([&] { (this->*handler)(); }); });
-  };
-  guarded(bStart, &TfrmDeepAnalysis::btnStartClick);
-  guarded(bStop, &TfrmDeepAnalysis::bStopClick);
-  guarded(TBXButton2, &TfrmDeepAnalysis::TBXButton2Click);
+  ConnectHandler(bStart, this, &TfrmDeepAnalysis::btnStartClick);
+  ConnectHandler(bStop, this, &TfrmDeepAnalysis::bStopClick);
+  ConnectHandler(TBXButton2, this, &TfrmDeepAnalysis::TBXButton2Click);
 
   resize(1010, 612);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
 }
 
 void TfrmDeepAnalysis::OpenWith(const std::string& keywords) {
@@ -238,13 +163,7 @@ bool TfrmDeepAnalysis::IsAnalysing() const {
   return AnalyzeThread_ != nullptr && !AnalyzeThread_->Finished;
 }
 
-void TfrmDeepAnalysis::LockMemo(bool locked) {
-  Memo1->setReadOnly(locked);
-  QPalette palette = Memo1->palette();
-  palette.setColor(QPalette::Base, locked ? QColor(192, 220, 192)
-                                          : QApplication::palette().color(QPalette::Base));
-  Memo1->setPalette(palette);
-}
+void TfrmDeepAnalysis::LockMemo(bool locked) { LockKeywordMemo(Memo1, locked); }
 
 void TfrmDeepAnalysis::btnStartClick() {
   if (IsAnalysing()) {

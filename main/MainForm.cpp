@@ -13,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <cstdlib>
@@ -28,6 +27,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/uSettings.h"
 #include "ui/Chime.h"
+#include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
@@ -37,43 +37,10 @@
 namespace kelvaro {
 namespace {
 
-constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
 constexpr char kSearchingText[] =
     "Searching in progress. Stop the search first or wait for it to finish.";
-constexpr char kNoKeywordsText[] =
-    "Please type in some keyword phrases before search (one per line).";
 constexpr char kOverwriteText[] =
     "The file you specified exists. Do you want to overwrite it?";
-
-QFont WindowFont() {
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setPixelSize(11);
-  return font;
-}
-
-QLabel* TitleStrip(const QString& text, QWidget* parent) {
-  auto* strip = new QLabel(text, parent);
-  strip->setFixedHeight(16);
-  strip->setAlignment(Qt::AlignCenter);
-  strip->setAutoFillBackground(true);
-  QPalette palette = strip->palette();
-  palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
-  palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
-  strip->setPalette(palette);
-  QFont font(QStringLiteral("Tahoma"));
-  font.setBold(true);
-  strip->setFont(font);
-  return strip;
-}
-
-QPushButton* Button(const QString& caption, const QString& name, const QString& hint,
-                    QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setStatusTip(hint);
-  button->setToolTip(hint);
-  return button;
-}
 
 QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const QString& suffix,
                         const QStringList& filters) {
@@ -135,66 +102,39 @@ void Tfrm::BuildLayout() {
   column->setSpacing(0);
 
   // Top panel: keywords, Start/Stop, the delay, Settings and Deep Analysis.
-  pnlSettings = new QWidget(central);
-  pnlSettings->setObjectName(QStringLiteral("pnlSettings"));
-  pnlSettings->setFixedHeight(110);
-  pnlSettings->setAutoFillBackground(true);
-  QPalette white = pnlSettings->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  pnlSettings->setPalette(white);
-  auto* top = new QVBoxLayout(pnlSettings);
-  top->setContentsMargins(0, 0, 0, 0);
-  top->setSpacing(6);
-  pnlSettingsTitle = TitleStrip(QString(), pnlSettings);
-  top->addWidget(pnlSettingsTitle);
-  auto* controls = new QHBoxLayout;
-  controls->setContentsMargins(8, 0, 8, 6);
-  controls->setSpacing(8);
-  Memo1 = new QPlainTextEdit(pnlSettings);
-  Memo1->setObjectName(QStringLiteral("Memo1"));
-  Memo1->setFixedSize(295, 77);
-  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Memo1->setStatusTip(QStringLiteral("Keyword phrases, one per line"));
-  controls->addWidget(Memo1, 0, Qt::AlignTop);
-  auto* keywords_column = new QVBoxLayout;
-  auto* keywords = new QLabel(QStringLiteral("Keywords"), pnlSettings);
-  QFont bold = keywords->font();
-  bold.setBold(true);
-  keywords->setFont(bold);
-  keywords_column->addWidget(keywords);
+  const KeywordPanel top = BuildKeywordPanel(central);
+  pnlSettings = top.panel;
+  pnlSettingsTitle = top.title;
+  Memo1 = top.memo;
   auto* buttons = new QHBoxLayout;
-  bStart = Button(QStringLiteral("Start"), QStringLiteral("bStart"),
-                  QStringLiteral("Count the results of every phrase"), pnlSettings);
-  bStop = Button(QStringLiteral("Stop"), QStringLiteral("bStop"),
-                 QStringLiteral("Stop after the phrase under way"), pnlSettings);
+  bStart = HintedButton(QStringLiteral("Start"), QStringLiteral("bStart"),
+                        QStringLiteral("Count the results of every phrase"), pnlSettings);
+  bStop = HintedButton(QStringLiteral("Stop"), QStringLiteral("bStop"),
+                       QStringLiteral("Stop after the phrase under way"), pnlSettings);
   buttons->addWidget(bStart);
   buttons->addWidget(bStop);
-  keywords_column->addLayout(buttons);
+  top.keywords_column->addLayout(buttons);
   Label1 = new QLabel(QStringLiteral("Delay between searches (seconds)"), pnlSettings);
-  keywords_column->addWidget(Label1);
+  top.keywords_column->addWidget(Label1);
   Edit1 = new QLineEdit(QStringLiteral("0"), pnlSettings);
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setFixedWidth(60);
   Edit1->setStatusTip(QStringLiteral("Seconds to wait between two searches"));
-  keywords_column->addWidget(Edit1);
-  keywords_column->addStretch();
-  controls->addLayout(keywords_column);
-  controls->addStretch();
+  top.keywords_column->addWidget(Edit1);
+  top.keywords_column->addStretch();
+  top.controls->addStretch();
   auto* wide = new QVBoxLayout;
-  btSettings = Button(QStringLiteral("Settings"), QStringLiteral("btSettings"),
-                      QStringLiteral("API key and search engine code"), pnlSettings);
-  TBXButton1 = Button(QStringLiteral("Deep Analysis"), QStringLiteral("TBXButton1"),
-                      QStringLiteral("Top results and backlinks of the ticked phrases"),
-                      pnlSettings);
+  btSettings = HintedButton(QStringLiteral("Settings"), QStringLiteral("btSettings"),
+                            QStringLiteral("API key and search engine code"), pnlSettings);
+  TBXButton1 = HintedButton(QStringLiteral("Deep Analysis"), QStringLiteral("TBXButton1"),
+                            QStringLiteral("Top results and backlinks of the ticked phrases"),
+                            pnlSettings);
   for (auto* b : {btSettings, TBXButton1}) {
     b->setFixedSize(150, 34);
     wide->addWidget(b);
   }
   wide->addStretch();
-  controls->addLayout(wide);
-  top->addLayout(controls);
+  top.controls->addLayout(wide);
   column->addWidget(pnlSettings);
 
   Panel1 = TitleStrip(QStringLiteral("Results"), central);
@@ -209,12 +149,7 @@ void Tfrm::BuildLayout() {
     gResGetCellColor(sender, row, col, state, brush, font);
   });
   column->addWidget(gRes, 1);
-  barProgress = new QProgressBar(central);
-  barProgress->setObjectName(QStringLiteral("barProgress"));
-  barProgress->setRange(0, 100);
-  barProgress->setValue(0);
-  barProgress->setTextVisible(false);
-  barProgress->setFixedHeight(16);
+  barProgress = ResultsProgressBar(central);
   column->addWidget(barProgress);
 
   // Bottom panel: projects, clearing, exports, Close.
@@ -223,19 +158,19 @@ void Tfrm::BuildLayout() {
   bottom->setFixedHeight(33);
   auto* row = new QHBoxLayout(bottom);
   row->setContentsMargins(6, 4, 6, 4);
-  bSave = Button(QStringLiteral("Save Project"), QStringLiteral("bSave"),
+  bSave = HintedButton(QStringLiteral("Save Project"), QStringLiteral("bSave"),
                  QStringLiteral("Save the grid as a project file"), bottom);
-  bOpen = Button(QStringLiteral("Open Project"), QStringLiteral("bOpen"),
+  bOpen = HintedButton(QStringLiteral("Open Project"), QStringLiteral("bOpen"),
                  QStringLiteral("Open a project file"), bottom);
-  bClear = Button(QStringLiteral("Clear All"), QStringLiteral("bClear"),
+  bClear = HintedButton(QStringLiteral("Clear All"), QStringLiteral("bClear"),
                   QStringLiteral("Remove every row and the keywords"), bottom);
-  bClearAll = Button(QStringLiteral("Clear Checked"), QStringLiteral("bClearAll"),
+  bClearAll = HintedButton(QStringLiteral("Clear Checked"), QStringLiteral("bClearAll"),
                      QStringLiteral("Remove the ticked rows"), bottom);
-  bExport = Button(QStringLiteral("Export to CSV"), QStringLiteral("bExport"),
+  bExport = HintedButton(QStringLiteral("Export to CSV"), QStringLiteral("bExport"),
                    QStringLiteral("Export the counts as a CSV file"), bottom);
-  Button3 = Button(QStringLiteral("Export to HTML"), QStringLiteral("Button3"),
+  Button3 = HintedButton(QStringLiteral("Export to HTML"), QStringLiteral("Button3"),
                    QStringLiteral("Export the grid as an HTML table"), bottom);
-  TBXButton2 = Button(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
+  TBXButton2 = HintedButton(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
                       QStringLiteral("Close Kelvaro"), bottom);
   for (auto* b : {bSave, bOpen, bClear, bClearAll, bExport, Button3}) row->addWidget(b);
   row->addStretch();
@@ -257,27 +192,20 @@ void Tfrm::BuildLayout() {
                      {QStringLiteral("HTML Files (*.HTML *.HTM *.html *.htm)"),
                       QStringLiteral("* (*)")});
 
-  auto guarded = [this](QPushButton* b, void (Tfrm::*handler)()) {
-    connect(b, &QPushButton::clicked, this, [this, handler] { RunHandler([&] { (this->*handler)(); }); });
-  };
-  guarded(bStart, &Tfrm::btnStartClick);
-  guarded(bStop, &Tfrm::bStopClick);
-  guarded(btSettings, &Tfrm::btSettingsClick);
-  guarded(TBXButton1, &Tfrm::TBXButton1Click);
-  guarded(bSave, &Tfrm::bSaveClick);
-  guarded(bOpen, &Tfrm::bOpenClick);
-  guarded(bClear, &Tfrm::bClearClick);
-  guarded(bClearAll, &Tfrm::bClearAllClick);
-  guarded(bExport, &Tfrm::bExportClick);
-  guarded(Button3, &Tfrm::Button3Click);
-  guarded(TBXButton2, &Tfrm::TBXButton2Click);
+  ConnectHandler(bStart, this, &Tfrm::btnStartClick);
+  ConnectHandler(bStop, this, &Tfrm::bStopClick);
+  ConnectHandler(btSettings, this, &Tfrm::btSettingsClick);
+  ConnectHandler(TBXButton1, this, &Tfrm::TBXButton1Click);
+  ConnectHandler(bSave, this, &Tfrm::bSaveClick);
+  ConnectHandler(bOpen, this, &Tfrm::bOpenClick);
+  ConnectHandler(bClear, this, &Tfrm::bClearClick);
+  ConnectHandler(bClearAll, this, &Tfrm::bClearAllClick);
+  ConnectHandler(bExport, this, &Tfrm::bExportClick);
+  ConnectHandler(Button3, this, &Tfrm::Button3Click);
+  ConnectHandler(TBXButton2, this, &Tfrm::TBXButton2Click);
 
   resize(889, 491);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(this);
 }
 
 std::string Tfrm::ChimePath() const {
@@ -350,13 +278,7 @@ bool Tfrm::IsSearching(bool show) {
   return searching;
 }
 
-void Tfrm::LockMemo(bool locked) {
-  Memo1->setReadOnly(locked);
-  QPalette palette = Memo1->palette();
-  palette.setColor(QPalette::Base, locked ? QColor(192, 220, 192)
-                                          : QApplication::palette().color(QPalette::Base));
-  Memo1->setPalette(palette);
-}
+void Tfrm::LockMemo(bool locked) { LockKeywordMemo(Memo1, locked); }
 
 void Tfrm::btnStartClick() {
   if (IsSearching(false)) {

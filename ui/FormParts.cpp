@@ -1,0 +1,111 @@
+#include "ui/FormParts.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace kelvaro {
+
+QFont WindowFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  return font;
+}
+
+QLabel* TitleStrip(const QString& text, QWidget* parent) {
+  auto* strip = new QLabel(text, parent);
+  strip->setFixedHeight(16);
+  strip->setAlignment(Qt::AlignCenter);
+  strip->setAutoFillBackground(true);
+  QPalette palette = strip->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
+  palette.setColor(QPalette::WindowText, palette.color(QPalette::HighlightedText));
+  strip->setPalette(palette);
+  QFont font(QStringLiteral("Tahoma"));
+  font.setBold(true);
+  strip->setFont(font);
+  return strip;
+}
+
+QPushButton* HintedButton(const QString& caption, const QString& name, const QString& hint,
+                          QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setStatusTip(hint);
+  button->setToolTip(hint);
+  button->setAutoDefault(false);
+  return button;
+}
+
+KeywordPanel BuildKeywordPanel(QWidget* parent) {
+  KeywordPanel parts{};
+  parts.panel = new QWidget(parent);
+  parts.panel->setObjectName(QStringLiteral("pnlSettings"));
+  parts.panel->setFixedHeight(110);
+  parts.panel->setAutoFillBackground(true);
+  QPalette white = parts.panel->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  parts.panel->setPalette(white);
+
+  auto* top = new QVBoxLayout(parts.panel);
+  top->setContentsMargins(0, 0, 0, 0);
+  top->setSpacing(6);
+  parts.title = TitleStrip(QString(), parts.panel);
+  parts.title->setObjectName(QStringLiteral("pnlSettingsTitle"));
+  top->addWidget(parts.title);
+
+  parts.controls = new QHBoxLayout;
+  parts.controls->setContentsMargins(8, 0, 8, 6);
+  parts.controls->setSpacing(8);
+  parts.memo = new QPlainTextEdit(parts.panel);
+  parts.memo->setObjectName(QStringLiteral("Memo1"));
+  parts.memo->setFixedSize(295, 77);
+  parts.memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  parts.memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  parts.memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  parts.memo->setStatusTip(QStringLiteral("Keyword phrases, one per line"));
+  parts.controls->addWidget(parts.memo, 0, Qt::AlignTop);
+
+  parts.keywords_column = new QVBoxLayout;
+  auto* keywords = new QLabel(QStringLiteral("Keywords"), parts.panel);
+  QFont bold = keywords->font();
+  bold.setBold(true);
+  keywords->setFont(bold);
+  parts.keywords_column->addWidget(keywords);
+  parts.controls->addLayout(parts.keywords_column);
+  top->addLayout(parts.controls);
+  return parts;
+}
+
+QProgressBar* ResultsProgressBar(QWidget* parent) {
+  auto* bar = new QProgressBar(parent);
+  bar->setObjectName(QStringLiteral("barProgress"));
+  bar->setRange(0, 100);
+  bar->setValue(0);
+  bar->setTextVisible(false);
+  bar->setFixedHeight(16);
+  return bar;
+}
+
+void LockKeywordMemo(QPlainTextEdit* memo, bool locked) {
+  memo->setReadOnly(locked);
+  QPalette palette = memo->palette();
+  palette.setColor(QPalette::Base, locked ? QColor(192, 220, 192)
+                                          : QApplication::palette().color(QPalette::Base));
+  memo->setPalette(palette);
+}
+
+void CentreOnScreen(QWidget* window) {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+  }
+}
+
+}  // namespace kelvaro
