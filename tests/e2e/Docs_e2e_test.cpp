@@ -1,6 +1,6 @@
 // Not checks but the README's pictures and the browser check's input, made by the real
 // program on a real X server after real runs. Each runs only when asked for:
-//   KELVARO_DOCS_DIR=<folder>     main-window.png, deep-analysis.png, settings.png
+//   KELVARO_DOCS_DIR=<folder>     main-window.png, grid.png, deep-analysis.png, settings.png
 //   KELVARO_HTML_EXPORT=<file>    the demo grid exported to HTML through Export to HTML
 // (scripts/screenshots and scripts/browser-check set them).
 #include <gtest/gtest.h>
@@ -39,6 +39,7 @@ TEST(Docs, Screenshots) {
   ClickCheckBox(*frm.gRes, 4);
   QTest::qWait(100);
   ASSERT_TRUE(SaveWidgetPicture(&frm, QDir(folder).filePath("main-window.png")));
+  ASSERT_TRUE(SaveWidgetPicture(frm.gRes, QDir(folder).filePath("grid.png")));
 
   TfrmDeepAnalysis& deep = session.deep();
   auto window = ModalWatch::Arm(QStringLiteral("the Deep Analysis window"), IsWidget(&deep),
@@ -63,7 +64,7 @@ TEST(Docs, Screenshots) {
                                 });
   Click(frm.btSettings);
   ASSERT_TRUE(dialog->Handled());
-  for (const char* name : {"main-window.png", "deep-analysis.png", "settings.png"}) {
+  for (const char* name : {"main-window.png", "grid.png", "deep-analysis.png", "settings.png"}) {
     EXPECT_GT(QFileInfo(QDir(folder).filePath(name)).size(), 1000) << name;
   }
 }
