@@ -350,7 +350,8 @@ TEST_F(EndToEnd, FailingPhraseAsksAndNoEndsTheRun) {
 }
 
 TEST_F(EndToEnd, BusyWindowRefusesFilesAndClosingAndStopEndsAfterThePhrase) {
-  TypeReplacing(frm.Edit1, QStringLiteral("1"));
+  // Two seconds between searches: the first phrase alone keeps the window busy for six.
+  TypeReplacing(frm.Edit1, QStringLiteral("2"));
   TypeReplacing(frm.Memo1, QString::fromStdString(kNiche + "\n" + kCommon + "\n" + kPopular));
   Click(frm.bStart);
   ASSERT_TRUE(frm.IsSearching(false));
