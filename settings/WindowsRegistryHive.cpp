@@ -42,9 +42,8 @@ class RegistryKey : public SettingsKey {
     for (int attempt = 0; attempt < kFetchAttempts; ++attempt) {
       value.data.assign(size, '\0');
       DWORD got = size;
-      const LONG result =
-          RegQueryValueExA(key_, name.c_str(), nullptr, &type,
-                           reinterpret_cast<BYTE*>(value.data.data()), &got);
+      const LONG result = RegQueryValueExA(key_, name.c_str(), nullptr, &type,
+                                           reinterpret_cast<BYTE*>(value.data.data()), &got);
       if (result == ERROR_SUCCESS) {
         // The size asked first may be larger than the data (texts converted to ANSI).
         value.data.resize(got);

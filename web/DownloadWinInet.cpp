@@ -1,5 +1,12 @@
 // The WinInet backend of DownloadPage, used in the Windows build: the system's own HTTP client,
-// with its proxy settings, its certificate store, its redirects and its connection pool.
+// with the proxy the user configured, the system's certificate store, its redirects and its
+// connection pool.
+//
+// The request is opened with InternetConnectA and HttpOpenRequestA and sent with
+// HttpSendRequestA rather than opened in one step by InternetOpenUrlA: a receive time-out set on
+// the internet handle reaches the request InternetOpenUrlA opens on Windows, but not under Wine,
+// where only a time-out set on the request before it is sent holds. Setting it on both handles
+// gives the same transfer on either.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -25,8 +32,9 @@ namespace {
 // The size of one InternetReadFile.
 constexpr DWORD kChunkBytes = 1025;
 
-// A transfer that must not keep its connection for the next one asks the server to close it;
-// WinInet then leaves it out of its pool.
+// A transfer that must not keep its connection for the next one asks the server to close it,
+// so WinInet cannot put it back in its pool. (It may still take an idle connection from the
+// pool for the transfer itself.)
 constexpr char kCloseHeader[] = "Connection: close\r\n";
 
 struct InternetHandleCloser {
@@ -38,40 +46,87 @@ void SetReceiveTimeout(HINTERNET handle, DWORD timeout_ms) {
   InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout_ms, sizeof timeout_ms);
 }
 
+// The parts of an http or https URL that the request is opened with.
+struct Target {
+  bool secure = false;
+  INTERNET_PORT port = 0;
+  std::string host;
+  std::string object;  // path and query, exactly as in the URL
+};
+
+// False for anything but an http or https URL with a host: Kelvaro fetches web pages only
+// (WinInet would also open ftp addresses).
+bool Split(const std::string& url, Target& target) {
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof parts;
+  // Non-zero lengths with no buffers: the parts are returned as pointers into url.
+  parts.dwHostNameLength = 1;
+  parts.dwUrlPathLength = 1;
+  parts.dwExtraInfoLength = 1;
+  if (url.empty() || !InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+    return false;
+  }
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
+  if (parts.lpszHostName == nullptr || parts.dwHostNameLength == 0) return false;
+  target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  target.port = parts.nPort;
+  target.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+  if (parts.lpszUrlPath != nullptr) target.object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+  if (parts.lpszExtraInfo != nullptr) {
+    target.object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  }
+  if (target.object.empty() || target.object[0] != '/') target.object = "/" + target.object;
+  return true;
+}
+
 }  // namespace
 
 std::string Download(const std::string& url, std::chrono::milliseconds receive_timeout,
                      ConnectionUse connection_use) {
   std::string body;
   try {
+    Target target;
+    if (!Split(url, target)) return body;
+
     // The user agent, the proxy the user configured for the system, no flags.
     InternetHandle internet(
         InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return body;
-    const auto timeout_ms = static_cast<DWORD>(
-        std::clamp<long long>(receive_timeout.count(), 1, 0x7fffffffLL));
-    // Request handles take the time-out over from the internet handle they are opened on.
+    const auto timeout_ms =
+        static_cast<DWORD>(std::clamp<long long>(receive_timeout.count(), 1, 0x7fffffffLL));
     SetReceiveTimeout(internet.get(), timeout_ms);
 
-    const bool fresh = connection_use == ConnectionUse::kFresh;
+    InternetHandle connection(InternetConnectA(internet.get(), target.host.c_str(), target.port,
+                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return body;
     // The reload flag: the answer always comes from the server, never from the local cache.
-    InternetHandle request(InternetOpenUrlA(internet.get(), url.c_str(),
-                                            fresh ? kCloseHeader : nullptr,
-                                            fresh ? sizeof kCloseHeader - 1 : 0,
-                                            INTERNET_FLAG_RELOAD, 0));
+    DWORD flags = INTERNET_FLAG_RELOAD;
+    if (target.secure) flags |= INTERNET_FLAG_SECURE;
+    InternetHandle request(HttpOpenRequestA(connection.get(), "GET", target.object.c_str(), nullptr,
+                                            nullptr, nullptr, flags, 0));
     if (!request) return body;
-    // Set once more on the request itself, since some WinInet versions copy only the connect
-    // time-out down to it; the body reads below then wait no longer than the time-out.
     SetReceiveTimeout(request.get(), timeout_ms);
 
-    // Every byte that arrives is kept, zero bytes included. A failed read (the time-out, a
-    // dropped connection) ends the body with what arrived before it.
+    const bool fresh = connection_use == ConnectionUse::kFresh;
+    if (!HttpSendRequestA(request.get(), fresh ? kCloseHeader : nullptr,
+                          fresh ? static_cast<DWORD>(sizeof kCloseHeader - 1) : 0, nullptr, 0)) {
+      return body;
+    }
+
+    // Every byte that arrives is kept, zero bytes included. Each read asks only for what has
+    // arrived: a read that waits to fill its buffer gives up what it holds when the time-out
+    // ends it, so a server that stalls would lose the last bytes it sent. A failed wait or
+    // read (the time-out, a dropped connection) ends the body with what arrived before it.
     char buffer[kChunkBytes];
-    DWORD got = 0;
-    while (InternetReadFile(request.get(), buffer, kChunkBytes, &got) && got > 0) {
+    for (;;) {
+      DWORD available = 0;
+      if (!InternetQueryDataAvailable(request.get(), &available, 0, 0)) break;
+      const DWORD wanted = available == 0 ? kChunkBytes : std::min(available, kChunkBytes);
+      DWORD got = 0;
+      if (!InternetReadFile(request.get(), buffer, wanted, &got) || got == 0) break;
       body.append(buffer, got);
     }
-    // The handles close here: the request first, then the internet handle.
+    // The handles close here, the request first and the internet handle last.
   } catch (...) {
     // Only allocation can throw here; the part received so far is still the answer.
   }

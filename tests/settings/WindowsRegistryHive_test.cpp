@@ -2,9 +2,8 @@
 // the registry's own functions beside the store, so the stored types and sizes are the ones
 // other programs (and the next start) see.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -145,8 +144,8 @@ TEST_F(WindowsRegistryHiveTest, TextStoredByAUnicodeProgramComesBackInTheAnsiCod
                            static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t))),
             ERROR_SUCCESS);
   char ansi[16] = {};
-  const int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi, sizeof ansi, nullptr,
-                                         nullptr);
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
   ASSERT_GT(length, 0);
   Credentials settings;
   EXPECT_EQ(LoadError(settings), "");
@@ -156,8 +155,8 @@ TEST_F(WindowsRegistryHiveTest, TextStoredByAUnicodeProgramComesBackInTheAnsiCod
 TEST_F(WindowsRegistryHiveTest, AKeyThatCannotBeCreatedFailsAtTheFirstValue) {
   // A volatile key cannot hold the lasting key the store creates under it.
   HKEY vendor = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Dovrane", 0, nullptr,
-                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &vendor, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Dovrane", 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &vendor, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(vendor);
   try {

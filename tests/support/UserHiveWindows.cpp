@@ -1,8 +1,7 @@
 // The registry as the hive of the Windows build.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <string>
