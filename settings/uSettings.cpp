@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <algorithm>
 
 #include "base/WorkerHost.h"
 #include "settings/ApiCredentials.h"
@@ -21,12 +22,19 @@ QFont TahomaPixels(int pixels, bool bold) {
 }
 
 QLineEdit* AddLabelledEdit(QWidget* box, const QString& caption, int top) {
+  constexpr int kEditLeft = 168;
+  constexpr int kEditWidth = 377;
   auto* label = new QLabel(caption, box);
   label->setFont(TahomaPixels(11, true));
-  label->setGeometry(8, top + 4, 156, 16);
+  label->adjustSize();
+  // Where Tahoma is missing the fallback font may be wider: the edit then starts after
+  // the label and keeps its right edge.
+  const int label_width = label->sizeHint().width();
+  label->setGeometry(8, top + 4, label_width, 16);
+  const int left = std::max(kEditLeft, 8 + label_width + 4);
   auto* edit = new QLineEdit(box);
   edit->setFont(TahomaPixels(13, false));
-  edit->setGeometry(168, top, 377, 24);
+  edit->setGeometry(left, top, kEditLeft + kEditWidth - left, 24);
   label->setBuddy(edit);
   return edit;
 }
