@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QScreen>
 #include <QTest>
 #include <chrono>
 #include <condition_variable>
@@ -406,25 +405,6 @@ TEST_F(DeepAnalysisFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
   QTest::qWait(100);
   EXPECT_EQ(service_.Requests().size(), requests);
   EXPECT_LT(requests, 4u);
-}
-
-// Not a check: with KELVARO_SCREENSHOT=<file.png> (and KELVARO_TEST_DISPLAY=1 under
-// xvfb-run) it saves a picture of the window after a run.
-TEST_F(DeepAnalysisFormTest, Screenshot) {
-  const char* file = std::getenv("KELVARO_SCREENSHOT");
-  if (file == nullptr) GTEST_SKIP() << "set KELVARO_SCREENSHOT to a .png path";
-  auto form = MakeForm();
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  RunToEnd(*form, QStringLiteral("red shoes\nfew blue hats"));
-  QTest::qWait(300);
-  QPixmap picture;
-  if (QScreen* screen = form->screen(); screen != nullptr &&
-                                        QGuiApplication::platformName() != "offscreen") {
-    picture = screen->grabWindow(form->winId());
-  }
-  if (picture.isNull()) picture = form->grab();
-  EXPECT_TRUE(picture.save(QString::fromLocal8Bit(file), "PNG"));
 }
 
 }  // namespace
