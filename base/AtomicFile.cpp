@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "base/Error.h"
+#include "base/NativePath.h"
 
 namespace kelvaro {
 namespace {
@@ -40,8 +41,8 @@ std::string TemporaryNameFor(const std::string& file_name) {
 
 std::string FullPath(const std::string& file_name) {
   std::error_code ec;
-  const auto full = std::filesystem::absolute(std::filesystem::path(file_name), ec);
-  return ec ? file_name : full.string();
+  const auto full = std::filesystem::absolute(NativePath(file_name), ec);
+  return ec ? file_name : NarrowPath(full);
 }
 
 void WriteFileAtomically(const std::string& file_name, const std::string& bytes) {
@@ -59,7 +60,7 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes)
     throw Error("Stream write error");
   }
   std::error_code ec;
-  std::filesystem::rename(temp_name, file_name, ec);
+  std::filesystem::rename(NativePath(temp_name), NativePath(file_name), ec);
   if (ec) {
     std::remove(temp_name.c_str());
     throw Error("Cannot create file \"" + FullPath(file_name) + "\". " + ec.message());
@@ -77,7 +78,7 @@ std::string ReadWholeFile(const std::string& file_name) {
   std::string bytes;
   // One allocation of the final size: growing by doubling touches up to twice the memory.
   std::error_code size_error;
-  const auto size = std::filesystem::file_size(file_name, size_error);
+  const auto size = std::filesystem::file_size(NativePath(file_name), size_error);
   if (!size_error) bytes.reserve(static_cast<size_t>(size));
   char buffer[1 << 16];
   size_t got;

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "base/Error.h"
+#include "base/NativePath.h"
 
 namespace kelvaro {
 
@@ -13,7 +14,7 @@ std::string GetTempDir() {
   if (ec) {
     throw Error("System Error.  Code: " + std::to_string(ec.value()) + ".\r\n" + ec.message());
   }
-  std::string text = path.string();
+  std::string text = NarrowPath(path);
   if (text.empty()) throw Error("A call to an OS function failed");
   const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
   if (text.back() != separator && text.back() != '/') text += separator;
