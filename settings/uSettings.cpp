@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QFontMetrics>
 #include <QStyle>
 #include <algorithm>
 
@@ -21,20 +22,23 @@ QFont TahomaPixels(int pixels, bool bold) {
   return font;
 }
 
-QLineEdit* AddLabelledEdit(QWidget* box, const QString& caption, int top) {
-  constexpr int kEditLeft = 168;
-  constexpr int kEditWidth = 377;
+// The edits start at 168 pixels, or after the wider label where the platform's fallback
+// for Tahoma is wider; both end at the same right edge.
+int EditLeft(const QStringList& captions) {
+  const QFontMetrics metrics(TahomaPixels(11, true));
+  int widest = 0;
+  for (const QString& caption : captions) widest = std::max(widest, metrics.horizontalAdvance(caption));
+  return std::max(168, 8 + widest + 8);
+}
+
+QLineEdit* AddLabelledEdit(QWidget* box, const QString& caption, int top, int left) {
+  constexpr int kEditRight = 168 + 377;
   auto* label = new QLabel(caption, box);
   label->setFont(TahomaPixels(11, true));
-  label->adjustSize();
-  // Where Tahoma is missing the fallback font may be wider: the edit then starts after
-  // the label and keeps its right edge.
-  const int label_width = label->sizeHint().width();
-  label->setGeometry(8, top + 4, label_width, 16);
-  const int left = std::max(kEditLeft, 8 + label_width + 4);
+  label->setGeometry(8, top + 4, left - 12, 16);
   auto* edit = new QLineEdit(box);
   edit->setFont(TahomaPixels(13, false));
-  edit->setGeometry(left, top, kEditLeft + kEditWidth - left, 24);
+  edit->setGeometry(left, top, kEditRight - left, 24);
   label->setBuddy(edit);
   return edit;
 }
@@ -52,10 +56,12 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   gbGoogle = new QGroupBox(QStringLiteral("Google"), this);
   gbGoogle->setObjectName(QStringLiteral("gbGoogle"));
   gbGoogle->setGeometry(8, 24, 561, 129);
-  leCustomSearchEngineCode =
-      AddLabelledEdit(gbGoogle, QStringLiteral("Custom Search Engine Code"), 40);
+  const QString code_caption = QStringLiteral("Custom Search Engine Code");
+  const QString key_caption = QStringLiteral("API Key");
+  const int edit_left = EditLeft({code_caption, key_caption});
+  leCustomSearchEngineCode = AddLabelledEdit(gbGoogle, code_caption, 40, edit_left);
   leCustomSearchEngineCode->setObjectName(QStringLiteral("leCustomSearchEngineCode"));
-  leAPIKey = AddLabelledEdit(gbGoogle, QStringLiteral("API Key"), 86);
+  leAPIKey = AddLabelledEdit(gbGoogle, key_caption, 86, edit_left);
   leAPIKey->setObjectName(QStringLiteral("leAPIKey"));
 
   BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
