@@ -11,14 +11,9 @@ namespace kelvaro {
 namespace {
 
 using testing::ReadBytes;
+using testing::FilesIn;
 using testing::TempDir;
 using testing::WriteBytes;
-
-size_t FilesIn(const std::filesystem::path& dir) {
-  size_t n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
-  return n;
-}
 
 TEST(AtomicFileTest, ReplacesWholeFileAndLeavesNoTemporary) {
   TempDir dir;

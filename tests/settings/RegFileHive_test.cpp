@@ -17,18 +17,13 @@ namespace kelvaro {
 namespace {
 
 using testing::ReadBytes;
+using testing::FilesIn;
 using testing::TempDir;
 using testing::WriteBytes;
 
 using namespace std::string_literals;
 
 constexpr char kSection[] = "[HKEY_CURRENT_USER\\Software\\Dovrane\\Kelvaro\\Settings]";
-
-size_t FilesIn(const std::filesystem::path& dir) {
-  size_t n = 0;
-  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
-  return n;
-}
 
 class RegFileHiveTest : public ::testing::Test {
  protected:

@@ -33,6 +33,12 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(const std::string& name) const { return (path_ / name).string(); }
 
+size_t FilesIn(const std::filesystem::path& dir) {
+  size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir)) ++n;
+  return n;
+}
+
 void WriteBytes(const std::string& file_name, const std::string& bytes) {
   std::ofstream out(file_name, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

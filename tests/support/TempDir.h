@@ -21,6 +21,9 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// How many entries a folder holds (a failed write must leave no temporary file behind).
+size_t FilesIn(const std::filesystem::path& dir);
+
 // Writes bytes to a file (test fixtures only; no atomic replace).
 void WriteBytes(const std::string& file_name, const std::string& bytes);
 std::string ReadBytes(const std::string& file_name);
