@@ -22,6 +22,7 @@
 #include "main/MainForm.h"
 #include "settings/ApiCredentials.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/DownloadGate.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "tools/SearchService.h"
 #include "ui/Chime.h"
@@ -36,52 +37,9 @@ namespace {
 using testing::AnswerNextBox;
 using testing::AnswerNextModal;
 using testing::SeenBox;
+using testing::WaitUntil;
 
 constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
-
-// Runs the event loop in small steps until `done` or the deadline.
-bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
-
-// Holds the worker inside its next downloads until released, so a test can act while a
-// run is certainly under way. Never holds longer than its cap.
-class DownloadGate {
- public:
-  void Close() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = false;
-  }
-  void Open() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      open_ = true;
-    }
-    changed_.notify_all();
-  }
-  int Waiting() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_;
-  }
-  void Pass() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++waiting_;
-    changed_.wait_for(lock, std::chrono::seconds(20), [&] { return open_; });
-    --waiting_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = true;
-  int waiting_ = 0;
-};
 
 class DeepAnalysisFormTest : public ::testing::Test {
  protected:
@@ -97,12 +55,7 @@ class DeepAnalysisFormTest : public ::testing::Test {
     SetLinkOpenerForTesting(nullptr);
   }
 
-  std::function<std::string(const std::string&)> Downloader() {
-    return [this](const std::string& url) {
-      gate_.Pass();
-      return DownloadPage(url);
-    };
-  }
+  std::function<std::string(const std::string&)> Downloader() { return gate_.Downloader(); }
 
   std::unique_ptr<TfrmDeepAnalysis> MakeForm(QWidget* parent = nullptr) {
     return std::make_unique<TfrmDeepAnalysis>(credentials_, player_, chime_path_,
@@ -128,7 +81,7 @@ class DeepAnalysisFormTest : public ::testing::Test {
   ChimePlayer player_;
   testing::TempDir temp_;
   std::string chime_path_;
-  DownloadGate gate_;
+  testing::DownloadGate gate_;
   std::vector<std::string> opened_;
 };
 

@@ -32,6 +32,7 @@
 #include "grid/TResultGrid.h"
 #include "main/ProjectFiles.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/DownloadGate.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "tools/SearchAnswers.h"
@@ -46,6 +47,7 @@ namespace {
 using testing::AnswerNextBox;
 using testing::AnswerNextModal;
 using testing::SeenBox;
+using testing::WaitUntil;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
@@ -54,71 +56,6 @@ constexpr char kSearchingText[] =
 constexpr char kOverwriteText[] = "The file you specified exists. Do you want to overwrite it?";
 constexpr char kKey[] = "demo-key";
 constexpr char kEngine[] = "demo-cx";
-
-// Runs the event loop in small steps until `done` or the deadline.
-bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
-
-// The window's downloader: records when each download began and can hold the worker in
-// its downloads, so a test can act while a run is certainly under way.
-class Downloads {
- public:
-  std::function<std::string(const std::string&)> Downloader() {
-    return [this](const std::string& url) {
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        starts_.push_back(Clock::now());
-        ++waiting_;
-        changed_.wait_for(lock, std::chrono::seconds(20), [&] { return permits_ != 0; });
-        if (permits_ > 0) --permits_;
-        --waiting_;
-      }
-      return DownloadPage(url);
-    };
-  }
-  // Holds every download from now on.
-  void Close() { SetPermits(0); }
-  // Lets every download through.
-  void Open() { SetPermits(-1); }
-  // Lets the next n held or coming downloads through (after Close).
-  void Allow(int n) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      permits_ = permits_ < 0 ? permits_ : permits_ + n;
-    }
-    changed_.notify_all();
-  }
-  int Waiting() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_;
-  }
-  std::vector<Clock::time_point> Starts() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return starts_;
-  }
-
- private:
-  void SetPermits(int n) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      permits_ = n;
-    }
-    changed_.notify_all();
-  }
-
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  int permits_ = -1;  // negative: no limit
-  int waiting_ = 0;
-  std::vector<Clock::time_point> starts_;
-};
 
 std::string Link(const std::string& url, const std::string& count) {
   return "<a href=\"" + url + "\">" + count + "</a>";
@@ -144,7 +81,7 @@ class MainFormTest : public ::testing::Test {
     if (frm_) frm_->ShutdownWorker();
   }
 
-  std::unique_ptr<Tfrm> MakeWindow(Downloads& downloads) {
+  std::unique_ptr<Tfrm> MakeWindow(testing::DownloadGate& downloads) {
     MainFormEnvironment environment;
     environment.endpoint = service_.Endpoint();
     environment.download = downloads.Downloader();
@@ -208,7 +145,7 @@ class MainFormTest : public ::testing::Test {
   testing::TempDir temp_;
   std::string hive_;
   SettingsStore store_;
-  Downloads downloads_;
+  testing::DownloadGate downloads_;
   std::vector<QFileDialog*> dialogs_;
   QString next_file_;
   std::unique_ptr<Tfrm> frm_;
@@ -360,10 +297,10 @@ TEST_F(MainFormTest, DelayTextSetsThePauseBetweenQueries) {
     int expected_ms;  // 10000 stands for "longer than the wait below"
   };
   const Case cases[] = {{"abc", 10000}, {"2", 2000}, {" 2", 2000}, {"2 ", 10000}, {"0", 0}};
-  std::vector<std::unique_ptr<Downloads>> downloads;
+  std::vector<std::unique_ptr<testing::DownloadGate>> downloads;
   std::vector<std::unique_ptr<Tfrm>> windows;
   for (const Case& c : cases) {
-    downloads.push_back(std::make_unique<Downloads>());
+    downloads.push_back(std::make_unique<testing::DownloadGate>());
     windows.push_back(MakeWindow(*downloads.back()));
     windows.back()->Memo1->setPlainText(QStringLiteral("red shoes"));
     windows.back()->Edit1->setText(QString::fromLatin1(c.text));

@@ -15,12 +15,7 @@
 namespace kelvaro {
 namespace {
 
-// Runs the event loop until `done` or the time is up.
-void SpinUntil(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < ms) QTest::qWait(5);
-}
+using testing::WaitUntil;
 
 TEST(WorkerBridgeTest, StepsRunOnTheGuiThreadInOrderWhileTheWorkerWaits) {
   GuiThreadBridge bridge;
@@ -39,7 +34,7 @@ TEST(WorkerBridgeTest, StepsRunOnTheGuiThreadInOrderWhileTheWorkerWaits) {
     finished = true;
   });
   worker.start();
-  SpinUntil([&] { return finished.load(); });
+  WaitUntil([&] { return finished.load(); });
   worker.wait();
   ASSERT_EQ(order.size(), 20u);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(order[i], i);
@@ -85,7 +80,7 @@ TEST(WorkerBridgeTest, HostAsksOnGuiThreadAndReadsCredentialsAsPair) {
     finished = true;
   });
   worker.start();
-  SpinUntil([&] { return finished.load(); });
+  WaitUntil([&] { return finished.load(); });
   worker.wait();
   EXPECT_EQ(answer, kResultYes);
   EXPECT_TRUE(box.seen);

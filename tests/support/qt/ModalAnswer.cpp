@@ -4,9 +4,20 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QTest>
 #include <QTimer>
 
 namespace kelvaro::testing {
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
 
 void AnswerNextModal(std::function<void(QWidget* modal)> action, int timeout_ms) {
   // The poll timer belongs to the application, so one still waiting when the test ends

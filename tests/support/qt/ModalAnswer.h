@@ -6,6 +6,10 @@
 
 namespace kelvaro::testing {
 
+// Runs the event loop in small steps until `done` or `ms` milliseconds have passed;
+// returns whether `done` came true.
+bool WaitUntil(const std::function<bool()>& done, int ms = 20000);
+
 // Queues `action` to run on the next modal widget once it is shown (polling the event
 // loop); the test then calls the code that opens the box. Gives up after `timeout_ms`.
 void AnswerNextModal(std::function<void(QWidget* modal)> action, int timeout_ms = 5000);
