@@ -28,7 +28,7 @@ std::uint16_t U16(const std::string& b, size_t at) {
 int Sample(const std::string& b, size_t at) { return static_cast<std::int16_t>(U16(b, at)); }
 
 TEST(ChimesTest, IsSixteenBitStereoPcmWithAnInfoList) {
-  const std::string wav = ReadWholeFile(KELVARO_CHIMES_WAV);
+  const std::string wav = ReadWholeFile(KELVARO_SOURCE_DIR "/resources/chimes.wav");
   ASSERT_EQ(wav.size(), 55776u);
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
   EXPECT_EQ(U32(wav, 4), wav.size() - 8);
