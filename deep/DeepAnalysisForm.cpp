@@ -41,10 +41,8 @@ constexpr int kMinUrlWidth = 40;
 
 namespace DeepAnalysisForm {
 
-TAnalyzeThread::TAnalyzeThread(std::unique_ptr<DeepAnalysisWorker> worker)
-    : WorkerThread([w = worker.get()] { w->Run(); }), worker_(std::move(worker)) {}
-
-TAnalyzeThread::~TAnalyzeThread() { wait(); }
+// Defined here, where the worker is a complete type.
+TAnalyzeThread::~TAnalyzeThread() = default;
 
 }  // namespace DeepAnalysisForm
 
@@ -77,19 +75,14 @@ void TfrmDeepAnalysis::BuildLayout() {
   column->setSpacing(0);
 
   // Top panel: the keywords and Start/Stop.
-  const KeywordPanel top = BuildKeywordPanel(this);
+  const KeywordPanel top =
+      BuildKeywordPanel(this, QStringLiteral("List the top results and their backlinks for every phrase"),
+                        QStringLiteral("Stop the analysis"));
   pnlSettings = top.panel;
   pnlSettingsTitle = top.title;
   Memo1 = top.memo;
-  auto* buttons = new QHBoxLayout;
-  bStart = HintedButton(QStringLiteral("Start"), QStringLiteral("bStart"),
-                        QStringLiteral("List the top results and their backlinks for every phrase"),
-                        pnlSettings);
-  bStop = HintedButton(QStringLiteral("Stop"), QStringLiteral("bStop"),
-                       QStringLiteral("Stop the analysis"), pnlSettings);
-  buttons->addWidget(bStart);
-  buttons->addWidget(bStop);
-  top.keywords_column->addLayout(buttons);
+  bStart = top.start;
+  bStop = top.stop;
   top.keywords_column->addStretch();
   top.controls->addStretch();
   column->addWidget(pnlSettings);
@@ -204,7 +197,7 @@ void TfrmDeepAnalysis::AutoFitColumns() {
 }
 
 void TfrmDeepAnalysis::bStopClick() {
-  if (AnalyzeThread_) AnalyzeThread_->Worker().RequestStop();
+  if (AnalyzeThread_) AnalyzeThread_->worker().RequestStop();
 }
 
 void TfrmDeepAnalysis::HandleWorkerFinished() {
@@ -216,13 +209,9 @@ void TfrmDeepAnalysis::HandleWorkerFinished() {
 }
 
 bool TfrmDeepAnalysis::ShutdownWorker() {
-  if (!AnalyzeThread_ || AnalyzeThread_->isFinished()) {
-    bridge_.Abandon();
-    return true;
-  }
-  closing_for_good_ = true;
+  if (AnalyzeThread_ && !AnalyzeThread_->isFinished()) closing_for_good_ = true;
   return StopWorkerForShutdown(AnalyzeThread_.get(), bridge_,
-                               [this] { AnalyzeThread_->Worker().RequestStop(); });
+                               [this] { AnalyzeThread_->worker().RequestStop(); });
 }
 
 bool TfrmDeepAnalysis::FormCloseQuery() {

@@ -26,16 +26,10 @@ namespace DeepAnalysisForm {
 class DeepAnalysisWorker;
 
 // The deep analysis worker's thread: run() calls the worker's Run().
-class TAnalyzeThread : public WorkerThread {
+class TAnalyzeThread : public WorkerThreadOf<DeepAnalysisWorker> {
  public:
-  explicit TAnalyzeThread(std::unique_ptr<DeepAnalysisWorker> worker);
+  using WorkerThreadOf::WorkerThreadOf;
   ~TAnalyzeThread() override;
-  DeepAnalysisWorker& Worker() { return *worker_; }
-  // Set by the window when the end notice has arrived.
-  bool Finished = false;
-
- private:
-  std::unique_ptr<DeepAnalysisWorker> worker_;
 };
 
 }  // namespace DeepAnalysisForm

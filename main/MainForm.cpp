@@ -59,10 +59,8 @@ QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const Q
 
 namespace MainForm {
 
-TAnalyzeThread::TAnalyzeThread(std::unique_ptr<KeywordWorker> worker)
-    : WorkerThread([w = worker.get()] { w->Run(); }), worker_(std::move(worker)) {}
-
-TAnalyzeThread::~TAnalyzeThread() { wait(); }
+// Defined here, where the worker is a complete type.
+TAnalyzeThread::~TAnalyzeThread() = default;
 
 }  // namespace MainForm
 
@@ -102,18 +100,14 @@ void Tfrm::BuildLayout() {
   column->setSpacing(0);
 
   // Top panel: keywords, Start/Stop, the delay, Settings and Deep Analysis.
-  const KeywordPanel top = BuildKeywordPanel(central);
+  const KeywordPanel top =
+      BuildKeywordPanel(central, QStringLiteral("Count the results of every phrase"),
+                        QStringLiteral("Stop after the phrase under way"));
   pnlSettings = top.panel;
   pnlSettingsTitle = top.title;
   Memo1 = top.memo;
-  auto* buttons = new QHBoxLayout;
-  bStart = HintedButton(QStringLiteral("Start"), QStringLiteral("bStart"),
-                        QStringLiteral("Count the results of every phrase"), pnlSettings);
-  bStop = HintedButton(QStringLiteral("Stop"), QStringLiteral("bStop"),
-                       QStringLiteral("Stop after the phrase under way"), pnlSettings);
-  buttons->addWidget(bStart);
-  buttons->addWidget(bStop);
-  top.keywords_column->addLayout(buttons);
+  bStart = top.start;
+  bStop = top.stop;
   Label1 = new QLabel(QStringLiteral("Delay between searches (seconds)"), pnlSettings);
   top.keywords_column->addWidget(Label1);
   Edit1 = new QLineEdit(QStringLiteral("0"), pnlSettings);
@@ -307,7 +301,7 @@ void Tfrm::btnStartClick() {
 }
 
 void Tfrm::bStopClick() {
-  if (AnalyzeThread_) AnalyzeThread_->Worker().RequestStop();
+  if (AnalyzeThread_) AnalyzeThread_->worker().RequestStop();
 }
 
 void Tfrm::HandleWorkerFinished() {
@@ -327,13 +321,9 @@ void Tfrm::PlayChime() {
 }
 
 bool Tfrm::ShutdownWorker() {
-  if (!AnalyzeThread_ || AnalyzeThread_->isFinished()) {
-    bridge_.Abandon();
-    return true;
-  }
-  closing_for_good_ = true;
+  if (AnalyzeThread_ && !AnalyzeThread_->isFinished()) closing_for_good_ = true;
   return StopWorkerForShutdown(AnalyzeThread_.get(), bridge_,
-                               [this] { AnalyzeThread_->Worker().RequestStop(); });
+                               [this] { AnalyzeThread_->worker().RequestStop(); });
 }
 
 void Tfrm::bClearClick() {

@@ -45,16 +45,10 @@ namespace MainForm {
 class KeywordWorker;
 
 // The keyword worker's thread: run() calls the worker's Run().
-class TAnalyzeThread : public WorkerThread {
+class TAnalyzeThread : public WorkerThreadOf<KeywordWorker> {
  public:
-  explicit TAnalyzeThread(std::unique_ptr<KeywordWorker> worker);
+  using WorkerThreadOf::WorkerThreadOf;
   ~TAnalyzeThread() override;
-  KeywordWorker& Worker() { return *worker_; }
-  // Set by the window when the end notice has arrived.
-  bool Finished = false;
-
- private:
-  std::unique_ptr<KeywordWorker> worker_;
 };
 
 }  // namespace MainForm

@@ -42,7 +42,8 @@ QPushButton* HintedButton(const QString& caption, const QString& name, const QSt
   return button;
 }
 
-KeywordPanel BuildKeywordPanel(QWidget* parent) {
+KeywordPanel BuildKeywordPanel(QWidget* parent, const QString& start_hint,
+                               const QString& stop_hint) {
   KeywordPanel parts{};
   parts.panel = new QWidget(parent);
   parts.panel->setObjectName(QStringLiteral("pnlSettings"));
@@ -77,6 +78,14 @@ KeywordPanel BuildKeywordPanel(QWidget* parent) {
   bold.setBold(true);
   keywords->setFont(bold);
   parts.keywords_column->addWidget(keywords);
+  auto* buttons = new QHBoxLayout;
+  parts.start = HintedButton(QStringLiteral("Start"), QStringLiteral("bStart"), start_hint,
+                             parts.panel);
+  parts.stop = HintedButton(QStringLiteral("Stop"), QStringLiteral("bStop"), stop_hint,
+                            parts.panel);
+  buttons->addWidget(parts.start);
+  buttons->addWidget(parts.stop);
+  parts.keywords_column->addLayout(buttons);
   parts.controls->addLayout(parts.keywords_column);
   top->addLayout(parts.controls);
   return parts;

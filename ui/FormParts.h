@@ -33,16 +33,20 @@ QPushButton* HintedButton(const QString& caption, const QString& name, const QSt
                           QWidget* parent);
 
 // The top panel both windows share: 110 pixels, white, an empty title strip, the keyword
-// memo (295 x 77, word wrap, vertical scroll bar) and the bold "Keywords" label. Each
-// window adds its own buttons to `keywords_column` and `controls`.
+// memo (295 x 77, word wrap, vertical scroll bar), the bold "Keywords" label and the Start
+// and Stop buttons below it (with the window's own hints). Each window adds the rest to
+// `keywords_column` and `controls`.
 struct KeywordPanel {
   QWidget* panel;
   QLabel* title;
   QPlainTextEdit* memo;
+  QPushButton* start;
+  QPushButton* stop;
   QVBoxLayout* keywords_column;  // below the "Keywords" label
   QHBoxLayout* controls;         // memo, keywords column, then what the window adds
 };
-KeywordPanel BuildKeywordPanel(QWidget* parent);
+KeywordPanel BuildKeywordPanel(QWidget* parent, const QString& start_hint,
+                               const QString& stop_hint);
 
 // The 16-pixel smooth 0-100 progress bar along the bottom of the results.
 QProgressBar* ResultsProgressBar(QWidget* parent);

@@ -122,7 +122,10 @@ void WorkerThread::run() {
 
 bool StopWorkerForShutdown(WorkerThread* thread, GuiThreadBridge& bridge,
                            const std::function<void()>& request_stop, int wait_ms) {
-  if (thread == nullptr) return true;
+  if (thread == nullptr || thread->isFinished()) {
+    bridge.Abandon();
+    return true;
+  }
   if (request_stop) request_stop();
   bridge.Abandon();
   return thread->wait(QDeadlineTimer(wait_ms));

@@ -4,6 +4,7 @@
 #include <QThread>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -78,10 +79,28 @@ class WorkerThread : public QThread {
   std::function<void()> body_;
 };
 
+// A window's worker thread: it owns the worker (any class with Run() and RequestStop())
+// and waits for the run before the worker goes.
+template <typename Worker>
+class WorkerThreadOf : public WorkerThread {
+ public:
+  explicit WorkerThreadOf(std::unique_ptr<Worker> worker)
+      : WorkerThread([w = worker.get()] { w->Run(); }), worker_(std::move(worker)) {}
+  ~WorkerThreadOf() override { wait(); }
+
+  Worker& worker() { return *worker_; }
+  // Set by the window when the end notice has arrived.
+  bool Finished = false;
+
+ private:
+  std::unique_ptr<Worker> worker_;
+};
+
 // Ends a run that is still going when its window goes away: drops pending steps, tells
 // the worker to stop and waits briefly for it. A worker still stuck in a download after
 // that cannot touch anything any more; the process may end without it.
-// Returns true when the thread has finished.
+// Returns true when the thread has finished (also for no thread, or one already done,
+// after which the bridge drops any step still queued).
 bool StopWorkerForShutdown(WorkerThread* thread, GuiThreadBridge& bridge,
                            const std::function<void()>& request_stop, int wait_ms = 1500);
 
