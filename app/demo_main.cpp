@@ -17,8 +17,7 @@ class DemoFolder {
  public:
   DemoFolder() {
     std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("kelvaro-demo-" + std::to_string(random()));
+    path_ = std::filesystem::temp_directory_path() / ("kelvaro-demo-" + std::to_string(random()));
     std::filesystem::create_directories(path_);
   }
   ~DemoFolder() {

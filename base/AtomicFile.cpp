@@ -29,11 +29,10 @@ std::string CreateError(const std::string& file_name, int error_number) {
 // A name beside the target that no other writer uses at the same time.
 std::string TemporaryNameFor(const std::string& file_name) {
   static std::atomic<unsigned> counter{0};
-  const auto ticks = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto ticks =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   char suffix[64];
-  std::snprintf(suffix, sizeof suffix, ".~kv%llx-%x", ticks & 0xffffffffULL,
-                counter.fetch_add(1));
+  std::snprintf(suffix, sizeof suffix, ".~kv%llx-%x", ticks & 0xffffffffULL, counter.fetch_add(1));
   return file_name + suffix;
 }
 
@@ -51,8 +50,8 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes)
   std::FILE* raw = std::fopen(temp_name.c_str(), "wb");
   if (raw == nullptr) throw Error(CreateError(file_name, errno ? errno : EACCES));
   FilePtr file(raw);
-  bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) ==
-                                      bytes.size();
+  bool written =
+      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
   written = written && std::fflush(file.get()) == 0;
   const bool closed = std::fclose(file.release()) == 0;
   if (!written || !closed) {

@@ -187,11 +187,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const auto plain = times_.find("BM_RepaintPlainTableWidget");
     if (grid != times_.end() && plain != times_.end() && plain->second.real > 0 &&
         plain->second.cpu > 0) {
-      std::printf("Full-viewport repaint per frame: results grid %.0f us real / %.0f us CPU, "
-                  "plain QTableWidget %.0f us real / %.0f us CPU; ratio %.2f real, %.2f CPU "
-                  "(target at most 3)\n",
-                  grid->second.real, grid->second.cpu, plain->second.real, plain->second.cpu,
-                  grid->second.real / plain->second.real, grid->second.cpu / plain->second.cpu);
+      std::printf(
+          "Full-viewport repaint per frame: results grid %.0f us real / %.0f us CPU, "
+          "plain QTableWidget %.0f us real / %.0f us CPU; ratio %.2f real, %.2f CPU "
+          "(target at most 3)\n",
+          grid->second.real, grid->second.cpu, plain->second.real, plain->second.cpu,
+          grid->second.real / plain->second.real, grid->second.cpu / plain->second.cpu);
     }
   }
 

@@ -75,9 +75,9 @@ void TfrmDeepAnalysis::BuildLayout() {
   column->setSpacing(0);
 
   // Top panel: the keywords and Start/Stop.
-  const KeywordPanel top =
-      BuildKeywordPanel(this, QStringLiteral("List the top results and their backlinks for every phrase"),
-                        QStringLiteral("Stop the analysis"));
+  const KeywordPanel top = BuildKeywordPanel(
+      this, QStringLiteral("List the top results and their backlinks for every phrase"),
+      QStringLiteral("Stop the analysis"));
   pnlSettings = top.panel;
   pnlSettingsTitle = top.title;
   Memo1 = top.memo;
@@ -111,7 +111,7 @@ void TfrmDeepAnalysis::BuildLayout() {
   auto* row = new QHBoxLayout(bottom);
   row->setContentsMargins(6, 4, 6, 4);
   TBXButton2 = HintedButton(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
-                      QStringLiteral("Close Deep Analysis"), bottom);
+                            QStringLiteral("Close Deep Analysis"), bottom);
   row->addStretch();
   row->addWidget(TBXButton2);
   column->addWidget(bottom);
@@ -177,8 +177,9 @@ void TfrmDeepAnalysis::btnStartClick() {
   auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
       MainForm::KeywordLines(memo_text), *host_, gRes->Model(), sink, CheckBox2->isChecked());
   AnalyzeThread_ = std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
-  connect(AnalyzeThread_.get(), &QThread::finished, this,
-          [this] { RunHandler([this] { HandleWorkerFinished(); }); }, Qt::QueuedConnection);
+  connect(
+      AnalyzeThread_.get(), &QThread::finished, this,
+      [this] { RunHandler([this] { HandleWorkerFinished(); }); }, Qt::QueuedConnection);
   AnalyzeThread_->start();
   LockMemo(true);
   barProgress->setValue(0);

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kelvaro::CSVLineList back(file);
   const auto& back_lines = back.lines();
   if (back_lines.size() != static_cast<size_t>(rows)) __builtin_trap();
-  const char d = kelvaro::DetectDelimiter(back_lines[0], back_lines.size() > 1 ? back_lines[1] : "");
+  const char d =
+      kelvaro::DetectDelimiter(back_lines[0], back_lines.size() > 1 ? back_lines[1] : "");
   if (d != ',') __builtin_trap();
   for (int r = 0; r < rows; ++r) {
     cells.assign(kCols, std::string());

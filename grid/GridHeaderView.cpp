@@ -17,7 +17,8 @@ int EventX(const QMouseEvent* event) { return event->position().toPoint().x(); }
 
 }  // namespace
 
-GridHeaderView::GridHeaderView(TResultGrid& grid) : QHeaderView(Qt::Horizontal, &grid), grid_(grid) {
+GridHeaderView::GridHeaderView(TResultGrid& grid)
+    : QHeaderView(Qt::Horizontal, &grid), grid_(grid) {
   setSectionsClickable(false);
   setSectionsMovable(false);
   setSortIndicatorShown(false);

@@ -4,8 +4,8 @@
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QKeyEvent>
-#include <QLinearGradient>
 #include <QLineEdit>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -265,11 +265,12 @@ const QPixmap& TResultGrid::CheckPixmap(bool checked, qreal device_pixel_ratio) 
   return pixmap;
 }
 
-void TResultGrid::PaintContent(QPainter& painter, const QRect& rect, const QPoint& origin,
-                               int col, int row, const CellAppearance& look) {
+void TResultGrid::PaintContent(QPainter& painter, const QRect& rect, const QPoint& origin, int col,
+                               int row, const CellAppearance& look) {
   const bool has_box = model_->HasCheckBox(col, row);
   if (has_box) {
-    const QPixmap& box = CheckPixmap(model_->IsChecked(col, row), painter.device()->devicePixelRatio());
+    const QPixmap& box =
+        CheckPixmap(model_->IsChecked(col, row), painter.device()->devicePixelRatio());
     painter.drawPixmap(origin.x(), origin.y(), box);
   }
   const std::string& text = model_->Cells(col, row);
@@ -277,7 +278,8 @@ void TResultGrid::PaintContent(QPainter& painter, const QRect& rect, const QPoin
   const QPoint text_origin =
       has_box ? QPoint(origin.x() + kCheckSize + kTextInset, origin.y()) : origin;
   // Up to the cell's right and bottom grid lines.
-  const QRect room(text_origin, QPoint(rect.right() - kGridLineWidth, rect.bottom() - kGridLineWidth));
+  const QRect room(text_origin,
+                   QPoint(rect.right() - kGridLineWidth, rect.bottom() - kGridLineWidth));
   if (room.width() <= 0 || room.height() <= 0) return;
   const TextKind kind = ClassifyText(text);
   if (kind == TextKind::kMarkup) {

@@ -34,9 +34,8 @@ struct GridDrawState {
 // is painted (header cells included), measured or written to the HTML document. The
 // brush and font hold the grid's defaults for the cell on entry; what the handler
 // leaves in them is used (only the brush's colour counts).
-using GetCellColorEvent = std::function<void(TResultGrid& sender, int row, int col,
-                                             const GridDrawState& state, QBrush& brush,
-                                             QFont& font)>;
+using GetCellColorEvent = std::function<void(
+    TResultGrid& sender, int row, int col, const GridDrawState& state, QBrush& brush, QFont& font)>;
 
 // What a cell looks like, after OnGetCellColor.
 struct CellAppearance {

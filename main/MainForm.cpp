@@ -39,8 +39,7 @@ namespace {
 
 constexpr char kSearchingText[] =
     "Searching in progress. Stop the search first or wait for it to finish.";
-constexpr char kOverwriteText[] =
-    "The file you specified exists. Do you want to overwrite it?";
+constexpr char kOverwriteText[] = "The file you specified exists. Do you want to overwrite it?";
 
 QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const QString& suffix,
                         const QStringList& filters) {
@@ -66,8 +65,7 @@ TAnalyzeThread::~TAnalyzeThread() = default;
 
 Tfrm::Tfrm(MainFormEnvironment environment, QWidget* parent)
     : QMainWindow(parent),
-      endpoint_(environment.endpoint.empty() ? std::string(kSearchEndpoint)
-                                             : environment.endpoint),
+      endpoint_(environment.endpoint.empty() ? std::string(kSearchEndpoint) : environment.endpoint),
       download_(environment.download ? environment.download
                                      : [](const std::string& url) { return DownloadPage(url); }),
       store_(environment.store),
@@ -120,9 +118,9 @@ void Tfrm::BuildLayout() {
   auto* wide = new QVBoxLayout;
   btSettings = HintedButton(QStringLiteral("Settings"), QStringLiteral("btSettings"),
                             QStringLiteral("API key and search engine code"), pnlSettings);
-  TBXButton1 = HintedButton(QStringLiteral("Deep Analysis"), QStringLiteral("TBXButton1"),
-                            QStringLiteral("Top results and backlinks of the ticked phrases"),
-                            pnlSettings);
+  TBXButton1 =
+      HintedButton(QStringLiteral("Deep Analysis"), QStringLiteral("TBXButton1"),
+                   QStringLiteral("Top results and backlinks of the ticked phrases"), pnlSettings);
   for (auto* b : {btSettings, TBXButton1}) {
     b->setFixedSize(150, 34);
     wide->addWidget(b);
@@ -138,10 +136,9 @@ void Tfrm::BuildLayout() {
   // Results: the grid and the progress bar along its bottom.
   gRes = new TResultGrid(MainGridCreationValues(), central);
   gRes->setObjectName(QStringLiteral("gRes"));
-  gRes->SetOnGetCellColor([this](TResultGrid& sender, int row, int col,
-                                 const GridDrawState& state, QBrush& brush, QFont& font) {
-    gResGetCellColor(sender, row, col, state, brush, font);
-  });
+  gRes->SetOnGetCellColor(
+      [this](TResultGrid& sender, int row, int col, const GridDrawState& state, QBrush& brush,
+             QFont& font) { gResGetCellColor(sender, row, col, state, brush, font); });
   column->addWidget(gRes, 1);
   barProgress = ResultsProgressBar(central);
   column->addWidget(barProgress);
@@ -153,19 +150,19 @@ void Tfrm::BuildLayout() {
   auto* row = new QHBoxLayout(bottom);
   row->setContentsMargins(6, 4, 6, 4);
   bSave = HintedButton(QStringLiteral("Save Project"), QStringLiteral("bSave"),
-                 QStringLiteral("Save the grid as a project file"), bottom);
+                       QStringLiteral("Save the grid as a project file"), bottom);
   bOpen = HintedButton(QStringLiteral("Open Project"), QStringLiteral("bOpen"),
-                 QStringLiteral("Open a project file"), bottom);
+                       QStringLiteral("Open a project file"), bottom);
   bClear = HintedButton(QStringLiteral("Clear All"), QStringLiteral("bClear"),
-                  QStringLiteral("Remove every row and the keywords"), bottom);
+                        QStringLiteral("Remove every row and the keywords"), bottom);
   bClearAll = HintedButton(QStringLiteral("Clear Checked"), QStringLiteral("bClearAll"),
-                     QStringLiteral("Remove the ticked rows"), bottom);
+                           QStringLiteral("Remove the ticked rows"), bottom);
   bExport = HintedButton(QStringLiteral("Export to CSV"), QStringLiteral("bExport"),
-                   QStringLiteral("Export the counts as a CSV file"), bottom);
+                         QStringLiteral("Export the counts as a CSV file"), bottom);
   Button3 = HintedButton(QStringLiteral("Export to HTML"), QStringLiteral("Button3"),
-                   QStringLiteral("Export the grid as an HTML table"), bottom);
+                         QStringLiteral("Export the grid as an HTML table"), bottom);
   TBXButton2 = HintedButton(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
-                      QStringLiteral("Close Kelvaro"), bottom);
+                            QStringLiteral("Close Kelvaro"), bottom);
   for (auto* b : {bSave, bOpen, bClear, bClearAll, bExport, Button3}) row->addWidget(b);
   row->addStretch();
   row->addWidget(TBXButton2);
@@ -182,9 +179,9 @@ void Tfrm::BuildLayout() {
   const QStringList csv{QStringLiteral("CSV Files (*.CSV *.csv)"), QStringLiteral("* (*)")};
   dlgS = FileDialog(this, QStringLiteral("dlgS"), true, QStringLiteral("csv"), csv);
   dlgO = FileDialog(this, QStringLiteral("dlgO"), false, QStringLiteral("csv"), csv);
-  dlgS2 = FileDialog(this, QStringLiteral("dlgS2"), true, QStringLiteral("html"),
-                     {QStringLiteral("HTML Files (*.HTML *.HTM *.html *.htm)"),
-                      QStringLiteral("* (*)")});
+  dlgS2 = FileDialog(
+      this, QStringLiteral("dlgS2"), true, QStringLiteral("html"),
+      {QStringLiteral("HTML Files (*.HTML *.HTM *.html *.htm)"), QStringLiteral("* (*)")});
 
   ConnectHandler(bStart, this, &Tfrm::btnStartClick);
   ConnectHandler(bStop, this, &Tfrm::bStopClick);
@@ -290,11 +287,12 @@ void Tfrm::btnStartClick() {
   bridge_.Reset();
   MainForm::KeywordWorkerSink sink;
   sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
-  auto worker = std::make_unique<MainForm::KeywordWorker>(
-      MainForm::KeywordLines(memo_text), *host_, gRes->Model(), sink, delay_ms);
+  auto worker = std::make_unique<MainForm::KeywordWorker>(MainForm::KeywordLines(memo_text), *host_,
+                                                          gRes->Model(), sink, delay_ms);
   AnalyzeThread_ = std::make_unique<MainForm::TAnalyzeThread>(std::move(worker));
-  connect(AnalyzeThread_.get(), &QThread::finished, this,
-          [this] { RunHandler([this] { HandleWorkerFinished(); }); }, Qt::QueuedConnection);
+  connect(
+      AnalyzeThread_.get(), &QThread::finished, this,
+      [this] { RunHandler([this] { HandleWorkerFinished(); }); }, Qt::QueuedConnection);
   AnalyzeThread_->start();
   LockMemo(true);
   barProgress->setValue(0);

@@ -32,12 +32,12 @@ struct GridDrawState;
 // What start-up hands the main window. The shipped program uses the defaults: the real
 // search service, DownloadPage, the user's settings store and temporary folder.
 struct MainFormEnvironment {
-  std::string endpoint;                                  // empty: the real service
+  std::string endpoint;                                     // empty: the real service
   std::function<std::string(const std::string&)> download;  // empty: DownloadPage
   SettingsStore* store = nullptr;  // nullptr: settings are neither loaded nor saved
   std::string temp_dir;            // empty: GetTempDir()
   QString caption = QStringLiteral("Kelvaro");
-  std::string initial_keywords;    // the offline demo starts with sample phrases
+  std::string initial_keywords;  // the offline demo starts with sample phrases
 };
 
 namespace MainForm {

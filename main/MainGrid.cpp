@@ -87,7 +87,8 @@ std::string CheckedKeywords(const ResultGridModel& grid) {
 
 void ResetMainGrid(ResultGridModel& grid) {
   grid.SetRowCount(2);
-  for (int col = 0; col < kMainGridColumns && col < grid.ColCount(); ++col) grid.SetCells(col, 1, "");
+  for (int col = 0; col < kMainGridColumns && col < grid.ColCount(); ++col)
+    grid.SetCells(col, 1, "");
   grid.RemoveCheckBox(0, 1);
 }
 

@@ -566,8 +566,7 @@ class RegFileHive : public SettingsHive {
     }
     const std::string key = FullKeyName(key_path);
     EnsureSection(doc, key);
-    return std::make_unique<RegFileKey>(file_name_, key, std::move(doc),
-                                        std::move(damaged_bytes));
+    return std::make_unique<RegFileKey>(file_name_, key, std::move(doc), std::move(damaged_bytes));
   }
 
  private:

@@ -1,10 +1,10 @@
 #include "settings/uSettings.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QFontMetrics>
 #include <QStyle>
 #include <algorithm>
 
@@ -27,7 +27,8 @@ QFont TahomaPixels(int pixels, bool bold) {
 int EditLeft(const QStringList& captions) {
   const QFontMetrics metrics(TahomaPixels(11, true));
   int widest = 0;
-  for (const QString& caption : captions) widest = std::max(widest, metrics.horizontalAdvance(caption));
+  for (const QString& caption : captions)
+    widest = std::max(widest, metrics.horizontalAdvance(caption));
   return std::max(168, 8 + widest + 8);
 }
 
@@ -64,8 +65,8 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   leAPIKey = AddLabelledEdit(gbGoogle, key_caption, 86, edit_left);
   leAPIKey->setObjectName(QStringLiteral("leAPIKey"));
 
-  BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                            QStringLiteral("OK"), this);
+  BitBtn1 =
+      new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
   BitBtn1->setGeometry(176, 168, 75, 25);
   BitBtn1->setDefault(true);

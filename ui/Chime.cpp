@@ -15,7 +15,8 @@ namespace kelvaro {
 void WriteChimeFile(const std::string& path) {
   QFile resource(QStringLiteral(":/chimes.wav"));
   if (!resource.open(QIODevice::ReadOnly)) {
-    throw Error("Cannot create file \"" + FullPath(path) + "\". The chime is missing from the program");
+    throw Error("Cannot create file \"" + FullPath(path) +
+                "\". The chime is missing from the program");
   }
   const QByteArray bytes = resource.readAll();
   WriteFileAtomically(path, std::string(bytes.constData(), static_cast<size_t>(bytes.size())));

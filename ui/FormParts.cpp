@@ -79,10 +79,10 @@ KeywordPanel BuildKeywordPanel(QWidget* parent, const QString& start_hint,
   keywords->setFont(bold);
   parts.keywords_column->addWidget(keywords);
   auto* buttons = new QHBoxLayout;
-  parts.start = HintedButton(QStringLiteral("Start"), QStringLiteral("bStart"), start_hint,
-                             parts.panel);
-  parts.stop = HintedButton(QStringLiteral("Stop"), QStringLiteral("bStop"), stop_hint,
-                            parts.panel);
+  parts.start =
+      HintedButton(QStringLiteral("Start"), QStringLiteral("bStart"), start_hint, parts.panel);
+  parts.stop =
+      HintedButton(QStringLiteral("Stop"), QStringLiteral("bStop"), stop_hint, parts.panel);
   buttons->addWidget(parts.start);
   buttons->addWidget(parts.stop);
   parts.keywords_column->addLayout(buttons);
@@ -104,8 +104,8 @@ QProgressBar* ResultsProgressBar(QWidget* parent) {
 void LockKeywordMemo(QPlainTextEdit* memo, bool locked) {
   memo->setReadOnly(locked);
   QPalette palette = memo->palette();
-  palette.setColor(QPalette::Base, locked ? QColor(192, 220, 192)
-                                          : QApplication::palette().color(QPalette::Base));
+  palette.setColor(QPalette::Base,
+                   locked ? QColor(192, 220, 192) : QApplication::palette().color(QPalette::Base));
   memo->setPalette(palette);
 }
 

@@ -16,8 +16,7 @@ class QWidget;
 namespace kelvaro {
 
 // Texts both windows show.
-inline constexpr char kAnalyzingText[] =
-    "The analyzing is in progress. It must be finished first.";
+inline constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
 inline constexpr char kNoKeywordsText[] =
     "Please type in some keyword phrases before search (one per line).";
 

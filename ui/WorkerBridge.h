@@ -47,8 +47,8 @@ class QtWorkerHost : public WorkerHost {
  public:
   using Downloader = std::function<std::string(const std::string&)>;
 
-  QtWorkerHost(GuiThreadBridge& bridge, const ApiCredentials& credentials,
-               std::string endpoint, Downloader download, QWidget* dialog_parent);
+  QtWorkerHost(GuiThreadBridge& bridge, const ApiCredentials& credentials, std::string endpoint,
+               Downloader download, QWidget* dialog_parent);
 
   void Synchronize(const std::function<void()>& step) override;
   std::string Download(const std::string& url) override;

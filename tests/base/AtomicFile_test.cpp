@@ -10,8 +10,8 @@
 namespace kelvaro {
 namespace {
 
-using testing::ReadBytes;
 using testing::FilesIn;
+using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 

@@ -1,5 +1,3 @@
-#include "deep/DeepAnalysisForm.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,12 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "deep/DeepAnalysisForm.h"
 #include "deep/DeepAnalysisWorker.h"
 #include "grid/TResultGrid.h"
 #include "main/MainForm.h"
 #include "settings/ApiCredentials.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/DownloadGate.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "tools/SearchService.h"
 #include "ui/Chime.h"
@@ -211,8 +210,7 @@ TEST_F(DeepAnalysisFormTest, RunOverTwoPhrasesFillsResultsBacklinksAndAverages) 
     const auto averages = Row(*form, p.phrase_row + p.results + 1);
     EXPECT_EQ(averages[2], "<b>Averages:</b>");
     EXPECT_EQ(averages[3], DeepAnalysisForm::FormatAverage(sum, p.results));
-    EXPECT_EQ(Row(*form, p.phrase_row + p.results + 2),
-              (std::vector<std::string>{"", "", "", ""}));
+    EXPECT_EQ(Row(*form, p.phrase_row + p.results + 2), (std::vector<std::string>{"", "", "", ""}));
   }
 
   // One phrase query each, then one backlinks query per listed URL, in grid order.

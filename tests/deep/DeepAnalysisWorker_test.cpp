@@ -134,7 +134,7 @@ TEST_F(DeepAnalysisWorkerTest, FourResultsGiveFourRowsAndFourBacklinkQueries) {
   EXPECT_EQ(urls[8], Url(QueryKind::Backlinks, results[0].link));
   EXPECT_EQ(urls[11], Url(QueryKind::Backlinks, results[3].link));
   EXPECT_THAT(host_.Pauses(), ElementsAre(500));  // between the two phrases only
-  EXPECT_EQ(progress_[0], 7);  // round(1/3 * 20)
+  EXPECT_EQ(progress_[0], 7);                     // round(1/3 * 20)
   EXPECT_EQ(progress_[1], 13);
 }
 

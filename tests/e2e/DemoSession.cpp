@@ -69,8 +69,7 @@ QString DemoSession::File(const char* name) const {
   return QString::fromStdString(folder_.File(name));
 }
 
-std::shared_ptr<ModalWatch> ModalWatch::Arm(QString what, Match match, Act act,
-                                            int timeout_ms) {
+std::shared_ptr<ModalWatch> ModalWatch::Arm(QString what, Match match, Act act, int timeout_ms) {
   auto watch = std::shared_ptr<ModalWatch>(new ModalWatch);
   watch->what_ = std::move(what);
   watch->match_ = std::move(match);
@@ -179,8 +178,8 @@ void TypeFileNameAndEnter(QWidget* dialog, const QString& path) {
   TypeReplacing(edit, path);
   // The completion list may have opened over the edit while typing; Esc closes it (and
   // only it), so that Enter reaches the dialog.
-  if (QCompleter* completer = edit->completer(); completer && completer->popup() &&
-                                                 completer->popup()->isVisible()) {
+  if (QCompleter* completer = edit->completer();
+      completer && completer->popup() && completer->popup()->isVisible()) {
     QTest::keyClick(completer->popup(), Qt::Key_Escape);
   }
   QTest::keyClick(edit, Qt::Key_Return);

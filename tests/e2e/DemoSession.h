@@ -88,7 +88,7 @@ class ModalWatch {
 };
 
 // Matchers for ModalWatch.
-ModalWatch::Match IsMessageBox(const QString& title);  // "Confirm", "Information", "Kelvaro"
+ModalWatch::Match IsMessageBox(const QString& title);        // "Confirm", "Information", "Kelvaro"
 ModalWatch::Match IsFileDialog(const QString& object_name);  // "dlgS", "dlgO", "dlgS2"
 ModalWatch::Match IsWidget(QWidget* widget);
 

@@ -42,26 +42,24 @@ TEST(Docs, Screenshots) {
   ASSERT_TRUE(SaveWidgetPicture(frm.gRes, QDir(folder).filePath("grid.png")));
 
   TfrmDeepAnalysis& deep = session.deep();
-  auto window = ModalWatch::Arm(QStringLiteral("the Deep Analysis window"), IsWidget(&deep),
-                                [&](QWidget*) {
-                                  Click(deep.bStart);
-                                  EXPECT_TRUE(WaitForRunEnd(deep));
-                                  QTest::qWait(200);
-                                  EXPECT_TRUE(SaveWidgetPicture(
-                                      &deep, QDir(folder).filePath("deep-analysis.png")));
-                                  Click(deep.TBXButton2);
-                                });
+  auto window =
+      ModalWatch::Arm(QStringLiteral("the Deep Analysis window"), IsWidget(&deep), [&](QWidget*) {
+        Click(deep.bStart);
+        EXPECT_TRUE(WaitForRunEnd(deep));
+        QTest::qWait(200);
+        EXPECT_TRUE(SaveWidgetPicture(&deep, QDir(folder).filePath("deep-analysis.png")));
+        Click(deep.TBXButton2);
+      });
   Click(frm.TBXButton1);
   ASSERT_TRUE(window->Handled());
 
   TfSettings& settings = session.settings();
-  auto dialog = ModalWatch::Arm(QStringLiteral("the settings dialog"), IsWidget(&settings),
-                                [&](QWidget*) {
-                                  QTest::qWait(100);
-                                  EXPECT_TRUE(SaveWidgetPicture(
-                                      &settings, QDir(folder).filePath("settings.png")));
-                                  Click(settings.BitBtn2);
-                                });
+  auto dialog =
+      ModalWatch::Arm(QStringLiteral("the settings dialog"), IsWidget(&settings), [&](QWidget*) {
+        QTest::qWait(100);
+        EXPECT_TRUE(SaveWidgetPicture(&settings, QDir(folder).filePath("settings.png")));
+        Click(settings.BitBtn2);
+      });
   Click(frm.btSettings);
   ASSERT_TRUE(dialog->Handled());
   for (const char* name : {"main-window.png", "grid.png", "deep-analysis.png", "settings.png"}) {

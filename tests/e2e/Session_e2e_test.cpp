@@ -36,7 +36,7 @@ class EndToEnd : public ::testing::Test {
  protected:
   // The count link the program puts into the grid for one query of `phrase`.
   std::string Link(QueryKind kind, const std::string& phrase) const {
-    const int64_t count = kind == QueryKind::Phrase ? PhraseCount(phrase)
+    const int64_t count = kind == QueryKind::Phrase  ? PhraseCount(phrase)
                           : kind == QueryKind::Title ? TitleCount(phrase)
                                                      : UrlCount(phrase);
     return "<a href=\"" + Url(kind, phrase) + "\">" + std::to_string(count) + "</a>";
@@ -75,8 +75,8 @@ class EndToEnd : public ::testing::Test {
     std::vector<std::vector<std::string>> rows;
     ResultGridModel& grid = frm.gRes->Model();
     for (int row = 1; row < grid.RowCount(); ++row) {
-      rows.push_back({grid.Cells(1, row), grid.Cells(2, row), grid.Cells(3, row),
-                      grid.Cells(4, row)});
+      rows.push_back(
+          {grid.Cells(1, row), grid.Cells(2, row), grid.Cells(3, row), grid.Cells(4, row)});
     }
     return rows;
   }
@@ -110,8 +110,8 @@ TEST_F(EndToEnd, KeywordRunThenProjectsAndExportsThroughTheFileDialogs) {
 
   // One ticked row per phrase, each count a link to its query, coloured on screen by
   // its band.
-  const std::vector<std::vector<std::string>> expected = {
-      ExpectedRow(kNiche), ExpectedRow(kCommon), ExpectedRow(kPopular)};
+  const std::vector<std::vector<std::string>> expected = {ExpectedRow(kNiche), ExpectedRow(kCommon),
+                                                          ExpectedRow(kPopular)};
   ASSERT_EQ(Rows(), expected);
   const QColor bands[] = {kGreen, kYellow, kRed};
   for (int row = 1; row <= 3; ++row) {
@@ -254,9 +254,9 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   // The demo's own phrases, as a new user would run them first.
   ASSERT_EQ(frm.Memo1->toPlainText(), QString::fromLatin1(kDemoKeywords));
   PressStartAndWait();
-  ASSERT_EQ(Rows(), (std::vector<std::vector<std::string>>{
-                        ExpectedRow(kNiche), ExpectedRow(kCommon), ExpectedRow(kPopular),
-                        ExpectedRow(kFew)}));
+  ASSERT_EQ(Rows(),
+            (std::vector<std::vector<std::string>>{ExpectedRow(kNiche), ExpectedRow(kCommon),
+                                                   ExpectedRow(kPopular), ExpectedRow(kFew)}));
 
   // Untick the second and the fourth row: two phrases stay ticked.
   ClickCheckBox(*frm.gRes, 2);
@@ -269,8 +269,8 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   TfrmDeepAnalysis& deep = session.deep();
   QString memo_shown;
   int rows_at_opening = 0;
-  auto window = ModalWatch::Arm(
-      QStringLiteral("the Deep Analysis window"), IsWidget(&deep), [&](QWidget*) {
+  auto window =
+      ModalWatch::Arm(QStringLiteral("the Deep Analysis window"), IsWidget(&deep), [&](QWidget*) {
         memo_shown = deep.Memo1->toPlainText();
         rows_at_opening = deep.gRes->RowCount();
         Click(deep.bStart);
@@ -307,8 +307,8 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   Click(frm.bClearAll);
   ASSERT_TRUE(question->Handled());
   EXPECT_EQ(question->text, QStringLiteral("Delete checked row(s)?"));
-  EXPECT_EQ(Rows(), (std::vector<std::vector<std::string>>{ExpectedRow(kCommon),
-                                                           ExpectedRow(kFew)}));
+  EXPECT_EQ(Rows(),
+            (std::vector<std::vector<std::string>>{ExpectedRow(kCommon), ExpectedRow(kFew)}));
   EXPECT_EQ(frm.gRes->Cells(0, 1), "1");
   EXPECT_EQ(frm.gRes->Cells(0, 2), "2");
 
@@ -317,7 +317,8 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   Click(frm.TBXButton2);
   EXPECT_FALSE(frm.isVisible());
   const QString settings = FileText(QString::fromStdString(session.SettingsFile()));
-  EXPECT_TRUE(settings.contains(QStringLiteral("\"APIkey\"=\"demo-key\""))) << settings.toStdString();
+  EXPECT_TRUE(settings.contains(QStringLiteral("\"APIkey\"=\"demo-key\"")))
+      << settings.toStdString();
   EXPECT_TRUE(settings.contains(QStringLiteral("\"Engine Code\"=\"demo-cx\"")))
       << settings.toStdString();
 }
@@ -331,12 +332,13 @@ TEST_F(EndToEnd, FailingPhraseAsksAndYesGoesOn) {
   auto question = AnswerBox(QStringLiteral("Confirm"), QStringLiteral("&Yes"));
   RunKeywords(kFailingRun);
   ASSERT_TRUE(question->Handled());
-  EXPECT_TRUE(question->text.startsWith(QStringLiteral("Abnormal request terminatiom. Backend Error")))
+  EXPECT_TRUE(
+      question->text.startsWith(QStringLiteral("Abnormal request terminatiom. Backend Error")))
       << question->text.toStdString();
   EXPECT_TRUE(question->text.endsWith(QStringLiteral("\r\n\r\nDo you wish to continue request?")))
       << question->text.toStdString();
-  EXPECT_EQ(Rows(), (std::vector<std::vector<std::string>>{ExpectedRow(kFirst),
-                                                           ExpectedRow(kLast)}));
+  EXPECT_EQ(Rows(),
+            (std::vector<std::vector<std::string>>{ExpectedRow(kFirst), ExpectedRow(kLast)}));
 }
 
 TEST_F(EndToEnd, FailingPhraseAsksAndNoEndsTheRun) {
@@ -359,8 +361,9 @@ TEST_F(EndToEnd, BusyWindowRefusesFilesAndClosingAndStopEndsAfterThePhrase) {
   auto refusal = AnswerBox(QStringLiteral("Information"), QStringLiteral("OK"));
   Click(frm.bSave);
   ASSERT_TRUE(refusal->Handled());
-  EXPECT_EQ(refusal->text,
-            QStringLiteral("Searching in progress. Stop the search first or wait for it to finish."));
+  EXPECT_EQ(
+      refusal->text,
+      QStringLiteral("Searching in progress. Stop the search first or wait for it to finish."));
   refusal = AnswerBox(QStringLiteral("Information"), QStringLiteral("OK"));
   Click(frm.TBXButton2);
   ASSERT_TRUE(refusal->Handled());

@@ -23,7 +23,8 @@ class ScreenshotOnFailure : public ::testing::EmptyTestEventListener {
   void OnTestPartResult(const ::testing::TestPartResult& result) override {
     if (!result.failed() || shots_ >= 5) return;
     ++shots_;
-    const QString path = kelvaro::e2e::SaveScreenshot(QStringLiteral("%1-%2").arg(test_).arg(shots_));
+    const QString path =
+        kelvaro::e2e::SaveScreenshot(QStringLiteral("%1-%2").arg(test_).arg(shots_));
     std::fprintf(stderr, "screenshot of the failure: %s\n",
                  path.isEmpty() ? "(could not be written)" : qPrintable(path));
   }

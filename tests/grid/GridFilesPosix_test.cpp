@@ -19,8 +19,9 @@ TEST(GridFilesTest, FailedWriteLeavesTheOldFileIntact) {
   testing::WriteBytes(page, "old export");
 
   EXPECT_EQ(testing::ErrorOnFullDisk([&] { grid.SaveCSV(project); }), "Stream write error");
-  EXPECT_EQ(testing::ErrorOnFullDisk([&] { grid.SaveHTML(page, ResultGridModel::DefaultCellLook); }),
-            "Stream write error");
+  EXPECT_EQ(
+      testing::ErrorOnFullDisk([&] { grid.SaveHTML(page, ResultGridModel::DefaultCellLook); }),
+      "Stream write error");
   EXPECT_EQ(testing::ReadBytes(project), "old project\r\n");
   EXPECT_EQ(testing::ReadBytes(page), "old export");
   EXPECT_EQ(testing::FilesIn(dir.path()), 2u);

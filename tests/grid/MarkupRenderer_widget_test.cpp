@@ -1,8 +1,8 @@
-#include "grid/MarkupRenderer.h"
-
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+
+#include "grid/MarkupRenderer.h"
 
 namespace kelvaro {
 namespace {
@@ -14,9 +14,9 @@ QString Joined(const MarkupText& markup) {
 }
 
 TEST(MarkupRendererTest, BoldLinksAndReferences) {
-  const MarkupText markup =
-      MarkupRenderer::Parse("<B>Averages:</B> <a href=\"https://q/?a=1&b=2\" title=\"t\">1 &amp; "
-                            "2</a> &euro;&#65;&#x42;&copy;&nosuch;");
+  const MarkupText markup = MarkupRenderer::Parse(
+      "<B>Averages:</B> <a href=\"https://q/?a=1&b=2\" title=\"t\">1 &amp; "
+      "2</a> &euro;&#65;&#x42;&copy;&nosuch;");
   EXPECT_EQ(Joined(markup), QString::fromUtf8("Averages: 1 & 2 \u20ACAB\u00A9&nosuch;"));
   ASSERT_GE(markup.runs.size(), 3u);
   EXPECT_TRUE(markup.runs[0].bold);

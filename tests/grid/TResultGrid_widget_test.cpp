@@ -1,5 +1,3 @@
-#include "grid/TResultGrid.h"
-
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
@@ -18,6 +16,7 @@
 #include "grid/GridCellDelegate.h"
 #include "grid/GridHeaderView.h"
 #include "grid/GridTableModel.h"
+#include "grid/TResultGrid.h"
 #include "tests/support/TempDir.h"
 #include "ui/OpenLink.h"
 
@@ -66,8 +65,7 @@ class GridWidgetTest : public ::testing::Test {
 
   static QRect HeaderRect(TResultGrid& grid, int col) {
     GridHeaderView& header = grid.Header();
-    return QRect(header.sectionViewportPosition(col), 0, header.sectionSize(col),
-                 header.height());
+    return QRect(header.sectionViewportPosition(col), 0, header.sectionSize(col), header.height());
   }
 
   // Where the digits of a count link are drawn in a cell without a check box.
@@ -272,7 +270,8 @@ TEST_F(GridWidgetTest, AutoSizeColumnWithAndWithoutGrowOnly) {
 TEST_F(GridWidgetTest, EmptyColumnAutoSizesToItsTitle) {
   auto grid = MakeGrid(MainGridCreationValues());
   grid->AutoSizeColumn(3, 0);
-  EXPECT_EQ(grid->ColWidths(3), QFontMetrics(grid->FixedFont()).horizontalAdvance("Allintitle") + 8);
+  EXPECT_EQ(grid->ColWidths(3),
+            QFontMetrics(grid->FixedFont()).horizontalAdvance("Allintitle") + 8);
 }
 
 TEST_F(GridWidgetTest, DoubleClickNearAHeaderBorderAutoSizesTheColumnLeftOfIt) {
@@ -337,11 +336,11 @@ TEST_F(GridWidgetTest, ColourHookPaintsCountCellsAndLeavesTheHeaderGradient) {
     bool fixed;
   };
   std::vector<Call> calls;
-  grid->SetOnGetCellColor([&calls](TResultGrid&, int row, int col, const GridDrawState& state,
-                                   QBrush& brush, QFont&) {
-    calls.push_back({row, col, state.fixed});
-    if (row > 0 && col == 3) brush.setColor(QColor(255, 0, 0));
-  });
+  grid->SetOnGetCellColor(
+      [&calls](TResultGrid&, int row, int col, const GridDrawState& state, QBrush& brush, QFont&) {
+        calls.push_back({row, col, state.fixed});
+        if (row > 0 && col == 3) brush.setColor(QColor(255, 0, 0));
+      });
   const QImage image = grid->grab().toImage();
   const QPoint viewport_offset = grid->viewport()->geometry().topLeft();
   const QRect cell = CellRect(*grid, 3, 1).translated(viewport_offset);
@@ -372,7 +371,8 @@ TEST_F(GridWidgetTest, HintOnlyWhereTheTextDoesNotFit) {
   auto grid = MainGridWithRow();
   grid->SetCells(1, 1, std::string(80, 'w'));
   const QRect wide = CellRect(*grid, 1, 1);
-  QHelpEvent over_wide(QEvent::ToolTip, wide.center(), grid->viewport()->mapToGlobal(wide.center()));
+  QHelpEvent over_wide(QEvent::ToolTip, wide.center(),
+                       grid->viewport()->mapToGlobal(wide.center()));
   QApplication::sendEvent(grid->viewport(), &over_wide);
   EXPECT_TRUE(QToolTip::isVisible());
   EXPECT_TRUE(QToolTip::text().contains(QString(80, QLatin1Char('w'))));
@@ -438,17 +438,17 @@ TEST_F(GridWidgetTest, AdapterFollowsEveryModelChange) {
 
 TEST_F(GridWidgetTest, SaveHTMLTakesThePaintedLooks) {
   auto grid = MainGridWithRow();
-  grid->SetOnGetCellColor([](TResultGrid&, int row, int col, const GridDrawState&, QBrush& brush,
-                             QFont&) {
-    if (row > 0 && col == 3) brush.setColor(QColor(255, 60, 60));
-  });
+  grid->SetOnGetCellColor(
+      [](TResultGrid&, int row, int col, const GridDrawState&, QBrush& brush, QFont&) {
+        if (row > 0 && col == 3) brush.setColor(QColor(255, 60, 60));
+      });
   testing::TempDir dir;
   const std::string file = dir.File("export.html");
   grid->SaveHTML(file);
   const std::string html = testing::ReadBytes(file);
   const QColor face = grid->palette().color(QPalette::Button);
-  const std::string face_code = QString::asprintf("%02X%02X%02X", face.red(), face.green(),
-                                                  face.blue()).toStdString();
+  const std::string face_code =
+      QString::asprintf("%02X%02X%02X", face.red(), face.green(), face.blue()).toStdString();
   EXPECT_NE(html.find(".c0 {background-color: #" + face_code +
                       ";color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}"),
             std::string::npos)

@@ -1,7 +1,5 @@
 // The main window driven as a person would: typed phrases, Start, the buttons, the boxes,
 // the file dialogs answered by the test, against the substitute search service.
-#include "main/MainForm.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -30,6 +28,7 @@
 
 #include "base/AtomicFile.h"
 #include "grid/TResultGrid.h"
+#include "main/MainForm.h"
 #include "main/ProjectFiles.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/DownloadGate.h"
@@ -258,12 +257,12 @@ TEST_F(MainFormTest, CountCellsAreColouredByTheirThresholds) {
       {2, Link("u", "199999"), 0x00FF00},
       {2, Link("u", "200000"), 0xFFFF00},
       {2, Link("u", "599999"), 0xFFFF00},
-      {2, "600000", 0xFF3C3C},              // a plain count is read the same way
+      {2, "600000", 0xFF3C3C},  // a plain count is read the same way
       {3, Link("u", "49999"), 0xFFFF00},
       {4, Link("u", "50000"), 0xFF3C3C},
-      {3, Link("u", "about"), 0x00FF00},    // no digits reads as -1: green
-      {4, "   ", base},                     // blank: left alone
-      {1, "612345", base},                  // only the three count columns
+      {3, Link("u", "about"), 0x00FF00},  // no digits reads as -1: green
+      {4, "   ", base},                   // blank: left alone
+      {1, "612345", base},                // only the three count columns
   };
   for (const Case& c : cases) {
     frm_->gRes->SetCells(c.col, 1, c.text);
@@ -312,8 +311,9 @@ TEST_F(MainFormTest, DelayTextSetsThePauseBetweenQueries) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(end - starts.at(0)).count();
   };
   // The 2 s windows have made their second request, well short of 10 s.
-  ASSERT_TRUE(WaitUntil([&] { return downloads[1]->Starts().size() >= 2 &&
-                                     downloads[2]->Starts().size() >= 2; }, 4000));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return downloads[1]->Starts().size() >= 2 && downloads[2]->Starts().size() >= 2; },
+      4000));
   QTest::qWait(300);
   for (size_t i = 0; i < windows.size(); ++i) {
     const Case& c = cases[i];
@@ -510,11 +510,16 @@ TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
   // The design's document line by line, after the links were set to open a new window.
   const char* const html_lines[] = {
       "<style>",
-      ".c0 {background-color: #F0F0F0;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
-      ".c1 {background-color: #FFFFFF;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
-      ".c2 {background-color: #00FF00;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
-      ".c3 {background-color: #FFFF00;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
-      ".c4 {background-color: #FF3C3C;color: #000000;font-size:8pt;font-family: Tahoma;vertical-align: top}",
+      ".c0 {background-color: #F0F0F0;color: #000000;font-size:8pt;font-family: "
+      "Tahoma;vertical-align: top}",
+      ".c1 {background-color: #FFFFFF;color: #000000;font-size:8pt;font-family: "
+      "Tahoma;vertical-align: top}",
+      ".c2 {background-color: #00FF00;color: #000000;font-size:8pt;font-family: "
+      "Tahoma;vertical-align: top}",
+      ".c3 {background-color: #FFFF00;color: #000000;font-size:8pt;font-family: "
+      "Tahoma;vertical-align: top}",
+      ".c4 {background-color: #FF3C3C;color: #000000;font-size:8pt;font-family: "
+      "Tahoma;vertical-align: top}",
       "</style>",
       "<table border=\"1\" cellspacing=\"0\" cellpadding=\"0\"  width=\"100%\" target=\"_blank\">",
       "<tr>",
@@ -527,16 +532,22 @@ TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
       "<tr>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">Y</td>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">red shoes</td>",
-      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u1\" target=\"_blank\">150000</a></td>",
-      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u2\" target=\"_blank\">20000</a></td>",
-      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u3\" target=\"_blank\">60000</a></td>",
+      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u1\" "
+      "target=\"_blank\">150000</a></td>",
+      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u2\" "
+      "target=\"_blank\">20000</a></td>",
+      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u3\" "
+      "target=\"_blank\">60000</a></td>",
       "</tr>",
       "<tr>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">N</td>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">blue hats</td>",
-      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u4\" target=\"_blank\">700000</a></td>",
-      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u5\" target=\"_blank\">5000</a></td>",
-      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u6\" target=\"_blank\">12000</a></td>",
+      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u4\" "
+      "target=\"_blank\">700000</a></td>",
+      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u5\" "
+      "target=\"_blank\">5000</a></td>",
+      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u6\" "
+      "target=\"_blank\">12000</a></td>",
       "</tr>",
       "</table>",
       "",
@@ -592,7 +603,8 @@ TEST_F(MainFormTest, OverwriteQuestionGuardsAnExistingFile) {
 TEST_F(MainFormTest, FailedSaveShowsTheErrorAndKeepsTheOldFile) {
   PutRow(1, "red shoes", Link("u1", "1"), Link("u2", "2"), Link("u3", "3"));
   testing::WriteBytes(temp_.File("blocker"), "a file, not a folder");
-  const std::string targets[] = {temp_.File("missing") + "/p.csv", temp_.File("blocker") + "/p.csv"};
+  const std::string targets[] = {temp_.File("missing") + "/p.csv",
+                                 temp_.File("blocker") + "/p.csv"};
   for (QPushButton* button : {frm_->bSave, frm_->bExport, frm_->Button3}) {
     for (const std::string& target : targets) {
       SCOPED_TRACE(button->text().toStdString() + " " + target);
@@ -637,8 +649,7 @@ TEST_F(MainFormTest, FailedSaveShowsTheErrorAndKeepsTheOldFile) {
   }
   std::signal(SIGXFSZ, old_handler);
   for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
-    EXPECT_EQ(entry.path().filename().string().find(".~"), std::string::npos)
-        << entry.path();
+    EXPECT_EQ(entry.path().filename().string().find(".~"), std::string::npos) << entry.path();
   }
 }
 
@@ -669,8 +680,8 @@ TEST_F(MainFormTest, ButtonsAreRefusedDuringARun) {
   EXPECT_EQ(frm_->AnalyzeThread(), thread);
 
   next_file_ = QString::fromStdString(temp_.File("during.csv"));
-  for (QPushButton* button : {frm_->bSave, frm_->bOpen, frm_->bExport, frm_->Button3,
-                              frm_->bClear, frm_->bClearAll}) {
+  for (QPushButton* button :
+       {frm_->bSave, frm_->bOpen, frm_->bExport, frm_->Button3, frm_->bClear, frm_->bClearAll}) {
     SCOPED_TRACE(button->text().toStdString());
     SeenBox box;
     AnswerNextBox(&box, QStringLiteral("OK"));
@@ -756,9 +767,8 @@ TEST_F(MainFormTest, FailingQueryAsksWhetherToContinue) {
   frm_->bStart->click();
   ASSERT_TRUE(WaitUntil([&] { return downloads_.Waiting() == 1; }));
   downloads_.Allow(1);
-  ASSERT_TRUE(WaitUntil([&] {
-    return downloads_.Waiting() == 1 && service_.Requests().size() == 1;
-  }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return downloads_.Waiting() == 1 && service_.Requests().size() == 1; }));
   service_.InjectFault(searchsim::Fault::Canned(
       403, "{\"error\": {\"code\": 403, \"message\": \"Daily Limit Exceeded\"}}"));
   downloads_.Open();
@@ -790,8 +800,8 @@ TEST_F(MainFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
   frm_->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats\ngreen socks\nfew hats"));
   frm_->Edit1->setText(QStringLiteral("5"));
   frm_->bStart->click();
-  ASSERT_TRUE(WaitUntil([&] { return frm_->gRes->RowCount() == 2 &&
-                                     !frm_->gRes->Cells(1, 1).empty(); }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return frm_->gRes->RowCount() == 2 && !frm_->gRes->Cells(1, 1).empty(); }));
   QElapsedTimer clock;
   clock.start();
   frm_.reset();

@@ -34,7 +34,9 @@ TEST(SearchDelayTest, IntegerTextsAndFallbacks) {
 }
 
 TEST(CountColorTest, ThresholdsPerColumn) {
-  auto link = [](const std::string& count) { return "<a href=\"https://x/?q=1&cx=2\">" + count + "</a>"; };
+  auto link = [](const std::string& count) {
+    return "<a href=\"https://x/?q=1&cx=2\">" + count + "</a>";
+  };
   EXPECT_EQ(CountCellColor(2, 1, link("612345")), 0xFF3C3Cu);
   EXPECT_EQ(CountCellColor(3, 1, link("9999")), 0x00FF00u);
   EXPECT_EQ(CountCellColor(4, 1, link("10000")), 0xFFFF00u);

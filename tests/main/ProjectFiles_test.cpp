@@ -18,7 +18,7 @@ TEST(TidyCSVTest, DesignExampleByteForByte) {
 }
 
 TEST(TidyCSVTest, CutsExactlyTheFirstFieldWhateverItsLength) {
-  EXPECT_EQ(TidyCSVText("12,a,b\r\n"), "a,b\r\n");            // row number after Clear Checked
+  EXPECT_EQ(TidyCSVText("12,a,b\r\n"), "a,b\r\n");                // row number after Clear Checked
   EXPECT_EQ(TidyCSVText("\"\",\"\",\"\"\r\n"), "\"\",\"\"\r\n");  // the row left by Clear All
   EXPECT_EQ(TidyCSVText("N,\"a, b\",3\r\n"), "\"a, b\",3\r\n");
   EXPECT_EQ(TidyCSVText("\"x,\"\"y\",z\r\n"), "z\r\n");

@@ -16,8 +16,8 @@
 namespace kelvaro {
 namespace {
 
-using testing::ReadBytes;
 using testing::FilesIn;
+using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
@@ -49,14 +49,15 @@ TEST_F(RegFileHiveTest, WritesRegistryEditorText) {
   // wrapped with continuation lines, so the file stays one value per line(s).
   const std::string long_text = "first\r\nsecond" + std::string(40, '-');
   SettingsStore(file_).Save({long_text, "x"});
-  EXPECT_EQ(ReadBytes(file_),
-            "REGEDIT4\r\n\r\n"s + kSection +
-                "\r\n"
-                "\"APIkey\"=hex(1):66,69,72,73,74,0d,0a,73,65,63,6f,6e,64,2d,2d,2d,2d,2d,2d,2d,2d,\\\r\n"
-                "  2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,\\\r\n"
-                "  2d,2d,2d,2d,2d,2d,2d,00\r\n"
-                "\"Engine Code\"=\"x\"\r\n"
-                "\r\n");
+  EXPECT_EQ(
+      ReadBytes(file_),
+      "REGEDIT4\r\n\r\n"s + kSection +
+          "\r\n"
+          "\"APIkey\"=hex(1):66,69,72,73,74,0d,0a,73,65,63,6f,6e,64,2d,2d,2d,2d,2d,2d,2d,2d,\\\r\n"
+          "  2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,2d,\\\r\n"
+          "  2d,2d,2d,2d,2d,2d,2d,00\r\n"
+          "\"Engine Code\"=\"x\"\r\n"
+          "\r\n");
 
   const auto key = OpenUserHive(file_)->CreateKey(kSettingsKeyPath);
   ASSERT_TRUE(key->Set("Engine Code", kRegDword, "\x78\x56\x34\x12"s));
@@ -138,8 +139,10 @@ TEST_F(RegFileHiveTest, SaveKeepsWhatItDoesNotOwn) {
   // A file without our key gains the section at its end.
   WriteBytes(file_, "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Other]\n\"A\"=\"1\"\n");
   SettingsStore(file_).Save({"k", "c"});
-  EXPECT_EQ(ReadBytes(file_), "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"A\"=\"1\"\r\n"
-                              "\r\n"s + kSection + "\r\n\"APIkey\"=\"k\"\r\n\"Engine Code\"=\"c\"\r\n\r\n");
+  EXPECT_EQ(ReadBytes(file_),
+            "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"A\"=\"1\"\r\n"
+            "\r\n"s +
+                kSection + "\r\n\"APIkey\"=\"k\"\r\n\"Engine Code\"=\"c\"\r\n\r\n");
 }
 
 TEST_F(RegFileHiveTest, DamagedFileIsReportedWithItsLineAndLeftAsItWas) {
@@ -170,8 +173,7 @@ TEST_F(RegFileHiveTest, DamagedFileIsReportedWithItsLineAndLeftAsItWas) {
     } catch (const Error& e) {
       const std::string message = e.what();
       EXPECT_NE(message.find(file_), std::string::npos) << message;
-      EXPECT_NE(message.find("line " + std::to_string(c.line) + ":"), std::string::npos)
-          << message;
+      EXPECT_NE(message.find("line " + std::to_string(c.line) + ":"), std::string::npos) << message;
     }
     EXPECT_EQ(settings.api_key, "");
     EXPECT_EQ(settings.engine_code, "");

@@ -1,7 +1,5 @@
 // The settings dialog, the forced settings loop before the main window appears, the
 // chime file written at creation, and the settings written at close.
-#include "settings/uSettings.h"
-
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -14,6 +12,7 @@
 #include "settings/ApiCredentials.h"
 #include "settings/SettingsHive.h"
 #include "settings/SettingsStore.h"
+#include "settings/uSettings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "ui/Chime.h"
@@ -99,7 +98,7 @@ TEST_F(SettingsWindowTest, FirstStartAsksUntilBothValuesAreFilled) {
   EXPECT_EQ(first.shown_key, "");
   EXPECT_EQ(second.shown_key, "my-key");  // refilled from the accepted value
   EXPECT_EQ(second.shown_code, "");
-  EXPECT_EQ(third.shown_key, "my-key");   // what was typed before Cancel is gone
+  EXPECT_EQ(third.shown_key, "my-key");  // what was typed before Cancel is gone
   EXPECT_EQ(frm->Credentials().APIKey(), "my-key");
   EXPECT_EQ(frm->Credentials().EngineCode(), "   ");
   EXPECT_FALSE(frm->TerminateRequested);

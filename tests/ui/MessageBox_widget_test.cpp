@@ -1,5 +1,3 @@
-#include "ui/MessageBox.h"
-
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -12,6 +10,7 @@
 #include "base/WorkerHost.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
 
 namespace kelvaro {
 namespace {

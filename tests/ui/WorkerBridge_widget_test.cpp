@@ -1,5 +1,3 @@
-#include "ui/WorkerBridge.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,6 +9,7 @@
 
 #include "settings/ApiCredentials.h"
 #include "tests/support/qt/ModalAnswer.h"
+#include "ui/WorkerBridge.h"
 
 namespace kelvaro {
 namespace {
@@ -65,8 +64,9 @@ TEST(WorkerBridgeTest, HostAsksOnGuiThreadAndReadsCredentialsAsPair) {
   GuiThreadBridge bridge;
   ApiCredentials credentials;
   credentials.Set("key-1", "cx-1");
-  QtWorkerHost host(bridge, credentials, "http://127.0.0.1:1",
-                    [](const std::string& url) { return "body of " + url; }, nullptr);
+  QtWorkerHost host(
+      bridge, credentials, "http://127.0.0.1:1",
+      [](const std::string& url) { return "body of " + url; }, nullptr);
   std::atomic<int> answer{0};
   std::string downloaded;
   Credentials seen;
@@ -76,7 +76,8 @@ TEST(WorkerBridgeTest, HostAsksOnGuiThreadAndReadsCredentialsAsPair) {
   WorkerThread worker([&] {
     seen = host.CurrentCredentials();
     downloaded = host.Download("u");
-    answer = host.AskYesNo("Abnormal request terminatiom. \r\n\r\nDo you wish to continue request?");
+    answer =
+        host.AskYesNo("Abnormal request terminatiom. \r\n\r\nDo you wish to continue request?");
     finished = true;
   });
   worker.start();
