@@ -1,23 +1,26 @@
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <cstdlib>
 
 #include "deep/DeepAnalysisForm.h"
 #include "settings/uSettings.h"
+#include "ui/RunServices.h"
 
 namespace kelvaro {
 
-int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment) {
+int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment, std::string endpoint) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvaro"));
   // Closing the main window ends the process; hiding the others never does.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  Tfrm frm(std::move(environment));
+  RunServices services;
+  services.endpoint = std::move(endpoint);
+  Tfrm frm(std::move(environment), services);
   frm.FormCreate();
-  TfrmDeepAnalysis frmDeepAnalysis(frm.Credentials(), frm.MediaPlayer1(), frm.ChimePath(),
-                                   frm.Endpoint(), frm.Downloader(), &frm);
-  TfSettings fSettings(frm.Credentials(), &frm);
+  TfrmDeepAnalysis frmDeepAnalysis(services, &frm);
+  TfSettings fSettings(services.credentials, &frm);
   frm.SetDeepAnalysisForm(&frmDeepAnalysis);
   frm.SetSettingsDialog(&fSettings);
 
@@ -25,7 +28,16 @@ int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment) {
   // "Terminate program" in the first dialogs: nothing is shown and nothing is stored.
   if (frm.TerminateRequested) return 0;
   frm.show();
-  return QApplication::exec();
+  const int exit_code = QApplication::exec();
+  // Both calls run: each drops its window's pending steps and stops its worker.
+  const bool main_stopped = frm.ShutdownWorker();
+  const bool deep_stopped = frmDeepAnalysis.ShutdownWorker();
+  if (!main_stopped || !deep_stopped) {
+    // A worker is stuck in a download and can no longer reach anything; waiting for its
+    // time-out would only keep a closing program on screen.
+    std::_Exit(exit_code);
+  }
+  return exit_code;
 }
 
 }  // namespace kelvaro

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "app/Startup.h"
-#include "base/WorkerHost.h"
+#include "base/ApiCredentials.h"
 #include "settings/SettingsStore.h"
 #include "tools/SearchService.h"
 
@@ -39,10 +39,9 @@ int main(int argc, char** argv) {
   store.Save(kelvaro::Credentials{"demo-key", "demo-cx"});
 
   kelvaro::MainFormEnvironment environment;
-  environment.endpoint = service.Endpoint();
   environment.store = &store;
   environment.caption = QStringLiteral("Kelvaro (offline demo)");
   environment.initial_keywords =
       "niche trail running shoes\ncommon garden tools\npopular phone cases\nfew results here";
-  return kelvaro::RunKelvaro(argc, argv, std::move(environment));
+  return kelvaro::RunKelvaro(argc, argv, std::move(environment), service.Endpoint());
 }

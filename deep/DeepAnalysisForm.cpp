@@ -1,24 +1,18 @@
 #include "deep/DeepAnalysisForm.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPalette>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstdlib>
 
+#include "base/KeywordLines.h"
 #include "deep/DeepAnalysisWorker.h"
 #include "grid/TResultGrid.h"
-#include "main/MainGrid.h"
-#include "settings/ApiCredentials.h"
-#include "ui/Chime.h"
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -30,6 +24,16 @@ namespace {
 
 // The first widths of Page Title and URL, which a reset puts back.
 constexpr int kTitleUrlWidth = 160;
+
+// The top-results grid: the result's number, Page Title, URL and its backlink count.
+GridCreationValues DeepAnalysisGridColumns() {
+  GridCreationValues values;
+  values.col_count = 4;
+  values.row_count = 2;
+  values.column_headers = {"", "Page Title", "URL", "Backlinks"};
+  values.col_widths = {20, kTitleUrlWidth, kTitleUrlWidth, 65};
+  return values;
+}
 // What the columns may take of the grid's width: the rest is the vertical scroll bar and
 // the frame.
 constexpr int kGridWidthReserve = 22;
@@ -46,28 +50,16 @@ TAnalyzeThread::~TAnalyzeThread() = default;
 
 }  // namespace DeepAnalysisForm
 
-TfrmDeepAnalysis::TfrmDeepAnalysis(const ApiCredentials& credentials, ChimePlayer& player,
-                                   std::string chime_path, std::string endpoint,
-                                   std::function<std::string(const std::string&)> download,
-                                   QWidget* parent)
-    : QDialog(parent), chime_path_(std::move(chime_path)), player_(player) {
+TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent)
+    : QDialog(parent), services_(services), run_(services, this) {
   setObjectName(QStringLiteral("frmDeepAnalysis"));
   setWindowTitle(QStringLiteral("Deep Analysis"));
   setModal(true);
   setFont(WindowFont());
   BuildLayout();
-  if (!download) download = [](const std::string& url) { return DownloadPage(url); };
-  host_ = std::make_unique<QtWorkerHost>(bridge_, credentials, std::move(endpoint),
-                                         std::move(download), this);
 }
 
-TfrmDeepAnalysis::~TfrmDeepAnalysis() {
-  if (!ShutdownWorker()) {
-    // The worker is stuck in a download and can no longer reach anything; waiting for
-    // its time-out would only keep a closing program on screen.
-    std::_Exit(0);
-  }
-}
+TfrmDeepAnalysis::~TfrmDeepAnalysis() = default;
 
 void TfrmDeepAnalysis::BuildLayout() {
   auto* column = new QVBoxLayout(this);
@@ -97,7 +89,7 @@ void TfrmDeepAnalysis::BuildLayout() {
   auto* results_column = new QVBoxLayout(results);
   results_column->setContentsMargins(0, 0, 0, 0);
   results_column->setSpacing(0);
-  gRes = new TResultGrid(DeepAnalysisGridCreationValues(), results);
+  gRes = new TResultGrid(DeepAnalysisGridColumns(), results);
   gRes->setObjectName(QStringLiteral("gRes"));
   results_column->addWidget(gRes, 1);
   barProgress = ResultsProgressBar(results);
@@ -152,9 +144,7 @@ void TfrmDeepAnalysis::ResetGrid() {
   grid.SetColWidths(2, kTitleUrlWidth);
 }
 
-bool TfrmDeepAnalysis::IsAnalysing() const {
-  return AnalyzeThread_ != nullptr && !AnalyzeThread_->Finished;
-}
+bool TfrmDeepAnalysis::IsAnalysing() const { return run_.IsRunning(); }
 
 void TfrmDeepAnalysis::LockMemo(bool locked) { LockKeywordMemo(Memo1, locked); }
 
@@ -169,18 +159,14 @@ void TfrmDeepAnalysis::btnStartClick() {
     return;
   }
   if (!CheckBox1->isChecked()) ResetGrid();
-  AnalyzeThread_.reset();
-  bridge_.Reset();
   DeepAnalysisForm::DeepAnalysisWorkerSink sink;
   sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
   sink.AutoFitColumns = [this] { AutoFitColumns(); };
-  auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
-      MainForm::KeywordLines(memo_text), *host_, gRes->Model(), sink, CheckBox2->isChecked());
-  AnalyzeThread_ = std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
-  connect(
-      AnalyzeThread_.get(), &QThread::finished, this,
-      [this] { RunHandler([this] { HandleWorkerFinished(); }); }, Qt::QueuedConnection);
-  AnalyzeThread_->start();
+  run_.Start(
+      std::make_unique<DeepAnalysisForm::TAnalyzeThread>(
+          std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
+              KeywordLines(memo_text), run_.Host(), gRes->Model(), sink, CheckBox2->isChecked())),
+      [this] { HandleWorkerFinished(); });
   LockMemo(true);
   barProgress->setValue(0);
 }
@@ -197,23 +183,15 @@ void TfrmDeepAnalysis::AutoFitColumns() {
   gRes->SetColWidths(2, std::max(narrowed, std::min(kMinUrlWidth, gRes->ColWidths(2))));
 }
 
-void TfrmDeepAnalysis::bStopClick() {
-  if (AnalyzeThread_) AnalyzeThread_->worker().RequestStop();
-}
+void TfrmDeepAnalysis::bStopClick() { run_.Stop(); }
 
 void TfrmDeepAnalysis::HandleWorkerFinished() {
-  if (!AnalyzeThread_ || closing_for_good_) return;
-  AnalyzeThread_->Finished = true;
   LockMemo(false);
   barProgress->setValue(0);
-  player_.Play(chime_path_);
+  services_.chime.Play(services_.ChimePath());
 }
 
-bool TfrmDeepAnalysis::ShutdownWorker() {
-  if (AnalyzeThread_ && !AnalyzeThread_->isFinished()) closing_for_good_ = true;
-  return StopWorkerForShutdown(AnalyzeThread_.get(), bridge_,
-                               [this] { AnalyzeThread_->worker().RequestStop(); });
-}
+bool TfrmDeepAnalysis::ShutdownWorker() { return run_.Shutdown(); }
 
 bool TfrmDeepAnalysis::FormCloseQuery() {
   if (IsAnalysing()) {

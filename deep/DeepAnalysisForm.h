@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/WorkerBridge.h"
+#include "ui/RunController.h"
 
 class QCheckBox;
 class QLabel;
@@ -17,8 +17,6 @@ class QWidget;
 
 namespace kelvaro {
 
-class ApiCredentials;
-class ChimePlayer;
 class TResultGrid;
 
 namespace DeepAnalysisForm {
@@ -41,12 +39,8 @@ class TfrmDeepAnalysis : public QDialog {
   Q_OBJECT
 
  public:
-  // `credentials`, `player` and the main window outlive this window. `chime_path` is the
-  // chime file played at the end of every run ("" plays nothing); `endpoint` and
-  // `download` are what the worker's queries are built against and fetched with.
-  TfrmDeepAnalysis(const ApiCredentials& credentials, ChimePlayer& player, std::string chime_path,
-                   std::string endpoint, std::function<std::string(const std::string&)> download,
-                   QWidget* parent = nullptr);
+  // `services` (shared with the main window) and the main window outlive this window.
+  explicit TfrmDeepAnalysis(RunServices& services, QWidget* parent = nullptr);
   ~TfrmDeepAnalysis() override;
 
   // The main window's Deep Analysis button: `keywords` (as collected, untrimmed) go into
@@ -61,7 +55,10 @@ class TfrmDeepAnalysis : public QDialog {
   // returns. Returns false when the worker is still inside a download.
   bool ShutdownWorker();
 
-  DeepAnalysisForm::TAnalyzeThread* AnalyzeThread() { return AnalyzeThread_.get(); }
+  DeepAnalysisForm::TAnalyzeThread* AnalyzeThread() {
+    return static_cast<DeepAnalysisForm::TAnalyzeThread*>(run_.Thread());
+  }
+  RunController& Run() { return run_; }
 
   // Handlers (public so that tests can drive the window as a person would).
   void btnStartClick();
@@ -96,13 +93,9 @@ class TfrmDeepAnalysis : public QDialog {
   // then gives back from URL what the columns overflow the grid by.
   void AutoFitColumns();
 
-  std::string chime_path_;
-  ChimePlayer& player_;
-  GuiThreadBridge bridge_;
-  std::unique_ptr<QtWorkerHost> host_;
-  // Declared last: destroyed (waiting for its thread) before the host and the grid it uses.
-  std::unique_ptr<DeepAnalysisForm::TAnalyzeThread> AnalyzeThread_;
-  bool closing_for_good_ = false;
+  RunServices& services_;
+  // Declared last: its destructor waits for the run, which uses the grid.
+  RunController run_;
 };
 
 }  // namespace kelvaro

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/WorkerSteps.h"
 #include "grid/ResultGridModel.h"
 #include "web/CustomSearch.h"
 
@@ -16,15 +17,6 @@ constexpr const char* kTitleMarker = "\"title\": \"";
 constexpr const char* kLinkMarker = "\"link\": \"";
 constexpr const char* kAveragesText = "<b>Averages:</b>";
 constexpr const char* kEmptyResultText = "Empty request result";
-constexpr const char* kContinueQuestion = "\r\n\r\nDo you wish to continue request?";
-
-// num / den to the nearest integer, halves to even (den > 0, num >= 0).
-int64_t RoundHalfEven(int64_t num, int64_t den) {
-  int64_t quotient = num / den;
-  const int64_t twice_rest = 2 * (num % den);
-  if (twice_rest > den || (twice_rest == den && quotient % 2 != 0)) ++quotient;
-  return quotient;
-}
 
 std::string Bold(const std::string& text) { return "<b>" + text + "</b>"; }
 
@@ -146,41 +138,24 @@ void DeepAnalysisWorker::Run() noexcept {
   }
 }
 
-std::string DeepAnalysisWorker::Download(const std::string& url) {
-  try {
-    return host_.Download(url);
-  } catch (...) {
-    return std::string();
-  }
-}
-
-bool DeepAnalysisWorker::ContinueAfterFailure(const std::string& response, bool last) {
-  const std::string text = ErrorText(response);
-  if (last) {
-    host_.ShowMessage(text);
-    return false;
-  }
-  return host_.AskYesNo(text + kContinueQuestion) == kResultYes;
-}
-
 bool DeepAnalysisWorker::FirstPass() {
-  ReadRowCount();
+  StartRowCount = ReadRowCount();
   const size_t n = Keywords.size();
   for (size_t i = 0; i < n; ++i) {
     const std::string& k = Keywords[i];
-    // The key and engine code may change during the run: read them for every request.
-    const Credentials credentials = host_.CurrentCredentials();
-    const std::string response = Download(BuildQueryURL(QueryKind::Phrase, k, credentials.api_key,
-                                                        credentials.engine_code, host_.Endpoint()));
+    const std::string response =
+        QueryAndDownload(host_, [&](const Credentials& credentials, const std::string& endpoint) {
+          return BuildQueryURL(QueryKind::Phrase, k, credentials.api_key, credentials.engine_code,
+                               endpoint);
+        }).body;
     std::string total;
     if (!ReadCount(response, total)) {
       // Yes goes straight on with the next phrase: no progress, no pause.
-      if (ContinueAfterFailure(response, i + 1 == n)) continue;
+      if (AskToContinue(host_, ErrorText(response), i + 1 == n)) continue;
       return false;
     }
 
-    RowCells = {"", Bold(k), Bold(total), ""};
-    AddResultRow();
+    AddResultRow({"", Bold(k), Bold(total), ""});
     if (response.find(kItemsMarker) == std::string::npos) {
       host_.ShowMessage(kEmptyResultText);
       continue;
@@ -188,17 +163,13 @@ bool DeepAnalysisWorker::FirstPass() {
     // One row per result the answer lists; a shorter list gives fewer rows.
     const std::vector<SearchResult> results = ReadResults(response, kMaxResults);
     for (size_t r = 0; r < results.size(); ++r) {
-      RowCells = {std::to_string(r + 1), results[r].title, results[r].link, ""};
-      AddResultRow();
+      AddResultRow({std::to_string(r + 1), results[r].title, results[r].link, ""});
     }
-    RowCells = {"", "", kAveragesText, ""};
-    AddResultRow();
-    RowCells = {"", "", "", ""};
-    AddResultRow();
+    AddResultRow({"", "", kAveragesText, ""});
+    AddResultRow({"", "", "", ""});
 
-    Progress = static_cast<int>(
-        RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1)));
-    ShowProgress();
+    ShowProgress(static_cast<int>(
+        RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1))));
     if (StopRequested) return false;
     // Half a second between phrases; the second pass follows the last one at once.
     if (i + 1 < n) host_.Pause(kPauseBetweenPhrasesMs);
@@ -208,22 +179,16 @@ bool DeepAnalysisWorker::FirstPass() {
 
 void DeepAnalysisWorker::SecondPass() {
   const int s = StartRowCount;
-  ReadRowCount();
-  const int e = StartRowCount;
+  const int e = ReadRowCount();
   // 64-bit: the counts of ten well-linked pages overflow 32 bits easily.
   int64_t counted = 0;
   int64_t sum = 0;
   for (int r = s + 1; r <= e - 1; ++r) {
-    CellRow = r;
-    ReadRowCells();
-    const std::string c2 = RowCells.size() > 2 ? RowCells[2] : std::string();
+    const std::vector<std::string> cells = ReadRowCells(r);
+    const std::string c2 = cells.size() > 2 ? cells[2] : std::string();
 
     if (c2 == kAveragesText) {
-      if (counted > 0) {
-        CellCol = 3;
-        CellText = FormatAverage(sum, counted);
-        SetResultCell();
-      }
+      if (counted > 0) SetResultCell(3, r, FormatAverage(sum, counted));
       counted = 0;
       sum = 0;
       continue;
@@ -231,84 +196,65 @@ void DeepAnalysisWorker::SecondPass() {
     // Spacer and phrase rows.
     if (c2.empty() || c2.compare(0, 3, "<b>") == 0) continue;
 
-    const Credentials credentials = host_.CurrentCredentials();
-    const std::string response = Download(BuildQueryURL(
-        QueryKind::Backlinks, c2, credentials.api_key, credentials.engine_code, host_.Endpoint()));
+    const std::string response =
+        QueryAndDownload(host_, [&](const Credentials& credentials, const std::string& endpoint) {
+          return BuildQueryURL(QueryKind::Backlinks, c2, credentials.api_key,
+                               credentials.engine_code, endpoint);
+        }).body;
     std::string count;
     if (!ReadCount(response, count)) {
-      if (ContinueAfterFailure(response, r == e - 1)) continue;
+      if (AskToContinue(host_, ErrorText(response), r == e - 1)) continue;
       return;
     }
-    CellCol = 3;
-    CellText = count;
-    SetResultCell();
+    SetResultCell(3, r, count);
     sum += ParseCount(count);
     ++counted;
-    Progress = static_cast<int>(RoundHalfEven(static_cast<int64_t>(r - s + 1) * 80,
-                                              static_cast<int64_t>(e - s + 1))) +
-               20;
-    ShowProgress();
+    ShowProgress(static_cast<int>(RoundHalfEven(static_cast<int64_t>(r - s + 1) * 80,
+                                                static_cast<int64_t>(e - s + 1))) +
+                 20);
     if (StopRequested) return;
   }
 }
 
-// The steps below run on the GUI thread while the worker waits. Nothing thrown inside
-// one may reach the event loop, so each body is guarded. A step the host drops (its
-// window is gone) leaves the worker's fields as they were before it.
+// The steps below run on the GUI thread while the worker waits; the host guards them. A
+// step the host drops (its window is gone) hands back nothing: no rows, no cells.
 
-void DeepAnalysisWorker::ReadRowCount() {
-  host_.Synchronize([this] {
-    try {
-      StartRowCount = grid_.RowCount();
-    } catch (...) {
+int DeepAnalysisWorker::ReadRowCount() {
+  int rows = 0;
+  host_.Synchronize([this, &rows] { rows = grid_.RowCount(); });
+  return rows;
+}
+
+void DeepAnalysisWorker::AddResultRow(std::vector<std::string> cells) {
+  host_.Synchronize([this, cells = std::move(cells)] {
+    // Always appended: the grid's empty row 1 stays above the results.
+    grid_.AddRow();
+    const int row = grid_.RowCount() - 1;
+    for (int col = 0; col < kColumns && col < static_cast<int>(cells.size()); ++col) {
+      grid_.SetCells(col, row, cells[col]);
+    }
+    if (autofit_) {
+      grid_.SetAutoSizeGrowOnly(true);
+      if (sink_.AutoFitColumns) sink_.AutoFitColumns();
     }
   });
 }
 
-void DeepAnalysisWorker::AddResultRow() {
-  host_.Synchronize([this] {
-    try {
-      // Always appended: the grid's empty row 1 stays above the results.
-      grid_.AddRow();
-      const int row = grid_.RowCount() - 1;
-      for (int col = 0; col < kColumns && col < static_cast<int>(RowCells.size()); ++col) {
-        grid_.SetCells(col, row, RowCells[col]);
-      }
-      if (autofit_) {
-        grid_.SetAutoSizeGrowOnly(true);
-        if (sink_.AutoFitColumns) sink_.AutoFitColumns();
-      }
-    } catch (...) {
-    }
+std::vector<std::string> DeepAnalysisWorker::ReadRowCells(int row) {
+  std::vector<std::string> cells;
+  host_.Synchronize([this, row, &cells] {
+    for (int col = 0; col < kColumns; ++col) cells.push_back(grid_.Cells(col, row));
   });
+  return cells;
 }
 
-void DeepAnalysisWorker::ReadRowCells() {
-  // Cleared first, so that a dropped step reads as an empty (skipped) row.
-  RowCells.clear();
-  host_.Synchronize([this] {
-    try {
-      for (int col = 0; col < kColumns; ++col) RowCells.push_back(grid_.Cells(col, CellRow));
-    } catch (...) {
-    }
-  });
+void DeepAnalysisWorker::SetResultCell(int col, int row, std::string text) {
+  host_.Synchronize([this, col, row, text = std::move(text)] { grid_.SetCells(col, row, text); });
 }
 
-void DeepAnalysisWorker::SetResultCell() {
-  host_.Synchronize([this] {
-    try {
-      grid_.SetCells(CellCol, CellRow, CellText);
-    } catch (...) {
-    }
-  });
-}
-
-void DeepAnalysisWorker::ShowProgress() {
-  host_.Synchronize([this] {
-    try {
-      if (sink_.ShowProgress) sink_.ShowProgress(Progress);
-    } catch (...) {
-    }
+void DeepAnalysisWorker::ShowProgress(int progress) {
+  host_.Synchronize([this, progress] {
+    if (sink_.ShowProgress) sink_.ShowProgress(progress);
   });
 }
 

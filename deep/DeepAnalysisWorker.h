@@ -67,32 +67,22 @@ class DeepAnalysisWorker {
   // false when the run ended before the last phrase was done.
   bool FirstPass();
   void SecondPass();
-  // The error path of both passes: true to go on with the next phrase or row.
-  bool ContinueAfterFailure(const std::string& response, bool last);
-  // The answer to a GET of `url`; empty when the download failed in any way.
-  std::string Download(const std::string& url);
 
-  // The steps run on the GUI thread.
-  void ReadRowCount();
-  void AddResultRow();
-  void ReadRowCells();
-  void SetResultCell();
-  void ShowProgress();
+  // The steps run on the GUI thread; each gets its values as arguments and hands back
+  // what it read as its result.
+  int ReadRowCount();
+  void AddResultRow(std::vector<std::string> cells);
+  std::vector<std::string> ReadRowCells(int row);
+  void SetResultCell(int col, int row, std::string text);
+  void ShowProgress(int progress);
 
   const std::vector<std::string> Keywords;
   WorkerHost& host_;
   ResultGridModel& grid_;
   DeepAnalysisWorkerSink sink_;
   const bool autofit_;
-
-  // Written by the worker right before the step that reads them (or read right after the
-  // step that fills them).
-  std::vector<std::string> RowCells;
+  // The grid's row count when the run began: the second pass starts below it.
   int StartRowCount = 0;
-  int CellRow = 0;
-  int CellCol = 0;
-  std::string CellText;
-  int Progress = 0;
 };
 
 // The mean of the backlink counts as the averages row shows it: `<b>`, the mean rounded

@@ -43,19 +43,19 @@ class KeywordWorker {
   std::atomic<bool> StopRequested{false};
   void RequestStop() { StopRequested = true; }
 
+  // The pause between searches this run makes, in milliseconds.
+  int SearchDelayMs() const { return search_delay_ms_; }
+
  private:
   enum class Outcome { kNext, kEnd };
 
-  void RunKeywords();
   // One keyword's three queries; kEnd when the run must end (a failure the user did not
   // want to go on from, or a failure on the last keyword).
   Outcome RunKeyword(size_t i);
-  Outcome Fail(size_t i, const std::string& response);
 
-  // The steps run on the GUI thread.
-  void AddResultRow();
-  void SetResultCell();
-  void ShowProgress();
+  // The steps run on the GUI thread; each gets its values as arguments.
+  void AddResultRow(std::vector<std::string> cells);
+  void SetResultCell(int col, std::string text);
   void SetProgress(size_t done_queries);
 
   const std::vector<std::string> Keywords;
@@ -63,11 +63,6 @@ class KeywordWorker {
   ResultGridModel& grid_;
   KeywordWorkerSink sink_;
   const int search_delay_ms_;
-
-  // Written by the worker right before the step that reads them.
-  std::vector<std::string> RowCells;
-  int CellCol = 0;
-  int Progress = 0;
 };
 
 }  // namespace kelvaro::MainForm

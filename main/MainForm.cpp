@@ -15,10 +15,10 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <cstdlib>
+#include <iterator>
+#include <utility>
 
-#include "base/Error.h"
-#include "base/TempPath.h"
+#include "base/KeywordLines.h"
 #include "deep/DeepAnalysisForm.h"
 #include "grid/TResultGrid.h"
 #include "main/KeywordWorker.h"
@@ -31,7 +31,6 @@
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
-#include "web/CustomSearch.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -54,6 +53,18 @@ QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const Q
   return dialog;
 }
 
+// The keyword grid: the tick box, the phrase and its three counts.
+GridCreationValues MainGridColumns() {
+  GridCreationValues values;
+  values.col_count = MainForm::kMainGridColumns;
+  values.row_count = 2;
+  values.column_headers.assign(std::begin(MainForm::kMainGridTitles),
+                               std::end(MainForm::kMainGridTitles));
+  values.col_widths.assign(std::begin(MainForm::kMainGridWidths),
+                           std::end(MainForm::kMainGridWidths));
+  return values;
+}
+
 }  // namespace
 
 namespace MainForm {
@@ -63,33 +74,20 @@ TAnalyzeThread::~TAnalyzeThread() = default;
 
 }  // namespace MainForm
 
-Tfrm::Tfrm(MainFormEnvironment environment, QWidget* parent)
-    : QMainWindow(parent),
-      endpoint_(environment.endpoint.empty() ? std::string(kSearchEndpoint) : environment.endpoint),
-      download_(environment.download ? environment.download
-                                     : [](const std::string& url) { return DownloadPage(url); }),
-      store_(environment.store),
-      temp_dir_(environment.temp_dir),
-      chime_(new ChimePlayer(this)) {
+Tfrm::Tfrm(MainFormEnvironment environment, RunServices& services, QWidget* parent)
+    : QMainWindow(parent), services_(services), store_(environment.store), run_(services, this) {
   setObjectName(QStringLiteral("frm"));
   setWindowTitle(environment.caption);
   setFont(WindowFont());
   BuildLayout();
   Memo1->setPlainText(ToQString(environment.initial_keywords));
-  host_ = std::make_unique<QtWorkerHost>(bridge_, credentials_, endpoint_, download_, this);
   RunFileDialog = [](QFileDialog* dialog) {
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return QString();
     return dialog->selectedFiles().constFirst();
   };
 }
 
-Tfrm::~Tfrm() {
-  if (!ShutdownWorker()) {
-    // The worker is stuck in a download and can no longer reach anything; waiting for
-    // its time-out would only keep a closing program on screen.
-    std::_Exit(0);
-  }
-}
+Tfrm::~Tfrm() = default;
 
 void Tfrm::BuildLayout() {
   auto* central = new QWidget(this);
@@ -134,7 +132,7 @@ void Tfrm::BuildLayout() {
   column->addWidget(Panel1);
 
   // Results: the grid and the progress bar along its bottom.
-  gRes = new TResultGrid(MainGridCreationValues(), central);
+  gRes = new TResultGrid(MainGridColumns(), central);
   gRes->setObjectName(QStringLiteral("gRes"));
   gRes->SetOnGetCellColor(
       [this](TResultGrid& sender, int row, int col, const GridDrawState& state, QBrush& brush,
@@ -199,38 +197,30 @@ void Tfrm::BuildLayout() {
   CentreOnScreen(this);
 }
 
-std::string Tfrm::ChimePath() const {
-  try {
-    return (temp_dir_.empty() ? GetTempDir() : temp_dir_) + kChimeFileName;
-  } catch (const std::exception&) {
-    return std::string();  // no temporary folder: no chime
-  }
-}
-
 void Tfrm::FormCreate() {
   try {
-    WriteChimeFile((temp_dir_.empty() ? GetTempDir() : temp_dir_) + kChimeFileName);
+    WriteChimeFile(services_.ChimeFile());
   } catch (const std::exception& e) {
     // Without a chime file the settings are not loaded: the dialog asks for them.
     ShowErrorBox(e.what(), this);
     return;
   }
   if (store_ == nullptr) return;
-  kelvaro::Credentials values;
+  kelvaro::Credentials values = Credentials().Get();
   try {
     store_->Load(values);
   } catch (const std::exception& e) {
-    credentials_.Set(values.api_key, values.engine_code);
+    Credentials().Set(values);
     ShowErrorBox(e.what(), this);
     return;
   }
-  credentials_.Set(values.api_key, values.engine_code);
+  Credentials().Set(values);
 }
 
 void Tfrm::FormShow() {
   if (fSettings_ == nullptr) return;  // nothing to ask with
   for (;;) {
-    const kelvaro::Credentials values = credentials_.Get();
+    const kelvaro::Credentials values = Credentials().Get();
     if ((!values.api_key.empty() && !values.engine_code.empty()) || TerminateRequested) break;
     btSettingsClick();
   }
@@ -254,8 +244,10 @@ void Tfrm::btSettingsClick() {
   if (fSettings_ == nullptr) return;
   const int result = fSettings_->Execute();
   if (result == kResultOk) {
-    credentials_.Set(FromQString(fSettings_->leAPIKey->text()),
-                     FromQString(fSettings_->leCustomSearchEngineCode->text()));
+    kelvaro::Credentials values = Credentials().Get();
+    values.api_key = FromQString(fSettings_->leAPIKey->text());
+    values.engine_code = FromQString(fSettings_->leCustomSearchEngineCode->text());
+    Credentials().Set(std::move(values));
   } else if (result == TfSettings::kResultTerminate) {
     TerminateRequested = true;
     // From the Settings button the window is active again right away.
@@ -264,7 +256,7 @@ void Tfrm::btSettingsClick() {
 }
 
 bool Tfrm::IsSearching(bool show) {
-  const bool searching = AnalyzeThread_ != nullptr && !AnalyzeThread_->Finished;
+  const bool searching = run_.IsRunning();
   if (searching && show) ShowInformation(kSearchingText, this);
   return searching;
 }
@@ -283,45 +275,29 @@ void Tfrm::btnStartClick() {
   }
   if (!CheckBox1->isChecked()) MainForm::ResetMainGrid(gRes->Model());
   const int delay_ms = MainForm::SearchDelayFromText(FromQString(Edit1->text()));
-  AnalyzeThread_.reset();
-  bridge_.Reset();
   MainForm::KeywordWorkerSink sink;
   sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
-  auto worker = std::make_unique<MainForm::KeywordWorker>(MainForm::KeywordLines(memo_text), *host_,
-                                                          gRes->Model(), sink, delay_ms);
-  AnalyzeThread_ = std::make_unique<MainForm::TAnalyzeThread>(std::move(worker));
-  connect(
-      AnalyzeThread_.get(), &QThread::finished, this,
-      [this] { RunHandler([this] { HandleWorkerFinished(); }); }, Qt::QueuedConnection);
-  AnalyzeThread_->start();
+  run_.Start(std::make_unique<MainForm::TAnalyzeThread>(std::make_unique<MainForm::KeywordWorker>(
+                 KeywordLines(memo_text), run_.Host(), gRes->Model(), sink, delay_ms)),
+             [this] { HandleWorkerFinished(); });
   LockMemo(true);
   barProgress->setValue(0);
 }
 
-void Tfrm::bStopClick() {
-  if (AnalyzeThread_) AnalyzeThread_->worker().RequestStop();
-}
+void Tfrm::bStopClick() { run_.Stop(); }
 
 void Tfrm::HandleWorkerFinished() {
-  if (!AnalyzeThread_ || closing_for_good_) return;
-  AnalyzeThread_->Finished = true;
   LockMemo(false);
   barProgress->setValue(0);
   PlayChime();
 }
 
-void Tfrm::PlayChime() {
-  try {
-    chime_->Play(ChimePath());
-  } catch (...) {
-    // No temporary folder: no sound, and the end of the run stands.
-  }
-}
+// No temporary folder: no sound, and the end of the run stands.
+void Tfrm::PlayChime() { services_.chime.Play(services_.ChimePath()); }
 
 bool Tfrm::ShutdownWorker() {
-  if (AnalyzeThread_ && !AnalyzeThread_->isFinished()) closing_for_good_ = true;
-  return StopWorkerForShutdown(AnalyzeThread_.get(), bridge_,
-                               [this] { AnalyzeThread_->worker().RequestStop(); });
+  if (run_.IsRunning()) closing_for_good_ = true;
+  return run_.Shutdown();
 }
 
 void Tfrm::bClearClick() {
@@ -390,7 +366,7 @@ bool Tfrm::FormCloseQuery() {
 bool Tfrm::FormClose() {
   if (store_ == nullptr) return true;
   try {
-    store_->Save(credentials_.Get());
+    store_->Save(Credentials().Get());
   } catch (const std::exception& e) {
     ShowErrorBox(e.what(), this);
     return false;

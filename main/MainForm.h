@@ -5,8 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "settings/ApiCredentials.h"
-#include "ui/WorkerBridge.h"
+#include "ui/RunController.h"
 
 class QCheckBox;
 class QFileDialog;
@@ -22,20 +21,16 @@ class QFont;
 
 namespace kelvaro {
 
-class ChimePlayer;
 class SettingsStore;
 class TfSettings;
 class TfrmDeepAnalysis;
 class TResultGrid;
 struct GridDrawState;
 
-// What start-up hands the main window. The shipped program uses the defaults: the real
-// search service, DownloadPage, the user's settings store and temporary folder.
+// What start-up hands the main window besides the shared pieces. The shipped program
+// uses the user's settings store.
 struct MainFormEnvironment {
-  std::string endpoint;                                     // empty: the real service
-  std::function<std::string(const std::string&)> download;  // empty: DownloadPage
   SettingsStore* store = nullptr;  // nullptr: settings are neither loaded nor saved
-  std::string temp_dir;            // empty: GetTempDir()
   QString caption = QStringLiteral("Kelvaro");
   std::string initial_keywords;  // the offline demo starts with sample phrases
 };
@@ -58,7 +53,8 @@ class Tfrm : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit Tfrm(MainFormEnvironment environment, QWidget* parent = nullptr);
+  // `services` (shared with the Deep Analysis window) outlive this window.
+  Tfrm(MainFormEnvironment environment, RunServices& services, QWidget* parent = nullptr);
   ~Tfrm() override;
 
   // Start-up wiring: the other two windows, created after this one.
@@ -72,20 +68,20 @@ class Tfrm : public QMainWindow {
   // Ends the process when "Terminate program" was chosen.
   void FormActivate();
 
-  ApiCredentials& Credentials() { return credentials_; }
-  ChimePlayer& MediaPlayer1() { return *chime_; }
-  std::string ChimePath() const;
+  ApiCredentials& Credentials() { return services_.credentials; }
+  ChimePlayer& MediaPlayer1() { return services_.chime; }
   void PlayChime();
   bool IsSearching(bool show);
-  const std::string& Endpoint() const { return endpoint_; }
-  const std::function<std::string(const std::string&)>& Downloader() const { return download_; }
 
   // Stops a run under way for good (process end): no step runs after this returns.
   // Returns false when the worker is still inside a download.
   bool ShutdownWorker();
 
   bool TerminateRequested = false;
-  MainForm::TAnalyzeThread* AnalyzeThread() { return AnalyzeThread_.get(); }
+  MainForm::TAnalyzeThread* AnalyzeThread() {
+    return static_cast<MainForm::TAnalyzeThread*>(run_.Thread());
+  }
+  RunController& Run() { return run_; }
 
   // Handlers (public so that tests can drive the window as a person would).
   void btnStartClick();
@@ -147,18 +143,13 @@ class Tfrm : public QMainWindow {
   // Runs a save dialog and the overwrite question; "" when the user backed out.
   QString ChooseSaveFile(QFileDialog* dialog);
 
-  ApiCredentials credentials_;
-  std::string endpoint_;
-  std::function<std::string(const std::string&)> download_;
+  RunServices& services_;
   SettingsStore* store_;
-  std::string temp_dir_;
-  GuiThreadBridge bridge_;
-  std::unique_ptr<QtWorkerHost> host_;
-  std::unique_ptr<MainForm::TAnalyzeThread> AnalyzeThread_;
-  ChimePlayer* chime_;
   TfrmDeepAnalysis* frmDeepAnalysis_ = nullptr;
   TfSettings* fSettings_ = nullptr;
   bool closing_for_good_ = false;
+  // Declared last: its destructor waits for the run, which uses the grid.
+  RunController run_;
 };
 
 }  // namespace kelvaro

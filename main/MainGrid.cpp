@@ -1,6 +1,5 @@
 #include "main/MainGrid.h"
 
-#include <algorithm>
 #include <limits>
 
 #include "grid/ResultGridModel.h"
@@ -11,21 +10,6 @@ namespace kelvaro::MainForm {
 const char* const kMainGridTitles[kMainGridColumns] = {"", "Keyword", "Quotes", "Allintitle",
                                                        "Allinurl"};
 const int kMainGridWidths[kMainGridColumns] = {20, 229, 100, 100, 100};
-
-std::vector<std::string> KeywordLines(const std::string& memo_text) {
-  constexpr size_t kLineLimit = 4096;
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = memo_text.find_first_of("\r\n", start);
-    const size_t stop = end == std::string::npos ? memo_text.size() : end;
-    lines.push_back(memo_text.substr(start, std::min(stop - start, kLineLimit)));
-    if (end == std::string::npos) break;
-    start = end + (memo_text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-  }
-  if (lines.back().empty()) lines.pop_back();
-  return lines;
-}
 
 int SearchDelayFromText(const std::string& text) {
   int32_t seconds = 0;

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace kelvaro {
 
@@ -15,11 +14,6 @@ namespace MainForm {
 inline constexpr int kMainGridColumns = 5;
 extern const char* const kMainGridTitles[kMainGridColumns];
 extern const int kMainGridWidths[kMainGridColumns];
-
-// The memo's text split into keyword phrases as the user typed them: split at line
-// breaks only (never where the memo wraps), each cut to 4096 characters; an empty last
-// line is no entry, empty lines in between are.
-std::vector<std::string> KeywordLines(const std::string& memo_text);
 
 // The pause between searches, in milliseconds, from the delay edit's text (seconds).
 // A text that is not an integer gives 10 s; a negative number gives no pause; seconds

@@ -8,8 +8,8 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "base/ApiCredentials.h"
 #include "base/WorkerHost.h"
-#include "settings/ApiCredentials.h"
 #include "ui/TextConvert.h"
 
 namespace kelvaro {

@@ -77,6 +77,11 @@ class MessageDialog : public QDialog {
   }
 
   int Run() {
+    Centre();
+    return exec();
+  }
+
+  void Centre() {
     adjustSize();
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen != nullptr) {
@@ -84,7 +89,6 @@ class MessageDialog : public QDialog {
       frame.moveCenter(screen->geometry().center());
       move(frame.topLeft());
     }
-    return exec();
   }
 
  protected:
@@ -132,6 +136,21 @@ class MessageDialog : public QDialog {
 int ShowMessageBox(MessageKind kind, const std::string& text, int buttons, QWidget* parent) {
   MessageDialog dialog(kind, ToQString(text), buttons, parent);
   return dialog.Run();
+}
+
+void OpenMessageBox(MessageKind kind, const std::string& text, int buttons, QWidget* parent,
+                    std::function<void(int result)> on_answer) {
+  auto* dialog = new MessageDialog(kind, ToQString(text), buttons, parent);
+  dialog->setModal(false);
+  dialog->setWindowModality(Qt::NonModal);
+  QObject::connect(dialog, &QDialog::finished, dialog,
+                   [dialog, on_answer = std::move(on_answer)](int result) {
+                     dialog->deleteLater();
+                     if (on_answer) on_answer(result);
+                   });
+  dialog->Centre();
+  dialog->show();
+  dialog->activateWindow();
 }
 
 void ShowInformation(const std::string& text, QWidget* parent) {

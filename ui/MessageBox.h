@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -26,6 +27,12 @@ enum class MessageKind {
 // when present, else Yes; Esc chooses Cancel when present, else No, else OK.
 int ShowMessageBox(MessageKind kind, const std::string& text, int buttons,
                    QWidget* parent = nullptr);
+
+// The same box without blocking anything: it stands over `parent`, which stays usable,
+// and `on_answer` gets the result code once it is closed (on the GUI thread). The box
+// deletes itself afterwards; it goes with `parent` when that goes first.
+void OpenMessageBox(MessageKind kind, const std::string& text, int buttons, QWidget* parent,
+                    std::function<void(int result)> on_answer);
 
 void ShowInformation(const std::string& text, QWidget* parent = nullptr);
 void ShowPlainMessage(const std::string& text, QWidget* parent = nullptr);

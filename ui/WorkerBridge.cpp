@@ -2,11 +2,11 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <cassert>
 #include <chrono>
 #include <memory>
 
-#include "settings/ApiCredentials.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 
@@ -46,6 +46,44 @@ bool GuiThreadBridge::Call(const std::function<void()>& step) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] { return state->done || (abandoned_ && !state->started); });
   return state->done;
+}
+
+bool GuiThreadBridge::CallUntilDone(
+    const std::function<void(const std::function<void()>& done)>& start) {
+  assert(QThread::currentThread() != thread() && "CallUntilDone() from the GUI thread");
+  auto done_flag = std::make_shared<bool>(false);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (abandoned_) return false;
+  }
+  QMetaObject::invokeMethod(
+      this,
+      [this, done_flag, start] {
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          if (abandoned_) return;
+        }
+        // The box may be answered after this bridge has gone with its window.
+        QPointer<GuiThreadBridge> bridge(this);
+        const std::function<void()> done = [bridge, done_flag] {
+          if (bridge.isNull()) return;
+          {
+            std::lock_guard<std::mutex> lock(bridge->mutex_);
+            *done_flag = true;
+          }
+          bridge->changed_.notify_all();
+        };
+        bool started = false;
+        RunHandler([&] {
+          start(done);
+          started = true;
+        });
+        if (!started) done();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return *done_flag || abandoned_; });
+  return *done_flag;
 }
 
 bool GuiThreadBridge::Sleep(int ms) {
@@ -92,17 +130,24 @@ Credentials QtWorkerHost::CurrentCredentials() { return credentials_.Get(); }
 std::string QtWorkerHost::Endpoint() { return endpoint_; }
 
 void QtWorkerHost::ShowMessage(const std::string& text) {
-  bridge_.Call([&] { ShowPlainMessage(text, dialog_parent_); });
+  bridge_.CallUntilDone([text, parent = dialog_parent_](const std::function<void()>& done) {
+    OpenMessageBox(MessageKind::kPlain, text, kButtonOk, parent, [done](int) { done(); });
+  });
 }
 
 int QtWorkerHost::AskYesNo(const std::string& text) {
-  // The answer lives on the heap: a dropped step must not leave the GUI writing into
-  // this frame after the worker has moved on.
+  // The answer lives on the heap: abandoning the window wakes the worker while the box
+  // may still be open, and an answer given after that must not write into this frame.
   auto answer = std::make_shared<int>(kResultNo);
-  const bool ran = bridge_.Call([answer, text, parent = dialog_parent_] {
-    *answer = AskConfirmation(text, kButtonYes | kButtonNo, parent);
-  });
-  return ran ? *answer : kResultNo;
+  const bool answered = bridge_.CallUntilDone(
+      [answer, text, parent = dialog_parent_](const std::function<void()>& done) {
+        OpenMessageBox(MessageKind::kConfirmation, text, kButtonYes | kButtonNo, parent,
+                       [answer, done](int result) {
+                         *answer = result;
+                         done();
+                       });
+      });
+  return answered ? *answer : kResultNo;
 }
 
 void QtWorkerHost::Pause(int ms) { bridge_.Sleep(ms); }
@@ -118,17 +163,6 @@ void WorkerThread::run() {
   } catch (...) {
     // A worker reports through its host; nothing may leave the thread.
   }
-}
-
-bool StopWorkerForShutdown(WorkerThread* thread, GuiThreadBridge& bridge,
-                           const std::function<void()>& request_stop, int wait_ms) {
-  if (thread == nullptr || thread->isFinished()) {
-    bridge.Abandon();
-    return true;
-  }
-  if (request_stop) request_stop();
-  bridge.Abandon();
-  return thread->wait(QDeadlineTimer(wait_ms));
 }
 
 }  // namespace kelvaro

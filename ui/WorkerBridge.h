@@ -14,13 +14,12 @@ class QWidget;
 
 namespace kelvaro {
 
-class ApiCredentials;
-
 // The one choke point for calls from a worker thread onto the GUI thread. Call() queues
 // a step to the GUI thread and blocks until it has run. Abandon() (GUI thread, when the
 // window goes away or the process ends) drops every step not yet started and wakes the
 // waiting worker, so no step ever runs on a destroyed window and no worker waits on a
-// closed door. A step that has already started is always waited for.
+// closed door. A step that has already started is always waited for, except one that
+// waits for the user (CallUntilDone), which Abandon() also wakes from.
 class GuiThreadBridge : public QObject {
  public:
   explicit GuiThreadBridge(QObject* parent = nullptr);
@@ -28,6 +27,11 @@ class GuiThreadBridge : public QObject {
 
   // Worker thread only. Returns false when the step was dropped.
   bool Call(const std::function<void()>& step);
+  // Worker thread only. Runs `start` on the GUI thread, which opens something the user
+  // answers later without blocking the window (a box), and waits until that calls the
+  // `done` it was given (on the GUI thread). Returns false when the step was dropped or
+  // abandoned before `done`; a `start` that throws counts as done at once.
+  bool CallUntilDone(const std::function<void(const std::function<void()>& done)>& start);
   // Sleeps up to `ms` milliseconds; returns early (false) once abandoned.
   bool Sleep(int ms);
   void Abandon();
@@ -47,6 +51,7 @@ class QtWorkerHost : public WorkerHost {
  public:
   using Downloader = std::function<std::string(const std::string&)>;
 
+  // The boxes stand over `dialog_parent` and leave it usable while the worker waits.
   QtWorkerHost(GuiThreadBridge& bridge, const ApiCredentials& credentials, std::string endpoint,
                Downloader download, QWidget* dialog_parent);
 
@@ -72,6 +77,9 @@ class WorkerThread : public QThread {
   explicit WorkerThread(std::function<void()> body, QObject* parent = nullptr);
   ~WorkerThread() override;
 
+  // Asks the worker to stop at its next stopping point; from any thread.
+  virtual void RequestStop() {}
+
  protected:
   void run() override;
 
@@ -89,19 +97,10 @@ class WorkerThreadOf : public WorkerThread {
   ~WorkerThreadOf() override { wait(); }
 
   Worker& worker() { return *worker_; }
-  // Set by the window when the end notice has arrived.
-  bool Finished = false;
+  void RequestStop() override { worker_->RequestStop(); }
 
  private:
   std::unique_ptr<Worker> worker_;
 };
-
-// Ends a run that is still going when its window goes away: drops pending steps, tells
-// the worker to stop and waits briefly for it. A worker still stuck in a download after
-// that cannot touch anything any more; the process may end without it.
-// Returns true when the thread has finished (also for no thread, or one already done,
-// after which the bridge drops any step still queued).
-bool StopWorkerForShutdown(WorkerThread* thread, GuiThreadBridge& bridge,
-                           const std::function<void()>& request_stop, int wait_ms = 1500);
 
 }  // namespace kelvaro

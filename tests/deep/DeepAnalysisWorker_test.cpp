@@ -101,6 +101,17 @@ TEST_F(DeepAnalysisWorkerTest, TenResultsGivePhraseResultAveragesAndSpacerRows) 
   EXPECT_TRUE(grow_only_seen_);
 }
 
+// Rows of the first pass, backlink counts and averages of the second reach the grid only
+// inside steps, which the window runs on the GUI thread.
+TEST_F(DeepAnalysisWorkerTest, TheGridChangesOnlyInsideSteps) {
+  Answer("red shoes", "120", Results(2), {"10", "30"});
+  testing::GridWritesWatch watch(host_, grid_);
+  Run({"red shoes"});
+  ASSERT_EQ(grid_.Cells(3, 5), "<b>20</b>");
+  EXPECT_GT(watch.Inside(), 0);
+  EXPECT_EQ(watch.Outside(), 0);
+}
+
 TEST_F(DeepAnalysisWorkerTest, AnAnswerWithoutItemsGivesOnlyThePhraseRow) {
   host_.AnswerUrl(Url(QueryKind::Phrase, "zzqx"), SearchAnswer("0", {}, /*with_items=*/false));
   Run({"zzqx"});

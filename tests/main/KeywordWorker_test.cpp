@@ -92,6 +92,18 @@ TEST_F(KeywordWorkerTest, OneKeywordFillsTheEmptyRowWithThreeCountLinks) {
                           Url(QueryKind::URL, "red shoes")));
 }
 
+// The worker runs on its own thread: the reused row, the appended row and every count
+// reach the grid only inside steps, which the window runs on the GUI thread.
+TEST_F(KeywordWorkerTest, TheGridChangesOnlyInsideSteps) {
+  Answer("a", "1", "2", "3");
+  Answer("b", "4", "5", "6");
+  testing::GridWritesWatch watch(host_, grid_);
+  Run({"a", "b"});
+  ASSERT_EQ(grid_.RowCount(), 3);
+  EXPECT_GT(watch.Inside(), 0);
+  EXPECT_EQ(watch.Outside(), 0);
+}
+
 TEST_F(KeywordWorkerTest, PausesFollowTheDelayAndHalfASecondBetweenKeywords) {
   Answer("a", "1", "2", "3");
   Answer("b", "4", "5", "6");

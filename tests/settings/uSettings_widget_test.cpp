@@ -7,9 +7,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
+#include <list>
 
+#include "base/ApiCredentials.h"
 #include "main/MainForm.h"
-#include "settings/ApiCredentials.h"
 #include "settings/SettingsHive.h"
 #include "settings/SettingsStore.h"
 #include "settings/uSettings.h"
@@ -51,12 +52,14 @@ class SettingsWindowTest : public ::testing::Test {
   std::string hive_ = dir_.File("config/Dovrane/Kelvaro/Settings.reg");
   SettingsStore store_{hive_};
 
+  // Each window comes with fresh shared pieces, as at a new start.
   std::unique_ptr<Tfrm> MakeWindow() {
+    RunServices& services = services_.emplace_back();
+    services.temp_dir = dir_.path().string() + "/";
+    services.endpoint = "http://127.0.0.1:9";
     MainFormEnvironment environment;
     environment.store = &store_;
-    environment.temp_dir = dir_.path().string() + "/";
-    environment.endpoint = "http://127.0.0.1:9";
-    auto frm = std::make_unique<Tfrm>(std::move(environment));
+    auto frm = std::make_unique<Tfrm>(std::move(environment), services);
     dialog_ = std::make_unique<TfSettings>(frm->Credentials());
     frm->SetSettingsDialog(dialog_.get());
     return frm;
@@ -66,6 +69,7 @@ class SettingsWindowTest : public ::testing::Test {
     SettingsStore(hive_).Load(values);
     return values;
   }
+  std::list<RunServices> services_;     // outlive the windows made in the test body
   std::unique_ptr<TfSettings> dialog_;  // outlives the windows made in the test body
 };
 
@@ -115,7 +119,7 @@ TEST_F(SettingsWindowTest, SecondStartDoesNotAskAndCloseWritesBothValues) {
   frm->FormShow();
   EXPECT_FALSE(dialog_->isVisible());
   frm->show();
-  frm->Credentials().Set("new key", "new cx");
+  frm->Credentials().Set({"new key", "new cx"});
   EXPECT_TRUE(frm->close());
   EXPECT_EQ(Stored().api_key, "new key");
   EXPECT_EQ(Stored().engine_code, "new cx");
@@ -134,7 +138,7 @@ TEST_F(SettingsWindowTest, TerminateAtStartUpLeavesMissingKeyMissing) {
 
 TEST_F(SettingsWindowTest, EnterChoosesOkAndEscapeCancel) {
   ApiCredentials credentials;
-  credentials.Set("k", "c");
+  credentials.Set({"k", "c"});
   TfSettings dialog(credentials);
   AnswerNextModal([](QWidget* modal) {
     auto* d = qobject_cast<TfSettings*>(modal);
@@ -178,7 +182,7 @@ TEST_F(SettingsWindowTest, FailedWriteAtCloseKeepsTheWindowOpen) {
   // A file where the settings folder should be: the key cannot be created.
   testing::WriteBytes(dir_.File("config"), "not a folder");
   auto frm = MakeWindow();
-  frm->Credentials().Set("k", "c");
+  frm->Credentials().Set({"k", "c"});
   frm->show();
   SeenBox error;
   AnswerNextBox(&error, "OK");

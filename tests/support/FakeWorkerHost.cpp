@@ -84,7 +84,13 @@ void FakeWorkerHost::Record(Event event) {
 
 void FakeWorkerHost::Synchronize(const std::function<void()>& step) {
   Record({Event::Kind::kStep, "", 0});
-  step();
+  in_step_ = true;
+  try {
+    step();
+  } catch (const std::exception& e) {
+    Record({Event::Kind::kStepFailed, e.what(), 0});
+  }
+  in_step_ = false;
 }
 
 std::string FakeWorkerHost::Download(const std::string& url) {
@@ -131,6 +137,13 @@ int FakeWorkerHost::AskYesNo(const std::string& text) {
 }
 
 void FakeWorkerHost::Pause(int ms) { Record({Event::Kind::kPause, "", ms}); }
+
+GridWritesWatch::GridWritesWatch(const FakeWorkerHost& host, ResultGridModel& grid)
+    : host_(host), grid_(grid) {
+  grid_.SetListener(this);
+}
+
+GridWritesWatch::~GridWritesWatch() { grid_.SetListener(nullptr); }
 
 namespace {
 

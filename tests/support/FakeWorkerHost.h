@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
@@ -8,18 +9,20 @@
 #include <vector>
 
 #include "base/WorkerHost.h"
+#include "grid/ResultGridModel.h"
 
 namespace kelvaro::testing {
 
 // A WorkerHost without threads, network or time: steps run inline on the calling thread,
-// answers come from a script, and everything the worker asks for is recorded in order.
+// answers come from a script, and everything the worker asks for is recorded in order. A
+// step that throws is recorded (kStepFailed) and the worker goes on, as with a window.
 class FakeWorkerHost : public WorkerHost {
  public:
   // One thing the worker did, in the order it happened.
   struct Event {
-    enum class Kind { kStep, kDownload, kPause, kMessage, kQuestion };
+    enum class Kind { kStep, kStepFailed, kDownload, kPause, kMessage, kQuestion };
     Kind kind;
-    std::string text;  // the URL, message or question; empty for steps and pauses
+    std::string text;  // the URL, message, question or a failed step's error; else empty
     int ms = 0;        // the pause
   };
 
@@ -47,6 +50,8 @@ class FakeWorkerHost : public WorkerHost {
   std::vector<std::string> Messages() const;
   std::vector<std::string> Questions() const;
   int Steps() const;
+  // True while a step runs (what the window's GUI thread would be doing).
+  bool InStep() const { return in_step_; }
 
   void Synchronize(const std::function<void()>& step) override;
   std::string Download(const std::string& url) override;
@@ -69,6 +74,31 @@ class FakeWorkerHost : public WorkerHost {
   Credentials credentials_;
   std::string endpoint_;
   std::vector<Event> events_;
+  std::atomic<bool> in_step_{false};
+};
+
+// Counts what a grid is told about its changes, inside and outside `host`'s steps: a
+// worker changes its grid only inside steps, which a window runs on the GUI thread.
+class GridWritesWatch : public ResultGridListener {
+ public:
+  GridWritesWatch(const FakeWorkerHost& host, ResultGridModel& grid);
+  ~GridWritesWatch() override;
+  int Inside() const { return inside_; }
+  int Outside() const { return outside_; }
+
+  void CellChanged(int, int) override { Note(); }
+  void BeforeRowsInserted(int, int) override { Note(); }
+  void BeforeRowsRemoved(int, int) override { Note(); }
+  void BeforeReset() override { Note(); }
+  void ColumnWidthChanged(int) override { Note(); }
+
+ private:
+  void Note() { ++(host_.InStep() ? inside_ : outside_); }
+
+  const FakeWorkerHost& host_;
+  ResultGridModel& grid_;
+  int inside_ = 0;
+  int outside_ = 0;
 };
 
 // The body of a successful Custom Search answer in the API's own layout, pretty-printed:

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTest>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "settings/ApiCredentials.h"
+#include "base/ApiCredentials.h"
 #include "tests/support/qt/ModalAnswer.h"
+#include "ui/RunController.h"
 #include "ui/WorkerBridge.h"
 
 namespace kelvaro {
@@ -63,7 +63,7 @@ TEST(WorkerBridgeTest, AbandonDropsPendingStepsAndWakesSleepAndCall) {
 TEST(WorkerBridgeTest, HostAsksOnGuiThreadAndReadsCredentialsAsPair) {
   GuiThreadBridge bridge;
   ApiCredentials credentials;
-  credentials.Set("key-1", "cx-1");
+  credentials.Set({"key-1", "cx-1"});
   QtWorkerHost host(
       bridge, credentials, "http://127.0.0.1:1",
       [](const std::string& url) { return "body of " + url; }, nullptr);
@@ -91,17 +91,53 @@ TEST(WorkerBridgeTest, HostAsksOnGuiThreadAndReadsCredentialsAsPair) {
   EXPECT_EQ(seen.engine_code, "cx-1");
 }
 
+// A worker in a pause far longer than the shutdown's wait: Shutdown reports the run
+// over, so the pause was cut short.
 TEST(WorkerBridgeTest, ShutdownStopsAWorkerInItsPause) {
+  class PausingThread : public WorkerThread {
+   public:
+    explicit PausingThread(WorkerHost& host)
+        : WorkerThread([this, &host] {
+            while (!stop_) {
+              pausing_ = true;
+              host.Pause(60000);
+            }
+          }) {}
+    void RequestStop() override { stop_ = true; }
+    std::atomic<bool> pausing_{false};
+
+   private:
+    std::atomic<bool> stop_{false};
+  };
+  RunServices services;
+  RunController run(services, nullptr);
+  auto thread = std::make_unique<PausingThread>(run.Host());
+  PausingThread* pausing = thread.get();
+  run.Start(std::move(thread), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return pausing->pausing_.load(); }));
+  EXPECT_TRUE(run.Shutdown(1500));
+}
+
+// A worker waiting for the answer to its question while the window goes away: the box
+// stays unanswered, and the worker is woken with No.
+TEST(WorkerBridgeTest, AbandonWakesAWorkerWaitingForAnOpenBox) {
   GuiThreadBridge bridge;
-  std::atomic<bool> stop{false};
-  WorkerThread worker([&] {
-    while (!stop) bridge.Sleep(10000);
-  });
+  ApiCredentials credentials;
+  QtWorkerHost host(bridge, credentials, "http://127.0.0.1:1", nullptr, nullptr);
+  std::atomic<int> answer{0};
+  WorkerThread worker([&] { answer = host.AskYesNo("Go on?"); });
   worker.start();
-  QElapsedTimer clock;
-  clock.start();
-  EXPECT_TRUE(StopWorkerForShutdown(&worker, bridge, [&] { stop = true; }));
-  EXPECT_LT(clock.elapsed(), 1000);
+  QWidget* box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = testing::OpenWorkerBox()) != nullptr; }));
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(answer, 0);  // still waiting
+  bridge.Abandon();
+  ASSERT_TRUE(worker.wait(QDeadlineTimer(5000)));
+  EXPECT_EQ(answer, kResultNo);
+  // An answer given after that reaches nothing.
+  testing::ClickButton(box, QStringLiteral("&Yes"));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(answer, kResultNo);
 }
 
 }  // namespace

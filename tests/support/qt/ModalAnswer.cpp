@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -28,6 +29,7 @@ void AnswerNextModal(std::function<void(QWidget* modal)> action, int timeout_ms)
   clock.start();
   QObject::connect(timer, &QTimer::timeout, timer, [timer, action, clock, timeout_ms] {
     QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) modal = OpenWorkerBox();
     const bool found = modal != nullptr && modal->isVisible();
     if (found || clock.elapsed() > timeout_ms) {
       timer->stop();
@@ -36,6 +38,32 @@ void AnswerNextModal(std::function<void(QWidget* modal)> action, int timeout_ms)
     if (found) action(modal);
   });
   timer->start();
+}
+
+QWidget* OpenWorkerBox() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->objectName() == QStringLiteral("KelvaroMessageBox") && widget->isVisible() &&
+        !widget->isModal()) {
+      return widget;
+    }
+  }
+  return nullptr;
+}
+
+ShownBoxes::ShownBoxes() { qApp->installEventFilter(this); }
+
+ShownBoxes::~ShownBoxes() { qApp->removeEventFilter(this); }
+
+bool ShownBoxes::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && watched->isWidgetType() &&
+      watched->objectName() == QStringLiteral("KelvaroMessageBox")) {
+    ++count_;
+    QPointer<QWidget> box(static_cast<QWidget*>(watched));
+    QTimer::singleShot(0, qApp, [box] {
+      if (!box.isNull()) box->close();
+    });
+  }
+  return false;
 }
 
 QString MessageBoxText(QWidget* modal) {

@@ -1,0 +1,23 @@
+#include "base/KeywordLines.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvaro {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(KeywordLinesTest, TypedLinesOnly) {
+  EXPECT_EQ(KeywordLines(""), Lines{});
+  EXPECT_EQ(KeywordLines("red shoes"), Lines{"red shoes"});
+  EXPECT_EQ(KeywordLines("a\nb\n"), (Lines{"a", "b"}));
+  EXPECT_EQ(KeywordLines("a\r\n\r\nb"), (Lines{"a", "", "b"}));
+  EXPECT_EQ(KeywordLines("a\n\n"), (Lines{"a", ""}));
+  EXPECT_EQ(KeywordLines("a\rb"), (Lines{"a", "b"}));
+  // A long phrase stays one phrase, cut at 4096 characters.
+  const std::string longest(5000, 'w');
+  EXPECT_EQ(KeywordLines(longest + "\nx"), (Lines{longest.substr(0, 4096), "x"}));
+}
+
+}  // namespace
+}  // namespace kelvaro

@@ -1,0 +1,59 @@
+#include "ui/RunController.h"
+
+#include <QDeadlineTimer>
+#include <utility>
+
+#include "ui/HandlerGuard.h"
+#include "web/CustomSearch.h"
+#include "web/uHelper.h"
+
+namespace kelvaro {
+
+RunController::RunController(RunServices& services, QWidget* window) {
+  Downloader download = services.download;
+  if (!download) download = [](const std::string& url) { return DownloadPage(url); };
+  host_ = std::make_unique<QtWorkerHost>(
+      bridge_, services.credentials,
+      services.endpoint.empty() ? std::string(kSearchEndpoint) : services.endpoint,
+      std::move(download), window);
+}
+
+RunController::~RunController() {
+  Shutdown();
+  thread_.reset();  // waits for the run to return
+}
+
+void RunController::Start(std::unique_ptr<WorkerThread> thread, std::function<void()> on_end) {
+  thread_ = std::move(thread);
+  bridge_.Reset();
+  ended_ = false;
+  WorkerThread* started = thread_.get();
+  connect(
+      started, &QThread::finished, this,
+      [this, started, on_end = std::move(on_end)] {
+        if (started != thread_.get() || closing_for_good_) return;
+        ended_ = true;
+        if (on_end) RunHandler(on_end);
+      },
+      Qt::QueuedConnection);
+  started->start();
+}
+
+void RunController::Stop() {
+  if (thread_) thread_->RequestStop();
+}
+
+bool RunController::IsRunning() const { return thread_ != nullptr && !ended_; }
+
+bool RunController::Shutdown(int wait_ms) {
+  if (thread_ == nullptr || thread_->isFinished()) {
+    bridge_.Abandon();
+    return true;
+  }
+  closing_for_good_ = true;
+  thread_->RequestStop();
+  bridge_.Abandon();
+  return thread_->wait(QDeadlineTimer(wait_ms));
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "ui/RunServices.h"
+#include "ui/WorkerBridge.h"
+
+class QWidget;
+
+namespace kelvaro {
+
+// A window's run: the worker thread, the bridge and host it reaches the window through,
+// and whether the window is closing for good. Both windows start, stop, end and shut
+// down their runs through one of these. GUI thread only.
+class RunController : public QObject {
+ public:
+  // `services` outlive the controller; the worker's boxes stand over `window`.
+  RunController(RunServices& services, QWidget* window);
+  // Shuts the run down and waits for its thread.
+  ~RunController() override;
+
+  // What the window's worker is given to reach back.
+  WorkerHost& Host() { return *host_; }
+
+  // Starts `thread` (a run already over is discarded first). `on_end` runs on the GUI
+  // thread, inside RunHandler, once the thread has finished, unless the run was shut
+  // down before.
+  void Start(std::unique_ptr<WorkerThread> thread, std::function<void()> on_end);
+  // Asks the worker to stop at its next stopping point.
+  void Stop();
+  // From Start until the end notice has arrived.
+  bool IsRunning() const;
+  // Ends a run still going for good (its window goes away, or the process ends): drops
+  // the worker's pending steps and open boxes, tells it to stop and waits up to
+  // `wait_ms` for it. Returns true when no thread is left running; false when the worker
+  // is still inside a download (it can reach nothing any more).
+  bool Shutdown(int wait_ms = 1500);
+
+  // The run's thread, or nullptr before the first Start.
+  WorkerThread* Thread() const { return thread_.get(); }
+  // The bridge (tests watch its steps).
+  GuiThreadBridge& Bridge() { return bridge_; }
+
+ private:
+  GuiThreadBridge bridge_;
+  std::unique_ptr<QtWorkerHost> host_;
+  std::unique_ptr<WorkerThread> thread_;
+  bool ended_ = true;
+  bool closing_for_good_ = false;
+};
+
+}  // namespace kelvaro

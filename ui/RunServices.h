@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/ApiCredentials.h"
+#include "ui/Chime.h"
+
+namespace kelvaro {
+
+// Fetches a URL: the body of the answer, empty (or partial) when anything fails.
+using Downloader = std::function<std::string(const std::string& url)>;
+
+// The pieces both windows share, created once by start-up and handed to both (and the
+// credentials to the settings dialog); they outlive the windows. GUI thread, except the
+// credentials, which the workers read.
+struct RunServices {
+  ApiCredentials credentials;
+  ChimePlayer chime;     // played at the end of every run of either window
+  std::string temp_dir;  // where the chime file goes; "": GetTempDir()
+  std::string endpoint;  // scheme and host of the queries; "": the real service
+  Downloader download;   // empty: DownloadPage
+
+  // The chime file in the temporary folder. Throws kelvaro::Error when there is no
+  // temporary folder.
+  std::string ChimeFile() const;
+  // The same, or "" (nothing to play) when there is no temporary folder.
+  std::string ChimePath() const noexcept;
+};
+
+}  // namespace kelvaro
