@@ -70,10 +70,10 @@ void BM_KeywordRun20(benchmark::State& state) {
   for (auto _ : state) {
     std::mutex mutex;
     Clock::duration in_run_downloads{};
-    MainFormEnvironment environment;
-    environment.endpoint = service.Endpoint();
-    environment.temp_dir = temp.path().string() + "/";
-    environment.download = [&](const std::string& url) {
+    RunServices services;
+    services.endpoint = service.Endpoint();
+    services.temp_dir = temp.path().string() + "/";
+    services.download = [&](const std::string& url) {
       const auto start = Clock::now();
       std::string body = DownloadPage(url);
       const auto took = Clock::now() - start;
@@ -81,9 +81,9 @@ void BM_KeywordRun20(benchmark::State& state) {
       in_run_downloads += took;
       return body;
     };
-    Tfrm frm(environment);
+    Tfrm frm(MainFormEnvironment{}, services);
     frm.FormCreate();  // the chime file, so the end notice plays it as in the program
-    frm.Credentials().Set(kKey, kEngine);
+    frm.Credentials().Set({kKey, kEngine});
     frm.show();
     QCoreApplication::processEvents();
     frm.Memo1->setPlainText(QString::fromStdString(memo));

@@ -35,20 +35,18 @@ const char kDemoKeywords[] =
 DemoSession::DemoSession() : store_(folder_.File("Settings.reg")) {
   // As kelvaro-demo starts: its own hive holding the demo key, the in-process service.
   store_.Save(Credentials{"demo-key", "demo-cx"});
+  services_.endpoint = service_.Endpoint();
+  // The chime file goes into the session's folder, so parallel runs do not share one.
+  services_.temp_dir = (folder_.path() / "").string();
   MainFormEnvironment environment;
-  environment.endpoint = service_.Endpoint();
   environment.store = &store_;
   environment.caption = QStringLiteral("Kelvaro (offline demo)");
   environment.initial_keywords = kDemoKeywords;
-  // The chime file goes into the session's folder, so parallel runs do not share one.
-  environment.temp_dir = (folder_.path() / "").string();
 
-  frm_ = std::make_unique<Tfrm>(std::move(environment));
+  frm_ = std::make_unique<Tfrm>(std::move(environment), services_);
   frm_->FormCreate();
-  deep_ = std::make_unique<TfrmDeepAnalysis>(frm_->Credentials(), frm_->MediaPlayer1(),
-                                             frm_->ChimePath(), frm_->Endpoint(),
-                                             frm_->Downloader(), frm_.get());
-  settings_ = std::make_unique<TfSettings>(frm_->Credentials(), frm_.get());
+  deep_ = std::make_unique<TfrmDeepAnalysis>(services_, frm_.get());
+  settings_ = std::make_unique<TfSettings>(services_.credentials, frm_.get());
   frm_->SetDeepAnalysisForm(deep_.get());
   frm_->SetSettingsDialog(settings_.get());
   frm_->FormShow();
@@ -83,6 +81,11 @@ std::shared_ptr<ModalWatch> ModalWatch::Arm(QString what, Match match, Act act, 
 
 void ModalWatch::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
+  // A worker's box leaves its window usable, so it is not modal.
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (modal != nullptr) break;
+    if (top->objectName() == QLatin1String("KelvaroMessageBox") && top->isVisible()) modal = top;
+  }
   if (modal != nullptr && modal != before_ && modal->isVisible() && match_(modal)) {
     title = modal->windowTitle();
     text = MessageBoxText(modal);

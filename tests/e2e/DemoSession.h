@@ -49,6 +49,7 @@ class DemoSession {
   searchsim::SearchService service_;
   testing::TempDir folder_;
   SettingsStore store_;
+  RunServices services_;
   std::unique_ptr<Tfrm> frm_;
   std::unique_ptr<TfrmDeepAnalysis> deep_;
   std::unique_ptr<TfSettings> settings_;
