@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
-#include <memory>
 #include <string>
 
 #include "ui/RunController.h"

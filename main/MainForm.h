@@ -2,7 +2,6 @@
 
 #include <QMainWindow>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "ui/RunController.h"

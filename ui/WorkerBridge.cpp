@@ -1,6 +1,5 @@
 #include "ui/WorkerBridge.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
 #include <cassert>
