@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
 #include "web/CustomSearch.h"
 
@@ -188,7 +189,7 @@ bool DeepAnalysisWorker::FirstPass() {
     // One row per result the answer lists; a shorter list gives fewer rows.
     const std::vector<SearchResult> results = ReadResults(response, kMaxResults);
     for (size_t r = 0; r < results.size(); ++r) {
-      RowCells = {std::to_string(r + 1), results[r].title, results[r].link, ""};
+      RowCells = {std::to_string(r + 1), LiteralCellText(results[r].title), results[r].link, ""};
       AddResultRow();
     }
     RowCells = {"", "", kAveragesText, ""};
