@@ -28,20 +28,15 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-// The mode and group of a new file; false when they cannot be given.
-bool SetAccess(int fd, const std::string& model, FileAccess access) {
+// Gives the new file `fd` its mode and group; false when they cannot be given. `old` is the
+// file it replaces, or null.
+bool SetAccess(int fd, const struct stat* old, FileAccess access) {
   if (access == FileAccess::kOwnerOnly) return ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
-  struct stat old;
-  if (::stat(model.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) {
-    // Nothing to keep: the default mode of new files, as any program creates them.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return ::fchmod(fd, 0666 & ~mask) == 0;
-  }
+  if (old == nullptr) return true;  // created with the system's default mode
   // The group first: changing it may clear set-group-ID bits that the mode then restores.
   // Only the owner's own groups are allowed; another group is silently not kept.
-  if (::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) errno = 0;
-  return ::fchmod(fd, old.st_mode & 07777) == 0;
+  if (::fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) errno = 0;
+  return ::fchmod(fd, old->st_mode & 07777) == 0;
 }
 
 bool IsPrivateFolderOf(const fs::path& folder, unsigned uid) {
@@ -72,14 +67,20 @@ NewFileResult WriteNewFile(const std::string& name, const std::string& bytes,
                            const std::string& model, FileAccess access,
                            const std::function<void()>& on_created) {
   NewFileResult result;
-  // Owner-only until the mode is set, so the bytes are never readable by others on the way.
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  struct stat model_stat;
+  const bool replaces = access == FileAccess::kKeep && ::stat(model.c_str(), &model_stat) == 0 &&
+                        S_ISREG(model_stat.st_mode);
+  // A new file gets the default mode (0666 less the umask) as any program's; otherwise it is
+  // owner-only until its mode is set, so the bytes are never readable by others on the way.
+  const mode_t create_mode =
+      access == FileAccess::kKeep && !replaces ? 0666 : static_cast<mode_t>(S_IRUSR | S_IWUSR);
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, create_mode);
   if (fd < 0) {
     result.error_number = LastError();
     return result;
   }
   errno = 0;
-  if (!SetAccess(fd, model, access)) {
+  if (!SetAccess(fd, replaces ? &model_stat : nullptr, access)) {
     result.error_number = LastError();
   } else {
     result.created = true;
