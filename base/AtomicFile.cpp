@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
+#include <utility>
 
 #include "base/Error.h"
 #include "base/NativePath.h"
@@ -36,6 +38,8 @@ std::string TemporaryNameFor(const std::string& file_name) {
   return file_name + suffix;
 }
 
+std::function<void(const std::string&)> temporary_file_observer;
+
 }  // namespace
 
 std::string FullPath(const std::string& file_name) {
@@ -44,26 +48,30 @@ std::string FullPath(const std::string& file_name) {
   return ec ? file_name : NarrowPath(full);
 }
 
-void WriteFileAtomically(const std::string& file_name, const std::string& bytes) {
-  const std::string temp_name = TemporaryNameFor(file_name);
-  errno = 0;
-  std::FILE* raw = std::fopen(temp_name.c_str(), "wb");
-  if (raw == nullptr) throw Error(CreateError(file_name, errno ? errno : EACCES));
-  FilePtr file(raw);
-  bool written =
-      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  written = written && std::fflush(file.get()) == 0;
-  const bool closed = std::fclose(file.release()) == 0;
-  if (!written || !closed) {
-    std::remove(temp_name.c_str());
+void WriteFileAtomically(const std::string& file_name, const std::string& bytes,
+                         FileAccess access) {
+  // Through a symbolic link the link's target is replaced, from a temporary file in the
+  // target's own folder: a rename only replaces a file within one file system.
+  const std::string target = LinkTarget(file_name);
+  const std::string temp_name = TemporaryNameFor(target);
+  const NewFileResult written = WriteNewFile(temp_name, bytes, target, access, [&temp_name] {
+    if (temporary_file_observer) temporary_file_observer(temp_name);
+  });
+  if (written.error_number != 0) {
+    if (!written.created) throw Error(CreateError(file_name, written.error_number));
     throw Error("Stream write error");
   }
   std::error_code ec;
-  std::filesystem::rename(NativePath(temp_name), NativePath(file_name), ec);
+  std::filesystem::rename(NativePath(temp_name), NativePath(target), ec);
   if (ec) {
     std::remove(temp_name.c_str());
     throw Error("Cannot create file \"" + FullPath(file_name) + "\". " + ec.message());
   }
+  SyncFolderOf(target);
+}
+
+void SetTemporaryFileObserver(std::function<void(const std::string&)> observer) {
+  temporary_file_observer = std::move(observer);
 }
 
 std::string ReadWholeFile(const std::string& file_name) {
@@ -74,6 +82,11 @@ std::string ReadWholeFile(const std::string& file_name) {
                 ReasonText(errno ? errno : ENOENT));
   }
   FilePtr file(raw);
+  // A folder opens like a file here and only its reading fails, as an input/output error.
+  std::error_code kind_error;
+  if (std::filesystem::is_directory(NativePath(file_name), kind_error)) {
+    throw Error("Cannot open file \"" + FullPath(file_name) + "\". " + ReasonText(EISDIR));
+  }
   std::string bytes;
   // One allocation of the final size: growing by doubling touches up to twice the memory.
   std::error_code size_error;

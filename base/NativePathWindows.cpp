@@ -4,7 +4,14 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 
 #include "base/NativePath.h"
 
@@ -28,6 +35,47 @@ std::string NarrowPath(const std::filesystem::path& path) {
   std::string name(static_cast<size_t>(length), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), size, name.data(), length, nullptr, nullptr);
   return name;
+}
+
+// Links are rare on Windows and need rights to make; a write replaces what the name names.
+std::string LinkTarget(const std::string& name) { return name; }
+
+// Files take the access of their folder here: there is no mode to keep or to narrow.
+NewFileResult WriteNewFile(const std::string& name, const std::string& bytes,
+                           const std::string& /*model*/, FileAccess /*access*/,
+                           const std::function<void()>& on_created) {
+  NewFileResult result;
+  errno = 0;
+  const int fd =
+      _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) {
+    result.error_number = errno != 0 ? errno : EACCES;
+    return result;
+  }
+  result.created = true;
+  if (on_created) on_created();
+  size_t done = 0;
+  bool written = true;
+  while (written && done < bytes.size()) {
+    const size_t chunk = std::min<size_t>(bytes.size() - done, 1u << 30);
+    const int n = _write(fd, bytes.data() + done, static_cast<unsigned>(chunk));
+    written = n > 0;
+    if (written) done += static_cast<size_t>(n);
+  }
+  written = written && _commit(fd) == 0;
+  const bool closed = _close(fd) == 0;
+  if (!written || !closed) {
+    result.error_number = errno != 0 ? errno : EIO;
+    std::remove(name.c_str());
+  }
+  return result;
+}
+
+// A rename on NTFS is recorded by the file system's own journal.
+void SyncFolderOf(const std::string& /*name*/) {}
+
+std::filesystem::path UserTempFolder(std::error_code& ec) {
+  return std::filesystem::temp_directory_path(ec);
 }
 
 }  // namespace kelvaro

@@ -10,7 +10,7 @@ namespace kelvaro {
 
 std::string GetTempDir() {
   std::error_code ec;
-  const std::filesystem::path path = std::filesystem::temp_directory_path(ec);
+  const std::filesystem::path path = UserTempFolder(ec);
   if (ec) {
     throw Error("System Error.  Code: " + std::to_string(ec.value()) + ".\r\n" + ec.message());
   }

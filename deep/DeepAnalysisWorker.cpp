@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/WorkerSteps.h"
+#include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
 #include "web/CustomSearch.h"
 
@@ -163,7 +164,7 @@ bool DeepAnalysisWorker::FirstPass() {
     // One row per result the answer lists; a shorter list gives fewer rows.
     const std::vector<SearchResult> results = ReadResults(response, kMaxResults);
     for (size_t r = 0; r < results.size(); ++r) {
-      AddResultRow({std::to_string(r + 1), results[r].title, results[r].link, ""});
+      AddResultRow({std::to_string(r + 1), LiteralCellText(results[r].title), results[r].link, ""});
     }
     AddResultRow({"", "", kAveragesText, ""});
     AddResultRow({"", "", "", ""});

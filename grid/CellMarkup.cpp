@@ -89,6 +89,34 @@ std::string StripMarkup(std::string_view text) {
   return result;
 }
 
+std::string LiteralCellText(std::string_view text) {
+  std::string kept;
+  kept.reserve(text.size());
+  for (char c : text) {
+    if (c != '\0') kept += c;
+  }
+  if (!PassesMarkupTest(kept)) return kept;
+  // A markup text whose only tags are empty: the references read back as the characters.
+  std::string literal = "<b></b>";
+  literal.reserve(kept.size() + kept.size() / 4 + 8);
+  for (char c : kept) {
+    switch (c) {
+      case '&':
+        literal += "&amp;";
+        break;
+      case '<':
+        literal += "&lt;";
+        break;
+      case '>':
+        literal += "&gt;";
+        break;
+      default:
+        literal += c;
+    }
+  }
+  return literal;
+}
+
 std::string SavedCellText(std::string_view text, bool has_check_box, bool checked,
                           bool save_with_html) {
   if (text.empty() && has_check_box) {

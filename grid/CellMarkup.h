@@ -31,6 +31,12 @@ bool PassesMarkupTest(std::string_view text);
 // whose first following ">" is missing or comes before it; the rest is kept unchanged.
 std::string StripMarkup(std::string_view text);
 
+// The cell text that shows `text` (text from elsewhere, such as a web page's title) exactly
+// as it is: its NUL bytes dropped, and, when the grid would read it as markup, its "&", "<"
+// and ">" written as character references behind an empty "<b></b>", so that it is shown,
+// saved and exported as text and no tag in it ever takes effect.
+std::string LiteralCellText(std::string_view text);
+
 // What a cell contributes to the CSV and HTML files: its text; for an empty cell with a
 // check box "Y" or "N" by the box's state; stripped of markup when save_with_html is false
 // and the text passes the markup test.

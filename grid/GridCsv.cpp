@@ -45,9 +45,11 @@
 //     any last field (leading spaces dropped, enclosing quotes removed, doubled
 //     quotes reduced), so a one-column file holding a quoted text reads back unquoted.
 //
-// What does not come back: leading spaces of a text written bare (the reader drops them;
-// inside quotes they survive, and the writer does not quote texts just for them, so the
-// files keep their long-standing bytes), and rich text ("{\...") is written as stored.
+//   4. A text beginning with a space is enclosed in quotes: the reader drops the leading
+//      spaces of a bare field, so a phrase typed as " a b " would come back as "a b ".
+//      Inside quotes they survive, and files written before still read as they did.
+//
+// Rich text ("{\...") is written as stored.
 
 #include "grid/GridCsv.h"
 
@@ -234,7 +236,9 @@ void AppendCSVField(std::string& out, std::string_view text, bool quote_candidat
   const bool quote = has(kQuote);
   const bool breaks = has('\r') || has('\n');
   const bool nul = has('\0');
-  const bool enclose = quote || breaks || has(kWriteDelimiter) ||
+  const size_t first = text.find_first_not_of('\0');  // NULs are left out
+  const bool leading_space = first != std::string_view::npos && text[first] == ' ';
+  const bool enclose = quote || breaks || leading_space || has(kWriteDelimiter) ||
                        (quote_candidates && text.find_first_of(kCandidates) != text.npos);
   if (!enclose && !nul) {
     if (text.empty()) {

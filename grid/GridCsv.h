@@ -18,7 +18,8 @@ class ResultGridModel;
 inline constexpr char kNoDelimiter = '\0';
 
 // Appends the field for `text` (a saved cell text) to `out`: bare when it needs no quoting,
-// otherwise enclosed in quotes with inner quotes doubled, "" for the empty text, every line
+// otherwise (a quote, a line break, a comma or a leading space) enclosed in quotes with inner
+// quotes doubled, "" for the empty text, every line
 // break (CR LF, lone CR, lone LF) as character 11, NUL bytes left out. With
 // quote_candidates, a text holding any other delimiter candidate is enclosed as well.
 void AppendCSVField(std::string& out, std::string_view text, bool quote_candidates = false);

@@ -1,6 +1,8 @@
 #include "main/ProjectFiles.h"
 
 #include "base/AtomicFile.h"
+#include "grid/GridCsv.h"
+#include "grid/GridHtml.h"
 
 namespace kelvaro::MainForm {
 namespace {
@@ -111,6 +113,15 @@ std::string TidyHTMLText(const std::string& bytes) {
   ReplaceAll(text, "\">", "\" target=\"_blank\">");
   ReplaceAll(text, ">http", " target=\"_blank\">http");
   return text;
+}
+
+void ExportCSV(const ResultGridModel& grid, const std::string& file_name) {
+  WriteFileAtomically(file_name, TidyCSVText(CSVText(grid)));
+}
+
+void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
+                const std::string& file_name) {
+  WriteFileAtomically(file_name, TidyHTMLText(HTMLDocument(grid, look)));
 }
 
 void TidyCSVExport(const std::string& file_name) {

@@ -3,6 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "grid/CellLook.h"
+
+namespace kelvaro {
+class ResultGridModel;
+}
+
 namespace kelvaro::MainForm {
 
 // Text files as lists of lines: reading splits at CR LF, a lone CR and a lone LF;
@@ -19,8 +25,18 @@ std::string TidyCSVText(const std::string& bytes);
 // so that the exported links open in a new browser window.
 std::string TidyHTMLText(const std::string& bytes);
 
+// The two exports, each built whole in memory and written once through the safe writing, so
+// a failed export leaves an existing file exactly as it was. ExportCSV writes the grid's CSV
+// text (as SaveCSV would, with the grid's SaveWithHTML) tidied by TidyCSVText; ExportHTML the
+// grid's HTML document (as SaveHTML would, with `look`) tidied by TidyHTMLText.
+// Throw kelvaro::Error.
+void ExportCSV(const ResultGridModel& grid, const std::string& file_name);
+void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
+                const std::string& file_name);
+
 // Rewrite a just-written export in place (safely: an interrupted rewrite keeps the file
-// as it was). Throw kelvaro::Error.
+// as it was). Throw kelvaro::Error. Writing the export first replaces an existing file
+// twice; ExportCSV and ExportHTML write it once.
 void TidyCSVExport(const std::string& file_name);
 void TidyHTMLExport(const std::string& file_name);
 

@@ -19,8 +19,10 @@
 // comments and blank lines that Kelvaro does not own are written back as they were read.
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,6 +33,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/Error.h"
+#include "base/NativePath.h"
 #include "settings/SettingsHive.h"
 
 namespace kelvaro {
@@ -467,19 +470,13 @@ bool FileIsMissing(const std::string& file_name) {
 
 // A hive file that is a symbolic link (a configuration folder kept elsewhere) is written
 // where the link points, so the link survives the replace.
-std::string WriteTarget(const std::string& file_name) {
+// Makes the missing folders of `folder`, each one for its owner only: the settings file in
+// them holds the user's API key.
+bool MakePrivateFolders(const fs::path& folder) {
   std::error_code ec;
-  if (!fs::is_symlink(file_name, ec)) return file_name;
-  const fs::path target = fs::canonical(file_name, ec);
-  return ec ? file_name : target.string();
-}
-
-// The file holds the user's API key: like the registry's per-user hive, only its owner
-// may read it.
-void KeepPrivate(const std::string& file_name) {
-  std::error_code ec;
-  fs::permissions(file_name, fs::perms::owner_read | fs::perms::owner_write,
-                  fs::perm_options::replace, ec);
+  if (folder.empty() || fs::is_directory(folder, ec)) return true;
+  if (!MakePrivateFolders(folder.parent_path())) return false;
+  return ::mkdir(folder.c_str(), S_IRWXU) == 0 || (errno == EEXIST && fs::is_directory(folder, ec));
 }
 
 class RegFileKey : public SettingsKey {
@@ -500,19 +497,19 @@ class RegFileKey : public SettingsKey {
   bool Set(const std::string& name, std::uint32_t type, const std::string& data) override {
     Document next = doc_;
     if (!SetValue(next, key_, name, RawValue{type, data})) return false;
-    const std::string target = WriteTarget(file_name_);
+    // The file holds the user's API key: like the registry's per-user hive, only its owner
+    // may read it, and so may the temporary file it is written through.
     try {
       // A damaged file is replaced only now that the user saves; its bytes are kept
-      // beside it so nothing typed into it by hand is lost.
+      // beside it (beside a link's target) so nothing typed into it by hand is lost.
       if (damaged_bytes_) {
-        WriteFileAtomically(target + ".damaged", *damaged_bytes_);
-        KeepPrivate(target + ".damaged");
+        WriteFileAtomically(LinkTarget(file_name_) + ".damaged", *damaged_bytes_,
+                            FileAccess::kOwnerOnly);
       }
-      WriteFileAtomically(target, Serialize(next));
+      WriteFileAtomically(file_name_, Serialize(next), FileAccess::kOwnerOnly);
     } catch (const std::exception&) {
       return false;
     }
-    KeepPrivate(target);
     damaged_bytes_.reset();
     doc_ = std::move(next);
     return true;
@@ -545,10 +542,7 @@ class RegFileHive : public SettingsHive {
   }
 
   std::unique_ptr<SettingsKey> CreateKey(const std::string& key_path) const override {
-    const fs::path parent = fs::path(file_name_).parent_path();
-    std::error_code ec;
-    if (!parent.empty()) fs::create_directories(parent, ec);
-    if (ec) return nullptr;
+    if (!MakePrivateFolders(fs::path(file_name_).parent_path())) return nullptr;
     Document doc = NewDocument();
     std::optional<std::string> damaged_bytes;
     if (!FileIsMissing(file_name_)) {

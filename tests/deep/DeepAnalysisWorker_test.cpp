@@ -124,6 +124,21 @@ TEST_F(DeepAnalysisWorkerTest, AnAnswerWithoutItemsGivesOnlyThePhraseRow) {
   EXPECT_THAT(host_.Pauses(), IsEmpty());
 }
 
+TEST_F(DeepAnalysisWorkerTest, TitlesAreTextNeverMarkupAndLoseZeroBytes) {
+  std::string body =
+      SearchAnswer("2", {{"@1@", "https://a.example/"}, {"@2@", "https://b.example/"}});
+  body.replace(body.find("@1@"), 3,
+               R"(\u003ca href=\"https://x.example/\"\u003eFree\u003c/a\u003e &amp;)");
+  body.replace(body.find("@2@"), 3, R"(Zero\u0000Byte)");
+  host_.AnswerUrl(Url(QueryKind::Phrase, "shoes"), body);
+  Run({"shoes"});
+
+  // Shown through the grid's markup, the first reads "<a href="https://x.example/">Free</a> &amp;".
+  EXPECT_EQ(grid_.Cells(1, 3),
+            "<b></b>&lt;a href=\"https://x.example/\"&gt;Free&lt;/a&gt; &amp;amp;");
+  EXPECT_EQ(grid_.Cells(1, 4), "ZeroByte");
+}
+
 TEST_F(DeepAnalysisWorkerTest, FourResultsGiveFourRowsAndFourBacklinkQueries) {
   // A second phrase with a longer list first: nothing of it may leak into the short one.
   const auto first = Results(6, "first");

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 
+#include "grid/CellMarkup.h"
 #include "grid/MarkupRenderer.h"
 
 namespace kelvaro {
@@ -33,6 +34,18 @@ TEST(MarkupRendererTest, UnknownTagsAreSkippedAndStrayBracketsKept) {
             "x y");
   EXPECT_EQ(Joined(MarkupRenderer::Parse("<b>a < b</b> 3<4")), "a < b 3<4");
   EXPECT_EQ(Joined(MarkupRenderer::Parse("<b>open <")), "open <");
+}
+
+TEST(MarkupRendererTest, LiteralCellTextShowsEveryCharacterAsText) {
+  for (const std::string text :
+       {"<a href=\"https://x.example/\">Free</a> &amp; <b>", "a < b &lt;"}) {
+    const std::string cell = LiteralCellText(text);
+    const MarkupText markup = MarkupRenderer::Parse(cell);
+    EXPECT_EQ(
+        ClassifyText(cell) == TextKind::kMarkup ? Joined(markup) : QString::fromStdString(cell),
+        QString::fromStdString(text));
+    EXPECT_TRUE(markup.links.empty());
+  }
 }
 
 TEST(MarkupRendererTest, LinksAreHitOnlyWhereTheirTextIsDrawn) {

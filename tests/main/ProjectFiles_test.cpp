@@ -8,7 +8,7 @@
 namespace kelvaro::MainForm {
 namespace {
 
-TEST(TidyCSVTest, DesignExampleByteForByte) {
+TEST(TidyCSVTest, ASavedProjectLosesItsCheckColumn) {
   const std::string saved =
       "\"\",Keyword,Quotes,Allintitle,Allinurl\r\n"
       "Y,red shoes,12345,678,90\r\n";

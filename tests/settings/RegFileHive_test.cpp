@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "base/AtomicFile.h"
 #include "base/Error.h"
 #include "settings/SettingsHive.h"
 #include "settings/SettingsStore.h"
@@ -203,6 +206,28 @@ TEST_F(RegFileHiveTest, FileIsPrivateAndALinkStaysALink) {
   using std::filesystem::perms;
   EXPECT_EQ(std::filesystem::status(real).permissions() & (perms::group_all | perms::others_all),
             perms::none);
+}
+
+TEST_F(RegFileHiveTest, NoPartOfItIsEverReadableByOthers) {
+  using std::filesystem::perms;
+  const mode_t old_mask = umask(022);  // new files readable by all unless made private
+  const std::string location = dir_.File("Dovrane/Kelvaro/Settings.reg");
+  std::vector<perms> during_write;
+  SetTemporaryFileObserver([&during_write](const std::string& temp) {
+    during_write.push_back(std::filesystem::status(temp).permissions());
+  });
+  SettingsStore(location).Save({"secret", "code"});
+  WriteBytes(location, "damaged by hand");
+  SettingsStore(location).Save({"secret", "code"});
+  SetTemporaryFileObserver(nullptr);
+  umask(old_mask);
+
+  const perms others = perms::group_all | perms::others_all;
+  ASSERT_EQ(during_write.size(), 5u);  // two values, then the damaged copy and two values
+  for (const perms mode : during_write) EXPECT_EQ(mode & others, perms::none);
+  EXPECT_EQ(std::filesystem::status(location + ".damaged").permissions() & others, perms::none);
+  EXPECT_EQ(std::filesystem::status(dir_.File("Dovrane")).permissions(), perms::owner_all);
+  EXPECT_EQ(std::filesystem::status(dir_.File("Dovrane/Kelvaro")).permissions(), perms::owner_all);
 }
 
 TEST_F(RegFileHiveTest, UnwritableLocationFailsAtTheFirstValue) {
