@@ -30,6 +30,11 @@ void Fill(ResultGridModel& model) {
 }
 
 void BM_ClearCheckedHalfOf100000Rows(benchmark::State& state) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  int argc = 1;
+  char name[] = "clearchecked_bench";
+  char* argv[] = {name, nullptr};
+  const QApplication app(argc, argv);  // outlives the grid below
   TResultGrid grid(MainGridCreationValues());
   grid.resize(620, 400);
   grid.show();
@@ -52,11 +57,4 @@ BENCHMARK(BM_ClearCheckedHalfOf100000Rows)->Unit(benchmark::kMillisecond)->Itera
 }  // namespace
 }  // namespace kelvaro
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();
