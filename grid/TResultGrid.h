@@ -96,9 +96,6 @@ class TResultGrid : public QTableView {
   int ColWidths(int col) const { return model_->ColWidths(col); }
   void SetColWidths(int col, int width) { model_->SetColWidths(col, width); }
   void AddRow() { model_->AddRow(); }
-  void AddCheckBox(int col, int row, bool checked, bool state_in_text) {
-    model_->AddCheckBox(col, row, checked, state_in_text);
-  }
   void RemoveCheckBox(int col, int row) { model_->RemoveCheckBox(col, row); }
   bool IsChecked(int col, int row) const { return model_->IsChecked(col, row); }
   void ToggleCheck(int col, int row) { model_->ToggleCheck(col, row); }

@@ -55,7 +55,7 @@ class GridWidgetTest : public ::testing::Test {
     grid->SetCells(2, 1, CountLink(kCountUrl, "12345"));
     grid->SetCells(3, 1, CountLink(kCountUrl + "&t=1", "60000"));
     grid->SetCells(4, 1, CountLink(kCountUrl + "&t=2", "700"));
-    grid->AddCheckBox(0, 1, true, false);
+    grid->Model().AddCheckBox(0, 1, true, false);
     return grid;
   }
 
@@ -103,7 +103,7 @@ TEST_F(GridWidgetTest, CreationValuesOfBothGrids) {
 
 TEST_F(GridWidgetTest, ClickInCheckColumnFlipsTheBoxButNotInTheHeader) {
   auto grid = MainGridWithRow();
-  grid->AddCheckBox(0, 0, true, false);  // a box in the header cell must not react either
+  grid->Model().AddCheckBox(0, 0, true, false);  // a box in the header cell must not react either
   const QRect cell = CellRect(*grid, 0, 1);
   // Anywhere in the cell, not only on the box.
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.bottomRight() - QPoint(1, 1));
