@@ -3,9 +3,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
-#include <algorithm>
 
-#include "grid/TResultGrid.h"
+#include "grid/GridLook.h"
+#include "grid/ResultGridModel.h"
 
 namespace kelvaro {
 namespace {
@@ -14,32 +14,32 @@ constexpr const char* kInitialTextProperty = "kelvaroInitialText";
 
 }  // namespace
 
-GridCellDelegate::GridCellDelegate(TResultGrid& grid) : QStyledItemDelegate(&grid), grid_(grid) {}
+GridCellDelegate::GridCellDelegate(GridLook& look, QObject* parent)
+    : QStyledItemDelegate(parent), look_(look) {}
 
 void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
-  ++paint_calls_;
-  max_painted_row_ = std::max(max_painted_row_, index.row());
   GridDrawState state;
   state.focused = option.state.testFlag(QStyle::State_HasFocus);
   state.selected = option.state.testFlag(QStyle::State_Selected);
-  grid_.PaintDataCell(*painter, option.rect, index.column(), index.row() + 1, state);
+  const bool has_focus = option.widget != nullptr && option.widget->hasFocus();
+  look_.PaintDataCell(*painter, option.rect, index.column(), index.row() + 1, state, has_focus);
 }
 
 QSize GridCellDelegate::sizeHint(const QStyleOptionViewItem& /*option*/,
                                  const QModelIndex& index) const {
   const int col = index.column();
   const int row = index.row() + 1;
-  const QSize text = grid_.CellTextSize(col, row);
-  const int box = grid_.Model().HasCheckBox(col, row) ? TResultGrid::kCheckSize : 0;
-  return QSize(box + text.width() + 8, grid_.Model().RowHeights(row));
+  const QSize text = look_.CellTextSize(col, row);
+  const int box = look_.Model().HasCheckBox(col, row) ? GridLook::kCheckSize : 0;
+  return QSize(box + text.width() + 8, look_.Model().RowHeights(row));
 }
 
 QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
                                         const QModelIndex& /*index*/) const {
   auto* editor = new QLineEdit(parent);
   editor->setFrame(false);
-  editor->setFont(grid_.GridFont());
+  editor->setFont(look_.GridFont());
   open_editor_ = editor;
   return editor;
 }
@@ -56,7 +56,9 @@ void GridCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
                                     const QModelIndex& index) const {
   auto* line = qobject_cast<QLineEdit*>(editor);
   if (line == nullptr) return;
-  // The model writes the text only when it differs from the stored one.
+  // Texts cross into the editor through the local 8-bit encoding, where bytes that are not
+  // valid in it come back changed: an untouched text must not be written back.
+  if (line->text() == line->property(kInitialTextProperty).toString()) return;
   model->setData(index, line->text(), Qt::EditRole);
 }
 
@@ -66,16 +68,11 @@ void GridCellDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionV
   editor->setGeometry(option.rect.adjusted(0, 0, -1, -1));
 }
 
-void GridCellDelegate::ResetPaintCounters() const {
-  paint_calls_ = 0;
-  max_painted_row_ = -1;
-}
-
 bool GridCellDelegate::eventFilter(QObject* object, QEvent* event) {
   auto* line = qobject_cast<QLineEdit*>(object);
   if (line != nullptr && event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-    // Escape drops what was typed; the text the editor showed is still written back.
+    // Escape drops what was typed, so nothing is written back.
     line->setText(line->property(kInitialTextProperty).toString());
     emit commitData(line);
     emit closeEditor(line, QAbstractItemDelegate::NoHint);

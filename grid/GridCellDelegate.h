@@ -5,17 +5,18 @@
 
 namespace kelvaro {
 
-class TResultGrid;
+class GridLook;
 
-// Paints the grid's data cells (through the grid, which also paints the header) and
-// runs the in-place editor: it shows the text with its markup stripped, and whatever
-// ends the editing, the editor's text is written back when it differs from the stored
-// one (Escape first puts back the text the editor started with).
+// Paints the grid's data cells with the grid's look and runs the in-place editor: it
+// shows the text with its markup stripped; when the editing ends, a text the user changed
+// is written back (the model writes only what differs from the stored text), and a text
+// left as the editor showed it writes nothing, so opening and leaving an editor never
+// rewrites a cell. Escape puts back the text the editor started with.
 class GridCellDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
-  explicit GridCellDelegate(TResultGrid& grid);
+  GridCellDelegate(GridLook& look, QObject* parent);
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
@@ -32,19 +33,12 @@ class GridCellDelegate : public QStyledItemDelegate {
   // The editor the delegate made last, while it exists.
   QWidget* OpenEditor() const { return open_editor_.data(); }
 
-  // Paint calls and the rows they touched, for the scrolling benchmark.
-  long long PaintCalls() const { return paint_calls_; }
-  int MaxPaintedRow() const { return max_painted_row_; }
-  void ResetPaintCounters() const;
-
  protected:
   bool eventFilter(QObject* object, QEvent* event) override;
 
  private:
-  TResultGrid& grid_;
+  GridLook& look_;
   mutable QPointer<QWidget> open_editor_;
-  mutable long long paint_calls_ = 0;
-  mutable int max_painted_row_ = -1;
 };
 
 }  // namespace kelvaro

@@ -3,9 +3,11 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPolygon>
 #include <QStyle>
 
-#include "grid/TResultGrid.h"
+#include "grid/GridLook.h"
+#include "grid/ResultGridModel.h"
 
 namespace kelvaro {
 namespace {
@@ -17,8 +19,8 @@ int EventX(const QMouseEvent* event) { return event->position().toPoint().x(); }
 
 }  // namespace
 
-GridHeaderView::GridHeaderView(TResultGrid& grid)
-    : QHeaderView(Qt::Horizontal, &grid), grid_(grid) {
+GridHeaderView::GridHeaderView(GridLook& look, QWidget* parent)
+    : QHeaderView(Qt::Horizontal, parent), look_(look) {
   setSectionsClickable(false);
   setSectionsMovable(false);
   setSortIndicatorShown(false);
@@ -30,12 +32,43 @@ GridHeaderView::GridHeaderView(TResultGrid& grid)
 }
 
 QSize GridHeaderView::sizeHint() const {
-  return QSize(QHeaderView::sizeHint().width(), grid_.Model().RowHeights(0));
+  return QSize(QHeaderView::sizeHint().width(), look_.Model().RowHeights(0));
 }
 
 void GridHeaderView::paintSection(QPainter* painter, const QRect& rect, int logical_index) const {
   if (!rect.isValid()) return;
-  grid_.PaintHeaderCell(*painter, rect, logical_index, logical_index == pressed_section_);
+  look_.PaintHeaderCell(*painter, rect, logical_index, logical_index == pressed_section_);
+  if (logical_index != arrow_column_) return;
+  // A small filled triangle at the right end of the cell, clear of the border.
+  const int half = 4;
+  const int x = rect.right() - 6 - half;
+  const int y = rect.center().y();
+  QPolygon arrow;
+  if (arrow_ascending_) {
+    arrow << QPoint(x - half, y + 2) << QPoint(x + half, y + 2) << QPoint(x, y - 2);
+  } else {
+    arrow << QPoint(x - half, y - 2) << QPoint(x + half, y - 2) << QPoint(x, y + 2);
+  }
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing);
+  painter->setPen(Qt::NoPen);
+  painter->setBrush(GridLook::GridFixedLineColor());
+  painter->drawPolygon(arrow);
+  painter->restore();
+}
+
+void GridHeaderView::ShowSortArrow(int col, bool ascending) {
+  if (col == arrow_column_ && ascending == arrow_ascending_) return;
+  const int old_column = arrow_column_;
+  arrow_column_ = col;
+  arrow_ascending_ = ascending;
+  if (old_column >= 0) updateSection(old_column);
+  if (col >= 0) updateSection(col);
+}
+
+int GridHeaderView::ClickableSectionAt(int x) const {
+  if (OnResizeHandle(x) || AutoSizeColumnAt(x) >= 0) return -1;
+  return logicalIndexAt(x);
 }
 
 bool GridHeaderView::OnResizeHandle(int x) const {
@@ -80,14 +113,20 @@ void GridHeaderView::SetPressed(int section) {
 }
 
 void GridHeaderView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && !OnResizeHandle(EventX(event))) {
-    SetPressed(logicalIndexAt(EventX(event)));
-  }
+  if (event->button() == Qt::LeftButton) SetPressed(ClickableSectionAt(EventX(event)));
   QHeaderView::mousePressEvent(event);
 }
 
 void GridHeaderView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) SetPressed(-1);
+  if (event->button() == Qt::LeftButton) {
+    const int pressed = pressed_section_;
+    SetPressed(-1);
+    QHeaderView::mouseReleaseEvent(event);
+    if (pressed >= 0 && ClickableSectionAt(EventX(event)) == pressed && on_click_) {
+      on_click_(pressed);
+    }
+    return;
+  }
   QHeaderView::mouseReleaseEvent(event);
 }
 
@@ -97,9 +136,9 @@ void GridHeaderView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const int column = AutoSizeColumnAt(EventX(event));
   if (column >= 0) {
-    grid_.AutoSizeColumn(column, 0);
-  } else if (!OnResizeHandle(EventX(event))) {
-    SetPressed(logicalIndexAt(EventX(event)));
+    if (on_auto_size_) on_auto_size_(column);
+  } else {
+    SetPressed(ClickableSectionAt(EventX(event)));
   }
   event->accept();
 }
@@ -112,7 +151,7 @@ bool GridHeaderView::viewportEvent(QEvent* event) {
     if (section >= 0) {
       rect = QRect(sectionViewportPosition(section), 0, sectionSize(section), height());
     }
-    grid_.ShowCellHint(section, 0, rect, viewport());
+    look_.ShowCellHint(section, 0, rect, viewport());
     return true;
   }
   return QHeaderView::viewportEvent(event);

@@ -37,7 +37,6 @@ int GridTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant GridTableModel::data(const QModelIndex& index, int role) const {
-  ++data_calls_;
   if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
     return {};
   }
@@ -80,8 +79,6 @@ bool GridTableModel::setData(const QModelIndex& index, const QVariant& value, in
   if (text != grid_.Cells(col, row)) grid_.SetCells(col, row, text);
   return true;
 }
-
-void GridTableModel::sort(int /*column*/, Qt::SortOrder /*order*/) {}
 
 void GridTableModel::CellChanged(int col, int row) {
   // Rows being inserted or removed are announced by their own signals.

@@ -37,12 +37,6 @@ class GridTableModel : public QAbstractTableModel, public ResultGridListener {
   // Writes an edited text back only when it differs from the stored one.
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
-  // Qt's view calls these for a header click with sorting on; the grid never sorts.
-  void sort(int column, Qt::SortOrder order) override;
-
-  // Data read counter for the scrolling benchmark.
-  long long DataCalls() const { return data_calls_; }
-
  private:
   // ResultGridListener
   void CellChanged(int col, int row) override;
@@ -63,7 +57,6 @@ class GridTableModel : public QAbstractTableModel, public ResultGridListener {
   bool removing_ = false;
   bool removing_header_ = false;
   bool resetting_ = false;
-  mutable long long data_calls_ = 0;
 };
 
 }  // namespace kelvaro

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <utility>
 
 #include "base/Error.h"
+#include "grid/CellMarkup.h"
 
 namespace kelvaro {
 namespace {
@@ -59,10 +62,11 @@ void ResultGridModel::NotifyCell(int col, int row) {
   if (listener_ != nullptr && IsVisibleCell(col, row)) listener_->CellChanged(col, row);
 }
 
-// Rows that come back into view get the default height, whatever they had before.
+// Whatever a hidden row still holds (an earlier run, a longer project, rows moved up by a
+// removal) stays out of view: the row comes back empty and unticked.
 void ResultGridModel::ShowRows(int first, int last) {
   for (int r = first; r <= last && static_cast<size_t>(r) < rows_.size(); ++r) {
-    rows_[static_cast<size_t>(r)].height = kDefaultRowHeight;
+    rows_[static_cast<size_t>(r)] = Row{};
   }
 }
 
@@ -136,8 +140,7 @@ int ResultGridModel::RowHeights(int row) const {
 void ResultGridModel::AddRow() {
   const int row = row_count_;
   if (listener_ != nullptr) listener_->BeforeRowsInserted(row, row);
-  // Whatever the hidden store held at this index goes: the new row is empty.
-  if (static_cast<size_t>(row) < rows_.size()) rows_[static_cast<size_t>(row)] = Row{};
+  ShowRows(row, row);
   ++row_count_;
   if (listener_ != nullptr) listener_->AfterRowsInserted();
 }
@@ -171,6 +174,116 @@ void ResultGridModel::RemoveRows(int start, int count) {
       listener_->AfterRowsRemoved();
     }
   }
+  EndUpdate();
+}
+
+int ResultGridModel::RemoveCheckedRows(int col) {
+  const size_t visible = std::min(rows_.size(), static_cast<size_t>(row_count_));
+  size_t kept = 1;
+  int removed = 0;
+  for (size_t r = 1; r < visible; ++r) {
+    if (IsChecked(col, static_cast<int>(r))) ++removed;
+  }
+  if (removed == 0) return 0;
+  BeginUpdate();
+  if (listener_ != nullptr) listener_->BeforeReset();
+  for (size_t r = 1; r < visible; ++r) {
+    if (IsChecked(col, static_cast<int>(r))) continue;
+    if (kept != r) rows_[kept] = std::move(rows_[r]);
+    ++kept;
+  }
+  // Hidden rows beyond the visible ones move up behind the kept rows.
+  const auto first_gone = rows_.begin() + static_cast<std::ptrdiff_t>(kept);
+  rows_.erase(first_gone, first_gone + removed);
+  row_count_ = std::max(row_count_ - removed, 1);
+  if (listener_ != nullptr) listener_->AfterReset();
+  EndUpdate();
+  return removed;
+}
+
+namespace {
+
+// How a cell takes part in sorting: empty, a number or a lower-case text.
+struct SortKey {
+  enum class Kind { kNumber, kText, kEmpty } kind = Kind::kEmpty;
+  int64_t number = 0;
+  std::string text;
+};
+
+bool ReadCount(const std::string& text, int64_t& value) {
+  size_t k = 0;
+  bool negative = false;
+  if (k < text.size() && text[k] == '-') {
+    negative = true;
+    ++k;
+  }
+  bool any_digit = false;
+  value = 0;
+  for (; k < text.size(); ++k) {
+    const char ch = text[k];
+    if (ch >= '0' && ch <= '9') {
+      if (value > (INT64_MAX - (ch - '0')) / 10) return false;
+      value = value * 10 + (ch - '0');
+      any_digit = true;
+    } else if (!(any_digit && (ch == ',' || ch == ' '))) {
+      return false;
+    }
+  }
+  if (negative) value = -value;
+  return any_digit;
+}
+
+SortKey MakeSortKey(const std::string& cell) {
+  std::string shown = PassesMarkupTest(cell) ? StripMarkup(cell) : cell;
+  const size_t begin = shown.find_first_not_of(" \t");
+  SortKey key;
+  if (begin == std::string::npos) return key;
+  shown = shown.substr(begin, shown.find_last_not_of(" \t") - begin + 1);
+  if (ReadCount(shown, key.number)) {
+    key.kind = SortKey::Kind::kNumber;
+    return key;
+  }
+  key.kind = SortKey::Kind::kText;
+  for (char& ch : shown) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  key.text = std::move(shown);
+  return key;
+}
+
+bool KeyLess(const SortKey& a, const SortKey& b) {
+  if (a.kind != b.kind) return a.kind < b.kind;
+  if (a.kind == SortKey::Kind::kNumber) return a.number < b.number;
+  return a.text < b.text;
+}
+
+}  // namespace
+
+void ResultGridModel::SortRows(int col, bool ascending) {
+  const int data_rows = row_count_ - 1;
+  if (col < 0 || col >= col_count_ || data_rows < 2) return;
+  if (rows_.size() < static_cast<size_t>(row_count_)) rows_.resize(static_cast<size_t>(row_count_));
+  std::vector<SortKey> keys(static_cast<size_t>(data_rows));
+  std::vector<size_t> order(static_cast<size_t>(data_rows));
+  for (size_t k = 0; k < order.size(); ++k) {
+    order[k] = k;
+    keys[k] = MakeSortKey(Cells(col, static_cast<int>(k) + 1));
+  }
+  std::stable_sort(order.begin(), order.end(), [&keys, ascending](size_t a, size_t b) {
+    const SortKey& ka = keys[a];
+    const SortKey& kb = keys[b];
+    const bool a_empty = ka.kind == SortKey::Kind::kEmpty;
+    const bool b_empty = kb.kind == SortKey::Kind::kEmpty;
+    if (a_empty || b_empty) return !a_empty && b_empty;  // empty cells last either way
+    return ascending ? KeyLess(ka, kb) : KeyLess(kb, ka);
+  });
+  BeginUpdate();
+  if (listener_ != nullptr) listener_->BeforeReset();
+  std::vector<Row> sorted;
+  sorted.reserve(order.size());
+  for (const size_t k : order) sorted.push_back(std::move(rows_[k + 1]));
+  std::move(sorted.begin(), sorted.end(), rows_.begin() + 1);
+  if (listener_ != nullptr) listener_->AfterReset();
   EndUpdate();
 }
 
@@ -231,6 +344,34 @@ void ResultGridModel::ToggleCheck(int col, int row) {
     box->Checked = !box->Checked;
   }
   NotifyCell(col, row);
+}
+
+void ResultGridModel::SetChecked(int col, int row, bool checked) {
+  TCellCheckBox* box = MutableCheckBox(col, row);
+  if (box == nullptr || IsChecked(col, row) == checked) return;
+  if (box->StateInText) {
+    CellForWrite(col, row) = StateText(checked);
+  } else {
+    box->Checked = checked;
+  }
+  NotifyCell(col, row);
+}
+
+void ResultGridModel::ToggleAllChecks(int col) {
+  bool all_ticked = true;
+  bool any_box = false;
+  for (int row = 1; row < row_count_; ++row) {
+    if (!HasCheckBox(col, row)) continue;
+    any_box = true;
+    if (!IsChecked(col, row)) {
+      all_ticked = false;
+      break;
+    }
+  }
+  if (!any_box) return;
+  BeginUpdate();
+  for (int row = 1; row < row_count_; ++row) SetChecked(col, row, !all_ticked);
+  EndUpdate();
 }
 
 void ResultGridModel::BeginUpdate() {

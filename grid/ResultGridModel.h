@@ -33,14 +33,16 @@ class ResultGridListener {
 };
 
 // The cell store of the results grid: columns and rows 0-based, row 0 the fixed header
-// row. Rows at and beyond RowCount are hidden, not erased: their texts and check boxes stay
-// in the store and show again when the count is raised (AddRow excepted, which clears the
-// row it adds). Columns at and beyond ColCount keep their texts the same way.
+// row. Rows at and beyond RowCount are hidden: Cells still reads what they held, but a row
+// that comes back into view (a raised RowCount, AddRow, a longer file) comes back empty,
+// without a check box and at the default height, so an earlier run's rows never reappear.
+// Columns at and beyond ColCount keep their texts.
 //
 // The listener hears about visible cells only: SetCells and the check-box calls report
 // CellChanged for a cell inside ColCount x RowCount; a write to a hidden cell is stored
 // silently. SetRowCount and AddRow report insertions, SetRowCount and RemoveRows removals
-// (RemoveRows inside its own BeginUpdate/EndUpdate); SetColCount and LoadCSV report a reset.
+// (RemoveRows inside its own BeginUpdate/EndUpdate); SetColCount, LoadCSV, RemoveCheckedRows
+// and SortRows report a reset.
 class ResultGridModel {
  public:
   static constexpr const char* kCheckedText = "Y";
@@ -70,6 +72,15 @@ class ResultGridModel {
 
   void AddRow();
   void RemoveRows(int start, int count);
+  // Removes every data row whose check box in `col` is ticked, in one pass over the rows;
+  // later rows move up with their texts, boxes and heights. Returns the number removed.
+  int RemoveCheckedRows(int col);
+  // Orders the data rows by the cells of `col`, stably (equal keys keep their order); the
+  // header row stays on top and whole rows move, boxes and links included. A cell whose
+  // shown text (markup stripped) is a whole number, thousands separated by commas or spaces
+  // allowed, sorts by that number; other texts sort case-insensitively after the numbers;
+  // empty cells go last in both directions.
+  void SortRows(int col, bool ascending);
 
   void AddCheckBox(int col, int row, bool checked, bool state_in_text);  // throws kelvaro::Error
   void RemoveCheckBox(int col, int row);
@@ -78,6 +89,9 @@ class ResultGridModel {
   const TCellCheckBox* CheckBox(int col, int row) const;
   bool IsChecked(int col, int row) const;
   void ToggleCheck(int col, int row);
+  // Ticks the box in `col` of every data row that has one, or unticks them all when every
+  // one is already ticked.
+  void ToggleAllChecks(int col);
 
   void BeginUpdate();
   void EndUpdate();
@@ -120,7 +134,9 @@ class ResultGridModel {
   std::string& CellForWrite(int col, int row);
   TCellCheckBox* MutableCheckBox(int col, int row);
   void NotifyCell(int col, int row);
+  // Empties the stored rows first..last as they come into view.
   void ShowRows(int first, int last);
+  void SetChecked(int col, int row, bool checked);
 
   int col_count_;
   int row_count_;

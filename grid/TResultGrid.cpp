@@ -1,15 +1,9 @@
 #include "grid/TResultGrid.h"
 
-#include <QApplication>
-#include <QFontMetrics>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QLinearGradient>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
@@ -24,32 +18,14 @@
 namespace kelvaro {
 namespace {
 
-// Column widths of lines: one-pixel grid lines, so auto-size adds 4 (insets) + 2 * 2.
-constexpr int kGridLineWidth = 1;
-
-QFont TahomaFont() {
-  // Where Tahoma is missing the font system substitutes its sans-serif face.
-  QFont font(QStringLiteral("Tahoma"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPointSize(8);
-  return font;
-}
-
 uint32_t Rgb(const QColor& color) { return color.rgb() & 0xFFFFFFu; }
-
-QColor HalfIntensity(const QColor& color) {
-  return QColor(color.red() / 2, color.green() / 2, color.blue() / 2);
-}
 
 int PointSize(const QFont& font, const QWidget& widget) {
   if (font.pointSizeF() > 0) return static_cast<int>(std::lround(font.pointSizeF()));
   return static_cast<int>(std::lround(font.pixelSize() * 72.0 / widget.logicalDpiY()));
 }
 
-// The part of a plain text that is shown: up to its first CR.
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\r')); }
-
-// A column title as the header shows it: each two-character "\\n" becomes a CR.
+// A column title as the header shows it: each backslash followed by "n" becomes a CR.
 std::string HeaderTitle(const std::string& title) {
   std::string shown;
   shown.reserve(title.size());
@@ -86,8 +62,7 @@ GridCreationValues DeepAnalysisGridCreationValues() {
 TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
     : QTableView(parent),
       model_(std::make_unique<ResultGridModel>(values.col_count, values.row_count)),
-      grid_font_(TahomaFont()),
-      fixed_font_(TahomaFont()) {
+      look_(*model_, *this) {
   for (int col = 0; col < static_cast<int>(values.column_headers.size()); ++col) {
     if (col >= model_->ColCount()) break;
     model_->SetCells(col, 0, HeaderTitle(values.column_headers[col]));
@@ -96,9 +71,14 @@ TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
     if (col < model_->ColCount()) model_->SetColWidths(col, values.col_widths[col]);
   }
 
-  setFont(grid_font_);
-  header_ = new GridHeaderView(*this);
-  header_->setFont(fixed_font_);
+  setFont(look_.GridFont());
+  header_ = new GridHeaderView(look_, this);
+  header_->setFont(look_.FixedFont());
+  // New columns (a wide file) come at the model's default width, so only the columns set
+  // otherwise are resized one by one.
+  header_->setDefaultSectionSize(ResultGridModel::kDefaultColWidth);
+  header_->SetClickHandler([this](int col) { HeaderClicked(col); });
+  header_->SetAutoSizeHandler([this](int col) { AutoSizeColumn(col, 0); });
   header_->setFixedHeight(model_->RowHeights(0));
   setHorizontalHeader(header_);
   verticalHeader()->hide();
@@ -120,13 +100,21 @@ TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
   setMouseTracking(true);
   viewport()->setMouseTracking(true);
 
-  delegate_ = new GridCellDelegate(*this);
+  delegate_ = new GridCellDelegate(look_, this);
   setItemDelegate(delegate_);
   table_model_ = new GridTableModel(*model_, this);
   table_model_->SetColumnWidthHandler([this](int col) { ApplyColumnWidth(col); });
   table_model_->SetUpdatesHandler([this](bool suspended) { SetUpdatesSuspended(suspended); });
-  table_model_->SetResetHandler([this] { ApplyAllColumnWidths(); });
+  table_model_->SetResetHandler([this] {
+    ApplyAllColumnWidths();
+    if (!sorting_) header_->ShowSortArrow(-1, true);
+  });
   setModel(table_model_);
+  // Rows added or removed leave the order the arrow shows.
+  connect(table_model_, &QAbstractItemModel::rowsInserted, this,
+          [this] { header_->ShowSortArrow(-1, true); });
+  connect(table_model_, &QAbstractItemModel::rowsRemoved, this,
+          [this] { header_->ShowSortArrow(-1, true); });
   ApplyAllColumnWidths();
   connect(header_, &QHeaderView::sectionResized, this, [this](int col, int, int size) {
     if (!applying_width_ && col < model_->ColCount() && model_->ColWidths(col) != size) {
@@ -143,7 +131,13 @@ TResultGrid::~TResultGrid() {
 }
 
 void TResultGrid::SetOnGetCellColor(GetCellColorEvent handler) {
-  on_get_cell_color_ = std::move(handler);
+  if (handler) {
+    look_.SetColorHook([this, handler = std::move(handler)](
+                           int row, int col, const GridDrawState& state, QBrush& brush,
+                           QFont& font) { handler(*this, row, col, state, brush, font); });
+  } else {
+    look_.SetColorHook({});
+  }
   viewport()->update();
   header_->viewport()->update();
 }
@@ -158,7 +152,39 @@ void TResultGrid::ApplyColumnWidth(int col) {
 }
 
 void TResultGrid::ApplyAllColumnWidths() {
-  for (int col = 0; col < model_->ColCount(); ++col) ApplyColumnWidth(col);
+  const int count = std::min(model_->ColCount(), header_->count());
+  for (int col = 0; col < count; ++col) ApplyColumnWidth(col);
+}
+
+void TResultGrid::SetSortable(bool on) {
+  sortable_ = on;
+  if (!on) header_->ShowSortArrow(-1, true);
+}
+
+int TResultGrid::SortColumn() const { return header_->SortArrowColumn(); }
+
+void TResultGrid::SortByColumn(int col, bool ascending) {
+  if (col < 0 || col >= model_->ColCount()) return;
+  CloseOpenEditor();
+  sorting_ = true;
+  model_->SortRows(col, ascending);
+  sorting_ = false;
+  sort_ascending_ = ascending;
+  header_->ShowSortArrow(col, ascending);
+}
+
+void TResultGrid::HeaderClicked(int col) {
+  if (col == kCheckColumn) {
+    if (tick_all_) {
+      CloseOpenEditor();
+      model_->ToggleAllChecks(kCheckColumn);
+    }
+    return;
+  }
+  if (!sortable_) return;
+  if (on_sort_request_ && !on_sort_request_(col)) return;
+  const bool ascending = SortColumn() == col ? !sort_ascending_ : true;
+  SortByColumn(col, ascending);
 }
 
 void TResultGrid::SetUpdatesSuspended(bool suspended) {
@@ -169,53 +195,16 @@ void TResultGrid::SetUpdatesSuspended(bool suspended) {
   }
 }
 
-CellAppearance TResultGrid::CellVisuals(int col, int row, const GridDrawState& state) {
-  const QPalette& colours = palette();
-  CellAppearance look;
-  look.text_color = colours.color(QPalette::Text);
-  if (row < 1) {
-    look.font = fixed_font_;
-    look.background = QColor(Qt::white);
-    look.gradient_end = colours.color(QPalette::Button);
-  } else {
-    look.font = grid_font_;
-    look.background = colours.color(QPalette::Base);
-  }
-  if (on_get_cell_color_) {
-    QBrush brush(look.background);
-    on_get_cell_color_(*this, row, col, state, brush, look.font);
-    look.background = brush.color();
-  }
-  return look;
-}
-
-QSize TResultGrid::CellTextSize(int col, int row) {
-  const std::string& text = model_->Cells(col, row);
-  if (text.empty()) return QSize(0, 0);
-  GridDrawState state;
-  state.fixed = row < 1;
-  const CellAppearance look = CellVisuals(col, row, state);
-  if (ClassifyText(text) == TextKind::kMarkup) {
-    const QSize size = markup_.Measure(text, look.font);
-    return QSize(size.width() + 2, size.height() + 2);
-  }
-  const QFontMetrics metrics(look.font);
-  const QString line = ToQString(FirstLine(text));
-  const int width = line.contains(QLatin1Char('\t'))
-                        ? metrics.size(Qt::TextSingleLine | Qt::TextExpandTabs, line).width()
-                        : metrics.horizontalAdvance(line);
-  return QSize(width, metrics.height());
-}
-
 void TResultGrid::AutoSizeColumn(int col, int extra) {
   if (col < 0 || col >= model_->ColCount()) return;
   int widest = 0;
   const int rows = model_->RowCount();
   for (int row = 0; row < rows; ++row) {
     const int box = model_->HasCheckBox(col, row) ? kCheckSize : 0;
-    widest = std::max(widest, box + CellTextSize(col, row).width());
+    widest = std::max(widest, box + look_.CellTextSize(col, row).width());
   }
-  const int width = widest + 2 * kTextInset + 2 * (kGridLineWidth + 1);
+  // One-pixel grid lines: the insets and lines add 4 + 2 * 2.
+  const int width = widest + 2 * kTextInset + 2 * (GridLook::kGridLineWidth + 1);
   if (!(model_->AutoSizeGrowOnly() && model_->ColWidths(col) >= width)) {
     model_->SetColWidths(col, width);
   }
@@ -227,7 +216,7 @@ void TResultGrid::SaveHTML(const std::string& file_name) {
   model_->SaveHTML(file_name, [this, &fixed_color](int col, int row) {
     GridDrawState state;
     state.fixed = row < 1;
-    const CellAppearance painted = CellVisuals(col, row, state);
+    const CellAppearance painted = look_.CellVisuals(col, row, state);
     CellLook look;
     look.background = Rgb(row < 1 ? fixed_color : painted.background);
     look.text_color = Rgb(painted.text_color);
@@ -242,124 +231,10 @@ void TResultGrid::SaveHTML(const std::string& file_name) {
   });
 }
 
-QPoint TResultGrid::TextOrigin(const QRect& rect, bool has_box) const {
-  return QPoint(rect.left() + kTextInset + (has_box ? kCheckSize + kTextInset : 0),
-                rect.top() + kTextInset);
-}
-
-const QPixmap& TResultGrid::CheckPixmap(bool checked, qreal device_pixel_ratio) {
-  QPixmap& pixmap = check_pixmaps_[checked ? 1 : 0];
-  if (pixmap.isNull() || pixmap.devicePixelRatio() != device_pixel_ratio) {
-    // The platform style draws the box once; painting copies the picture.
-    const int side = static_cast<int>(std::ceil(kCheckSize * device_pixel_ratio));
-    pixmap = QPixmap(side, side);
-    pixmap.setDevicePixelRatio(device_pixel_ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    QStyleOptionButton option;
-    option.initFrom(this);
-    option.rect = QRect(0, 0, kCheckSize, kCheckSize);
-    option.state = QStyle::State_Enabled | (checked ? QStyle::State_On : QStyle::State_Off);
-    style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter, this);
-  }
-  return pixmap;
-}
-
-void TResultGrid::PaintContent(QPainter& painter, const QRect& rect, const QPoint& origin, int col,
-                               int row, const CellAppearance& look) {
-  const bool has_box = model_->HasCheckBox(col, row);
-  if (has_box) {
-    const QPixmap& box =
-        CheckPixmap(model_->IsChecked(col, row), painter.device()->devicePixelRatio());
-    painter.drawPixmap(origin.x(), origin.y(), box);
-  }
-  const std::string& text = model_->Cells(col, row);
-  if (text.empty()) return;
-  const QPoint text_origin =
-      has_box ? QPoint(origin.x() + kCheckSize + kTextInset, origin.y()) : origin;
-  // Up to the cell's right and bottom grid lines.
-  const QRect room(text_origin,
-                   QPoint(rect.right() - kGridLineWidth, rect.bottom() - kGridLineWidth));
-  if (room.width() <= 0 || room.height() <= 0) return;
-  const TextKind kind = ClassifyText(text);
-  if (kind == TextKind::kMarkup) {
-    markup_.Draw(painter, text, look.font, look.text_color, URLColor(), text_origin, room);
-    return;
-  }
-  // Formula, rich and wide texts never come from the program; they show as plain text.
-  const bool link = kind == TextKind::kPlain && IsLinkText(text);
-  if (link) {
-    QFont font = look.font;
-    font.setUnderline(true);
-    painter.setFont(font);
-    painter.setPen(URLColor());
-  } else {
-    painter.setFont(look.font);
-    painter.setPen(look.text_color);
-  }
-  painter.drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextExpandTabs,
-                   ToQString(FirstLine(text)));
-}
-
-void TResultGrid::PaintDataCell(QPainter& painter, const QRect& rect, int col, int row,
-                                const GridDrawState& state) {
-  const CellAppearance look = CellVisuals(col, row, state);
-  painter.fillRect(rect, look.background);
-  painter.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), GridLineColor());
-  painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), GridLineColor());
-  PaintContent(painter, rect, QPoint(rect.left() + kTextInset, rect.top() + kTextInset), col, row,
-               look);
-  if (state.focused && hasFocus()) {
-    painter.setPen(QPen(look.text_color, 1, Qt::DotLine));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRect(rect.left() + 1, rect.top() + 1, rect.width() - 4, rect.height() - 4));
-  }
-}
-
-void TResultGrid::PaintHeaderCell(QPainter& painter, const QRect& rect, int col, bool pressed) {
-  if (col < 0 || col >= model_->ColCount()) return;
-  GridDrawState state;
-  state.fixed = true;
-  const CellAppearance look = CellVisuals(col, 0, state);
-  const QColor end = look.gradient_end.isValid() ? look.gradient_end : look.background;
-  // Pressed cells look sunken: the gradient turned over and the shadow at the top left.
-  QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
-  gradient.setColorAt(0, pressed ? end : look.background);
-  gradient.setColorAt(1, pressed ? look.background : end);
-  painter.fillRect(rect, gradient);
-  const QColor fixed_color = palette().color(QPalette::Button);
-  const QColor light = pressed ? GridFixedLineColor() : QColor(Qt::white);
-  painter.fillRect(QRect(rect.left(), rect.top(), rect.width() - 1, 1), light);
-  painter.fillRect(QRect(rect.left(), rect.top(), 1, rect.height() - 1), light);
-  painter.fillRect(QRect(rect.left(), rect.bottom() - 1, rect.width() - 1, 1),
-                   HalfIntensity(fixed_color));
-  painter.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), GridFixedLineColor());
-  painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), GridFixedLineColor());
-  const int shift = pressed ? 1 : 0;
-  PaintContent(painter, rect.adjusted(0, 0, 0, -1),
-               QPoint(rect.left() + kTextInset + shift, rect.top() + kTextInset + shift), col, 0,
-               look);
-}
-
-const std::string* TResultGrid::LinkAtCell(int col, int row, const QRect& rect, const QPoint& pos) {
-  const std::string& text = model_->Cells(col, row);
-  if (text.empty() || !rect.contains(pos)) return nullptr;
-  const TextKind kind = ClassifyText(text);
-  if (kind == TextKind::kMarkup) {
-    GridDrawState state;
-    state.fixed = row < 1;
-    const CellAppearance look = CellVisuals(col, row, state);
-    const QPoint origin = TextOrigin(rect, model_->HasCheckBox(col, row));
-    return markup_.LinkAt(text, look.font, pos - origin);
-  }
-  // A plain text holding an address is one link over the whole cell.
-  return kind == TextKind::kPlain && IsLinkText(text) ? &text : nullptr;
-}
-
 const std::string* TResultGrid::LinkAt(const QPoint& pos) {
   const QModelIndex index = indexAt(pos);
   if (!index.isValid()) return nullptr;
-  return LinkAtCell(index.column(), index.row() + 1, visualRect(index), pos);
+  return look_.LinkAtCell(index.column(), index.row() + 1, visualRect(index), pos);
 }
 
 void TResultGrid::CloseOpenEditor() {
@@ -377,7 +252,7 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event, bool act) {
   const int col = index.column();
   const int row = index.row() + 1;
   if (event->button() == Qt::LeftButton) {
-    if (const std::string* url = LinkAtCell(col, row, visualRect(index), pos)) {
+    if (const std::string* url = look_.LinkAtCell(col, row, visualRect(index), pos)) {
       if (!act) return true;
       const std::string address = *url;  // closing an editor may change the cell
       CloseOpenEditor();
@@ -472,27 +347,6 @@ void TResultGrid::keyPressEvent(QKeyEvent* event) {
   QTableView::keyPressEvent(event);
 }
 
-QString TResultGrid::CellHint(int col, int row, const QSize& cell_size) {
-  if (col < 0 || col >= model_->ColCount()) return {};
-  const std::string& text = model_->Cells(col, row);
-  if (text.empty()) return {};
-  const QSize size = CellTextSize(col, row);
-  const int start = kTextInset + (model_->HasCheckBox(col, row) ? kCheckSize + kTextInset : 0);
-  if (start + size.width() <= cell_size.width() && size.height() <= cell_size.height()) return {};
-  if (ClassifyText(text) == TextKind::kMarkup) return markup_.ToRichText(text, URLColor());
-  return QStringLiteral("<p style=\"white-space:pre\">") + ToQString(text).toHtmlEscaped() +
-         QStringLiteral("</p>");
-}
-
-void TResultGrid::ShowCellHint(int col, int row, const QRect& rect, QWidget* widget) {
-  const QString hint = rect.isValid() ? CellHint(col, row, rect.size()) : QString();
-  if (hint.isEmpty()) {
-    QToolTip::hideText();
-    return;
-  }
-  QToolTip::showText(widget->mapToGlobal(rect.topLeft()), hint, widget, rect);
-}
-
 bool TResultGrid::viewportEvent(QEvent* event) {
   switch (event->type()) {
     case QEvent::ToolTip: {
@@ -501,7 +355,7 @@ bool TResultGrid::viewportEvent(QEvent* event) {
       if (!index.isValid()) {
         QToolTip::hideText();
       } else {
-        ShowCellHint(index.column(), index.row() + 1, visualRect(index), viewport());
+        look_.ShowCellHint(index.column(), index.row() + 1, visualRect(index), viewport());
       }
       return true;
     }
@@ -519,8 +373,7 @@ bool TResultGrid::viewportEvent(QEvent* event) {
 
 void TResultGrid::changeEvent(QEvent* event) {
   if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange) {
-    check_pixmaps_[0] = QPixmap();
-    check_pixmaps_[1] = QPixmap();
+    look_.ForgetPictures();
   }
   QTableView::changeEvent(event);
 }

@@ -1,19 +1,15 @@
 #pragma once
 
 #include <QBrush>
-#include <QColor>
 #include <QFont>
-#include <QPixmap>
 #include <QTableView>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "grid/MarkupRenderer.h"
+#include "grid/GridLook.h"
 #include "grid/ResultGridModel.h"
-
-class QPainter;
 
 namespace kelvaro {
 
@@ -22,14 +18,6 @@ class GridHeaderView;
 class GridTableModel;
 class TResultGrid;
 
-// The flags of a cell whose look is computed: a header cell, the focused cell, a cell
-// in the (never painted) selection.
-struct GridDrawState {
-  bool fixed = false;
-  bool focused = false;
-  bool selected = false;
-};
-
 // OnGetCellColor(Sender, ARow, ACol, AState, ABrush, AFont): asked for every cell that
 // is painted (header cells included), measured or written to the HTML document. The
 // brush and font hold the grid's defaults for the cell on entry; what the handler
@@ -37,16 +25,13 @@ struct GridDrawState {
 using GetCellColorEvent = std::function<void(
     TResultGrid& sender, int row, int col, const GridDrawState& state, QBrush& brush, QFont& font)>;
 
-// What a cell looks like, after OnGetCellColor.
-struct CellAppearance {
-  QFont font;
-  QColor text_color;
-  QColor background;
-  QColor gradient_end;  // header cells: the fill runs from background to this; else invalid
-};
+// Asked before a header click sorts by `col`; false refuses the sort (the grid stays as
+// it is).
+using SortRequestEvent = std::function<bool(int col)>;
 
 // The values a grid is created with: column count, row count (header included), the
-// column titles of row 0 ("\n" in a title becomes a CR) and the column widths.
+// column titles of row 0 (each two-character backslash-n sequence in a title becomes a
+// CR) and the column widths.
 struct GridCreationValues {
   int col_count = 1;
   int row_count = 2;
@@ -63,13 +48,17 @@ GridCreationValues DeepAnalysisGridCreationValues();
 // (bold, links), links that open in the web browser, right-click editing of link cells,
 // in-place editing and column auto-size. Cells are addressed (col, row), row 0 being
 // the header. Every change made to Model() directly (the workers' steps do that) shows
-// at once. GUI thread only.
+// at once. Its delegate paints the data cells and its header view the header row, both
+// with the grid's Look(); the grid itself handles input, hints and auto-size. A grid can
+// sort its data rows by a header click and tick all boxes by a click on the check
+// column's header; both are off until switched on. GUI thread only.
 class TResultGrid : public QTableView {
   Q_OBJECT
 
  public:
-  static constexpr int kCheckSize = 15;  // check boxes are this square, at 2,2 in the cell
-  static constexpr int kTextInset = 2;   // text starts this far inside the cell
+  static constexpr int kCheckSize = GridLook::kCheckSize;
+  static constexpr int kTextInset = GridLook::kTextInset;
+  static constexpr int kCheckColumn = 0;  // the column of the rows' check boxes
 
   explicit TResultGrid(const GridCreationValues& values, QWidget* parent = nullptr);
   ~TResultGrid() override;
@@ -80,7 +69,24 @@ class TResultGrid : public QTableView {
   // The main window attaches its colour handler here; an empty function detaches it.
   void SetOnGetCellColor(GetCellColorEvent handler);
 
-  // The model's operations, with the model's meaning.
+  // Sorting: a click on the header of a column other than the check column sorts the data
+  // rows by it, ascending; a second click on the same header reverses the order. The
+  // request handler, when set, may refuse a click (for example while a run appends rows).
+  void SetSortable(bool on);
+  bool Sortable() const { return sortable_; }
+  void SetOnSortRequest(SortRequestEvent handler) { on_sort_request_ = std::move(handler); }
+  // Sorts as a header click does (the request handler is not asked): the arrow moves to
+  // `col`.
+  void SortByColumn(int col, bool ascending);
+  // The column the rows were last sorted by (-1: none since the rows last changed
+  // otherwise) and its direction.
+  int SortColumn() const;
+  bool SortAscending() const { return sort_ascending_; }
+  // Tick all: a click on the check column's header ticks every data row's box, or unticks
+  // them all when all are ticked.
+  void SetTickAllOnHeaderClick(bool on) { tick_all_ = on; }
+
+  // Forwarders the windows still call; new code reads and writes Model() directly.
   const std::string& Cells(int col, int row) const { return model_->Cells(col, row); }
   void SetCells(int col, int row, const std::string& text) { model_->SetCells(col, row, text); }
   const std::string& RawCells(int col, int row) const { return model_->RawCells(col, row); }
@@ -90,40 +96,28 @@ class TResultGrid : public QTableView {
   int ColWidths(int col) const { return model_->ColWidths(col); }
   void SetColWidths(int col, int width) { model_->SetColWidths(col, width); }
   void AddRow() { model_->AddRow(); }
-  void RemoveRows(int start, int count) { model_->RemoveRows(start, count); }
-  // Throws kelvaro::Error ("Invalid cell") outside the grid.
-  void AddCheckBox(int col, int row, bool checked, bool state_in_text) {
-    model_->AddCheckBox(col, row, checked, state_in_text);
-  }
   void RemoveCheckBox(int col, int row) { model_->RemoveCheckBox(col, row); }
   bool IsChecked(int col, int row) const { return model_->IsChecked(col, row); }
   void ToggleCheck(int col, int row) { model_->ToggleCheck(col, row); }
-  // Painting stops at the first BeginUpdate; the last EndUpdate repaints once.
-  void BeginUpdate() { model_->BeginUpdate(); }
-  void EndUpdate() { model_->EndUpdate(); }
-  bool SaveWithHTML() const { return model_->SaveWithHTML(); }
-  void SetSaveWithHTML(bool on) { model_->SetSaveWithHTML(on); }
-  bool AutoSizeGrowOnly() const { return model_->AutoSizeGrowOnly(); }
   void SetAutoSizeGrowOnly(bool on) { model_->SetAutoSizeGrowOnly(on); }
-  // Throw kelvaro::Error with the user-facing text.
   void SaveCSV(const std::string& file_name) const { model_->SaveCSV(file_name); }
   void LoadCSV(const std::string& file_name, int max_rows) { model_->LoadCSV(file_name, max_rows); }
+
   // Writes the HTML document with every cell's look as painting computes it (header
   // background the button-face colour). Throws kelvaro::Error.
   void SaveHTML(const std::string& file_name);
 
-  // The look of a cell: header cells the header font on a white to button-face
-  // gradient, data cells the grid font on the window colour; then OnGetCellColor.
-  CellAppearance CellVisuals(int col, int row, const GridDrawState& state);
-  // Width and height in pixels of the cell's text as painted (markup + 2 pixels each
-  // way, plain text up to its first CR with the height of one line; empty 0 x 0).
-  QSize CellTextSize(int col, int row);
+  // The look of a cell and the size of its text, as painting computes them.
+  CellAppearance CellVisuals(int col, int row, const GridDrawState& state) {
+    return look_.CellVisuals(col, row, state);
+  }
+  QSize CellTextSize(int col, int row) { return look_.CellTextSize(col, row); }
   // Fits the column to its widest cell, header included: check box + text + 8. With
   // AutoSizeGrowOnly a column is never narrowed. A non-zero extra is added afterwards.
   void AutoSizeColumn(int col, int extra);
 
-  QFont GridFont() const { return grid_font_; }
-  QFont FixedFont() const { return fixed_font_; }
+  QFont GridFont() const { return look_.GridFont(); }
+  QFont FixedFont() const { return look_.FixedFont(); }
 
   // True while a cell's in-place editor is open.
   bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
@@ -131,24 +125,10 @@ class TResultGrid : public QTableView {
   // The URL a left click at `pos` (viewport coordinates) opens, or nullptr.
   const std::string* LinkAt(const QPoint& pos);
 
-  // Parts of the grid's own painting, used by its delegate and header.
-  void PaintDataCell(QPainter& painter, const QRect& rect, int col, int row,
-                     const GridDrawState& state);
-  void PaintHeaderCell(QPainter& painter, const QRect& rect, int col, bool pressed);
-  // Shows the hint of cell (col, row) painted at `rect` in `widget`, or hides the hint
-  // when the cell's text fits (or col is -1).
-  void ShowCellHint(int col, int row, const QRect& rect, QWidget* widget);
-  // The hint text of a cell, empty when its text fits a cell of `cell_size`.
-  QString CellHint(int col, int row, const QSize& cell_size);
-
+  GridLook& Look() { return look_; }
   GridTableModel& TableModel() { return *table_model_; }
   GridCellDelegate& Delegate() { return *delegate_; }
   GridHeaderView& Header() { return *header_; }
-
-  // The colours of the grid's lines and links.
-  static QColor GridLineColor() { return QColor(192, 192, 192); }
-  static QColor GridFixedLineColor() { return QColor(128, 128, 128); }
-  static QColor URLColor() { return QColor(0, 0, 255); }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -163,26 +143,23 @@ class TResultGrid : public QTableView {
   // Check boxes, links and right-click editing; true when the press is one of these
   // (and, with `act`, after doing it).
   bool HandleCellPress(QMouseEvent* event, bool act);
+  void HeaderClicked(int col);
   void CloseOpenEditor();
   void UpdateCursor(const QPoint& pos);
   void ApplyColumnWidth(int col);
   void ApplyAllColumnWidths();
   void SetUpdatesSuspended(bool suspended);
-  QPoint TextOrigin(const QRect& rect, bool has_box) const;
-  void PaintContent(QPainter& painter, const QRect& rect, const QPoint& origin, int col, int row,
-                    const CellAppearance& look);
-  const QPixmap& CheckPixmap(bool checked, qreal device_pixel_ratio);
-  const std::string* LinkAtCell(int col, int row, const QRect& rect, const QPoint& pos);
 
   std::unique_ptr<ResultGridModel> model_;
+  GridLook look_;
   GridTableModel* table_model_ = nullptr;
   GridCellDelegate* delegate_ = nullptr;
   GridHeaderView* header_ = nullptr;
-  GetCellColorEvent on_get_cell_color_;
-  QFont grid_font_;
-  QFont fixed_font_;
-  MarkupRenderer markup_;
-  QPixmap check_pixmaps_[2];
+  SortRequestEvent on_sort_request_;
+  bool sortable_ = false;
+  bool tick_all_ = false;
+  bool sorting_ = false;
+  bool sort_ascending_ = true;
   bool applying_width_ = false;
   bool swallow_release_ = false;
   bool hand_cursor_ = false;

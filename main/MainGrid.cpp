@@ -77,11 +77,7 @@ void ResetMainGrid(ResultGridModel& grid) {
 }
 
 void ClearCheckedRows(ResultGridModel& grid, bool remove) {
-  if (remove) {
-    for (int row = grid.RowCount() - 1; row >= 1; --row) {
-      if (grid.IsChecked(0, row)) grid.RemoveRows(row, 1);
-    }
-  }
+  if (remove) grid.RemoveCheckedRows(0);
   if (grid.RowCount() <= 1) {
     grid.SetRowCount(2);
     return;

@@ -39,7 +39,7 @@ std::string CheckedKeywords(const ResultGridModel& grid);
 // Clear All's grid part: header and one empty data row without a check box.
 void ResetMainGrid(ResultGridModel& grid);
 
-// Clear Checked: removes the ticked rows bottom-up (when `remove` is true), then leaves
+// Clear Checked: removes the ticked rows in one pass (when `remove` is true), then leaves
 // a header and one empty row, or writes the row numbers 1, 2, ... into column 0.
 void ClearCheckedRows(ResultGridModel& grid, bool remove);
 

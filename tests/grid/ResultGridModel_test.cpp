@@ -66,23 +66,23 @@ TEST(ResultGridModelTest, CreationValues) {
   EXPECT_EQ(tiny.RowCount(), 1);
 }
 
-TEST(ResultGridModelTest, HiddenRowsKeepTheirTextsUntilAddRowClearsThem) {
+TEST(ResultGridModelTest, HiddenRowsStayReadableButComeBackEmpty) {
   ResultGridModel grid(5, 10);
   grid.SetCells(1, 2, "old row 2");
   grid.SetCells(1, 3, "old row 3");
   grid.AddCheckBox(0, 2, true, false);
+  grid.AddCheckBox(0, 3, true, false);
   grid.SetRowCount(2);
-  EXPECT_EQ(grid.Cells(1, 2), "old row 2");  // hidden, not erased
-  grid.SetRowCount(3);
-  EXPECT_EQ(grid.Cells(1, 2), "old row 2");
-  EXPECT_TRUE(grid.IsChecked(0, 2));
-  grid.SetRowCount(2);
-  grid.AddRow();  // row 2 again, but cleared
-  EXPECT_EQ(grid.RowCount(), 3);
+  EXPECT_EQ(grid.Cells(1, 2), "old row 2");  // hidden, still readable
+  grid.SetRowCount(3);                       // shown again: empty and unticked
   EXPECT_EQ(grid.Cells(1, 2), "");
   EXPECT_FALSE(grid.HasCheckBox(0, 2));
   EXPECT_EQ(grid.RowHeights(2), 18);
-  EXPECT_EQ(grid.Cells(1, 3), "old row 3");  // only the added row is cleared
+  EXPECT_EQ(grid.Cells(1, 3), "old row 3");  // still hidden
+  grid.AddRow();                             // row 3 comes back through AddRow
+  EXPECT_EQ(grid.RowCount(), 4);
+  EXPECT_EQ(grid.Cells(1, 3), "");
+  EXPECT_FALSE(grid.HasCheckBox(0, 3));
 }
 
 TEST(ResultGridModelTest, RowCountBelowOneKeepsTheHeaderRow) {
@@ -120,6 +120,75 @@ TEST(ResultGridModelTest, RemovingCheckedRowsBottomUpMovesLaterRowsWithTheirBoxe
     EXPECT_EQ(grid.Cells(1, r), "") << r;
     EXPECT_FALSE(grid.HasCheckBox(0, r)) << r;
   }
+}
+
+// The main grid's data rows as (keyword, Allintitle) pairs, boxes noted as "+" or "-".
+std::vector<std::string> Rows(const ResultGridModel& grid) {
+  std::vector<std::string> rows;
+  for (int r = 1; r < grid.RowCount(); ++r) {
+    std::string box = grid.HasCheckBox(0, r) ? (grid.IsChecked(0, r) ? "+" : "-") : "";
+    rows.push_back(box + grid.Cells(1, r) + "|" + grid.Cells(3, r));
+  }
+  return rows;
+}
+
+TEST(ResultGridModelTest, SortByCountsReadsTheLinkTextAndKeepsEqualKeysInOrder) {
+  ResultGridModel grid(5, 1);
+  grid.SetCells(1, 0, "Keyword");
+  const std::pair<const char*, const char*> rows[] = {
+      {"a", "<a href=\"https://x/?q=a\">9,999</a>"},
+      {"b", "120"},
+      {"c", ""},
+      {"d", "9999"},
+      {"e", "<a href=\"https://x/?q=e\">1 200</a>"},
+      {"f", "  "},
+      {"g", "<a href=\"https://x/?q=g\">120</a>"},
+  };
+  for (const auto& [keyword, count] : rows) {
+    grid.AddRow();
+    const int r = grid.RowCount() - 1;
+    grid.AddCheckBox(0, r, keyword[0] != 'b', false);
+    grid.SetCells(1, r, keyword);
+    grid.SetCells(3, r, count);
+  }
+  grid.SortRows(3, true);
+  const std::string a = "+a|<a href=\"https://x/?q=a\">9,999</a>";
+  const std::string e = "+e|<a href=\"https://x/?q=e\">1 200</a>";
+  const std::string g = "+g|<a href=\"https://x/?q=g\">120</a>";
+  EXPECT_EQ(Rows(grid), (std::vector<std::string>{"-b|120", g, e, a, "+d|9999", "+c|", "+f|  "}));
+  grid.SortRows(3, false);
+  EXPECT_EQ(Rows(grid), (std::vector<std::string>{a, "+d|9999", e, "-b|120", g, "+c|", "+f|  "}));
+  EXPECT_EQ(grid.Cells(1, 0), "Keyword");
+  EXPECT_EQ(grid.UpdateCount(), 0);
+}
+
+TEST(ResultGridModelTest, SortByKeywordIgnoresCaseAndLeavesHiddenRowsAlone) {
+  ResultGridModel grid(5, 5);
+  grid.SetCells(1, 1, "beta");
+  grid.SetCells(1, 2, "Alpha");
+  grid.SetCells(1, 3, "");
+  grid.SetCells(1, 4, "alpha");
+  grid.SetCells(1, 5, "aaa hidden");
+  grid.SortRows(1, true);
+  EXPECT_EQ(Rows(grid), (std::vector<std::string>{"Alpha|", "alpha|", "beta|", "|"}));
+  EXPECT_EQ(grid.Cells(1, 5), "aaa hidden");
+}
+
+TEST(ResultGridModelTest, ToggleAllChecksTicksEveryBoxUnlessAllAreTicked) {
+  ResultGridModel grid(5, 5);
+  grid.AddCheckBox(0, 1, true, false);
+  grid.AddCheckBox(0, 2, false, false);
+  grid.AddCheckBox(0, 4, false, true);  // state in the text
+  grid.ToggleAllChecks(0);
+  EXPECT_TRUE(grid.IsChecked(0, 1));
+  EXPECT_TRUE(grid.IsChecked(0, 2));
+  EXPECT_FALSE(grid.HasCheckBox(0, 3));
+  EXPECT_EQ(grid.Cells(0, 4), "Y");
+  grid.ToggleAllChecks(0);
+  EXPECT_FALSE(grid.IsChecked(0, 1));
+  EXPECT_FALSE(grid.IsChecked(0, 2));
+  EXPECT_EQ(grid.Cells(0, 4), "N");
+  EXPECT_FALSE(grid.HasCheckBox(0, 0));
 }
 
 TEST(ResultGridModelTest, RemoveRowsIgnoresWhatIsNotThere) {

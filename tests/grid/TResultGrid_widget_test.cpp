@@ -55,7 +55,7 @@ class GridWidgetTest : public ::testing::Test {
     grid->SetCells(2, 1, CountLink(kCountUrl, "12345"));
     grid->SetCells(3, 1, CountLink(kCountUrl + "&t=1", "60000"));
     grid->SetCells(4, 1, CountLink(kCountUrl + "&t=2", "700"));
-    grid->AddCheckBox(0, 1, true, false);
+    grid->Model().AddCheckBox(0, 1, true, false);
     return grid;
   }
 
@@ -92,8 +92,8 @@ TEST_F(GridWidgetTest, CreationValuesOfBothGrids) {
   EXPECT_EQ(main_grid->rowHeight(0), 18);
   EXPECT_EQ(main_grid->Header().height(), 18);
   EXPECT_FALSE(main_grid->Model().HasCheckBox(0, 1));
-  EXPECT_TRUE(main_grid->SaveWithHTML());
-  EXPECT_FALSE(main_grid->AutoSizeGrowOnly());
+  EXPECT_TRUE(main_grid->Model().SaveWithHTML());
+  EXPECT_FALSE(main_grid->Model().AutoSizeGrowOnly());
 
   auto deep_grid = MakeGrid(DeepAnalysisGridCreationValues());
   EXPECT_EQ(deep_grid->ColCount(), 4);
@@ -103,7 +103,7 @@ TEST_F(GridWidgetTest, CreationValuesOfBothGrids) {
 
 TEST_F(GridWidgetTest, ClickInCheckColumnFlipsTheBoxButNotInTheHeader) {
   auto grid = MainGridWithRow();
-  grid->AddCheckBox(0, 0, true, false);  // a box in the header cell must not react either
+  grid->Model().AddCheckBox(0, 0, true, false);  // a box in the header cell must not react either
   const QRect cell = CellRect(*grid, 0, 1);
   // Anywhere in the cell, not only on the box.
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.bottomRight() - QPoint(1, 1));
@@ -181,43 +181,58 @@ TEST_F(GridWidgetTest, OnlyWebAndMailLinksOpen) {
   EXPECT_EQ(opened_, std::vector<std::string>{"mailto:someone@example.com"});
 }
 
-TEST_F(GridWidgetTest, RightClickEditsACountLinkIntoItsPlainCount) {
+TEST_F(GridWidgetTest, RightClickEditsACountLinkAsItsPlainCount) {
   auto grid = MainGridWithRow();
+  const std::string link = grid->Cells(2, 1);
   QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(*grid, 2, 1).center());
   ASSERT_TRUE(grid->IsEditing());
   auto* editor = qobject_cast<QLineEdit*>(grid->Delegate().OpenEditor());
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(editor->text(), "12345");
-  // Leaving the editor for another cell writes the stripped text back.
+  // Leaving the editor untouched keeps the link.
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
   EXPECT_FALSE(grid->IsEditing());
-  EXPECT_EQ(grid->Cells(2, 1), "12345");
+  EXPECT_EQ(grid->Cells(2, 1), link);
 
-  // Escape also ends the editing: what was typed goes, the stripped text is written.
+  // Typing and leaving writes the plain text.
+  QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(*grid, 2, 1).center());
+  editor = qobject_cast<QLineEdit*>(grid->Delegate().OpenEditor());
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_End);
+  QTest::keyClicks(editor, "7");
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
+  EXPECT_EQ(grid->Cells(2, 1), "123457");
+
+  // Escape drops what was typed and writes nothing.
+  const std::string allintitle = grid->Cells(3, 1);
   QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(*grid, 3, 1).center());
   editor = qobject_cast<QLineEdit*>(grid->Delegate().OpenEditor());
   ASSERT_NE(editor, nullptr);
   QTest::keyClicks(editor, "99");
   QTest::keyClick(editor, Qt::Key_Escape);
-  EXPECT_EQ(grid->Cells(3, 1), "60000");
+  EXPECT_FALSE(grid->IsEditing());
+  EXPECT_EQ(grid->Cells(3, 1), allintitle);
 
   // A right click on a cell without "://" or "mailto:" opens nothing.
   QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(*grid, 1, 1).center());
   EXPECT_FALSE(grid->IsEditing());
 }
 
-TEST_F(GridWidgetTest, EditorWritesBackOnlyWhatDiffers) {
+TEST_F(GridWidgetTest, EditorWritesBackOnlyWhatTheUserChanged) {
   auto grid = MainGridWithRow();
+  // A cp1252 "e acute", not valid UTF-8: the editor shows a replacement character.
+  const std::string cp1252 = "caf\xE9 hats";
+  grid->Model().SetCells(1, 1, cp1252);
   QSignalSpy changes(&grid->TableModel(), &QAbstractItemModel::dataChanged);
   const QModelIndex keyword = grid->model()->index(0, 1);
   grid->setCurrentIndex(keyword);
   grid->edit(keyword);
   auto* editor = qobject_cast<QLineEdit*>(grid->Delegate().OpenEditor());
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(editor->text(), "red shoes");
   QTest::keyClick(editor, Qt::Key_Return);
   QCoreApplication::processEvents();  // Return commits once the editor has seen the key
   EXPECT_FALSE(grid->IsEditing());
+  EXPECT_EQ(grid->Cells(1, 1), cp1252);
   EXPECT_EQ(changes.count(), 0);
 
   grid->edit(keyword);
@@ -298,7 +313,7 @@ TEST_F(GridWidgetTest, DraggingAHeaderBorderResizesTheColumn) {
   EXPECT_EQ(grid->ColWidths(1), 229 + 40);
 }
 
-TEST_F(GridWidgetTest, HeaderClicksNeverReorderRows) {
+TEST_F(GridWidgetTest, HeaderClicksOfAnUnsortableGridNeverReorderRows) {
   auto grid = MakeGrid(MainGridCreationValues());
   const std::vector<std::string> phrases = {"zebra", "apple", "mango"};
   for (size_t k = 0; k < phrases.size(); ++k) {
@@ -317,6 +332,85 @@ TEST_F(GridWidgetTest, HeaderClicksNeverReorderRows) {
     EXPECT_EQ(grid->model()->index(static_cast<int>(k), 1).data().toString().toStdString(),
               phrases[k]);
   }
+}
+
+TEST_F(GridWidgetTest, HeaderClickSortsASecondClickReversesAndTheWindowCanRefuse) {
+  auto grid = MakeGrid(MainGridCreationValues());
+  grid->SetSortable(true);
+  const char* const keywords[] = {"zebra", "apple", "mango"};
+  const std::string counts[] = {"30", CountLink(kCountUrl, "1,000"), "200"};
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0) grid->Model().AddRow();
+    grid->Model().SetCells(1, k + 1, keywords[k]);
+    grid->Model().SetCells(3, k + 1, counts[k]);
+  }
+  auto order = [&grid] {
+    std::string shown;
+    for (int row = 1; row < grid->Model().RowCount(); ++row) {
+      shown += grid->Model().Cells(1, row) + " ";
+    }
+    return shown;
+  };
+  GridHeaderView& header = grid->Header();
+  QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 3).center());
+  EXPECT_EQ(order(), "zebra mango apple ");
+  EXPECT_EQ(header.SortArrowColumn(), 3);
+  EXPECT_TRUE(grid->SortAscending());
+  QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 3).center());
+  EXPECT_EQ(order(), "apple mango zebra ");
+  EXPECT_FALSE(grid->SortAscending());
+
+  std::vector<int> asked;
+  grid->SetOnSortRequest([&asked](int col) {
+    asked.push_back(col);
+    return false;
+  });
+  QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 1).center());
+  EXPECT_EQ(asked, std::vector<int>{1});
+  EXPECT_EQ(order(), "apple mango zebra ");
+  EXPECT_EQ(header.SortArrowColumn(), 3);
+
+  // A double-click on the border left of Allintitle sizes Quotes and sorts nothing.
+  grid->SetOnSortRequest({});
+  QTest::mouseDClick(header.viewport(), Qt::LeftButton, {},
+                     QPoint(HeaderRect(*grid, 3).left() + 1, 9));
+  EXPECT_EQ(grid->ColWidths(2), QFontMetrics(grid->FixedFont()).horizontalAdvance("Quotes") + 8);
+  EXPECT_EQ(order(), "apple mango zebra ");
+}
+
+TEST_F(GridWidgetTest, CheckColumnHeaderClickTicksAllOrUnticksAll) {
+  auto grid = MainGridWithRow();
+  grid->SetSortable(true);
+  grid->SetTickAllOnHeaderClick(true);
+  grid->Model().AddRow();
+  grid->Model().AddCheckBox(0, 2, false, false);
+  grid->Model().AddRow();  // no box
+  const QPoint check_header = HeaderRect(*grid, 0).center();
+  QTest::mouseClick(grid->Header().viewport(), Qt::LeftButton, {}, check_header);
+  EXPECT_TRUE(grid->Model().IsChecked(0, 1));
+  EXPECT_TRUE(grid->Model().IsChecked(0, 2));
+  EXPECT_FALSE(grid->Model().HasCheckBox(0, 3));
+  QTest::mouseClick(grid->Header().viewport(), Qt::LeftButton, {}, check_header);
+  EXPECT_FALSE(grid->Model().IsChecked(0, 1));
+  EXPECT_FALSE(grid->Model().IsChecked(0, 2));
+  EXPECT_EQ(grid->Header().SortArrowColumn(), -1);
+}
+
+TEST_F(GridWidgetTest, FileWithAHundredThousandFieldsOnALineOpens) {
+  testing::TempDir dir;
+  const std::string file = dir.File("wide.csv");
+  std::string line;
+  for (int k = 0; k < 100000; ++k) line += "f,";
+  testing::WriteBytes(file, "a,b\r\n" + line + "last\r\n");
+  auto grid = MakeGrid(MainGridCreationValues());
+  QSignalSpy resized(&grid->Header(), &QHeaderView::sectionResized);
+  grid->Model().LoadCSV(file, -1);
+  EXPECT_EQ(grid->Model().ColCount(), 100001);
+  EXPECT_EQ(grid->Header().count(), 100001);
+  EXPECT_EQ(grid->columnWidth(100000), ResultGridModel::kDefaultColWidth);
+  EXPECT_EQ(grid->columnWidth(1), 229);
+  // Only the window's own widths are set section by section.
+  EXPECT_LE(resized.count(), 5);
 }
 
 TEST_F(GridWidgetTest, HeaderCellLooksPressedWhileHeld) {
@@ -378,21 +472,21 @@ TEST_F(GridWidgetTest, HintOnlyWhereTheTextDoesNotFit) {
   EXPECT_TRUE(QToolTip::text().contains(QString(80, QLatin1Char('w'))));
   QToolTip::hideText();
 
-  EXPECT_TRUE(grid->CellHint(2, 1, CellRect(*grid, 2, 1).size()).isEmpty());
+  EXPECT_TRUE(grid->Look().CellHint(2, 1, CellRect(*grid, 2, 1).size()).isEmpty());
   grid->SetColWidths(2, 12);
-  const QString hint = grid->CellHint(2, 1, CellRect(*grid, 2, 1).size());
+  const QString hint = grid->Look().CellHint(2, 1, CellRect(*grid, 2, 1).size());
   EXPECT_TRUE(hint.contains("12345"));
   EXPECT_FALSE(hint.contains("googleapis"));  // the link's address is not the hint
 }
 
 TEST_F(GridWidgetTest, BeginUpdateSuspendsPaintingUntilTheLastEndUpdate) {
   auto grid = MainGridWithRow();
-  grid->BeginUpdate();
-  grid->BeginUpdate();
+  grid->Model().BeginUpdate();
+  grid->Model().BeginUpdate();
   EXPECT_FALSE(grid->updatesEnabled());
-  grid->EndUpdate();
+  grid->Model().EndUpdate();
   EXPECT_FALSE(grid->updatesEnabled());
-  grid->EndUpdate();
+  grid->Model().EndUpdate();
   EXPECT_TRUE(grid->updatesEnabled());
 }
 

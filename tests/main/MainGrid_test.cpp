@@ -103,6 +103,22 @@ TEST_F(MainGridTest, ClearCheckedOfEveryRowLeavesOneEmptyRow) {
   EXPECT_EQ(grid.Cells(1, 0), "Keyword");
 }
 
+TEST_F(MainGridTest, NoEarlierRowComesBackAfterANewRunAndClearChecked) {
+  AddPhrase("one", true);
+  AddPhrase("two", true);
+  AddPhrase("three", true);
+  ResetMainGrid(grid);  // Start again, with one phrase: the worker fills row 1
+  grid.AddCheckBox(0, 1, true, false);
+  grid.SetCells(1, 1, "new");
+  ClearCheckedRows(grid, true);
+  ASSERT_EQ(grid.RowCount(), 2);
+  EXPECT_EQ(grid.Cells(1, 1), "");
+  EXPECT_FALSE(grid.HasCheckBox(0, 1));
+  grid.AddRow();
+  EXPECT_EQ(grid.Cells(1, 2), "");
+  EXPECT_FALSE(grid.HasCheckBox(0, 2));
+}
+
 TEST_F(MainGridTest, ResetAndProjectCheckBoxes) {
   AddPhrase("a", true);
   AddPhrase("b", true);
