@@ -20,9 +20,9 @@ inline constexpr char kSearchServiceValueName[] = "Search Service";
 inline constexpr char kEndpointValueName[] = "Endpoint";
 
 // The stored search settings: the API key and engine code, the search service and its
-// endpoint. The main window loads them once while it is
-// created and saves them once when it closes; nothing else touches the store. Texts are
-// bytes, stored and returned exactly as given (no trimming, no conversion).
+// endpoint. The main window loads them once while it is created and saves them once when it
+// closes; nothing else touches the store. Texts are bytes, stored and returned exactly as
+// given (no trimming, no conversion).
 class SettingsStore {
  public:
   // The store in the current user's hive at `location` (see DefaultSettingsLocation();
