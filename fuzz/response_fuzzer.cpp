@@ -1,10 +1,12 @@
 // The answer readers take any bytes: counts, error texts, JSON strings, character
-// references, and the integer texts they rest on.
+// references, the integer texts they rest on, both search services' readers, and the public
+// results link of an export.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "web/CustomSearch.h"
+#include "web/SearchService.h"
 #include "web/uHelper.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -31,5 +33,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t small = 0;
   kelvaro::TryStrToInt(text, small);
   kelvaro::URLEncode(text);
+
+  for (const std::string& name : kelvaro::SearchServiceNames()) {
+    const kelvaro::SearchService& service = kelvaro::SearchServiceNamed(name);
+    if (service.ReadCount(text, count)) {
+      int64_t value = 0;
+      if (!kelvaro::TryStrToInt64(count, value)) __builtin_trap();
+    }
+    if (service.ErrorText(text).rfind("Abnormal request terminatiom. ", 0) != 0) __builtin_trap();
+    service.HasResultList(text);
+    const auto results = service.ReadResults(text, 10);
+    if (results.size() > 10) __builtin_trap();
+    for (const auto& result : results) {
+      if (result.title.empty() || result.link.empty()) __builtin_trap();
+    }
+    service.ReadSearchesLeft(text);
+  }
+  // Whatever the link held, the public link carries no second parameter and no fragment.
+  const std::string link = kelvaro::PublicResultsURL(text);
+  if (!link.empty() && (link.rfind("https://www.google.com/search?q=", 0) != 0 ||
+                        link.find_first_of("&#", 1) != std::string::npos)) {
+    __builtin_trap();
+  }
+  kelvaro::IsValidEndpoint(text);
   return 0;
 }

@@ -7,6 +7,10 @@
 namespace kelvaro {
 namespace {
 
+// The stored values in the order they are read and written.
+constexpr const char* kValueNames[] = {kApiKeyValueName, kEngineCodeValueName,
+                                       kSearchServiceValueName, kEndpointValueName};
+
 std::string ReadText(const SettingsKey& key, const std::string& name) {
   const std::optional<RawValue> value = key.Query(name);
   // A value with no data is empty whatever its type.
@@ -31,20 +35,43 @@ SettingsStore::SettingsStore(const std::string& location) : hive_(OpenUserHive(l
 SettingsStore::~SettingsStore() = default;
 
 void SettingsStore::Load(Credentials& settings) const {
-  settings.api_key.clear();
-  settings.engine_code.clear();
-  const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
-  if (!key) return;
-  settings.api_key = ReadText(*key, kApiKeyValueName);
-  settings.engine_code = ReadText(*key, kEngineCodeValueName);
+  SearchSettings values;
+  try {
+    LoadValues(values, 2);
+  } catch (...) {
+    settings = {values.api_key, values.engine_code};
+    throw;
+  }
+  settings = {values.api_key, values.engine_code};
 }
 
 void SettingsStore::Save(const Credentials& settings) {
+  SaveValues({settings.api_key, settings.engine_code, "", ""}, 2);
+}
+
+void SettingsStore::LoadSearchSettings(SearchSettings& settings) const {
+  LoadValues(settings, 4);
+  SearchServiceNamed(settings.service);
+}
+
+void SettingsStore::SaveSearchSettings(const SearchSettings& settings) { SaveValues(settings, 4); }
+
+void SettingsStore::LoadValues(SearchSettings& settings, int count) const {
+  settings = SearchSettings();
+  const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
+  if (!key) return;
+  std::string* const fields[] = {&settings.api_key, &settings.engine_code, &settings.service,
+                                 &settings.endpoint};
+  for (int i = 0; i < count; ++i) *fields[i] = ReadText(*key, kValueNames[i]);
+}
+
+void SettingsStore::SaveValues(const SearchSettings& settings, int count) {
   const std::unique_ptr<SettingsKey> key = hive_->CreateKey(kSettingsKeyPath);
   // A key that cannot be created makes the first write fail, as the registry does.
   if (!key) throw Error(std::string("Failed to set data for '") + kApiKeyValueName + "'");
-  WriteText(*key, kApiKeyValueName, settings.api_key);
-  WriteText(*key, kEngineCodeValueName, settings.engine_code);
+  const std::string* const fields[] = {&settings.api_key, &settings.engine_code, &settings.service,
+                                       &settings.endpoint};
+  for (int i = 0; i < count; ++i) WriteText(*key, kValueNames[i], *fields[i]);
 }
 
 }  // namespace kelvaro

@@ -5,6 +5,7 @@
 
 #include "base/WorkerHost.h"
 #include "settings/SettingsHive.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 
@@ -13,10 +14,15 @@ namespace kelvaro {
 inline constexpr char kSettingsKeyPath[] = "Software\\Dovrane\\Kelvaro\\Settings";
 inline constexpr char kApiKeyValueName[] = "APIkey";
 inline constexpr char kEngineCodeValueName[] = "Engine Code";
+// The search service's name (absent or empty: Google Custom Search) and the endpoint
+// requests go to (absent or empty: the service's own address).
+inline constexpr char kSearchServiceValueName[] = "Search Service";
+inline constexpr char kEndpointValueName[] = "Endpoint";
 
-// The stored API key and engine code. The main window loads them once while it is
-// created and saves them once when it closes; nothing else touches the store. Texts are
-// bytes, stored and returned exactly as given (no trimming, no conversion).
+// The stored search settings: the API key and engine code, the search service and its
+// endpoint. The main window loads them once while it is created and saves them once when it
+// closes; nothing else touches the store. Texts are bytes, stored and returned exactly as
+// given (no trimming, no conversion).
 class SettingsStore {
  public:
   // The store in the current user's hive at `location` (see DefaultSettingsLocation();
@@ -41,7 +47,21 @@ class SettingsStore {
   // be written ("APIkey" when the key cannot be created); nothing after it is written.
   void Save(const Credentials& settings);
 
+  // Like Load(Credentials&), then "Search Service" into service and "Endpoint" into endpoint,
+  // with the same rules. After all four values are read, a service name that
+  // FindSearchService does not know throws kelvaro::Error `Unknown search service "<name>"`;
+  // `settings` then holds all four values, the unknown name included.
+  void LoadSearchSettings(SearchSettings& settings) const;
+
+  // Like Save(const Credentials&), then "Search Service" := service and "Endpoint" :=
+  // endpoint, in that order and with the same rules.
+  void SaveSearchSettings(const SearchSettings& settings);
+
  private:
+  // The first `count` values in the order APIkey, Engine Code, Search Service, Endpoint.
+  void LoadValues(SearchSettings& settings, int count) const;
+  void SaveValues(const SearchSettings& settings, int count);
+
   std::unique_ptr<SettingsHive> hive_;
 };
 

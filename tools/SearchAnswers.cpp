@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 namespace kelvaro::searchsim {
 
@@ -509,6 +510,74 @@ std::string JsonQuote(std::string_view text) {
   }
   out += '"';
   return out;
+}
+
+namespace {
+
+// Pretty-printed; a phrase typed in a single-byte code page is not UTF-8, so bytes that are not
+// become U+FFFD instead of failing the answer.
+std::string Dumped(const nlohmann::json& answer) {
+  return answer.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace
+
+std::string SerpApiSearchJson(std::string_view q, int64_t count,
+                              const std::vector<SearchItem>& items) {
+  using nlohmann::json;
+  const uint64_t hash = Hash(q, 9);
+  const std::string query(q);
+  json answer;
+  answer["search_metadata"] = {
+      {"id", "kelvaro" + std::to_string(hash % 1000000000)},
+      {"status", "Success"},
+      {"created_at", "2026-01-01 00:00:00 UTC"},
+      {"total_time_taken", 0.25 + static_cast<double>(hash % 100) / 100},
+  };
+  answer["search_parameters"] = {
+      {"engine", "google"}, {"q", query},      {"google_domain", "google.com"},
+      {"hl", "en"},         {"lr", "lang_en"}, {"device", "desktop"}};
+  json information = {{"query_displayed", query}, {"total_results", count}};
+  if (count == 0) {
+    information["organic_results_state"] = "Fully empty";
+    answer["search_information"] = information;
+    answer["error"] = kSerpApiNoResults;
+    return Dumped(answer);
+  }
+  information["time_taken_displayed"] = 0.31;
+  information["organic_results_state"] = "Results for exact spelling";
+  answer["search_information"] = information;
+  json results = json::array();
+  for (size_t i = 0; i < items.size(); ++i) {
+    results.push_back({{"position", i + 1},
+                       {"title", items[i].title},
+                       {"link", items[i].link},
+                       {"displayed_link", items[i].display_link},
+                       {"snippet", items[i].snippet}});
+  }
+  answer["organic_results"] = results;
+  return Dumped(answer);
+}
+
+std::string SerpApiErrorJson(std::string_view message) {
+  return Dumped({{"error", std::string(message)}});
+}
+
+std::string SerpApiAccountJson(int64_t searches_left, int64_t searches_used) {
+  const nlohmann::json answer = {
+      {"account_id", "kelvaro-demo"},
+      {"account_email", "demo@example.com"},
+      {"plan_id", "demo"},
+      {"plan_name", "Demo"},
+      {"searches_per_month", searches_left + searches_used},
+      {"plan_searches_left", searches_left},
+      {"extra_credits", 0},
+      {"total_searches_left", searches_left},
+      {"this_month_usage", searches_used},
+      {"this_hour_searches", searches_used},
+      {"account_rate_limit_per_hour", 1000000},
+  };
+  return Dumped(answer);
 }
 
 }  // namespace kelvaro::searchsim

@@ -82,4 +82,27 @@ std::string ErrorAnswerJson(const ApiError& error);
 // characters, and & < > ' as \u0026 \u003c \u003e \u0027.
 std::string JsonQuote(std::string_view text);
 
+// The same answers in SerpApi's layout (JSON, counts as numbers). The messages SerpApi sends
+// with its errors:
+inline constexpr char kSerpApiInvalidKey[] =
+    "Invalid API key. Your API key should be here: https://serpapi.com/manage-api-key";   // 401
+inline constexpr char kSerpApiOutOfSearches[] = "Your account has run out of searches.";  // 429
+inline constexpr char kSerpApiMissingQuery[] = "Missing query `q` parameter.";            // 400
+inline constexpr char kSerpApiUnsupportedEngine[] = "Unsupported engine.";                // 400
+inline constexpr char kSerpApiServerError[] = "Internal server error.";                   // 500
+// Sent with HTTP 200 (and a total of 0) when a search finds nothing.
+inline constexpr char kSerpApiNoResults[] = "Google hasn't returned any results for this query.";
+
+// The search answer for q: search_metadata, search_parameters, search_information with
+// total_results, and organic_results (position, title, link, displayed_link, snippet) in the
+// order of items. A count of 0 gives SerpApi's empty answer instead: total_results 0, no
+// organic_results, and "error": kSerpApiNoResults.
+std::string SerpApiSearchJson(std::string_view q, int64_t count,
+                              const std::vector<SearchItem>& items);
+// {"error": message}
+std::string SerpApiErrorJson(std::string_view message);
+// The account answer: plan and usage figures, with searches_left in plan_searches_left and
+// total_searches_left and searches_used in this_month_usage.
+std::string SerpApiAccountJson(int64_t searches_left, int64_t searches_used);
+
 }  // namespace kelvaro::searchsim

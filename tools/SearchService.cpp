@@ -232,10 +232,11 @@ Fault& Fault::Times(int n) {
 class SearchService::Impl {
  public:
   explicit Impl(SearchServiceConfig config) : config_(std::move(config)), server_(stopping_) {
-    server_.Get("/customsearch/v1",
-                [this](const httplib::Request& request, httplib::Response& response) {
-                  Handle(request, response);
-                });
+    for (const char* path : {"/customsearch/v1", "/search.json", "/account.json"}) {
+      server_.Get(path, [this](const httplib::Request& request, httplib::Response& response) {
+        Handle(request, response);
+      });
+    }
     if (config_.port == 0) {
       port_ = server_.bind_to_any_port("127.0.0.1");
     } else if (server_.bind_to_port("127.0.0.1", config_.port)) {
@@ -354,6 +355,8 @@ class SearchService::Impl {
   }
 
   Answer AnswerFor(const httplib::Request& request) {
+    if (request.path == "/search.json") return SerpApiAnswerFor(request);
+    if (request.path == "/account.json") return SerpApiAccountFor(request);
     const std::string key = request.get_param_value("key");
     const std::string cx = request.get_param_value("cx");
     {
@@ -376,6 +379,40 @@ class SearchService::Impl {
   }
 
   static Answer Error(const ApiError& error) { return {error.code, ErrorAnswerJson(error)}; }
+
+  // The same rules in SerpApi's form: the key in api_key, no engine code, engine=google.
+  Answer SerpApiAnswerFor(const httplib::Request& request) {
+    const std::string key = request.get_param_value("api_key");
+    {
+      std::lock_guard lock(mutex_);
+      if (key.empty() || key != config_.api_key) return {401, SerpApiErrorJson(kSerpApiInvalidKey)};
+      if (request.get_param_value("engine") != "google") {
+        return {400, SerpApiErrorJson(kSerpApiUnsupportedEngine)};
+      }
+      if (config_.daily_quota >= 0 && used_today_ >= config_.daily_quota) {
+        return {429, SerpApiErrorJson(kSerpApiOutOfSearches)};
+      }
+      ++used_today_;
+    }
+    const std::string q = request.get_param_value("q");
+    const ParsedQuery query = ParseQuery(q);
+    if (query.subject.empty()) return {400, SerpApiErrorJson(kSerpApiMissingQuery)};
+    for (const std::string& word : Words(query.subject)) {
+      if (word == "fail") return {500, SerpApiErrorJson(kSerpApiServerError)};
+    }
+    const int64_t count = CountFor(q);
+    return {200, SerpApiSearchJson(q, count, ItemsFor(q, count))};
+  }
+
+  // The account answer uses no search. Without a daily quota the plan is kUnlimitedPlan.
+  Answer SerpApiAccountFor(const httplib::Request& request) {
+    constexpr int64_t kUnlimitedPlan = 100000;
+    std::lock_guard lock(mutex_);
+    const std::string key = request.get_param_value("api_key");
+    if (key.empty() || key != config_.api_key) return {401, SerpApiErrorJson(kSerpApiInvalidKey)};
+    const int64_t plan = config_.daily_quota >= 0 ? config_.daily_quota : kUnlimitedPlan;
+    return {200, SerpApiAccountJson(std::max<int64_t>(0, plan - used_today_), used_today_)};
+  }
 
   // Sleeps for up to duration; returns early when the service stops or done() holds.
   template <typename Done>

@@ -21,6 +21,13 @@
 //      a phrase with the word "nothing" has a 0 count and no items, one with "few" has 4
 //      results, and "niche", "common" and "popular" put every count of the phrase in the
 //      green, yellow and red band of the main window.
+// It answers SerpApi's requests the same way, in SerpApi's JSON layout (SearchAnswers.h):
+//   GET /search.json?engine=google&q=...&api_key=...   key (401), engine other than google
+//       (400), quota (429 "Your account has run out of searches."), blank q (400), "fail"
+//       (500), then 200; a 0 count is SerpApi's 200 answer with the no-results error.
+//   GET /account.json?api_key=...   key (401), then 200 with total_searches_left: the day's
+//       quota left (100000 less the day's searches without a quota); uses no quota.
+// The two forms share the key, the quota and the faults.
 // An injected fault (InjectFault) then changes how that answer travels.
 
 #include <chrono>

@@ -1,6 +1,7 @@
 #include "web/CustomSearch.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "web/uHelper.h"
 
@@ -11,6 +12,9 @@ namespace {
 constexpr char kQueryPath[] = "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_";
 constexpr char kCountMarker[] = "\"totalResults\": \"";
 constexpr char kMessageMarker[] = "\"message\": \"";
+constexpr char kItemsMarker[] = "\"items\":";
+constexpr char kTitleMarker[] = "\"title\": \"";
+constexpr char kLinkMarker[] = "\"link\": \"";
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -148,25 +152,40 @@ std::string DecodeJsonString(const std::string& raw) {
   return out;
 }
 
+// Reads one entry of the result list (its own members only) as a result.
+bool ReadItem(const std::string& entry, SearchResult& result) {
+  int title_pos = 1;
+  int link_pos = 1;
+  std::string title;
+  std::string link;
+  if (!ExtractJsonString(entry, kTitleMarker, title_pos, title) || title.empty()) return false;
+  if (!ExtractJsonString(entry, kLinkMarker, link_pos, link)) return false;
+  link = HTMLDecode(link);
+  // An empty URL cell would read as a spacer row in the second pass.
+  if (link.empty()) return false;
+  result = {std::move(title), std::move(link)};
+  return true;
+}
+
 }  // namespace
+
+std::string QueryText(QueryKind kind, const std::string& text) {
+  switch (kind) {
+    case QueryKind::Phrase:
+      return PhraseForm(text);
+    case QueryKind::Title:
+      return "allintitle%3A+" + PhraseForm(text);
+    case QueryKind::URL:
+      return "allinurl%3A+" + PhraseForm(text);
+    case QueryKind::Backlinks:
+      return "link%3A+" + URLEncode(text);
+  }
+  return std::string();
+}
 
 std::string BuildQueryURL(QueryKind kind, const std::string& text, const std::string& api_key,
                           const std::string& engine_code, const std::string& endpoint) {
-  std::string keywords;
-  switch (kind) {
-    case QueryKind::Phrase:
-      keywords = PhraseForm(text);
-      break;
-    case QueryKind::Title:
-      keywords = "allintitle%3A+" + PhraseForm(text);
-      break;
-    case QueryKind::URL:
-      keywords = "allinurl%3A+" + PhraseForm(text);
-      break;
-    case QueryKind::Backlinks:
-      keywords = "link%3A+" + URLEncode(text);
-      break;
-  }
+  const std::string keywords = QueryText(kind, text);
   // The order is part of the contract: a key or engine code holding a later placeholder
   // receives that placeholder's value.
   std::string url = endpoint + kQueryPath;
@@ -262,6 +281,81 @@ bool ExtractJsonString(const std::string& text, const std::string& start_marker,
   value = DecodeJsonString(text.substr(from, end - from));
   pos = static_cast<int>(end + 1);
   return !value.empty();
+}
+
+std::vector<SearchResult> ReadItems(const std::string& response, size_t max_results) {
+  std::vector<SearchResult> results;
+  const size_t marker = response.find(kItemsMarker);
+  if (marker == std::string::npos) return results;
+  size_t p = marker + std::string(kItemsMarker).size();
+  while (p < response.size() && (response[p] == ' ' || response[p] == '\t' || response[p] == '\r' ||
+                                 response[p] == '\n')) {
+    ++p;
+  }
+  if (p >= response.size() || response[p] != '[') return results;
+
+  // Walk the list, counting brackets outside strings. `entry` gathers the members of
+  // the entry under way at its own level; nested objects and lists are kept as empty
+  // brackets so that their "title" or "link" members are never taken for the entry's.
+  std::string entry;
+  bool entry_is_object = false;
+  int depth = 0;  // 0: between entries; 1: an entry's own members; 2 and more: nested
+  bool in_string = false;
+  bool escaped = false;
+  SearchResult result;
+  for (++p; p < response.size() && results.size() < max_results; ++p) {
+    const char c = response[p];
+    if (in_string) {
+      if (depth == 1) entry += c;
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        in_string = false;
+      }
+      continue;
+    }
+    switch (c) {
+      case '"':
+        in_string = true;
+        if (depth == 1) entry += c;
+        break;
+      case '{':
+      case '[':
+        if (depth == 0) {
+          entry.clear();
+          entry_is_object = c == '{';
+        } else if (depth == 1) {
+          entry += c;
+        }
+        ++depth;
+        break;
+      case '}':
+      case ']':
+        if (depth == 0) return results;  // the end of the list
+        --depth;
+        if (depth == 1) {
+          entry += c;
+        } else if (depth == 0 && entry_is_object && ReadItem(entry, result)) {
+          results.push_back(std::move(result));
+        }
+        break;
+      default:
+        if (depth == 1) entry += c;
+        break;
+    }
+  }
+  // An answer cut off inside an entry: the entry counts when its title and link came
+  // through whole.
+  if (depth > 0 && entry_is_object && results.size() < max_results && ReadItem(entry, result)) {
+    results.push_back(std::move(result));
+  }
+  return results;
+}
+
+bool HasItems(const std::string& response) {
+  return response.find(kItemsMarker) != std::string::npos;
 }
 
 }  // namespace kelvaro

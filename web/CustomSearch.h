@@ -3,8 +3,10 @@
 // The custom-search request URL and the reading of its answers. Answers are not parsed as JSON:
 // values are cut out between fixed markers, which is all the workers need.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kelvaro {
 
@@ -21,14 +23,17 @@ inline constexpr char kSearchEndpoint[] = "https://www.googleapis.com";
 // The error text shown for a failed request, spelled as the product has always shown it.
 inline constexpr char kAbnormalTermination[] = "Abnormal request terminatiom. ";
 
-// endpoint + "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_" with, in this
-// order and ignoring letter case, _CX_ replaced by the trimmed engine code, _KEY_ by the
-// trimmed API key, and _KEYWORDS_ by the query text of the kind:
+// The query text of a kind, as every search service is asked it (URL-encoded):
 //   Phrase     the phrase form of text: each space becomes "+", every other byte outside
 //              0-9 a-z A-Z - . _ ~ becomes %XX ("salt & pepper" -> "salt+%26+pepper")
 //   Title      "allintitle%3A+" followed by the phrase form
 //   URL        "allinurl%3A+" followed by the phrase form
 //   Backlinks  "link%3A+" followed by URLEncode(text)
+std::string QueryText(QueryKind kind, const std::string& text);
+
+// endpoint + "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_" with, in this
+// order and ignoring letter case, _CX_ replaced by the trimmed engine code, _KEY_ by the
+// trimmed API key, and _KEYWORDS_ by QueryText(kind, text).
 std::string BuildQueryURL(QueryKind kind, const std::string& text, const std::string& api_key,
                           const std::string& engine_code,
                           const std::string& endpoint = kSearchEndpoint);
@@ -41,6 +46,22 @@ bool ReadCount(const std::string& response, std::string& count);
 // kAbnormalTermination followed by the API's error message (the JSON string after the first
 // `"message": "`, decoded), or kAbnormalTermination alone when there is no non-empty message.
 std::string ErrorText(const std::string& response);
+
+// One result of a search answer: a title and a link, both present.
+struct SearchResult {
+  std::string title;
+  std::string link;
+};
+
+// The results listed in a custom-search `response`, in order, at most `max_results`. Each
+// entry of the "items" list is cut out on its own and read for its own "title" and "link"
+// (the link with its character references decoded), so a title is never paired with another
+// entry's link; an entry lacking either is not a result. Values inside nested objects (such
+// as "pagemap") are not read.
+std::vector<SearchResult> ReadItems(const std::string& response, size_t max_results);
+
+// True when a custom-search `response` has a result list at all (the "items" marker).
+bool HasItems(const std::string& response);
 
 // Replaces &amp; &lt; &gt; &nbsp; &quot; and numeric references &#N; (N an integer text, the
 // byte is its low eight bits; the reference may end at the end of the text without ";"). Any

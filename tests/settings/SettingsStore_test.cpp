@@ -43,8 +43,15 @@ class SettingsStoreTest : public ::testing::Test {
 
   // The load's error text, "" when it succeeded.
   std::string LoadError(Credentials& settings) {
+    return ErrorOf([&] { SettingsStore(location_).Load(settings); });
+  }
+  std::string LoadError(SearchSettings& settings) {
+    return ErrorOf([&] { SettingsStore(location_).LoadSearchSettings(settings); });
+  }
+  template <typename Load>
+  static std::string ErrorOf(Load load) {
     try {
-      SettingsStore(location_).Load(settings);
+      load();
     } catch (const Error& e) {
       return e.what();
     }
@@ -142,6 +149,52 @@ TEST_F(SettingsStoreTest, ValueWithoutDataIsEmptyWhateverItsType) {
   EXPECT_EQ(LoadError(settings), "");
   EXPECT_EQ(settings.api_key, "");
   EXPECT_EQ(settings.engine_code, "");
+}
+
+TEST_F(SettingsStoreTest, StoreWithTheKeyPairOnlyMeansGoogleCustomSearch) {
+  SettingsStore(location_).Save(Credentials{"key", "code"});
+  SearchSettings settings{"stale", "stale", "stale", "stale"};
+  EXPECT_EQ(LoadError(settings), "");
+  EXPECT_EQ(settings.api_key, "key");
+  EXPECT_EQ(settings.engine_code, "code");
+  EXPECT_EQ(settings.service, "");
+  EXPECT_EQ(settings.endpoint, "");
+  EXPECT_EQ(FindSearchService(settings.service)->Name(), std::string(kGoogleCustomSearch));
+  EXPECT_FALSE(GetRaw("Search Service"));
+}
+
+TEST_F(SettingsStoreTest, ServiceAndEndpointAreStoredBesideTheKeyPair) {
+  const SearchSettings saved{"key", "", "SerpApi", " https://proxy.example:8443/serp "};
+  SettingsStore(location_).SaveSearchSettings(saved);
+  SearchSettings loaded;
+  EXPECT_EQ(LoadError(loaded), "");
+  EXPECT_EQ(loaded.service, "SerpApi");
+  EXPECT_EQ(loaded.endpoint, saved.endpoint);
+  const auto raw = GetRaw("Endpoint");
+  ASSERT_TRUE(raw);
+  EXPECT_EQ(raw->type, kRegSz);
+  EXPECT_EQ(raw->data, saved.endpoint + '\0');
+  // The key pair's own load and save leave the new values alone.
+  Credentials pair;
+  EXPECT_EQ(LoadError(pair), "");
+  SettingsStore(location_).Save(Credentials{"other key", "code"});
+  EXPECT_EQ(LoadError(loaded), "");
+  EXPECT_EQ(loaded.service, "SerpApi");
+}
+
+TEST_F(SettingsStoreTest, UnknownOrMistypedServiceIsReportedWithTheOtherValuesRead) {
+  SetRaw("APIkey", kRegSz, "key\0"s);
+  SetRaw("Search Service", kRegSz, "Bing\0"s);
+  SetRaw("Endpoint", kRegSz, "https://proxy.example\0"s);
+  SearchSettings settings;
+  EXPECT_EQ(LoadError(settings), "Unknown search service \"Bing\"");
+  EXPECT_EQ(settings.api_key, "key");
+  EXPECT_EQ(settings.service, "Bing");
+  EXPECT_EQ(settings.endpoint, "https://proxy.example");
+
+  SetRaw("Search Service", kRegDword, "\x01\x00\x00\x00"s);
+  EXPECT_EQ(LoadError(settings), "Invalid data type for 'Search Service'");
+  EXPECT_EQ(settings.api_key, "key");
 }
 
 }  // namespace

@@ -13,8 +13,10 @@
 #include <string>
 #include <thread>
 
+#include "tools/SearchAnswers.h"
 #include "web/CustomSearch.h"
 #include "web/DownloadBackend.h"
+#include "web/SearchService.h"
 
 namespace kelvaro::searchsim {
 namespace {
@@ -95,6 +97,38 @@ TEST_F(SearchServiceTest, RecordsRequestsAndLimitsFaults) {
   EXPECT_EQ(requests[2].target, "/customsearch/v1?q=c&cx=demo-cx&hl=EN&lr=lang_en&key=demo-key");
   service_.ClearRequests();
   EXPECT_TRUE(service_.Requests().empty());
+}
+
+TEST_F(SearchServiceTest, SerpApiFormSharesKeyQuotaAndCounts) {
+  const kelvaro::SearchService& serp = SearchServiceNamed(kSerpApi);
+  const SearchSettings settings{"demo-key", "", kSerpApi, service_.Endpoint()};
+  const auto ask = [&](const std::string& phrase, const SearchSettings& with) {
+    return Get(serp.QueryURL(QueryKind::Phrase, phrase, with));
+  };
+  service_.SetDailyQuota(3);
+  std::string count;
+  const std::string answer = ask("few shoes", settings);
+  ASSERT_TRUE(serp.ReadCount(answer, count));
+  EXPECT_EQ(count, "4");
+  EXPECT_EQ(serp.ReadResults(answer, 10).size(), 4u);
+  ASSERT_TRUE(serp.ReadCount(ask("nothing at all", settings), count));
+  EXPECT_EQ(count, "0");
+  EXPECT_EQ(serp.ReadSearchesLeft(Get(serp.AccountURL(settings))), 1);
+  EXPECT_EQ(serp.ErrorText(ask("why things fail", settings)),
+            std::string(kAbnormalTermination) + "Internal server error.");
+  EXPECT_EQ(serp.ErrorText(ask("x", settings)),
+            std::string(kAbnormalTermination) + "Your account has run out of searches.");
+  EXPECT_EQ(serp.ReadSearchesLeft(Get(serp.AccountURL(settings))), 0);
+  const SearchSettings wrong_key{"other", "", kSerpApi, service_.Endpoint()};
+  EXPECT_EQ(serp.ErrorText(ask("x", wrong_key)),
+            std::string(kAbnormalTermination) + kSerpApiInvalidKey);
+  EXPECT_EQ(serp.ReadSearchesLeft(Get(serp.AccountURL(wrong_key))), std::nullopt);
+  // Both forms count the same phrase alike.
+  service_.StartNewDay();
+  std::string google_count;
+  ASSERT_TRUE(ReadCount(Query("common phrase"), google_count));
+  ASSERT_TRUE(serp.ReadCount(ask("common phrase", settings), count));
+  EXPECT_EQ(count, google_count);
 }
 
 TEST_F(SearchServiceTest, StoppingEndsAStallAtOnce) {
