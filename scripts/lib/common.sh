@@ -1,15 +1,21 @@
-# Shared by scripts/run and scripts/test: installs what is missing and builds.
+# Shared by the scripts in scripts/: installs what is missing and builds.
 # Source it; it defines KELVARO_ROOT and the functions below.
 set -euo pipefail
 KELVARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
-# Debian packages the native build and its tests need.
-KELVARO_PACKAGES=(
-  g++ cmake ninja-build pkg-config ca-certificates python3
-  qt6-base-dev qt6-multimedia-dev libcurl4-openssl-dev libcpp-httplib-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+# Debian packages that building and running the program need (scripts/run).
+KELVARO_RUN_PACKAGES=(
+  g++ cmake ninja-build pkg-config ca-certificates
+  qt6-base-dev qt6-multimedia-dev libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev
+)
+# What the tests, benchmarks and their stages need on top (scripts/test, scripts/bench):
+# GoogleTest, Google Benchmark, OpenSSL for the TLS benchmark, Python for the layering check and
+# a benchmark's peer, a virtual X server, clang for the fuzzers, the packaging tools.
+KELVARO_TEST_PACKAGES=(
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev python3
   xvfb xauth clang libclang-rt-14-dev dpkg-dev file
 )
+KELVARO_PACKAGES=("${KELVARO_RUN_PACKAGES[@]}" "${KELVARO_TEST_PACKAGES[@]}")
 
 kelvaro_log() { printf '[kelvaro] %s\n' "$*" >&2; }
 
@@ -31,10 +37,11 @@ kelvaro_install() {
     "${missing[@]}" >/dev/null
 }
 
-# Configures and builds one preset (debug, release, sanitize).
+# Configures and builds one preset (debug, release, sanitize) with its tests and benchmarks;
+# further arguments go to the configure step.
 kelvaro_build() {
   local preset="$1"
   shift
-  cmake --preset "$preset" -S "$KELVARO_ROOT" "$@" >/dev/null
+  cmake --preset "$preset" -S "$KELVARO_ROOT" -DKELVARO_BUILD_TESTS=ON "$@" >/dev/null
   cmake --build --preset "$preset" -j "$(nproc)"
 }

@@ -5,7 +5,7 @@
 KELVARO_E2E_BUILD="${KELVARO_BUILD_DIR:-$KELVARO_ROOT/build/release}"
 KELVARO_E2E_PROGRAM="$KELVARO_E2E_BUILD/tests/e2e/e2e_tests"
 
-# Configures the build folder when it is new, then builds e2e_tests only.
+# Configures the build folder (with the tests), then builds e2e_tests only.
 kelvaro_e2e_build() {
   if [ ! -f "$KELVARO_E2E_BUILD/CMakeCache.txt" ]; then
     if [ -z "${KELVARO_BUILD_DIR:-}" ]; then
@@ -14,6 +14,8 @@ kelvaro_e2e_build() {
       cmake -S "$KELVARO_ROOT" -B "$KELVARO_E2E_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     fi
   fi
+  # scripts/run configures the release tree without the tests; bring them back.
+  cmake -S "$KELVARO_ROOT" -B "$KELVARO_E2E_BUILD" -DKELVARO_BUILD_TESTS=ON >/dev/null
   cmake --build "$KELVARO_E2E_BUILD" --target e2e_tests -j "$(nproc)"
 }
 
