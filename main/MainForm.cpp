@@ -220,8 +220,7 @@ void Tfrm::FormCreate() {
 void Tfrm::FormShow() {
   if (fSettings_ == nullptr) return;  // nothing to ask with
   for (;;) {
-    const kelvaro::Credentials values = Credentials().Get();
-    if ((!values.api_key.empty() && !values.engine_code.empty()) || TerminateRequested) break;
+    if (TfSettings::HasNeededValues(Credentials().Get()) || TerminateRequested) break;
     btSettingsClick();
   }
 }
@@ -244,10 +243,7 @@ void Tfrm::btSettingsClick() {
   if (fSettings_ == nullptr) return;
   const int result = fSettings_->Execute();
   if (result == kResultOk) {
-    kelvaro::Credentials values = Credentials().Get();
-    values.api_key = FromQString(fSettings_->leAPIKey->text());
-    values.engine_code = FromQString(fSettings_->leCustomSearchEngineCode->text());
-    Credentials().Set(std::move(values));
+    Credentials().Set(fSettings_->AcceptedValues());
   } else if (result == TfSettings::kResultTerminate) {
     TerminateRequested = true;
     // From the Settings button the window is active again right away.

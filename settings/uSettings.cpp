@@ -1,5 +1,6 @@
 #include "settings/uSettings.h"
 
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -7,10 +8,12 @@
 #include <QPushButton>
 #include <QStyle>
 #include <algorithm>
+#include <utility>
 
-#include "base/ApiCredentials.h"
 #include "base/WorkerHost.h"
+#include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 namespace {
@@ -32,69 +35,138 @@ int EditLeft(const QStringList& captions) {
   return std::max(168, 8 + widest + 8);
 }
 
-QLineEdit* AddLabelledEdit(QWidget* box, const QString& caption, int top, int left) {
-  constexpr int kEditRight = 168 + 377;
-  auto* label = new QLabel(caption, box);
+constexpr int kEditRight = 168 + 377;
+
+// A bold label on the left of `field`, which ends at the common right edge.
+void PlaceLabelled(QWidget* field, const QString& caption, int top, int left) {
+  auto* label = new QLabel(caption, field->parentWidget());
   label->setFont(TahomaPixels(11, true));
   label->setGeometry(8, top + 4, left - 12, 16);
+  field->setGeometry(left, top, kEditRight - left, 24);
+  label->setBuddy(field);
+}
+
+QLineEdit* AddLabelledEdit(QWidget* box, const QString& caption, int top, int left) {
   auto* edit = new QLineEdit(box);
   edit->setFont(TahomaPixels(13, false));
-  edit->setGeometry(left, top, kEditRight - left, 24);
-  label->setBuddy(edit);
+  PlaceLabelled(edit, caption, top, left);
   return edit;
+}
+
+// A line of text across the group box, wrapped when the font needs two lines.
+QLabel* AddNote(QWidget* box, int top, bool bold) {
+  auto* note = new QLabel(box);
+  note->setFont(TahomaPixels(11, bold));
+  note->setWordWrap(true);
+  note->setGeometry(8, top, kEditRight - 8, 30);
+  return note;
+}
+
+QString KeySourceText(const std::string& service) {
+  if (service == kSerpApi) {
+    return QStringLiteral(
+        "Key: the API key on your SerpApi dashboard (serpapi.com/manage-api-key). SerpApi needs "
+        "no engine code.");
+  }
+  return QStringLiteral(
+      "Key: a Google Cloud project with the Custom Search JSON API enabled. Engine code: the "
+      "ID (cx) of a Programmable Search Engine.");
+}
+
+// The Custom Search JSON API stops answering on this day.
+const QDate kCustomSearchClosing(2027, 1, 1);
+
+// The bytes to store for an edit: the stored ones while the edit still shows them, else the
+// edit's text.
+std::string EditedText(const QLineEdit* edit, const std::string& stored) {
+  if (edit->text() == ToQString(stored)) return stored;
+  return FromQString(edit->text());
 }
 
 }  // namespace
 
 TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
-    : QDialog(parent), credentials_(credentials) {
+    : QDialog(parent), credentials_(credentials), today_(&QDate::currentDate) {
   setObjectName(QStringLiteral("fSettings"));
   setWindowTitle(QStringLiteral("Kelvaro - Settings"));
   setFont(TahomaPixels(11, false));
   setModal(true);
-  resize(585, 200);
+  resize(585, 305);
 
   gbGoogle = new QGroupBox(QStringLiteral("Google"), this);
   gbGoogle->setObjectName(QStringLiteral("gbGoogle"));
-  gbGoogle->setGeometry(8, 24, 561, 129);
+  gbGoogle->setGeometry(8, 24, 561, 230);
+  const QString service_caption = QStringLiteral("Search service");
   const QString code_caption = QStringLiteral("Custom Search Engine Code");
   const QString key_caption = QStringLiteral("API Key");
-  const int edit_left = EditLeft({code_caption, key_caption});
-  leCustomSearchEngineCode = AddLabelledEdit(gbGoogle, code_caption, 40, edit_left);
+  const QString endpoint_caption = QStringLiteral("Endpoint");
+  const int edit_left = EditLeft({service_caption, code_caption, key_caption, endpoint_caption});
+
+  cbSearchService = new QComboBox(gbGoogle);
+  cbSearchService->setObjectName(QStringLiteral("cbSearchService"));
+  cbSearchService->setFont(TahomaPixels(13, false));
+  for (const std::string& name : SearchServiceNames())
+    cbSearchService->addItem(QString::fromStdString(name));
+  PlaceLabelled(cbSearchService, service_caption, 16, edit_left);
+  lbKeySource = AddNote(gbGoogle, 46, false);
+  lbKeySource->setObjectName(QStringLiteral("lbKeySource"));
+  lbClosed = AddNote(gbGoogle, 78, true);
+  lbClosed->setObjectName(QStringLiteral("lbClosed"));
+  lbClosed->setText(
+      QStringLiteral("The Custom Search JSON API closed on 1 January 2027: choose another search "
+                     "service."));
+  leCustomSearchEngineCode = AddLabelledEdit(gbGoogle, code_caption, 116, edit_left);
   leCustomSearchEngineCode->setObjectName(QStringLiteral("leCustomSearchEngineCode"));
-  leAPIKey = AddLabelledEdit(gbGoogle, key_caption, 86, edit_left);
+  leAPIKey = AddLabelledEdit(gbGoogle, key_caption, 152, edit_left);
   leAPIKey->setObjectName(QStringLiteral("leAPIKey"));
+  leEndpoint = AddLabelledEdit(gbGoogle, endpoint_caption, 188, edit_left);
+  leEndpoint->setObjectName(QStringLiteral("leEndpoint"));
+  connect(cbSearchService, &QComboBox::currentIndexChanged, this,
+          [this] { cbSearchServiceChange(); });
 
   BitBtn1 =
       new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(176, 168, 75, 25);
+  BitBtn1->setGeometry(176, 270, 75, 25);
   BitBtn1->setDefault(true);
-  connect(BitBtn1, &QPushButton::clicked, this, [this] { done(kResultOk); });
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
   BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                             QStringLiteral("Cancel"), this);
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setGeometry(272, 168, 75, 25);
+  BitBtn2->setGeometry(272, 270, 75, 25);
   connect(BitBtn2, &QPushButton::clicked, this, [this] { done(kResultCancel); });
 
   BitBtn3 = new QPushButton(style()->standardIcon(QStyle::SP_BrowserStop),
                             QStringLiteral("Terminate program"), this);
   BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-  BitBtn3->setGeometry(368, 168, 161, 25);
+  BitBtn3->setGeometry(368, 270, 161, 25);
   BitBtn3->setVisible(false);
   connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
 
-  // Tab order: engine code, API key, then the buttons.
+  setTabOrder(cbSearchService, leCustomSearchEngineCode);
   setTabOrder(leCustomSearchEngineCode, leAPIKey);
-  setTabOrder(leAPIKey, BitBtn1);
+  setTabOrder(leAPIKey, leEndpoint);
+  setTabOrder(leEndpoint, BitBtn1);
   setTabOrder(BitBtn1, BitBtn2);
   setTabOrder(BitBtn2, BitBtn3);
+  cbSearchServiceChange();
+}
+
+bool TfSettings::HasNeededValues(const Credentials& values) {
+  const SearchService* service = FindSearchService(values.search_service);
+  if (service == nullptr || values.api_key.empty()) return false;
+  return !service->NeedsEngineCode() || !values.engine_code.empty();
 }
 
 int TfSettings::Execute() {
   move(0, 0);
   return exec();
+}
+
+void TfSettings::SetToday(std::function<QDate()> today) {
+  today_ = std::move(today);
+  cbSearchServiceChange();
 }
 
 void TfSettings::showEvent(QShowEvent* event) {
@@ -105,12 +177,52 @@ void TfSettings::showEvent(QShowEvent* event) {
 void TfSettings::reject() { done(kResultCancel); }
 
 void TfSettings::FormShow() {
-  const Credentials values = credentials_.Get();
-  leAPIKey->setText(ToQString(values.api_key));
-  leCustomSearchEngineCode->setText(ToQString(values.engine_code));
+  shown_ = credentials_.Get();
+  // An unknown name shows the first service; OK then stores the one chosen.
+  const SearchService* service = FindSearchService(shown_.search_service);
+  const int index =
+      service == nullptr ? 0 : cbSearchService->findText(QString::fromStdString(service->Name()));
+  cbSearchService->setCurrentIndex(std::max(index, 0));
+  cbSearchServiceChange();
+  leAPIKey->setText(ToQString(shown_.api_key));
+  leCustomSearchEngineCode->setText(ToQString(shown_.engine_code));
+  leEndpoint->setText(ToQString(shown_.endpoint));
   BitBtn3->setVisible(true);
   BitBtn3->setEnabled(true);
-  leCustomSearchEngineCode->setFocus();
+  cbSearchService->setFocus();
+}
+
+void TfSettings::cbSearchServiceChange() {
+  const std::string name = cbSearchService->currentText().toStdString();
+  const SearchService& service = SearchServiceNamed(name);
+  lbKeySource->setText(KeySourceText(name));
+  lbClosed->setVisible(name == kGoogleCustomSearch && today_() >= kCustomSearchClosing);
+  // The engine code stays as it is while a service without one is chosen.
+  leCustomSearchEngineCode->setEnabled(service.NeedsEngineCode());
+  leCustomSearchEngineCode->setPlaceholderText(
+      service.NeedsEngineCode() ? QString() : QStringLiteral("not needed for ") + name.c_str());
+  leEndpoint->setPlaceholderText(QString::fromStdString(service.DefaultEndpoint()));
+}
+
+void TfSettings::BitBtn1Click() {
+  Credentials values = shown_;
+  const std::string chosen = cbSearchService->currentText().toStdString();
+  // A stored name that already means the chosen service (empty: the default) stays as stored.
+  if (FindSearchService(shown_.search_service) != FindSearchService(chosen))
+    values.search_service = chosen;
+  values.engine_code = EditedText(leCustomSearchEngineCode, shown_.engine_code);
+  values.api_key = EditedText(leAPIKey, shown_.api_key);
+  values.endpoint = EditedText(leEndpoint, shown_.endpoint);
+  if (!IsValidEndpoint(values.endpoint)) {
+    ShowErrorBox("Invalid endpoint \"" + values.endpoint +
+                     "\": leave it empty for the service's own address, or give http:// or "
+                     "https:// and a host, optionally with a port and a path",
+                 this);
+    leEndpoint->setFocus();
+    return;
+  }
+  accepted_ = std::move(values);
+  done(kResultOk);
 }
 
 void TfSettings::BitBtn3Click() { done(kResultTerminate); }

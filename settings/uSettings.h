@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QDate>
 #include <QDialog>
+#include <functional>
 
+#include "base/ApiCredentials.h"
+
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -9,27 +14,39 @@ class QPushButton;
 
 namespace kelvaro {
 
-class ApiCredentials;
-
-// The settings dialog "Kelvaro - Settings": the custom search engine code and the API
-// key. Created hidden at start-up and reused for every showing. Results: 1 OK,
-// 2 Cancel (also the close box), 7 "Terminate program".
+// The settings dialog "Kelvaro - Settings": the search service, the custom search engine
+// code, the API key and the endpoint. Created hidden at start-up and reused for every
+// showing. Results: 1 OK, 2 Cancel (also the close box), 7 "Terminate program".
 class TfSettings : public QDialog {
   Q_OBJECT
 
  public:
   static constexpr int kResultTerminate = 7;
 
-  // `credentials`: the main window's values, shown in the edits at every showing.
+  // `credentials`: the main window's values, shown in the dialog at every showing.
   explicit TfSettings(const ApiCredentials& credentials, QWidget* parent = nullptr);
 
-  // Fills the edits from the main window's values, shows the dialog modally and returns
-  // its result.
+  // Whether `values` name a known service and hold what it needs: a key, and an engine code
+  // when the service uses one (texts of spaces only count as filled).
+  static bool HasNeededValues(const Credentials& values);
+
+  // Fills the dialog from the main window's values, shows it modally and returns its result.
   int Execute();
 
+  // The set OK accepted: the chosen service and the edits' texts. A field whose text the user
+  // left as shown keeps its stored bytes, so bytes the local encoding cannot show survive.
+  Credentials AcceptedValues() const { return accepted_; }
+
+  // Where the dialog takes today's local date from (the closure notice depends on it).
+  void SetToday(std::function<QDate()> today);
+
   QGroupBox* gbGoogle;
+  QComboBox* cbSearchService;
+  QLabel* lbKeySource;  // where the chosen service's key comes from
+  QLabel* lbClosed;     // the Custom Search JSON API's closure, when it has closed
   QLineEdit* leCustomSearchEngineCode;
   QLineEdit* leAPIKey;
+  QLineEdit* leEndpoint;
   QPushButton* BitBtn1;  // OK
   QPushButton* BitBtn2;  // Cancel
   QPushButton* BitBtn3;  // Terminate program
@@ -41,9 +58,14 @@ class TfSettings : public QDialog {
 
  private:
   void FormShow();
+  void BitBtn1Click();
   void BitBtn3Click();
+  void cbSearchServiceChange();
 
   const ApiCredentials& credentials_;
+  Credentials shown_;     // the values the dialog was filled from
+  Credentials accepted_;  // what the last OK accepted
+  std::function<QDate()> today_;
 };
 
 }  // namespace kelvaro

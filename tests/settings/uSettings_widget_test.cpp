@@ -2,10 +2,13 @@
 // chime file written at creation, and the settings written at close.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <list>
 
@@ -17,6 +20,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "ui/Chime.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 namespace {
@@ -114,10 +118,16 @@ TEST_F(SettingsWindowTest, SecondStartDoesNotAskAndCloseWritesBothValues) {
   frm->FormCreate();
   EXPECT_EQ(frm->Credentials().APIKey(), " key ");
   EXPECT_EQ(frm->Credentials().EngineCode(), "cx ");
-  SeenBox unexpected;
-  AnswerNextBox(&unexpected, "Cancel", 200);
+  // Should the loop show the dialog anyway, the first turn of its event loop ends it.
+  bool asked = false;
+  QTimer::singleShot(0, dialog_.get(), [&] {
+    if (!dialog_->isVisible()) return;
+    asked = true;
+    dialog_->BitBtn3->click();
+  });
   frm->FormShow();
-  EXPECT_FALSE(dialog_->isVisible());
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(asked);
   frm->show();
   frm->Credentials().Set({"new key", "new cx"});
   EXPECT_TRUE(frm->close());
@@ -154,6 +164,99 @@ TEST_F(SettingsWindowTest, EnterChoosesOkAndEscapeCancel) {
   EXPECT_EQ(dialog.Execute(), 2);
   EXPECT_EQ(dialog.pos(), QPoint(0, 0));
   EXPECT_EQ(dialog.windowTitle(), "Kelvaro - Settings");
+}
+
+TEST(SettingsDialog, StartUpNeedsAKnownServiceWithWhatItUses) {
+  EXPECT_TRUE(TfSettings::HasNeededValues({"key", "", kSerpApi}));
+  EXPECT_FALSE(TfSettings::HasNeededValues({"key", "", kGoogleCustomSearch}));
+  EXPECT_TRUE(TfSettings::HasNeededValues({"key", "cx", ""}));  // a store without a service
+  EXPECT_FALSE(TfSettings::HasNeededValues({"", "cx", kSerpApi}));
+  EXPECT_FALSE(TfSettings::HasNeededValues({"key", "cx", "Bing"}));
+}
+
+TEST_F(SettingsWindowTest, UnknownServiceAsksAndOkStoresTheChosenOne) {
+  auto frm = MakeWindow();
+  frm->Credentials().Set({"key", "", "Bing", ""});
+  QString first_shown;
+  std::string kept_after_cancel;
+  AnswerNextModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<TfSettings*>(modal);
+    first_shown = dialog->cbSearchService->currentText();
+    dialog->cbSearchService->setCurrentText(kSerpApi);
+    AnswerNextModal([&](QWidget* again) {
+      auto* d = qobject_cast<TfSettings*>(again);
+      kept_after_cancel = frm->Credentials().Get().search_service;
+      d->cbSearchService->setCurrentText(kSerpApi);
+      testing::ClickButton(d, "OK");  // a key and no engine code is enough for SerpApi
+    });
+    testing::ClickButton(dialog, "Cancel");
+  });
+  frm->FormShow();
+  EXPECT_EQ(first_shown, kGoogleCustomSearch);
+  EXPECT_EQ(kept_after_cancel, "Bing");
+  EXPECT_EQ(frm->Credentials().Get().search_service, kSerpApi);
+  EXPECT_EQ(frm->Credentials().Get().engine_code, "");
+  EXPECT_FALSE(frm->TerminateRequested);
+}
+
+TEST(SettingsDialog, ClosureNoticeForCustomSearchFromTheClosingDay) {
+  ApiCredentials credentials;
+  TfSettings dialog(credentials);
+  dialog.SetToday([] { return QDate(2026, 12, 31); });
+  EXPECT_TRUE(dialog.lbClosed->isHidden());
+  dialog.SetToday([] { return QDate(2027, 1, 1); });
+  EXPECT_FALSE(dialog.lbClosed->isHidden());
+  EXPECT_EQ(dialog.lbClosed->text(),
+            "The Custom Search JSON API closed on 1 January 2027: choose another search service.");
+  dialog.leCustomSearchEngineCode->setText("cx");
+  dialog.cbSearchService->setCurrentText(kSerpApi);
+  EXPECT_TRUE(dialog.lbClosed->isHidden());
+  EXPECT_FALSE(dialog.leCustomSearchEngineCode->isEnabled());
+  EXPECT_EQ(dialog.leCustomSearchEngineCode->text(), "cx");
+  EXPECT_TRUE(dialog.lbKeySource->text().contains("serpapi.com/manage-api-key"));
+}
+
+TEST(SettingsDialog, InvalidEndpointIsRefusedAndTheDialogKeepsWhatWasTyped) {
+  ApiCredentials credentials;
+  credentials.Set({"key", "cx", kGoogleCustomSearch, ""});
+  TfSettings dialog(credentials);
+  SeenBox error;
+  bool still_open = false;
+  QString kept;
+  AnswerNextModal([&](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    d->leEndpoint->setText("ftp://proxy.example");
+    AnswerNextBox(&error, "OK");
+    testing::ClickButton(d, "OK");
+    still_open = d->isVisible();
+    kept = d->leEndpoint->text();
+    d->leEndpoint->setText("http://127.0.0.1:8080/search-proxy");
+    testing::ClickButton(d, "OK");
+  });
+  EXPECT_EQ(dialog.Execute(), 1);
+  EXPECT_TRUE(error.text.startsWith("Invalid endpoint \"ftp://proxy.example\""))
+      << error.text.toStdString();
+  EXPECT_TRUE(still_open);
+  EXPECT_EQ(kept, "ftp://proxy.example");
+  EXPECT_EQ(dialog.AcceptedValues().endpoint, "http://127.0.0.1:8080/search-proxy");
+}
+
+// A key saved on Windows in cp1252 is not valid in the local encoding: OK without touching
+// it must give back the stored bytes, not the replacement character the edit shows.
+TEST(SettingsDialog, OkKeepsTheBytesOfUntouchedFields) {
+  ApiCredentials credentials;
+  credentials.Set({"k\xE9y", "cx\xE9", "", ""});
+  TfSettings dialog(credentials);
+  AnswerNextModal([](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    d->leCustomSearchEngineCode->setText("typed");
+    testing::ClickButton(d, "OK");
+  });
+  ASSERT_EQ(dialog.Execute(), 1);
+  const Credentials accepted = dialog.AcceptedValues();
+  EXPECT_EQ(accepted.api_key, "k\xE9y");
+  EXPECT_EQ(accepted.engine_code, "typed");
+  EXPECT_EQ(accepted.search_service, "");  // still the default service, as stored
 }
 
 TEST_F(SettingsWindowTest, WrongTypeIsReportedAndTheDialogAsksForTheRest) {
