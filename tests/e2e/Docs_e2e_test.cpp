@@ -22,7 +22,7 @@ void RunDemoPhrases(Tfrm& frm) {
   ASSERT_EQ(frm.Memo1->toPlainText(), QString::fromLatin1(kDemoKeywords));
   Click(frm.bStart);
   ASSERT_TRUE(WaitForRunEnd(frm));
-  ASSERT_EQ(frm.gRes->RowCount(), 5);
+  ASSERT_EQ(frm.gRes->Model().RowCount(), 5);
   // Let the last repaint land before anything is grabbed.
   QTest::qWait(200);
 }
