@@ -78,8 +78,9 @@ void TfrmDeepAnalysis::BuildLayout() {
   lblCost = new QLabel(pnlSettings);
   lblCost->setObjectName(QStringLiteral("lblCost"));
   lblCost->setStatusTip(QStringLiteral("What Start will send to the search service"));
-  top.keywords_column->addWidget(lblCost);
+  // At the foot of the column, where the main window shows its own.
   top.keywords_column->addStretch();
+  top.keywords_column->addWidget(lblCost);
   top.controls->addStretch();
   column->addWidget(pnlSettings);
 

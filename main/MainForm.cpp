@@ -112,11 +112,15 @@ void Tfrm::BuildLayout() {
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setFixedWidth(60);
   Edit1->setStatusTip(QStringLiteral("Seconds to wait between two searches"));
-  top.keywords_column->addWidget(Edit1);
+  // The 110-pixel panel has no room for another line, so the cost of the next run stands
+  // beside the delay field, under the delay's label.
+  auto* delay_row = new QHBoxLayout;
+  delay_row->addWidget(Edit1);
   lblCost = new QLabel(pnlSettings);
   lblCost->setObjectName(QStringLiteral("lblCost"));
   lblCost->setStatusTip(QStringLiteral("What Start will send to the search service"));
-  top.keywords_column->addWidget(lblCost);
+  delay_row->addWidget(lblCost, 1);
+  top.keywords_column->addLayout(delay_row);
   top.keywords_column->addStretch();
   top.controls->addStretch();
   auto* wide = new QVBoxLayout;

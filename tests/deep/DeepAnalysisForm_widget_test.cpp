@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
@@ -100,6 +101,7 @@ TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
   form->gRes->Model().SetColWidths(2, 90);
 
   QString memo;
+  QString cost;
   int rows = -1;
   int width1 = -1;
   int width2 = -1;
@@ -107,6 +109,7 @@ TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
   AnswerNextModal([&](QWidget* modal) {
     shown_modal = modal == form.get();
     memo = form->Memo1->toPlainText();
+    cost = form->lblCost->text();
     rows = form->gRes->Model().RowCount();
     width1 = form->gRes->Model().ColWidths(1);
     width2 = form->gRes->Model().ColWidths(2);
@@ -118,6 +121,9 @@ TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
   EXPECT_FALSE(form->isVisible());
   // Untrimmed, as ticked, one phrase a line.
   EXPECT_EQ(memo, QStringLiteral("red shoes\n  blue hats"));
+  EXPECT_EQ(cost, QStringLiteral("2 phrases: up to 22 queries"));
+  // Its rows are groups: a header click never sorts them.
+  EXPECT_FALSE(form->gRes->Sortable());
   EXPECT_EQ(rows, 2);
   EXPECT_EQ(form->gRes->Model().Cells(1, 1), "");
   EXPECT_EQ(width1, 160);

@@ -225,7 +225,7 @@ std::string GroupedThousands(int64_t value) {
 }
 
 // Checks the 13 rows the deep analysis writes for `phrase` from grid row `first`.
-void ExpectDeepRows(TResultGrid& grid, int first, const std::string& phrase) {
+void ExpectDeepRows(const ResultGridModel& grid, int first, const std::string& phrase) {
   SCOPED_TRACE(phrase);
   EXPECT_EQ(grid.Cells(1, first), "<b>" + phrase + "</b>");
   EXPECT_EQ(grid.Cells(2, first), "<b>" + std::to_string(PhraseCount(phrase)) + "</b>");
@@ -299,8 +299,8 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   // Header, the reset's empty row, then 13 rows per phrase: the phrase, ten results, the
   // averages, a spacer.
   ASSERT_EQ(deep.gRes->Model().RowCount(), 2 + 2 * 13);
-  ExpectDeepRows(*deep.gRes, 2, kNiche);
-  ExpectDeepRows(*deep.gRes, 15, kPopular);
+  ExpectDeepRows(deep.gRes->Model(), 2, kNiche);
+  ExpectDeepRows(deep.gRes->Model(), 15, kPopular);
 
   // Clear Checked, answered Yes: the two ticked rows go, the others are numbered.
   auto question = AnswerBox(QStringLiteral("Confirm"), QStringLiteral("&Yes"));
@@ -321,6 +321,13 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
       << settings.toStdString();
   EXPECT_TRUE(settings.contains(QStringLiteral("\"Engine Code\"=\"demo-cx\"")))
       << settings.toStdString();
+}
+
+TEST_F(EndToEnd, AllintitleHeaderClickPutsTheSmallestCountFirst) {
+  RunKeywords(QString::fromStdString(kPopular + "\n" + kNiche + "\n" + kCommon));
+  ClickHeader(*frm.gRes, 3);
+  EXPECT_EQ(Rows(), (std::vector<std::vector<std::string>>{
+                        ExpectedRow(kNiche), ExpectedRow(kCommon), ExpectedRow(kPopular)}));
 }
 
 const std::string kFailing = "this query will fail";

@@ -290,14 +290,16 @@ TEST_F(GridWidgetTest, EmptyColumnAutoSizesToItsTitle) {
             QFontMetrics(grid->FixedFont()).horizontalAdvance("Allintitle") + 8);
 }
 
-TEST_F(GridWidgetTest, DoubleClickNearAHeaderBorderAutoSizesTheColumnLeftOfIt) {
+TEST_F(GridWidgetTest, DoubleClickNearAHeaderBorderAutoSizesTheColumnLeftOfItWithoutSorting) {
   auto grid = MainGridWithRow();
+  grid->SetSortable(true);
   const int fitted = QFontMetrics(grid->GridFont()).horizontalAdvance("red shoes") + 8;
   GridHeaderView& header = grid->Header();
   const QRect quotes = HeaderRect(*grid, 2);
-  // Just right of the border between Keyword and Quotes: Keyword is sized.
+  // Just right of the border between Keyword and Quotes: Keyword is sized, nothing sorted.
   QTest::mouseDClick(header.viewport(), Qt::LeftButton, {}, QPoint(quotes.left() + 1, 9));
   EXPECT_EQ(grid->Model().ColWidths(1), fitted);
+  EXPECT_EQ(grid->SortColumn(), -1);
   // In the middle of a header cell nothing is sized.
   const int quotes_width = grid->Model().ColWidths(2);
   QTest::mouseDClick(header.viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 2).center());

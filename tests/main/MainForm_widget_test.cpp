@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "grid/GridHeaderView.h"
 #include "grid/TResultGrid.h"
 #include "main/KeywordWorker.h"
 #include "main/MainForm.h"
@@ -128,6 +130,14 @@ class MainFormTest : public ::testing::Test {
 
   uint32_t Background(int col, int row) {
     return Rgb(frm_->gRes->CellVisuals(col, row, GridDrawState{}).background);
+  }
+
+  // A click in the middle of column `col`'s header.
+  void ClickHeader(int col) {
+    GridHeaderView& header = frm_->gRes->Header();
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {},
+                      QPoint(header.sectionViewportPosition(col) + header.sectionSize(col) / 2,
+                             header.height() / 2));
   }
 
   // Clicks `button` while a box is expected to stay away; true when none came.
@@ -234,6 +244,9 @@ TEST_F(MainFormTest, LayoutAndHints) {
   }
   EXPECT_FALSE(frm_->CheckBox1->isVisible());
   EXPECT_FALSE(frm_->CheckBox1->isChecked());
+  // The cost line follows the typing.
+  Type({"red shoes", "blue hats"});
+  EXPECT_EQ(frm_->lblCost->text(), QStringLiteral("2 phrases: 6 queries"));
   QTest::mouseMove(frm_->bSave);
   ASSERT_TRUE(WaitUntil([&] { return !frm_->barStatus->currentMessage().isEmpty(); }, 2000));
   EXPECT_EQ(frm_->barStatus->currentMessage(), frm_->bSave->statusTip());
@@ -399,6 +412,31 @@ TEST_F(MainFormTest, SaveProjectThenOpenProjectGivesTheSameRowsTicked) {
       EXPECT_TRUE(frm_->gRes->Model().IsChecked(0, row));
     }
   }
+}
+
+// Sorting by Allintitle and tick all in the window; Save Project and Clear Checked then work
+// on the sorted rows.
+TEST_F(MainFormTest, HeaderClicksSortAndTickAllThenSaveAndClearCheckedFollowTheOrder) {
+  PutRow(1, "b", "1", "300", "1");
+  PutRow(2, "a", "1", "20", "1", /*ticked=*/false);
+  PutRow(3, "c", "1", "1", "1");
+  ClickHeader(3);
+  ResultGridModel& grid = frm_->gRes->Model();
+  EXPECT_EQ(grid.Cells(1, 1) + grid.Cells(1, 2) + grid.Cells(1, 3), "cab");
+  EXPECT_FALSE(grid.IsChecked(0, 2));
+  ClickHeader(0);
+  EXPECT_TRUE(grid.IsChecked(0, 1) && grid.IsChecked(0, 2) && grid.IsChecked(0, 3));
+
+  const std::string project = temp_.File("sorted.csv");
+  next_file_ = QString::fromStdString(project);
+  frm_->bSave->click();
+  EXPECT_EQ(
+      testing::ReadBytes(project),
+      "\"\",Keyword,Quotes,Allintitle,Allinurl\r\nY,c,1,1,1\r\nY,a,1,20,1\r\nY,b,1,300,1\r\n");
+  SeenBox no;
+  AnswerNextBox(&no, QStringLiteral("&No"));
+  frm_->bClearAll->click();
+  EXPECT_EQ(grid.Cells(0, 1) + grid.Cells(1, 1) + grid.Cells(0, 3) + grid.Cells(1, 3), "1c3b");
 }
 
 TEST_F(MainFormTest, OpenProjectOfAMissingFileShowsTheErrorBox) {
@@ -653,6 +691,11 @@ TEST_F(MainFormTest, ButtonsAreRefusedDuringARun) {
   }
   EXPECT_TRUE(dialogs_.empty());
   EXPECT_FALSE(std::filesystem::exists(temp_.File("during.csv")));
+  // The worker appends rows: a header click does not sort and says why.
+  ClickHeader(1);
+  EXPECT_EQ(frm_->gRes->SortColumn(), -1);
+  EXPECT_EQ(frm_->barStatus->currentMessage(),
+            QStringLiteral("Sorting is possible when the search has finished."));
 
   downloads_.Open();
   ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
