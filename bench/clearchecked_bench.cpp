@@ -10,6 +10,7 @@
 
 #include "grid/TResultGrid.h"
 #include "main/MainGrid.h"
+#include "tests/support/qt/GridShapes.h"
 
 namespace kelvaro {
 namespace {
@@ -35,7 +36,7 @@ void BM_ClearCheckedHalfOf100000Rows(benchmark::State& state) {
   char name[] = "clearchecked_bench";
   char* argv[] = {name, nullptr};
   const QApplication app(argc, argv);  // outlives the grid below
-  TResultGrid grid(MainGridCreationValues());
+  TResultGrid grid(testing::KeywordGridValues());
   grid.resize(620, 400);
   grid.show();
   for (auto _ : state) {

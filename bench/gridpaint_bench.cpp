@@ -22,6 +22,7 @@
 #include "grid/GridLook.h"
 #include "grid/TResultGrid.h"
 #include "main/MainGrid.h"
+#include "tests/support/qt/GridShapes.h"
 #include "ui/TextConvert.h"
 
 namespace kelvaro {
@@ -103,7 +104,7 @@ Grids& Fixture() {
   if (!g_grids) {
     auto made_ptr = std::make_unique<Grids>();
     Grids& made = *made_ptr;
-    made.grid = std::make_unique<TResultGrid>(MainGridCreationValues());
+    made.grid = std::make_unique<TResultGrid>(testing::KeywordGridValues());
     TResultGrid& grid = *made.grid;
     made.delegate = new CountingDelegate(grid.Look(), &grid);
     grid.setItemDelegate(made.delegate);

@@ -75,7 +75,12 @@ void TfrmDeepAnalysis::BuildLayout() {
   Memo1 = top.memo;
   bStart = top.start;
   bStop = top.stop;
+  lblCost = new QLabel(pnlSettings);
+  lblCost->setObjectName(QStringLiteral("lblCost"));
+  lblCost->setStatusTip(QStringLiteral("What Start will send to the search service"));
+  // At the foot of the column, where the main window shows its own.
   top.keywords_column->addStretch();
+  top.keywords_column->addWidget(lblCost);
   top.controls->addStretch();
   column->addWidget(pnlSettings);
 
@@ -91,6 +96,8 @@ void TfrmDeepAnalysis::BuildLayout() {
   results_column->setSpacing(0);
   gRes = new TResultGrid(DeepAnalysisGridColumns(), results);
   gRes->setObjectName(QStringLiteral("gRes"));
+  // Its rows are groups (a phrase, its results, the averages), so it is never sorted.
+  gRes->SetTickAllOnHeaderClick(true);
   results_column->addWidget(gRes, 1);
   barProgress = ResultsProgressBar(results);
   results_column->addWidget(barProgress);
@@ -125,6 +132,9 @@ void TfrmDeepAnalysis::BuildLayout() {
   ConnectHandler(bStart, this, &TfrmDeepAnalysis::btnStartClick);
   ConnectHandler(bStop, this, &TfrmDeepAnalysis::bStopClick);
   ConnectHandler(TBXButton2, this, &TfrmDeepAnalysis::TBXButton2Click);
+  connect(Memo1, &QPlainTextEdit::textChanged, this,
+          [this] { RunHandler([this] { Memo1Change(); }); });
+  Memo1Change();
 
   resize(1010, 612);
   CentreOnScreen(this);
@@ -147,6 +157,10 @@ void TfrmDeepAnalysis::ResetGrid() {
 bool TfrmDeepAnalysis::IsAnalysing() const { return run_.IsRunning(); }
 
 void TfrmDeepAnalysis::LockMemo(bool locked) { LockKeywordMemo(Memo1, locked); }
+
+void TfrmDeepAnalysis::Memo1Change() {
+  lblCost->setText(ToQString(DeepAnalysisCostText(FromQString(Memo1->toPlainText()))));
+}
 
 void TfrmDeepAnalysis::btnStartClick() {
   if (IsAnalysing()) {
@@ -172,15 +186,16 @@ void TfrmDeepAnalysis::btnStartClick() {
 }
 
 void TfrmDeepAnalysis::AutoFitColumns() {
-  gRes->SetAutoSizeGrowOnly(true);
+  ResultGridModel& grid = gRes->Model();
+  grid.SetAutoSizeGrowOnly(true);
   gRes->AutoSizeColumn(1, 0);
   gRes->AutoSizeColumn(2, 0);
   int total = 0;
-  for (int col = 0; col < gRes->ColCount(); ++col) total += gRes->ColWidths(col);
+  for (int col = 0; col < grid.ColCount(); ++col) total += grid.ColWidths(col);
   const int excess = total - (gRes->width() - kGridWidthReserve);
   if (excess <= 0) return;
-  const int narrowed = gRes->ColWidths(2) - (excess - excess % 2);
-  gRes->SetColWidths(2, std::max(narrowed, std::min(kMinUrlWidth, gRes->ColWidths(2))));
+  const int narrowed = grid.ColWidths(2) - (excess - excess % 2);
+  grid.SetColWidths(2, std::max(narrowed, std::min(kMinUrlWidth, grid.ColWidths(2))));
 }
 
 void TfrmDeepAnalysis::bStopClick() { run_.Stop(); }

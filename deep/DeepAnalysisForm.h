@@ -65,6 +65,8 @@ class TfrmDeepAnalysis : public QDialog {
   // False (after telling the user why) while analysing: the window stays open.
   bool FormCloseQuery();
   void TBXButton2Click();
+  // Keeps the cost line under Start and Stop in step with the memo.
+  void Memo1Change();
 
   // Controls.
   QWidget* pnlSettings;
@@ -72,6 +74,7 @@ class TfrmDeepAnalysis : public QDialog {
   QPlainTextEdit* Memo1;
   QPushButton* bStart;
   QPushButton* bStop;
+  QLabel* lblCost;  // what Start will send: "3 phrases: up to 33 queries"
   QLabel* Panel1;
   TResultGrid* gRes;
   QProgressBar* barProgress;

@@ -105,7 +105,8 @@ class ResultGridModel {
   // The project/export file (grid/GridCsv.cpp holds these two and the format). Writing
   // replaces the file only once the whole text is written; a failed write leaves it as it was.
   void SaveCSV(const std::string& file_name) const;  // throws kelvaro::Error
-  // max_rows <= 0 takes every line. A zero-length file changes nothing.
+  // max_rows <= 0 takes every line; each row read holds only what its line gives (no earlier
+  // text, box or height). A zero-length file changes nothing.
   void LoadCSV(const std::string& file_name, int max_rows);  // throws kelvaro::Error
   // Writes the HTML document; `look` gives each cell's look as painting computes it. The
   // header row's background in the document is whatever `look` gives for row 0: a caller

@@ -20,9 +20,9 @@ namespace {
 
 uint32_t Rgb(const QColor& color) { return color.rgb() & 0xFFFFFFu; }
 
-int PointSize(const QFont& font, const QWidget& widget) {
+int PointSize(const QFont& font, int dpi) {
   if (font.pointSizeF() > 0) return static_cast<int>(std::lround(font.pointSizeF()));
-  return static_cast<int>(std::lround(font.pixelSize() * 72.0 / widget.logicalDpiY()));
+  return static_cast<int>(std::lround(font.pixelSize() * 72.0 / dpi));
 }
 
 // A column title as the header shows it: each backslash followed by "n" becomes a CR.
@@ -40,24 +40,7 @@ std::string HeaderTitle(const std::string& title) {
   return shown;
 }
 
-GridCreationValues Values(std::vector<std::string> headers, std::vector<int> widths) {
-  GridCreationValues values;
-  values.col_count = static_cast<int>(headers.size());
-  values.row_count = 2;
-  values.column_headers = std::move(headers);
-  values.col_widths = std::move(widths);
-  return values;
-}
-
 }  // namespace
-
-GridCreationValues MainGridCreationValues() {
-  return Values({"", "Keyword", "Quotes", "Allintitle", "Allinurl"}, {20, 229, 100, 100, 100});
-}
-
-GridCreationValues DeepAnalysisGridCreationValues() {
-  return Values({"", "Page Title", "URL", "Backlinks"}, {20, 160, 160, 65});
-}
 
 TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
     : QTableView(parent),
@@ -211,24 +194,30 @@ void TResultGrid::AutoSizeColumn(int col, int extra) {
   if (extra != 0) model_->SetColWidths(col, model_->ColWidths(col) + extra);
 }
 
-void TResultGrid::SaveHTML(const std::string& file_name) {
-  const QColor fixed_color = palette().color(QPalette::Button);
-  model_->SaveHTML(file_name, [this, &fixed_color](int col, int row) {
+CellLookFunction TResultGrid::HTMLLooks() {
+  const uint32_t header_background = Rgb(palette().color(QPalette::Button));
+  const int dpi = logicalDpiY();
+  GridLook* grid_look = &look_;
+  return [grid_look, header_background, dpi](int col, int row) {
     GridDrawState state;
     state.fixed = row < 1;
-    const CellAppearance painted = look_.CellVisuals(col, row, state);
+    const CellAppearance painted = grid_look->CellVisuals(col, row, state);
     CellLook look;
-    look.background = Rgb(row < 1 ? fixed_color : painted.background);
+    look.background = row < 1 ? header_background : Rgb(painted.background);
     look.text_color = Rgb(painted.text_color);
     look.font_name = FromQString(painted.font.family());
-    look.font_size_pt = PointSize(painted.font, *this);
+    look.font_size_pt = PointSize(painted.font, dpi);
     look.bold = painted.font.bold();
     look.italic = painted.font.italic();
     look.h_align = CellLook::HAlign::Left;
     look.v_align = CellLook::VAlign::Top;
     look.word_wrap = false;
     return look;
-  });
+  };
+}
+
+void TResultGrid::SaveHTML(const std::string& file_name) {
+  model_->SaveHTML(file_name, HTMLLooks());
 }
 
 const std::string* TResultGrid::LinkAt(const QPoint& pos) {

@@ -39,10 +39,6 @@ struct GridCreationValues {
   std::vector<int> col_widths;
 };
 
-// The main window's keyword grid and the Deep Analysis window's top-results grid.
-GridCreationValues MainGridCreationValues();
-GridCreationValues DeepAnalysisGridCreationValues();
-
 // The results grid of both windows: a table over one ResultGridModel with the header
 // row 0 on top, per-cell check boxes, cells holding plain text or a small markup subset
 // (bold, links), links that open in the web browser, right-click editing of link cells,
@@ -86,25 +82,11 @@ class TResultGrid : public QTableView {
   // them all when all are ticked.
   void SetTickAllOnHeaderClick(bool on) { tick_all_ = on; }
 
-  // Forwarders the windows still call; new code reads and writes Model() directly.
-  const std::string& Cells(int col, int row) const { return model_->Cells(col, row); }
-  void SetCells(int col, int row, const std::string& text) { model_->SetCells(col, row, text); }
-  const std::string& RawCells(int col, int row) const { return model_->RawCells(col, row); }
-  int RowCount() const { return model_->RowCount(); }
-  void SetRowCount(int n) { model_->SetRowCount(n); }
-  int ColCount() const { return model_->ColCount(); }
-  int ColWidths(int col) const { return model_->ColWidths(col); }
-  void SetColWidths(int col, int width) { model_->SetColWidths(col, width); }
-  void AddRow() { model_->AddRow(); }
-  void RemoveCheckBox(int col, int row) { model_->RemoveCheckBox(col, row); }
-  bool IsChecked(int col, int row) const { return model_->IsChecked(col, row); }
-  void ToggleCheck(int col, int row) { model_->ToggleCheck(col, row); }
-  void SetAutoSizeGrowOnly(bool on) { model_->SetAutoSizeGrowOnly(on); }
-  void SaveCSV(const std::string& file_name) const { model_->SaveCSV(file_name); }
-  void LoadCSV(const std::string& file_name, int max_rows) { model_->LoadCSV(file_name, max_rows); }
-
-  // Writes the HTML document with every cell's look as painting computes it (header
-  // background the button-face colour). Throws kelvaro::Error.
+  // Every cell's look as painting computes it, for the HTML document (header background
+  // the button-face colour). The function holds the grid's current colours and fonts and
+  // reads the cells when called, so it must not outlive the grid.
+  CellLookFunction HTMLLooks();
+  // Writes the HTML document with HTMLLooks(). Throws kelvaro::Error.
   void SaveHTML(const std::string& file_name);
 
   // The look of a cell and the size of its text, as painting computes them.

@@ -39,6 +39,8 @@ namespace {
 constexpr char kSearchingText[] =
     "Searching in progress. Stop the search first or wait for it to finish.";
 constexpr char kOverwriteText[] = "The file you specified exists. Do you want to overwrite it?";
+// The worker appends rows while it runs, so the grid is sorted only after a run.
+constexpr char kNoSortDuringRunText[] = "Sorting is possible when the search has finished.";
 
 QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const QString& suffix,
                         const QStringList& filters) {
@@ -110,7 +112,15 @@ void Tfrm::BuildLayout() {
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setFixedWidth(60);
   Edit1->setStatusTip(QStringLiteral("Seconds to wait between two searches"));
-  top.keywords_column->addWidget(Edit1);
+  // The 110-pixel panel has no room for another line, so the cost of the next run stands
+  // beside the delay field, under the delay's label.
+  auto* delay_row = new QHBoxLayout;
+  delay_row->addWidget(Edit1);
+  lblCost = new QLabel(pnlSettings);
+  lblCost->setObjectName(QStringLiteral("lblCost"));
+  lblCost->setStatusTip(QStringLiteral("What Start will send to the search service"));
+  delay_row->addWidget(lblCost, 1);
+  top.keywords_column->addLayout(delay_row);
   top.keywords_column->addStretch();
   top.controls->addStretch();
   auto* wide = new QVBoxLayout;
@@ -137,6 +147,13 @@ void Tfrm::BuildLayout() {
   gRes->SetOnGetCellColor(
       [this](TResultGrid& sender, int row, int col, const GridDrawState& state, QBrush& brush,
              QFont& font) { gResGetCellColor(sender, row, col, state, brush, font); });
+  gRes->SetSortable(true);
+  gRes->SetTickAllOnHeaderClick(true);
+  gRes->SetOnSortRequest([this](int /*col*/) {
+    if (!run_.IsRunning()) return true;
+    barStatus->showMessage(QString::fromLatin1(kNoSortDuringRunText));
+    return false;
+  });
   column->addWidget(gRes, 1);
   barProgress = ResultsProgressBar(central);
   column->addWidget(barProgress);
@@ -192,6 +209,9 @@ void Tfrm::BuildLayout() {
   ConnectHandler(bExport, this, &Tfrm::bExportClick);
   ConnectHandler(Button3, this, &Tfrm::Button3Click);
   ConnectHandler(TBXButton2, this, &Tfrm::TBXButton2Click);
+  connect(Memo1, &QPlainTextEdit::textChanged, this,
+          [this] { RunHandler([this] { Memo1Change(); }); });
+  Memo1Change();
 
   resize(889, 491);
   CentreOnScreen(this);
@@ -258,6 +278,10 @@ bool Tfrm::IsSearching(bool show) {
 }
 
 void Tfrm::LockMemo(bool locked) { LockKeywordMemo(Memo1, locked); }
+
+void Tfrm::Memo1Change() {
+  lblCost->setText(ToQString(KeywordRunCostText(FromQString(Memo1->toPlainText()))));
+}
 
 void Tfrm::btnStartClick() {
   if (IsSearching(false)) {
@@ -335,7 +359,7 @@ void Tfrm::TBXButton1Click() {
 
 void Tfrm::gResGetCellColor(TResultGrid& Sender, int ARow, int ACol,
                             const GridDrawState& /*AState*/, QBrush& ABrush, QFont& /*AFont*/) {
-  const auto color = MainForm::CountCellColor(ACol, ARow, Sender.RawCells(ACol, ARow));
+  const auto color = MainForm::CountCellColor(ACol, ARow, Sender.Model().RawCells(ACol, ARow));
   if (color) ABrush.setColor(QColor::fromRgb(*color));
 }
 
@@ -390,14 +414,14 @@ void Tfrm::bSaveClick() {
   const QString file = ChooseSaveFile(dlgS);
   if (file.isEmpty()) return;
   gRes->Model().SetSaveWithHTML(true);
-  gRes->SaveCSV(FromQString(file));
+  gRes->Model().SaveCSV(FromQString(file));
 }
 
 void Tfrm::bOpenClick() {
   if (IsSearching(true)) return;
   const QString file = RunFileDialog(dlgO);
   if (file.isEmpty()) return;
-  gRes->LoadCSV(FromQString(file), -1);
+  gRes->Model().LoadCSV(FromQString(file), -1);
   MainForm::AddProjectCheckBoxes(gRes->Model());
 }
 
@@ -406,8 +430,7 @@ void Tfrm::bExportClick() {
   const QString file = ChooseSaveFile(dlgS);
   if (file.isEmpty()) return;
   gRes->Model().SetSaveWithHTML(false);
-  gRes->SaveCSV(FromQString(file));
-  MainForm::TidyCSVExport(FromQString(file));
+  MainForm::ExportCSV(gRes->Model(), FromQString(file));
 }
 
 void Tfrm::Button3Click() {
@@ -415,8 +438,7 @@ void Tfrm::Button3Click() {
   const QString file = ChooseSaveFile(dlgS2);
   if (file.isEmpty()) return;
   gRes->Model().SetSaveWithHTML(true);
-  gRes->SaveHTML(FromQString(file));
-  MainForm::TidyHTMLExport(FromQString(file));
+  MainForm::ExportHTML(gRes->Model(), gRes->HTMLLooks(), FromQString(file));
 }
 
 }  // namespace kelvaro

@@ -95,6 +95,8 @@ class Tfrm : public QMainWindow {
   void bOpenClick();
   void bExportClick();
   void Button3Click();
+  // Keeps the cost line under the delay field in step with the memo.
+  void Memo1Change();
   void gResGetCellColor(TResultGrid& Sender, int ARow, int ACol, const GridDrawState& AState,
                         QBrush& ABrush, QFont& AFont);
 
@@ -110,6 +112,7 @@ class Tfrm : public QMainWindow {
   QPushButton* bStop;
   QLabel* Label1;
   QLineEdit* Edit1;
+  QLabel* lblCost;  // what Start will send: "5 phrases: 15 queries"
   QPushButton* btSettings;
   QPushButton* TBXButton1;
   QLabel* Panel1;

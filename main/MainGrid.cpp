@@ -71,8 +71,8 @@ std::string CheckedKeywords(const ResultGridModel& grid) {
 
 void ResetMainGrid(ResultGridModel& grid) {
   grid.SetRowCount(2);
-  for (int col = 0; col < kMainGridColumns && col < grid.ColCount(); ++col)
-    grid.SetCells(col, 1, "");
+  // Every column: an opened project wider than the five columns widened the grid.
+  for (int col = 0; col < grid.ColCount(); ++col) grid.SetCells(col, 1, "");
   grid.RemoveCheckBox(0, 1);
 }
 

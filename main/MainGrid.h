@@ -36,7 +36,8 @@ std::optional<uint32_t> CountCellColor(int col, int row, const std::string& raw_
 // joined with CR LF (none after the last).
 std::string CheckedKeywords(const ResultGridModel& grid);
 
-// Clear All's grid part: header and one empty data row without a check box.
+// Clear All's grid part: header and one data row, empty in every column, without a check
+// box.
 void ResetMainGrid(ResultGridModel& grid);
 
 // Clear Checked: removes the ticked rows in one pass (when `remove` is true), then leaves

@@ -124,12 +124,4 @@ void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
   WriteFileAtomically(file_name, TidyHTMLText(HTMLDocument(grid, look)));
 }
 
-void TidyCSVExport(const std::string& file_name) {
-  WriteFileAtomically(file_name, TidyCSVText(ReadWholeFile(file_name)));
-}
-
-void TidyHTMLExport(const std::string& file_name) {
-  WriteFileAtomically(file_name, TidyHTMLText(ReadWholeFile(file_name)));
-}
-
 }  // namespace kelvaro::MainForm

@@ -34,10 +34,4 @@ void ExportCSV(const ResultGridModel& grid, const std::string& file_name);
 void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
                 const std::string& file_name);
 
-// Rewrite a just-written export in place (safely: an interrupted rewrite keeps the file
-// as it was). Throw kelvaro::Error. Writing the export first replaces an existing file
-// twice; ExportCSV and ExportHTML write it once.
-void TidyCSVExport(const std::string& file_name);
-void TidyHTMLExport(const std::string& file_name);
-
 }  // namespace kelvaro::MainForm

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
@@ -65,7 +66,7 @@ class DeepAnalysisFormTest : public ::testing::Test {
 
   static std::vector<std::string> Row(TfrmDeepAnalysis& form, int row) {
     std::vector<std::string> cells;
-    for (int col = 0; col < 4; ++col) cells.push_back(form.gRes->Cells(col, row));
+    for (int col = 0; col < 4; ++col) cells.push_back(form.gRes->Model().Cells(col, row));
     return cells;
   }
 
@@ -94,12 +95,13 @@ TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
   main_grid.ToggleCheck(0, 3);  // "green socks" stays behind
 
   // Left over from an earlier opening: the reset clears it.
-  form->gRes->AddRow();
-  form->gRes->SetCells(1, 1, "old title");
-  form->gRes->SetColWidths(1, 300);
-  form->gRes->SetColWidths(2, 90);
+  form->gRes->Model().AddRow();
+  form->gRes->Model().SetCells(1, 1, "old title");
+  form->gRes->Model().SetColWidths(1, 300);
+  form->gRes->Model().SetColWidths(2, 90);
 
   QString memo;
+  QString cost;
   int rows = -1;
   int width1 = -1;
   int width2 = -1;
@@ -107,9 +109,10 @@ TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
   AnswerNextModal([&](QWidget* modal) {
     shown_modal = modal == form.get();
     memo = form->Memo1->toPlainText();
-    rows = form->gRes->RowCount();
-    width1 = form->gRes->ColWidths(1);
-    width2 = form->gRes->ColWidths(2);
+    cost = form->lblCost->text();
+    rows = form->gRes->Model().RowCount();
+    width1 = form->gRes->Model().ColWidths(1);
+    width2 = form->gRes->Model().ColWidths(2);
     form->TBXButton2Click();
   });
   frm.TBXButton1Click();
@@ -118,8 +121,11 @@ TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
   EXPECT_FALSE(form->isVisible());
   // Untrimmed, as ticked, one phrase a line.
   EXPECT_EQ(memo, QStringLiteral("red shoes\n  blue hats"));
+  EXPECT_EQ(cost, QStringLiteral("2 phrases: up to 22 queries"));
+  // Its rows are groups: a header click never sorts them.
+  EXPECT_FALSE(form->gRes->Sortable());
   EXPECT_EQ(rows, 2);
-  EXPECT_EQ(form->gRes->Cells(1, 1), "");
+  EXPECT_EQ(form->gRes->Model().Cells(1, 1), "");
   EXPECT_EQ(width1, 160);
   EXPECT_EQ(width2, 160);
 }
@@ -170,7 +176,7 @@ TEST_F(DeepAnalysisFormTest, RunOverTwoPhrasesFillsResultsBacklinksAndAverages) 
 
   // Header, the empty row 1, then per phrase: phrase row, results, averages, spacer.
   // "few" phrases list four results: four result rows, not ten.
-  ASSERT_EQ(form->gRes->RowCount(), 2 + (1 + 10 + 2) + (1 + 4 + 2));
+  ASSERT_EQ(form->gRes->Model().RowCount(), 2 + (1 + 10 + 2) + (1 + 4 + 2));
   EXPECT_EQ(Row(*form, 1), (std::vector<std::string>{"", "", "", ""}));
   const struct {
     int phrase_row;
@@ -215,13 +221,13 @@ TEST_F(DeepAnalysisFormTest, RunOverTwoPhrasesFillsResultsBacklinksAndAverages) 
 
   // Page Title and URL grew to their texts; then URL gave back what overflowed the grid
   // (to within the odd pixel the even rounding leaves).
-  EXPECT_GT(form->gRes->ColWidths(1), 160);
+  EXPECT_GT(form->gRes->Model().ColWidths(1), 160);
   int total = 0;
-  for (int col = 0; col < 4; ++col) total += form->gRes->ColWidths(col);
+  for (int col = 0; col < 4; ++col) total += form->gRes->Model().ColWidths(col);
   EXPECT_LE(total, form->gRes->width() - 22 + 1);
   EXPECT_GE(total, form->gRes->width() - 22 - 1);
-  EXPECT_EQ(form->gRes->ColWidths(0), 20);
-  EXPECT_EQ(form->gRes->ColWidths(3), 65);
+  EXPECT_EQ(form->gRes->Model().ColWidths(0), 20);
+  EXPECT_EQ(form->gRes->Model().ColWidths(3), 65);
 
   // A URL cell opens its address on a click anywhere in it, even right of the text; a
   // title does not.
@@ -230,15 +236,15 @@ TEST_F(DeepAnalysisFormTest, RunOverTwoPhrasesFillsResultsBacklinksAndAverages) 
   QTest::mouseClick(form->gRes->viewport(), Qt::LeftButton, {},
                     QPoint(url_cell.right() - 2, url_cell.center().y()));
   ASSERT_EQ(opened_.size(), 1u);
-  EXPECT_EQ(opened_[0], form->gRes->Cells(2, url_row));
+  EXPECT_EQ(opened_[0], form->gRes->Model().Cells(2, url_row));
   const QRect title_cell = form->gRes->visualRect(form->gRes->model()->index(url_row - 1, 1));
   QTest::mouseClick(form->gRes->viewport(), Qt::LeftButton, {}, title_cell.center());
   EXPECT_EQ(opened_.size(), 1u);
 
   // A second Start begins afresh.
   RunToEnd(*form, QStringLiteral("few red hats"));
-  EXPECT_EQ(form->gRes->RowCount(), 2 + 1 + 4 + 2);
-  EXPECT_EQ(form->gRes->Cells(1, 2), "<b>few red hats</b>");
+  EXPECT_EQ(form->gRes->Model().RowCount(), 2 + 1 + 4 + 2);
+  EXPECT_EQ(form->gRes->Model().Cells(1, 2), "<b>few red hats</b>");
   EXPECT_EQ(services_.chime.PlayCount(), 2);
 }
 
@@ -249,9 +255,9 @@ TEST_F(DeepAnalysisFormTest, UrlColumnKeepsAUsableWidthInANarrowGrid) {
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   RunToEnd(*form, QStringLiteral("few blue hats"));
-  ASSERT_EQ(form->gRes->RowCount(), 2 + 1 + 4 + 2);
-  EXPECT_GT(form->gRes->ColWidths(1), 200 - 22 - 20 - 65);
-  EXPECT_EQ(form->gRes->ColWidths(2), 40);
+  ASSERT_EQ(form->gRes->Model().RowCount(), 2 + 1 + 4 + 2);
+  EXPECT_GT(form->gRes->Model().ColWidths(1), 200 - 22 - 20 - 65);
+  EXPECT_EQ(form->gRes->Model().ColWidths(2), 40);
 }
 
 // While a run is under way, Start, the Close button, Esc and the close box are all
@@ -298,7 +304,7 @@ TEST_F(DeepAnalysisFormTest, StartAndCloseAreRefusedDuringARun) {
 
   gate_.Open();
   ASSERT_TRUE(WaitUntil([&] { return !form->IsAnalysing(); }));
-  EXPECT_EQ(form->gRes->Cells(1, 2), "<b>red shoes</b>");
+  EXPECT_EQ(form->gRes->Model().Cells(1, 2), "<b>red shoes</b>");
   // Idle again: Close closes.
   form->TBXButton2Click();
   EXPECT_FALSE(form->isVisible());
@@ -319,8 +325,9 @@ TEST_F(DeepAnalysisFormTest, StopEndsTheRun) {
   const auto requests = service_.Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].q, "red shoes");
-  EXPECT_EQ(form->gRes->RowCount(), 2 + 1 + 10 + 2);
-  for (int row = 1; row < form->gRes->RowCount(); ++row) EXPECT_EQ(form->gRes->Cells(3, row), "");
+  EXPECT_EQ(form->gRes->Model().RowCount(), 2 + 1 + 10 + 2);
+  for (int row = 1; row < form->gRes->Model().RowCount(); ++row)
+    EXPECT_EQ(form->gRes->Model().Cells(3, row), "");
   EXPECT_FALSE(form->Memo1->isReadOnly());
   EXPECT_EQ(services_.chime.PlayCount(), 1);
 }
@@ -333,7 +340,7 @@ TEST_F(DeepAnalysisFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
   form->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats\ngreen socks\nfew hats"));
   form->btnStartClick();
   // Inside the first pass: one phrase done, the worker in its pause.
-  ASSERT_TRUE(WaitUntil([&] { return form->gRes->RowCount() > 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return form->gRes->Model().RowCount() > 2; }));
   form.reset();  // returns once the worker has
   EXPECT_LT(service_.Requests().size(), 4u);
 }

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <map>
 
+#include "grid/GridHeaderView.h"
 #include "grid/GridTableModel.h"
 #include "grid/TResultGrid.h"
 
@@ -226,6 +227,14 @@ void ClickCheckBox(TResultGrid& grid, int row) {
   const QPoint box(cell.left() + 2 + TResultGrid::kCheckSize / 2,
                    cell.top() + 2 + TResultGrid::kCheckSize / 2);
   QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, box);
+}
+
+void ClickHeader(TResultGrid& grid, int col) {
+  GridHeaderView& header = grid.Header();
+  // The middle of the section, away from the borders where a double-click auto-sizes.
+  const QPoint middle(header.sectionViewportPosition(col) + header.sectionSize(col) / 2,
+                      header.height() / 2);
+  QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::NoModifier, middle);
 }
 
 QColor ShownCellColor(TResultGrid& grid, int col, int row) {

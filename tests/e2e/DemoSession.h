@@ -117,6 +117,8 @@ bool WaitForRunEnd(TfrmDeepAnalysis& form, int timeout_ms = 30000);
 
 // Clicks the check box of grid row `row` (1-based data row) of `grid`.
 void ClickCheckBox(TResultGrid& grid, int row);
+// Clicks the header of column `col` of `grid`.
+void ClickHeader(TResultGrid& grid, int col);
 // The colour the grid shows in the empty right part of cell (col, row).
 QColor ShownCellColor(TResultGrid& grid, int col, int row);
 

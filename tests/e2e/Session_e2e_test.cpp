@@ -115,7 +115,7 @@ TEST_F(EndToEnd, KeywordRunThenProjectsAndExportsThroughTheFileDialogs) {
   ASSERT_EQ(Rows(), expected);
   const QColor bands[] = {kGreen, kYellow, kRed};
   for (int row = 1; row <= 3; ++row) {
-    EXPECT_TRUE(frm.gRes->IsChecked(0, row)) << "row " << row;
+    EXPECT_TRUE(frm.gRes->Model().IsChecked(0, row)) << "row " << row;
     for (int col = 2; col <= 4; ++col) {
       EXPECT_EQ(ShownCellColor(*frm.gRes, col, row).name().toStdString(),
                 bands[row - 1].name().toStdString())
@@ -177,8 +177,8 @@ TEST_F(EndToEnd, KeywordRunThenProjectsAndExportsThroughTheFileDialogs) {
   Click(frm.bClear);
   ASSERT_TRUE(question->Handled());
   EXPECT_EQ(question->text, QStringLiteral("Clear all rows?"));
-  EXPECT_EQ(frm.gRes->RowCount(), 2);
-  EXPECT_EQ(frm.gRes->Cells(1, 1), "");
+  EXPECT_EQ(frm.gRes->Model().RowCount(), 2);
+  EXPECT_EQ(frm.gRes->Model().Cells(1, 1), "");
   EXPECT_TRUE(frm.Memo1->toPlainText().isEmpty());
 
   // Open Project brings the rows back, ticked, with "Y" kept in the check column.
@@ -187,8 +187,8 @@ TEST_F(EndToEnd, KeywordRunThenProjectsAndExportsThroughTheFileDialogs) {
   ASSERT_TRUE(dialog->Handled());
   EXPECT_EQ(Rows(), expected);
   for (int row = 1; row <= 3; ++row) {
-    EXPECT_TRUE(frm.gRes->IsChecked(0, row)) << "row " << row;
-    EXPECT_EQ(frm.gRes->Cells(0, row), "Y");
+    EXPECT_TRUE(frm.gRes->Model().IsChecked(0, row)) << "row " << row;
+    EXPECT_EQ(frm.gRes->Model().Cells(0, row), "Y");
     EXPECT_EQ(ShownCellColor(*frm.gRes, 2, row).name(), bands[row - 1].name()) << row;
   }
 
@@ -225,7 +225,7 @@ std::string GroupedThousands(int64_t value) {
 }
 
 // Checks the 13 rows the deep analysis writes for `phrase` from grid row `first`.
-void ExpectDeepRows(TResultGrid& grid, int first, const std::string& phrase) {
+void ExpectDeepRows(const ResultGridModel& grid, int first, const std::string& phrase) {
   SCOPED_TRACE(phrase);
   EXPECT_EQ(grid.Cells(1, first), "<b>" + phrase + "</b>");
   EXPECT_EQ(grid.Cells(2, first), "<b>" + std::to_string(PhraseCount(phrase)) + "</b>");
@@ -261,10 +261,10 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   // Untick the second and the fourth row: two phrases stay ticked.
   ClickCheckBox(*frm.gRes, 2);
   ClickCheckBox(*frm.gRes, 4);
-  EXPECT_TRUE(frm.gRes->IsChecked(0, 1));
-  EXPECT_FALSE(frm.gRes->IsChecked(0, 2));
-  EXPECT_TRUE(frm.gRes->IsChecked(0, 3));
-  EXPECT_FALSE(frm.gRes->IsChecked(0, 4));
+  EXPECT_TRUE(frm.gRes->Model().IsChecked(0, 1));
+  EXPECT_FALSE(frm.gRes->Model().IsChecked(0, 2));
+  EXPECT_TRUE(frm.gRes->Model().IsChecked(0, 3));
+  EXPECT_FALSE(frm.gRes->Model().IsChecked(0, 4));
 
   TfrmDeepAnalysis& deep = session.deep();
   QString memo_shown;
@@ -272,7 +272,7 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   auto window =
       ModalWatch::Arm(QStringLiteral("the Deep Analysis window"), IsWidget(&deep), [&](QWidget*) {
         memo_shown = deep.Memo1->toPlainText();
-        rows_at_opening = deep.gRes->RowCount();
+        rows_at_opening = deep.gRes->Model().RowCount();
         Click(deep.bStart);
         EXPECT_TRUE(deep.Memo1->isReadOnly());
         // Close during the run is refused with a box; the window stays.
@@ -298,9 +298,9 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   EXPECT_EQ(rows_at_opening, 2);
   // Header, the reset's empty row, then 13 rows per phrase: the phrase, ten results, the
   // averages, a spacer.
-  ASSERT_EQ(deep.gRes->RowCount(), 2 + 2 * 13);
-  ExpectDeepRows(*deep.gRes, 2, kNiche);
-  ExpectDeepRows(*deep.gRes, 15, kPopular);
+  ASSERT_EQ(deep.gRes->Model().RowCount(), 2 + 2 * 13);
+  ExpectDeepRows(deep.gRes->Model(), 2, kNiche);
+  ExpectDeepRows(deep.gRes->Model(), 15, kPopular);
 
   // Clear Checked, answered Yes: the two ticked rows go, the others are numbered.
   auto question = AnswerBox(QStringLiteral("Confirm"), QStringLiteral("&Yes"));
@@ -309,8 +309,8 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
   EXPECT_EQ(question->text, QStringLiteral("Delete checked row(s)?"));
   EXPECT_EQ(Rows(),
             (std::vector<std::vector<std::string>>{ExpectedRow(kCommon), ExpectedRow(kFew)}));
-  EXPECT_EQ(frm.gRes->Cells(0, 1), "1");
-  EXPECT_EQ(frm.gRes->Cells(0, 2), "2");
+  EXPECT_EQ(frm.gRes->Model().Cells(0, 1), "1");
+  EXPECT_EQ(frm.gRes->Model().Cells(0, 2), "2");
 
   // Close writes the settings and ends the program.
   ASSERT_TRUE(QFile::remove(QString::fromStdString(session.SettingsFile())));
@@ -321,6 +321,13 @@ TEST_F(EndToEnd, DeepAnalysisOfTwoTickedPhrasesThenClearCheckedAndClose) {
       << settings.toStdString();
   EXPECT_TRUE(settings.contains(QStringLiteral("\"Engine Code\"=\"demo-cx\"")))
       << settings.toStdString();
+}
+
+TEST_F(EndToEnd, AllintitleHeaderClickPutsTheSmallestCountFirst) {
+  RunKeywords(QString::fromStdString(kPopular + "\n" + kNiche + "\n" + kCommon));
+  ClickHeader(*frm.gRes, 3);
+  EXPECT_EQ(Rows(), (std::vector<std::vector<std::string>>{
+                        ExpectedRow(kNiche), ExpectedRow(kCommon), ExpectedRow(kPopular)}));
 }
 
 const std::string kFailing = "this query will fail";

@@ -18,6 +18,7 @@
 #include "grid/GridTableModel.h"
 #include "grid/TResultGrid.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/qt/GridShapes.h"
 #include "ui/OpenLink.h"
 
 namespace kelvaro {
@@ -50,11 +51,11 @@ class GridWidgetTest : public ::testing::Test {
 
   // The main grid with one ticked row: "red shoes" and three count links.
   std::unique_ptr<TResultGrid> MainGridWithRow() {
-    auto grid = MakeGrid(MainGridCreationValues());
-    grid->SetCells(1, 1, "red shoes");
-    grid->SetCells(2, 1, CountLink(kCountUrl, "12345"));
-    grid->SetCells(3, 1, CountLink(kCountUrl + "&t=1", "60000"));
-    grid->SetCells(4, 1, CountLink(kCountUrl + "&t=2", "700"));
+    auto grid = MakeGrid(testing::KeywordGridValues());
+    grid->Model().SetCells(1, 1, "red shoes");
+    grid->Model().SetCells(2, 1, CountLink(kCountUrl, "12345"));
+    grid->Model().SetCells(3, 1, CountLink(kCountUrl + "&t=1", "60000"));
+    grid->Model().SetCells(4, 1, CountLink(kCountUrl + "&t=2", "700"));
     grid->Model().AddCheckBox(0, 1, true, false);
     return grid;
   }
@@ -79,14 +80,14 @@ class GridWidgetTest : public ::testing::Test {
 };
 
 TEST_F(GridWidgetTest, CreationValuesOfBothGrids) {
-  auto main_grid = MakeGrid(MainGridCreationValues());
-  EXPECT_EQ(main_grid->ColCount(), 5);
-  EXPECT_EQ(main_grid->RowCount(), 2);
+  auto main_grid = MakeGrid(testing::KeywordGridValues());
+  EXPECT_EQ(main_grid->Model().ColCount(), 5);
+  EXPECT_EQ(main_grid->Model().RowCount(), 2);
   const std::vector<std::string> titles = {"", "Keyword", "Quotes", "Allintitle", "Allinurl"};
   const std::vector<int> widths = {20, 229, 100, 100, 100};
   for (int col = 0; col < 5; ++col) {
-    EXPECT_EQ(main_grid->Cells(col, 0), titles[col]);
-    EXPECT_EQ(main_grid->ColWidths(col), widths[col]);
+    EXPECT_EQ(main_grid->Model().Cells(col, 0), titles[col]);
+    EXPECT_EQ(main_grid->Model().ColWidths(col), widths[col]);
     EXPECT_EQ(main_grid->columnWidth(col), widths[col]);
   }
   EXPECT_EQ(main_grid->rowHeight(0), 18);
@@ -95,9 +96,9 @@ TEST_F(GridWidgetTest, CreationValuesOfBothGrids) {
   EXPECT_TRUE(main_grid->Model().SaveWithHTML());
   EXPECT_FALSE(main_grid->Model().AutoSizeGrowOnly());
 
-  auto deep_grid = MakeGrid(DeepAnalysisGridCreationValues());
-  EXPECT_EQ(deep_grid->ColCount(), 4);
-  EXPECT_EQ(deep_grid->Cells(3, 0), "Backlinks");
+  auto deep_grid = MakeGrid(testing::TopResultsGridValues());
+  EXPECT_EQ(deep_grid->Model().ColCount(), 4);
+  EXPECT_EQ(deep_grid->Model().Cells(3, 0), "Backlinks");
   EXPECT_EQ(deep_grid->columnWidth(3), 65);
 }
 
@@ -107,23 +108,23 @@ TEST_F(GridWidgetTest, ClickInCheckColumnFlipsTheBoxButNotInTheHeader) {
   const QRect cell = CellRect(*grid, 0, 1);
   // Anywhere in the cell, not only on the box.
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.bottomRight() - QPoint(1, 1));
-  EXPECT_FALSE(grid->IsChecked(0, 1));
+  EXPECT_FALSE(grid->Model().IsChecked(0, 1));
   EXPECT_EQ(grid->currentIndex(), grid->model()->index(0, 0));
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-  EXPECT_TRUE(grid->IsChecked(0, 1));
+  EXPECT_TRUE(grid->Model().IsChecked(0, 1));
   // A double-click is two clicks: the box ends as it was, and no editor opens.
   QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-  EXPECT_TRUE(grid->IsChecked(0, 1));
+  EXPECT_TRUE(grid->Model().IsChecked(0, 1));
   EXPECT_FALSE(grid->IsEditing());
 
   QTest::mouseClick(grid->Header().viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 0).center());
-  EXPECT_TRUE(grid->IsChecked(0, 0));
+  EXPECT_TRUE(grid->Model().IsChecked(0, 0));
 
   // Space toggles the focused cell's box.
   grid->setFocus();
   QTest::keyClick(grid.get(), Qt::Key_Space);
-  EXPECT_FALSE(grid->IsChecked(0, 1));
-  EXPECT_EQ(grid->Cells(0, 1), "");
+  EXPECT_FALSE(grid->Model().IsChecked(0, 1));
+  EXPECT_EQ(grid->Model().Cells(0, 1), "");
 }
 
 TEST_F(GridWidgetTest, ClickOnCountDigitsOpensItsQueryButNotRightOfThem) {
@@ -144,10 +145,10 @@ TEST_F(GridWidgetTest, ClickOnCountDigitsOpensItsQueryButNotRightOfThem) {
 }
 
 TEST_F(GridWidgetTest, LinkTextCellOpensAnywhereWithTheHandCursorOverTheWholeCell) {
-  auto grid = MakeGrid(DeepAnalysisGridCreationValues());
+  auto grid = MakeGrid(testing::TopResultsGridValues());
   const std::string url = "https://example.com/shoes/red?id=1";
-  grid->SetCells(1, 1, "Red shoes for everyone");
-  grid->SetCells(2, 1, url);
+  grid->Model().SetCells(1, 1, "Red shoes for everyone");
+  grid->Model().SetCells(2, 1, url);
   const QRect cell = CellRect(*grid, 2, 1);
   QTest::mouseMove(grid->viewport(), cell.bottomRight() - QPoint(2, 2));
   EXPECT_EQ(grid->viewport()->cursor().shape(), Qt::PointingHandCursor);
@@ -166,16 +167,16 @@ TEST_F(GridWidgetTest, OnlyWebAndMailLinksOpen) {
   const std::vector<std::string> refused = {"file:///etc/passwd", "/usr/bin/xterm",
                                             "javascript:alert(1)", "C:\\Windows\\calc.exe"};
   for (const std::string& target : refused) {
-    grid->SetCells(2, 1, CountLink(target, "12345"));
+    grid->Model().SetCells(2, 1, CountLink(target, "12345"));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       OnText(*grid, CellRect(*grid, 2, 1), "12345"));
   }
   // A plain link text with a file address is refused as well.
-  grid->SetCells(1, 1, "file://localhost/etc/passwd");
+  grid->Model().SetCells(1, 1, "file://localhost/etc/passwd");
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
   EXPECT_TRUE(opened_.empty());
 
-  grid->SetCells(2, 1, CountLink("mailto:someone@example.com", "12345"));
+  grid->Model().SetCells(2, 1, CountLink("mailto:someone@example.com", "12345"));
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                     OnText(*grid, CellRect(*grid, 2, 1), "12345"));
   EXPECT_EQ(opened_, std::vector<std::string>{"mailto:someone@example.com"});
@@ -183,7 +184,7 @@ TEST_F(GridWidgetTest, OnlyWebAndMailLinksOpen) {
 
 TEST_F(GridWidgetTest, RightClickEditsACountLinkAsItsPlainCount) {
   auto grid = MainGridWithRow();
-  const std::string link = grid->Cells(2, 1);
+  const std::string link = grid->Model().Cells(2, 1);
   QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(*grid, 2, 1).center());
   ASSERT_TRUE(grid->IsEditing());
   auto* editor = qobject_cast<QLineEdit*>(grid->Delegate().OpenEditor());
@@ -192,7 +193,7 @@ TEST_F(GridWidgetTest, RightClickEditsACountLinkAsItsPlainCount) {
   // Leaving the editor untouched keeps the link.
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
   EXPECT_FALSE(grid->IsEditing());
-  EXPECT_EQ(grid->Cells(2, 1), link);
+  EXPECT_EQ(grid->Model().Cells(2, 1), link);
 
   // Typing and leaving writes the plain text.
   QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(*grid, 2, 1).center());
@@ -201,17 +202,17 @@ TEST_F(GridWidgetTest, RightClickEditsACountLinkAsItsPlainCount) {
   QTest::keyClick(editor, Qt::Key_End);
   QTest::keyClicks(editor, "7");
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
-  EXPECT_EQ(grid->Cells(2, 1), "123457");
+  EXPECT_EQ(grid->Model().Cells(2, 1), "123457");
 
   // Escape drops what was typed and writes nothing.
-  const std::string allintitle = grid->Cells(3, 1);
+  const std::string allintitle = grid->Model().Cells(3, 1);
   QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(*grid, 3, 1).center());
   editor = qobject_cast<QLineEdit*>(grid->Delegate().OpenEditor());
   ASSERT_NE(editor, nullptr);
   QTest::keyClicks(editor, "99");
   QTest::keyClick(editor, Qt::Key_Escape);
   EXPECT_FALSE(grid->IsEditing());
-  EXPECT_EQ(grid->Cells(3, 1), allintitle);
+  EXPECT_EQ(grid->Model().Cells(3, 1), allintitle);
 
   // A right click on a cell without "://" or "mailto:" opens nothing.
   QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, CellRect(*grid, 1, 1).center());
@@ -232,7 +233,7 @@ TEST_F(GridWidgetTest, EditorWritesBackOnlyWhatTheUserChanged) {
   QTest::keyClick(editor, Qt::Key_Return);
   QCoreApplication::processEvents();  // Return commits once the editor has seen the key
   EXPECT_FALSE(grid->IsEditing());
-  EXPECT_EQ(grid->Cells(1, 1), cp1252);
+  EXPECT_EQ(grid->Model().Cells(1, 1), cp1252);
   EXPECT_EQ(changes.count(), 0);
 
   grid->edit(keyword);
@@ -241,66 +242,68 @@ TEST_F(GridWidgetTest, EditorWritesBackOnlyWhatTheUserChanged) {
   editor->setText("blue hats");
   QTest::keyClick(editor, Qt::Key_Return);
   QCoreApplication::processEvents();
-  EXPECT_EQ(grid->Cells(1, 1), "blue hats");
+  EXPECT_EQ(grid->Model().Cells(1, 1), "blue hats");
   EXPECT_EQ(changes.count(), 1);
 }
 
 TEST_F(GridWidgetTest, AutoSizeColumnWithAndWithoutGrowOnly) {
   auto grid = MainGridWithRow();
   const std::string widest = "a somewhat longer keyword phrase";
-  grid->AddRow();
-  grid->SetCells(1, 2, widest);
+  grid->Model().AddRow();
+  grid->Model().SetCells(1, 2, widest);
   const QFontMetrics metrics(grid->GridFont());
   const int expected = metrics.horizontalAdvance(QString::fromStdString(widest)) + 8;
   ASSERT_LT(expected, 229);
 
-  grid->SetAutoSizeGrowOnly(true);
+  grid->Model().SetAutoSizeGrowOnly(true);
   grid->AutoSizeColumn(1, 0);
-  EXPECT_EQ(grid->ColWidths(1), 229);
-  grid->SetAutoSizeGrowOnly(false);
+  EXPECT_EQ(grid->Model().ColWidths(1), 229);
+  grid->Model().SetAutoSizeGrowOnly(false);
   grid->AutoSizeColumn(1, 0);
-  EXPECT_EQ(grid->ColWidths(1), expected);
+  EXPECT_EQ(grid->Model().ColWidths(1), expected);
   EXPECT_EQ(grid->columnWidth(1), expected);
   // Grow-only still widens a column that is too narrow, and extra comes on top.
-  grid->SetColWidths(1, 30);
-  grid->SetAutoSizeGrowOnly(true);
+  grid->Model().SetColWidths(1, 30);
+  grid->Model().SetAutoSizeGrowOnly(true);
   grid->AutoSizeColumn(1, 5);
-  EXPECT_EQ(grid->ColWidths(1), expected + 5);
+  EXPECT_EQ(grid->Model().ColWidths(1), expected + 5);
 
   // The check-box column: 15 for the box, no text.
-  grid->SetAutoSizeGrowOnly(false);
+  grid->Model().SetAutoSizeGrowOnly(false);
   grid->AutoSizeColumn(0, 0);
-  EXPECT_EQ(grid->ColWidths(0), 15 + 8);
+  EXPECT_EQ(grid->Model().ColWidths(0), 15 + 8);
 
   // A markup cell measures its rendered text + 2.
-  grid->SetCells(4, 2, "<b>Averages:</b>");
+  grid->Model().SetCells(4, 2, "<b>Averages:</b>");
   QFont bold = grid->GridFont();
   bold.setBold(true);
   grid->AutoSizeColumn(4, 0);
   const int header = QFontMetrics(grid->FixedFont()).horizontalAdvance("Allinurl");
-  EXPECT_EQ(grid->ColWidths(4),
+  EXPECT_EQ(grid->Model().ColWidths(4),
             std::max(header, QFontMetrics(bold).horizontalAdvance("Averages:") + 2) + 8);
 }
 
 TEST_F(GridWidgetTest, EmptyColumnAutoSizesToItsTitle) {
-  auto grid = MakeGrid(MainGridCreationValues());
+  auto grid = MakeGrid(testing::KeywordGridValues());
   grid->AutoSizeColumn(3, 0);
-  EXPECT_EQ(grid->ColWidths(3),
+  EXPECT_EQ(grid->Model().ColWidths(3),
             QFontMetrics(grid->FixedFont()).horizontalAdvance("Allintitle") + 8);
 }
 
-TEST_F(GridWidgetTest, DoubleClickNearAHeaderBorderAutoSizesTheColumnLeftOfIt) {
+TEST_F(GridWidgetTest, DoubleClickNearAHeaderBorderAutoSizesTheColumnLeftOfItWithoutSorting) {
   auto grid = MainGridWithRow();
+  grid->SetSortable(true);
   const int fitted = QFontMetrics(grid->GridFont()).horizontalAdvance("red shoes") + 8;
   GridHeaderView& header = grid->Header();
   const QRect quotes = HeaderRect(*grid, 2);
-  // Just right of the border between Keyword and Quotes: Keyword is sized.
+  // Just right of the border between Keyword and Quotes: Keyword is sized, nothing sorted.
   QTest::mouseDClick(header.viewport(), Qt::LeftButton, {}, QPoint(quotes.left() + 1, 9));
-  EXPECT_EQ(grid->ColWidths(1), fitted);
+  EXPECT_EQ(grid->Model().ColWidths(1), fitted);
+  EXPECT_EQ(grid->SortColumn(), -1);
   // In the middle of a header cell nothing is sized.
-  const int quotes_width = grid->ColWidths(2);
+  const int quotes_width = grid->Model().ColWidths(2);
   QTest::mouseDClick(header.viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 2).center());
-  EXPECT_EQ(grid->ColWidths(2), quotes_width);
+  EXPECT_EQ(grid->Model().ColWidths(2), quotes_width);
 }
 
 TEST_F(GridWidgetTest, DraggingAHeaderBorderResizesTheColumn) {
@@ -310,32 +313,32 @@ TEST_F(GridWidgetTest, DraggingAHeaderBorderResizesTheColumn) {
   QTest::mousePress(header.viewport(), Qt::LeftButton, {}, QPoint(border, 9));
   QTest::mouseMove(header.viewport(), QPoint(border + 40, 9));
   QTest::mouseRelease(header.viewport(), Qt::LeftButton, {}, QPoint(border + 40, 9));
-  EXPECT_EQ(grid->ColWidths(1), 229 + 40);
+  EXPECT_EQ(grid->Model().ColWidths(1), 229 + 40);
 }
 
 TEST_F(GridWidgetTest, HeaderClicksOfAnUnsortableGridNeverReorderRows) {
-  auto grid = MakeGrid(MainGridCreationValues());
+  auto grid = MakeGrid(testing::KeywordGridValues());
   const std::vector<std::string> phrases = {"zebra", "apple", "mango"};
   for (size_t k = 0; k < phrases.size(); ++k) {
-    if (k > 0) grid->AddRow();
-    grid->SetCells(1, static_cast<int>(k) + 1, phrases[k]);
-    grid->SetCells(3, static_cast<int>(k) + 1, std::to_string(3 - k));
+    if (k > 0) grid->Model().AddRow();
+    grid->Model().SetCells(1, static_cast<int>(k) + 1, phrases[k]);
+    grid->Model().SetCells(3, static_cast<int>(k) + 1, std::to_string(3 - k));
   }
-  for (int col = 0; col < grid->ColCount(); ++col) {
+  for (int col = 0; col < grid->Model().ColCount(); ++col) {
     QTest::mouseClick(grid->Header().viewport(), Qt::LeftButton, {},
                       HeaderRect(*grid, col).center());
     QTest::mouseDClick(grid->Header().viewport(), Qt::LeftButton, {},
                        HeaderRect(*grid, col).center());
   }
   for (size_t k = 0; k < phrases.size(); ++k) {
-    EXPECT_EQ(grid->Cells(1, static_cast<int>(k) + 1), phrases[k]);
+    EXPECT_EQ(grid->Model().Cells(1, static_cast<int>(k) + 1), phrases[k]);
     EXPECT_EQ(grid->model()->index(static_cast<int>(k), 1).data().toString().toStdString(),
               phrases[k]);
   }
 }
 
 TEST_F(GridWidgetTest, HeaderClickSortsASecondClickReversesAndTheWindowCanRefuse) {
-  auto grid = MakeGrid(MainGridCreationValues());
+  auto grid = MakeGrid(testing::KeywordGridValues());
   grid->SetSortable(true);
   const char* const keywords[] = {"zebra", "apple", "mango"};
   const std::string counts[] = {"30", CountLink(kCountUrl, "1,000"), "200"};
@@ -374,7 +377,8 @@ TEST_F(GridWidgetTest, HeaderClickSortsASecondClickReversesAndTheWindowCanRefuse
   grid->SetOnSortRequest({});
   QTest::mouseDClick(header.viewport(), Qt::LeftButton, {},
                      QPoint(HeaderRect(*grid, 3).left() + 1, 9));
-  EXPECT_EQ(grid->ColWidths(2), QFontMetrics(grid->FixedFont()).horizontalAdvance("Quotes") + 8);
+  EXPECT_EQ(grid->Model().ColWidths(2),
+            QFontMetrics(grid->FixedFont()).horizontalAdvance("Quotes") + 8);
   EXPECT_EQ(order(), "apple mango zebra ");
 }
 
@@ -402,7 +406,7 @@ TEST_F(GridWidgetTest, FileWithAHundredThousandFieldsOnALineOpens) {
   std::string line;
   for (int k = 0; k < 100000; ++k) line += "f,";
   testing::WriteBytes(file, "a,b\r\n" + line + "last\r\n");
-  auto grid = MakeGrid(MainGridCreationValues());
+  auto grid = MakeGrid(testing::KeywordGridValues());
   QSignalSpy resized(&grid->Header(), &QHeaderView::sectionResized);
   grid->Model().LoadCSV(file, -1);
   EXPECT_EQ(grid->Model().ColCount(), 100001);
@@ -414,7 +418,7 @@ TEST_F(GridWidgetTest, FileWithAHundredThousandFieldsOnALineOpens) {
 }
 
 TEST_F(GridWidgetTest, HeaderCellLooksPressedWhileHeld) {
-  auto grid = MakeGrid(MainGridCreationValues());
+  auto grid = MakeGrid(testing::KeywordGridValues());
   GridHeaderView& header = grid->Header();
   QTest::mousePress(header.viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 2).center());
   EXPECT_EQ(header.PressedSection(), 2);
@@ -463,7 +467,7 @@ TEST_F(GridWidgetTest, ColourHookPaintsCountCellsAndLeavesTheHeaderGradient) {
 
 TEST_F(GridWidgetTest, HintOnlyWhereTheTextDoesNotFit) {
   auto grid = MainGridWithRow();
-  grid->SetCells(1, 1, std::string(80, 'w'));
+  grid->Model().SetCells(1, 1, std::string(80, 'w'));
   const QRect wide = CellRect(*grid, 1, 1);
   QHelpEvent over_wide(QEvent::ToolTip, wide.center(),
                        grid->viewport()->mapToGlobal(wide.center()));
@@ -473,7 +477,7 @@ TEST_F(GridWidgetTest, HintOnlyWhereTheTextDoesNotFit) {
   QToolTip::hideText();
 
   EXPECT_TRUE(grid->Look().CellHint(2, 1, CellRect(*grid, 2, 1).size()).isEmpty());
-  grid->SetColWidths(2, 12);
+  grid->Model().SetColWidths(2, 12);
   const QString hint = grid->Look().CellHint(2, 1, CellRect(*grid, 2, 1).size());
   EXPECT_TRUE(hint.contains("12345"));
   EXPECT_FALSE(hint.contains("googleapis"));  // the link's address is not the hint
@@ -522,12 +526,12 @@ TEST_F(GridWidgetTest, AdapterFollowsEveryModelChange) {
                       ",Keyword,Quotes\r\n"
                       "Y,red shoes,\"<a href=\"\"u\"\">5</a>\"\r\n"
                       "Y,blue hats,7\r\n");
-  grid->LoadCSV(file, -1);
+  grid->Model().LoadCSV(file, -1);
   EXPECT_EQ(grid->model()->rowCount(), 2);
   EXPECT_EQ(grid->model()->index(1, 1).data().toString(), "blue hats");
-  EXPECT_EQ(grid->Header().count(), grid->ColCount());
+  EXPECT_EQ(grid->Header().count(), grid->Model().ColCount());
   // Column widths follow the model after a reset.
-  EXPECT_EQ(grid->columnWidth(1), grid->ColWidths(1));
+  EXPECT_EQ(grid->columnWidth(1), grid->Model().ColWidths(1));
 }
 
 TEST_F(GridWidgetTest, SaveHTMLTakesThePaintedLooks) {

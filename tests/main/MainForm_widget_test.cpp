@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "grid/GridHeaderView.h"
 #include "grid/TResultGrid.h"
 #include "main/KeywordWorker.h"
 #include "main/MainForm.h"
@@ -130,6 +132,14 @@ class MainFormTest : public ::testing::Test {
     return Rgb(frm_->gRes->CellVisuals(col, row, GridDrawState{}).background);
   }
 
+  // A click in the middle of column `col`'s header.
+  void ClickHeader(int col) {
+    GridHeaderView& header = frm_->gRes->Header();
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {},
+                      QPoint(header.sectionViewportPosition(col) + header.sectionSize(col) / 2,
+                             header.height() / 2));
+  }
+
   // Clicks `button` while a box is expected to stay away; true when none came.
   static bool ClickShowsNoBox(QPushButton* button) {
     testing::ShownBoxes boxes;
@@ -165,22 +175,22 @@ TEST_F(MainFormTest, TwoPhrasesGiveLinkedCountRowsAndTheWindowIsIdleAfter) {
   EXPECT_EQ(frm_->Memo1->palette().color(QPalette::Base), QColor(192, 220, 192));
   ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
 
-  ASSERT_EQ(frm_->gRes->RowCount(), 3);
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 3);
   std::vector<std::string> urls;
   for (int i = 0; i < 2; ++i) {
     const int row = i + 1;
     const std::string& p = phrases[i];
     EXPECT_TRUE(frm_->gRes->Model().HasCheckBox(0, row));
-    EXPECT_TRUE(frm_->gRes->IsChecked(0, row));
-    EXPECT_EQ(frm_->gRes->Cells(0, row), "");
-    EXPECT_EQ(frm_->gRes->Cells(1, row), p);
+    EXPECT_TRUE(frm_->gRes->Model().IsChecked(0, row));
+    EXPECT_EQ(frm_->gRes->Model().Cells(0, row), "");
+    EXPECT_EQ(frm_->gRes->Model().Cells(1, row), p);
     const std::string counts[] = {std::to_string(searchsim::PhraseCount(p)),
                                   std::to_string(searchsim::TitleCount(p)),
                                   std::to_string(searchsim::UrlCount(p))};
     const QueryKind kinds[] = {QueryKind::Phrase, QueryKind::Title, QueryKind::URL};
     for (int q = 0; q < 3; ++q) {
       urls.push_back(Url(kinds[q], p));
-      EXPECT_EQ(frm_->gRes->Cells(2 + q, row), Link(urls.back(), counts[q]));
+      EXPECT_EQ(frm_->gRes->Model().Cells(2 + q, row), Link(urls.back(), counts[q]));
     }
   }
   // The service saw exactly those URLs, in order.
@@ -209,9 +219,9 @@ TEST_F(MainFormTest, TwoPhrasesGiveLinkedCountRowsAndTheWindowIsIdleAfter) {
   // A second Start begins on a fresh grid.
   frm_->Memo1->setPlainText(QStringLiteral("few hats"));
   RunToEnd();
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Cells(1, 1), "few hats");
-  EXPECT_EQ(frm_->gRes->Cells(2, 1), Link(Url(QueryKind::Phrase, "few hats"), "4"));
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "few hats");
+  EXPECT_EQ(frm_->gRes->Model().Cells(2, 1), Link(Url(QueryKind::Phrase, "few hats"), "4"));
   EXPECT_EQ(frm_->MediaPlayer1().PlayCount(), 2);
 }
 
@@ -224,16 +234,19 @@ TEST_F(MainFormTest, LayoutAndHints) {
   EXPECT_EQ(frm_->Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
   EXPECT_EQ(frm_->barProgress->minimum(), 0);
   EXPECT_EQ(frm_->barProgress->maximum(), 100);
-  ASSERT_EQ(frm_->gRes->ColCount(), 5);
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  ASSERT_EQ(frm_->gRes->Model().ColCount(), 5);
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
   const char* titles[] = {"", "Keyword", "Quotes", "Allintitle", "Allinurl"};
   const int widths[] = {20, 229, 100, 100, 100};
   for (int col = 0; col < 5; ++col) {
-    EXPECT_EQ(frm_->gRes->Cells(col, 0), titles[col]);
-    EXPECT_EQ(frm_->gRes->ColWidths(col), widths[col]);
+    EXPECT_EQ(frm_->gRes->Model().Cells(col, 0), titles[col]);
+    EXPECT_EQ(frm_->gRes->Model().ColWidths(col), widths[col]);
   }
   EXPECT_FALSE(frm_->CheckBox1->isVisible());
   EXPECT_FALSE(frm_->CheckBox1->isChecked());
+  // The cost line follows the typing.
+  Type({"red shoes", "blue hats"});
+  EXPECT_EQ(frm_->lblCost->text(), QStringLiteral("2 phrases: 6 queries"));
   QTest::mouseMove(frm_->bSave);
   ASSERT_TRUE(WaitUntil([&] { return !frm_->barStatus->currentMessage().isEmpty(); }, 2000));
   EXPECT_EQ(frm_->barStatus->currentMessage(), frm_->bSave->statusTip());
@@ -263,10 +276,10 @@ TEST_F(MainFormTest, CountCellsAreColouredByTheirThresholds) {
       {1, "612345", base},                // only the three count columns
   };
   for (const Case& c : cases) {
-    frm_->gRes->SetCells(c.col, 1, c.text);
+    frm_->gRes->Model().SetCells(c.col, 1, c.text);
     EXPECT_EQ(Background(c.col, 1), c.colour) << c.col << " " << c.text;
   }
-  frm_->gRes->SetCells(2, 0, "612345");
+  frm_->gRes->Model().SetCells(2, 0, "612345");
   EXPECT_NE(Background(2, 0), 0xFF3C3Cu);  // never the header
 }
 
@@ -305,26 +318,26 @@ TEST_F(MainFormTest, ClearCheckedAnsweredNoStillRenumbersAndYesRemovesTickedRows
   ASSERT_TRUE(no.seen);
   EXPECT_EQ(no.title, QStringLiteral("Confirm"));
   EXPECT_EQ(no.text, QStringLiteral("Delete checked row(s)?"));
-  ASSERT_EQ(frm_->gRes->RowCount(), 4);
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 4);
   for (int row = 1; row <= 3; ++row) {
-    EXPECT_EQ(frm_->gRes->Cells(0, row), std::to_string(row));
-    EXPECT_EQ(frm_->gRes->Cells(1, row), std::string(1, static_cast<char>('a' + row - 1)));
+    EXPECT_EQ(frm_->gRes->Model().Cells(0, row), std::to_string(row));
+    EXPECT_EQ(frm_->gRes->Model().Cells(1, row), std::string(1, static_cast<char>('a' + row - 1)));
   }
   EXPECT_EQ(frm_->gRes->Model().UpdateCount(), 0);
 
   SeenBox yes;
   AnswerNextBox(&yes, QStringLiteral("&Yes"));
   frm_->bClearAll->click();
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Cells(1, 1), "b");
-  EXPECT_EQ(frm_->gRes->Cells(0, 1), "1");
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "b");
+  EXPECT_EQ(frm_->gRes->Model().Cells(0, 1), "1");
 
   // Every row ticked: a header and one empty row are left.
-  frm_->gRes->ToggleCheck(0, 1);
+  frm_->gRes->Model().ToggleCheck(0, 1);
   AnswerNextBox(&yes, QStringLiteral("&Yes"));
   frm_->bClearAll->click();
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Cells(1, 1), "");
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "");
   EXPECT_EQ(frm_->gRes->Model().UpdateCount(), 0);
 }
 
@@ -339,7 +352,7 @@ TEST_F(MainFormTest, SaveProjectThenOpenProjectGivesTheSameRowsTicked) {
   std::vector<std::vector<std::string>> before;
   for (int row = 1; row <= 3; ++row) {
     before.push_back({});
-    for (int col = 1; col <= 4; ++col) before.back().push_back(frm_->gRes->Cells(col, row));
+    for (int col = 1; col <= 4; ++col) before.back().push_back(frm_->gRes->Model().Cells(col, row));
   }
   const std::string project = temp_.File("keywords.csv");
   next_file_ = QString::fromStdString(project);
@@ -357,7 +370,7 @@ TEST_F(MainFormTest, SaveProjectThenOpenProjectGivesTheSameRowsTicked) {
   frm_->Memo1->setPlainText(QStringLiteral("kept until Clear All"));
   frm_->bClear->click();
   EXPECT_EQ(clear.text, QStringLiteral("Clear all rows?"));
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
   EXPECT_TRUE(frm_->Memo1->toPlainText().isEmpty());
   frm_->Memo1->setPlainText(QStringLiteral("untouched by Open Project"));
 
@@ -365,22 +378,22 @@ TEST_F(MainFormTest, SaveProjectThenOpenProjectGivesTheSameRowsTicked) {
   ASSERT_EQ(dialogs_.size(), 2u);
   EXPECT_EQ(dialogs_[1], frm_->dlgO);
   EXPECT_EQ(frm_->dlgO->acceptMode(), QFileDialog::AcceptOpen);
-  ASSERT_EQ(frm_->gRes->RowCount(), 4);
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 4);
   for (int row = 1; row <= 3; ++row) {
     SCOPED_TRACE(row);
-    EXPECT_EQ(frm_->gRes->Cells(0, row), "Y");
+    EXPECT_EQ(frm_->gRes->Model().Cells(0, row), "Y");
     EXPECT_TRUE(frm_->gRes->Model().HasCheckBox(0, row));
-    EXPECT_TRUE(frm_->gRes->IsChecked(0, row));
+    EXPECT_TRUE(frm_->gRes->Model().IsChecked(0, row));
     for (int col = 1; col <= 4; ++col) {
-      EXPECT_EQ(frm_->gRes->Cells(col, row), before[row - 1][col - 1]);
+      EXPECT_EQ(frm_->gRes->Model().Cells(col, row), before[row - 1][col - 1]);
     }
   }
   EXPECT_EQ(frm_->Memo1->toPlainText(), QStringLiteral("untouched by Open Project"));
-  EXPECT_EQ(frm_->gRes->Cells(1, 0), "Keyword");
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 0), "Keyword");
 
   // A project saved after Clear Checked: the row numbers come back as texts, and the rows
   // with a phrase get their ticked boxes.
-  frm_->gRes->SetCells(1, 2, "");
+  frm_->gRes->Model().SetCells(1, 2, "");
   SeenBox keep;
   AnswerNextBox(&keep, QStringLiteral("&No"));
   frm_->bClearAll->click();
@@ -388,17 +401,42 @@ TEST_F(MainFormTest, SaveProjectThenOpenProjectGivesTheSameRowsTicked) {
   AnswerNextBox(&overwrite, QStringLiteral("&Yes"));
   frm_->bSave->click();
   ASSERT_TRUE(overwrite.seen);
-  frm_->gRes->SetRowCount(2);
-  frm_->gRes->RemoveCheckBox(0, 1);
+  frm_->gRes->Model().SetRowCount(2);
+  frm_->gRes->Model().RemoveCheckBox(0, 1);
   frm_->bOpen->click();
-  ASSERT_EQ(frm_->gRes->RowCount(), 4);
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 4);
   for (int row = 1; row <= 3; ++row) {
     SCOPED_TRACE(row);
-    EXPECT_EQ(frm_->gRes->Cells(0, row), std::to_string(row));
+    EXPECT_EQ(frm_->gRes->Model().Cells(0, row), std::to_string(row));
     if (row != 2) {
-      EXPECT_TRUE(frm_->gRes->IsChecked(0, row));
+      EXPECT_TRUE(frm_->gRes->Model().IsChecked(0, row));
     }
   }
+}
+
+// Sorting by Allintitle and tick all in the window; Save Project and Clear Checked then work
+// on the sorted rows.
+TEST_F(MainFormTest, HeaderClicksSortAndTickAllThenSaveAndClearCheckedFollowTheOrder) {
+  PutRow(1, "b", "1", "300", "1");
+  PutRow(2, "a", "1", "20", "1", /*ticked=*/false);
+  PutRow(3, "c", "1", "1", "1");
+  ClickHeader(3);
+  ResultGridModel& grid = frm_->gRes->Model();
+  EXPECT_EQ(grid.Cells(1, 1) + grid.Cells(1, 2) + grid.Cells(1, 3), "cab");
+  EXPECT_FALSE(grid.IsChecked(0, 2));
+  ClickHeader(0);
+  EXPECT_TRUE(grid.IsChecked(0, 1) && grid.IsChecked(0, 2) && grid.IsChecked(0, 3));
+
+  const std::string project = temp_.File("sorted.csv");
+  next_file_ = QString::fromStdString(project);
+  frm_->bSave->click();
+  EXPECT_EQ(
+      testing::ReadBytes(project),
+      "\"\",Keyword,Quotes,Allintitle,Allinurl\r\nY,c,1,1,1\r\nY,a,1,20,1\r\nY,b,1,300,1\r\n");
+  SeenBox no;
+  AnswerNextBox(&no, QStringLiteral("&No"));
+  frm_->bClearAll->click();
+  EXPECT_EQ(grid.Cells(0, 1) + grid.Cells(1, 1) + grid.Cells(0, 3) + grid.Cells(1, 3), "1c3b");
 }
 
 TEST_F(MainFormTest, OpenProjectOfAMissingFileShowsTheErrorBox) {
@@ -436,7 +474,7 @@ TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
   SeenBox keep;
   AnswerNextBox(&keep, QStringLiteral("&No"));
   frm_->bClearAll->click();  // renumbers 1 .. 11
-  ASSERT_EQ(frm_->gRes->Cells(0, 11), "11");
+  ASSERT_EQ(frm_->gRes->Model().Cells(0, 11), "11");
   const std::string numbered = temp_.File("numbered.csv");
   next_file_ = QString::fromStdString(numbered);
   frm_->bExport->click();
@@ -653,11 +691,16 @@ TEST_F(MainFormTest, ButtonsAreRefusedDuringARun) {
   }
   EXPECT_TRUE(dialogs_.empty());
   EXPECT_FALSE(std::filesystem::exists(temp_.File("during.csv")));
+  // The worker appends rows: a header click does not sort and says why.
+  ClickHeader(1);
+  EXPECT_EQ(frm_->gRes->SortColumn(), -1);
+  EXPECT_EQ(frm_->barStatus->currentMessage(),
+            QStringLiteral("Sorting is possible when the search has finished."));
 
   downloads_.Open();
   ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
-  EXPECT_EQ(frm_->gRes->RowCount(), 3);
-  EXPECT_EQ(frm_->gRes->Cells(1, 2), "blue hats");
+  EXPECT_EQ(frm_->gRes->Model().RowCount(), 3);
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 2), "blue hats");
 }
 
 // Stop during the first of three keywords: that keyword is completed, then the run ends.
@@ -670,9 +713,10 @@ TEST_F(MainFormTest, StopFinishesTheKeywordUnderWay) {
   downloads_.Open();
   ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
   EXPECT_EQ(service_.Requests().size(), 3u);
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Cells(4, 1), Link(Url(QueryKind::URL, "red shoes"),
-                                          std::to_string(searchsim::UrlCount("red shoes"))));
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
+  EXPECT_EQ(
+      frm_->gRes->Model().Cells(4, 1),
+      Link(Url(QueryKind::URL, "red shoes"), std::to_string(searchsim::UrlCount("red shoes"))));
 }
 
 // The memo wraps a long phrase over several displayed lines; it is still one phrase.
@@ -685,8 +729,8 @@ TEST_F(MainFormTest, PhraseWiderThanTheMemoStaysOnePhrase) {
   ASSERT_NE(block.layout(), nullptr);
   ASSERT_GT(block.layout()->lineCount(), 1);  // the test is only worth it when it wraps
   RunToEnd();
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Cells(1, 1), phrase);
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), phrase);
   const auto requests = service_.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[0].q, phrase);
@@ -706,8 +750,8 @@ TEST_F(MainFormTest, FailingQueryAsksWhetherToContinue) {
   ASSERT_TRUE(yes.seen);
   EXPECT_EQ(yes.title, QStringLiteral("Confirm"));
   EXPECT_EQ(yes.text, question);
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Cells(1, 1), "niche shoes");
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "niche shoes");
   EXPECT_EQ(service_.Requests().size(), 4u);
   EXPECT_EQ(frm_->MediaPlayer1().PlayCount(), 1);
 
@@ -717,8 +761,8 @@ TEST_F(MainFormTest, FailingQueryAsksWhetherToContinue) {
   RunToEnd();
   ASSERT_TRUE(no.seen);
   EXPECT_EQ(no.text, question);
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Cells(1, 1), "");
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "");
   EXPECT_EQ(service_.Requests().size(), 1u);
 
   // The title query of the last keyword fails: its row keeps only the Quotes link.
@@ -748,11 +792,12 @@ TEST_F(MainFormTest, FailingQueryAsksWhetherToContinue) {
   EXPECT_EQ(plain.title, QStringLiteral("Kelvaro"));
   EXPECT_EQ(plain.text, QStringLiteral("Abnormal request terminatiom. Daily Limit Exceeded"));
   EXPECT_EQ(captions, QStringList{QStringLiteral("OK")});
-  ASSERT_EQ(frm_->gRes->RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Cells(2, 1), Link(Url(QueryKind::Phrase, "niche shoes"),
-                                          std::to_string(searchsim::PhraseCount("niche shoes"))));
-  EXPECT_EQ(frm_->gRes->Cells(3, 1), "");
-  EXPECT_EQ(frm_->gRes->Cells(4, 1), "");
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
+  EXPECT_EQ(frm_->gRes->Model().Cells(2, 1),
+            Link(Url(QueryKind::Phrase, "niche shoes"),
+                 std::to_string(searchsim::PhraseCount("niche shoes"))));
+  EXPECT_EQ(frm_->gRes->Model().Cells(3, 1), "");
+  EXPECT_EQ(frm_->gRes->Model().Cells(4, 1), "");
 }
 
 // The worker's question leaves the window usable: Settings opens and fixes the key while
@@ -786,7 +831,7 @@ TEST_F(MainFormTest, WorkerBoxLeavesTheWindowUsable) {
 
   testing::ClickButton(box, QStringLiteral("&Yes"));
   ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
-  EXPECT_EQ(frm_->gRes->Cells(1, 1), "niche shoes");
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "niche shoes");
   EXPECT_EQ(service_.Requests().size(), 4u);
 }
 
@@ -796,8 +841,9 @@ TEST_F(MainFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
   frm_->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats\ngreen socks\nfew hats"));
   frm_->Edit1->setText(QStringLiteral("5"));
   frm_->bStart->click();
-  ASSERT_TRUE(
-      WaitUntil([&] { return frm_->gRes->RowCount() == 2 && !frm_->gRes->Cells(1, 1).empty(); }));
+  ASSERT_TRUE(WaitUntil([&] {
+    return frm_->gRes->Model().RowCount() == 2 && !frm_->gRes->Model().Cells(1, 1).empty();
+  }));
   // The worker sits in its five-second pause; the window going away wakes it, and the
   // window's end waits for the run to return.
   frm_.reset();
@@ -822,7 +868,7 @@ TEST_F(MainFormTest, TerminateDuringARunLeavesTheWorkerNoWayBack) {
   downloads_.Open();
   ASSERT_TRUE(WaitUntil([&] { return thread->isFinished(); }));
   QCoreApplication::processEvents();
-  EXPECT_EQ(frm_->gRes->Cells(1, 1), "");
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "");
   EXPECT_EQ(frm_->barProgress->value(), 0);
   EXPECT_EQ(service_.Requests().size(), 1u);  // the held download, and nothing after it
   EXPECT_EQ(frm_->MediaPlayer1().PlayCount(), 0);

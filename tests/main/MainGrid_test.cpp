@@ -122,9 +122,13 @@ TEST_F(MainGridTest, NoEarlierRowComesBackAfterANewRunAndClearChecked) {
 TEST_F(MainGridTest, ResetAndProjectCheckBoxes) {
   AddPhrase("a", true);
   AddPhrase("b", true);
+  // An opened project wider than the window's five columns widened the grid.
+  grid.SetColCount(7);
+  grid.SetCells(6, 1, "wide");
   ResetMainGrid(grid);
   EXPECT_EQ(grid.RowCount(), 2);
   EXPECT_EQ(grid.Cells(1, 1), "");
+  EXPECT_EQ(grid.Cells(6, 1), "");
   EXPECT_FALSE(grid.HasCheckBox(0, 1));
 
   grid.SetRowCount(4);

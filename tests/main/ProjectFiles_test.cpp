@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Error.h"
+#include "grid/ResultGridModel.h"
 #include "tests/support/TempDir.h"
 
 namespace kelvaro::MainForm {
@@ -46,13 +47,18 @@ TEST(TidyHTMLTest, LinksAndCellsOpenInNewWindow) {
   EXPECT_EQ(TidyHTMLText("a\nb\r\n"), "a\r\nb\r\n");
 }
 
-TEST(TidyExportTest, RewritesInPlaceAndReportsMissingFile) {
+TEST(ExportTest, WritesTheTidiedGridAndReportsAFolderThatIsNotThere) {
+  ResultGridModel grid(3, 2);
+  grid.SetCells(1, 1, "a");
+  grid.SetCells(2, 1, "1");
+  grid.AddCheckBox(0, 1, true, false);
+  grid.SetSaveWithHTML(false);
   testing::TempDir dir;
   const auto file = dir.File("out.csv");
-  testing::WriteBytes(file, "Y,a,1\r\n");
-  TidyCSVExport(file);
-  EXPECT_EQ(testing::ReadBytes(file), "a,1\r\n");
-  EXPECT_THROW(TidyHTMLExport(dir.File("missing.html")), Error);
+  ExportCSV(grid, file);
+  EXPECT_EQ(testing::ReadBytes(file), "\"\",\"\"\r\na,1\r\n");
+  EXPECT_THROW(ExportHTML(grid, ResultGridModel::DefaultCellLook, dir.File("missing/out.html")),
+               Error);
 }
 
 }  // namespace
