@@ -494,10 +494,11 @@ void ResultGridModel::LoadCSV(const std::string& file_name, int max_rows) {
       ShowRows(row_count_, row + 999);
       row_count_ = row + 1000;
     }
-    // Each row is what its line says: no text or box of what the grid held before.
+    // Each data row is what its line says: no text or box of what the grid held before.
+    // The header row keeps the titles of columns its line does not reach.
     Row& stored = rows_[i];
-    stored = Row{};
-    stored.cells.reserve(static_cast<size_t>(col_count_));
+    if (row > 0) stored = Row{};
+    if (stored.cells.empty()) stored.cells.reserve(static_cast<size_t>(col_count_));
     const size_t fields = SplitCSVLine(lines[i], delimiter, stored.cells);
     if (fields > static_cast<size_t>(col_count_)) {
       col_count_ = static_cast<int>(fields);
