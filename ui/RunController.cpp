@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "ui/HandlerGuard.h"
-#include "web/CustomSearch.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -12,10 +11,8 @@ namespace kelvaro {
 RunController::RunController(RunServices& services, QWidget* window) {
   Downloader download = services.download;
   if (!download) download = [](const std::string& url) { return DownloadPage(url); };
-  host_ = std::make_unique<QtWorkerHost>(
-      bridge_, services.credentials,
-      services.endpoint.empty() ? std::string(kSearchEndpoint) : services.endpoint,
-      std::move(download), window);
+  host_ = std::make_unique<QtWorkerHost>(bridge_, services.credentials, services.endpoint,
+                                         std::move(download), window);
 }
 
 RunController::~RunController() {
