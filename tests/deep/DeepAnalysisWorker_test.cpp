@@ -9,6 +9,7 @@
 #include "grid/ResultGridModel.h"
 #include "tests/support/FakeWorkerHost.h"
 #include "web/CustomSearch.h"
+#include "web/ServiceQuery.h"
 
 namespace kelvaro::DeepAnalysisForm {
 namespace {
@@ -275,6 +276,33 @@ TEST_F(DeepAnalysisWorkerTest, ChangedCredentialsApplyToTheNextRequestAndAutofit
   EXPECT_EQ(grid_.Cells(3, 3), "5");
   EXPECT_EQ(autofits_, 0);
   EXPECT_FALSE(grid_.AutoSizeGrowOnly());
+}
+
+// With SerpApi both passes read SerpApi's answers; the run counts its queries and asks the
+// account once at the end.
+TEST_F(DeepAnalysisWorkerTest, SerpApiRunReadsOrganicResultsAndAsksTheSearchesLeft) {
+  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const SearchService& service = SearchServiceNamed(kSerpApi);
+  host_.AnswerUrl(service.QueryURL(QueryKind::Phrase, "red shoes", serp),
+                  R"({"search_information": {"total_results": 120}, "organic_results": [
+                      {"position": 1, "title": "One", "link": "https://one.example/"},
+                      {"position": 2, "title": "Two", "link": "https://two.example/"}]})");
+  host_.AnswerUrl(service.QueryURL(QueryKind::Backlinks, "https://one.example/", serp),
+                  R"({"search_information": {"total_results": 10}})");
+  host_.AnswerUrl(service.QueryURL(QueryKind::Backlinks, "https://two.example/", serp),
+                  R"({"search_information": {"total_results": 30}})");
+  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 0})");
+  DeepAnalysisWorker& worker = MakeWorker({"red shoes"});
+  worker.Run();
+
+  EXPECT_THAT(Row(2), ElementsAre("", "<b>red shoes</b>", "<b>120</b>", ""));
+  EXPECT_THAT(Row(3), ElementsAre("1", "One", "https://one.example/", "10"));
+  EXPECT_THAT(Row(4), ElementsAre("2", "Two", "https://two.example/", "30"));
+  EXPECT_THAT(Row(5), ElementsAre("", "", "<b>Averages:</b>", "<b>20</b>"));
+  EXPECT_EQ(worker.QueriesSent(), 3);
+  EXPECT_EQ(worker.SearchesLeft(), 0);
+  EXPECT_THAT(host_.Messages(), IsEmpty());
 }
 
 }  // namespace
