@@ -1,9 +1,12 @@
 #include "ui/RunController.h"
 
 #include <QDeadlineTimer>
+#include <QLabel>
+#include <QStatusBar>
 #include <utility>
 
 #include "ui/HandlerGuard.h"
+#include "ui/TextConvert.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -51,6 +54,16 @@ bool RunController::Shutdown(int wait_ms) {
   thread_->RequestStop();
   bridge_.Abandon();
   return thread_->wait(QDeadlineTimer(wait_ms));
+}
+
+void ShowRunCost(QStatusBar* bar, const std::string& text) {
+  auto* label = bar->findChild<QLabel*>(QStringLiteral("lblRunCost"));
+  if (label == nullptr) {
+    label = new QLabel(bar);
+    label->setObjectName(QStringLiteral("lblRunCost"));
+    bar->addWidget(label);
+  }
+  label->setText(ToQString(text));
 }
 
 }  // namespace kelvaro
