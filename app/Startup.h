@@ -7,10 +7,10 @@
 namespace kelvaro {
 
 // Starts Kelvaro in this order: the application object titled "Kelvaro", the pieces both
-// windows share (credentials, chime, the way requests go out to `endpoint`, "" for the
-// real service), the main window (its creation writes the chime file and loads the
-// settings), the Deep Analysis window, the settings dialog; then the forced settings
-// loop, the message loop and the process end. Returns the process exit code.
+// windows share (credentials, chime, and `endpoint`, where requests go when the settings
+// name no endpoint, "" for the chosen service's own address), the main window (its creation writes
+// the chime file and loads the settings), the Deep Analysis window, the settings dialog; then the
+// forced settings loop, the message loop and the process end. Returns the process exit code.
 int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment,
                std::string endpoint = std::string());
 

@@ -1,6 +1,8 @@
 // kelvaro-demo: Kelvaro wired to the substitute search service inside the process, with a
 // settings store of its own in a temporary folder, so every feature can be tried without
-// an API key or a network. Its numbers are invented, and its caption says so.
+// an API key or a network. Its numbers are invented, and its caption says so. It starts on
+// Google Custom Search; the substitute answers SerpApi's requests on the same address too,
+// so choosing SerpApi in Settings works the same way.
 #include <filesystem>
 #include <random>
 #include <system_error>

@@ -28,7 +28,8 @@ class WorkerHost {
   virtual std::string Download(const std::string& url) = 0;
   // The credentials as they are now, read together.
   virtual Credentials CurrentCredentials() = 0;
-  // Scheme and host the query URLs are built against.
+  // The endpoint start-up was given (the offline demo's or a test's own service), used when
+  // the credentials name none; empty: the search service's own address.
   virtual std::string Endpoint() = 0;
   // A plain message box ("Kelvaro", no icon, OK); returns when it is closed. The box
   // leaves its window usable while the worker waits.

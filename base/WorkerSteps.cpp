@@ -17,18 +17,4 @@ bool AskToContinue(WorkerHost& host, const std::string& error_text, bool last) {
   return host.AskYesNo(error_text + "\r\n\r\nDo you wish to continue request?") == kResultYes;
 }
 
-QueryAnswer QueryAndDownload(
-    WorkerHost& host,
-    const std::function<std::string(const Credentials&, const std::string&)>& build_url) {
-  QueryAnswer answer;
-  answer.url = build_url(host.CurrentCredentials(), host.Endpoint());
-  try {
-    answer.body = host.Download(answer.url);
-  } catch (...) {
-    // A failed download is an empty answer; the caller's error path deals with it.
-    answer.body.clear();
-  }
-  return answer;
-}
-
 }  // namespace kelvaro

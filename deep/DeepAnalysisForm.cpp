@@ -203,6 +203,7 @@ void TfrmDeepAnalysis::bStopClick() { run_.Stop(); }
 void TfrmDeepAnalysis::HandleWorkerFinished() {
   LockMemo(false);
   barProgress->setValue(0);
+  ShowRunCost(barStatus, AnalyzeThread()->worker());
   services_.chime.Play(services_.ChimePath());
 }
 

@@ -5,7 +5,7 @@
 #include "base/WorkerSteps.h"
 #include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
-#include "web/CustomSearch.h"
+#include "web/ServiceQuery.h"
 
 namespace kelvaro::DeepAnalysisForm {
 
@@ -13,101 +13,12 @@ namespace {
 
 constexpr int kColumns = 4;
 constexpr int kPauseBetweenPhrasesMs = 500;
-constexpr const char* kItemsMarker = "\"items\":";
-constexpr const char* kTitleMarker = "\"title\": \"";
-constexpr const char* kLinkMarker = "\"link\": \"";
 constexpr const char* kAveragesText = "<b>Averages:</b>";
 constexpr const char* kEmptyResultText = "Empty request result";
 
 std::string Bold(const std::string& text) { return "<b>" + text + "</b>"; }
 
-// Reads one entry of the result list (its own members only) as a result.
-bool ReadResult(const std::string& entry, SearchResult& result) {
-  int title_pos = 1;
-  int link_pos = 1;
-  std::string title;
-  std::string link;
-  if (!ExtractJsonString(entry, kTitleMarker, title_pos, title) || title.empty()) return false;
-  if (!ExtractJsonString(entry, kLinkMarker, link_pos, link)) return false;
-  link = HTMLDecode(link);
-  // An empty URL cell would read as a spacer row in the second pass.
-  if (link.empty()) return false;
-  result = {std::move(title), std::move(link)};
-  return true;
-}
-
 }  // namespace
-
-std::vector<SearchResult> ReadResults(const std::string& response, size_t max_results) {
-  std::vector<SearchResult> results;
-  const size_t marker = response.find(kItemsMarker);
-  if (marker == std::string::npos) return results;
-  size_t p = marker + std::string(kItemsMarker).size();
-  while (p < response.size() && (response[p] == ' ' || response[p] == '\t' || response[p] == '\r' ||
-                                 response[p] == '\n')) {
-    ++p;
-  }
-  if (p >= response.size() || response[p] != '[') return results;
-
-  // Walk the list, counting brackets outside strings. `entry` gathers the members of
-  // the entry under way at its own level; nested objects and lists are kept as empty
-  // brackets so that their "title" or "link" members are never taken for the entry's.
-  std::string entry;
-  bool entry_is_object = false;
-  int depth = 0;  // 0: between entries; 1: an entry's own members; 2 and more: nested
-  bool in_string = false;
-  bool escaped = false;
-  SearchResult result;
-  for (++p; p < response.size() && results.size() < max_results; ++p) {
-    const char c = response[p];
-    if (in_string) {
-      if (depth == 1) entry += c;
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        in_string = false;
-      }
-      continue;
-    }
-    switch (c) {
-      case '"':
-        in_string = true;
-        if (depth == 1) entry += c;
-        break;
-      case '{':
-      case '[':
-        if (depth == 0) {
-          entry.clear();
-          entry_is_object = c == '{';
-        } else if (depth == 1) {
-          entry += c;
-        }
-        ++depth;
-        break;
-      case '}':
-      case ']':
-        if (depth == 0) return results;  // the end of the list
-        --depth;
-        if (depth == 1) {
-          entry += c;
-        } else if (depth == 0 && entry_is_object && ReadResult(entry, result)) {
-          results.push_back(std::move(result));
-        }
-        break;
-      default:
-        if (depth == 1) entry += c;
-        break;
-    }
-  }
-  // An answer cut off inside an entry: the entry counts when its title and link came
-  // through whole.
-  if (depth > 0 && entry_is_object && results.size() < max_results && ReadResult(entry, result)) {
-    results.push_back(std::move(result));
-  }
-  return results;
-}
 
 std::string FormatAverage(int64_t sum, int64_t counted) {
   const int64_t mean = RoundHalfEven(sum, counted);
@@ -134,6 +45,7 @@ DeepAnalysisWorker::DeepAnalysisWorker(std::vector<std::string> keywords, Worker
 void DeepAnalysisWorker::Run() noexcept {
   try {
     if (FirstPass()) SecondPass();
+    searches_left_ = AskSearchesLeft(host_);
   } catch (...) {
     // The thread's edge: a failure here ends the run like any other end.
   }
@@ -144,25 +56,21 @@ bool DeepAnalysisWorker::FirstPass() {
   const size_t n = Keywords.size();
   for (size_t i = 0; i < n; ++i) {
     const std::string& k = Keywords[i];
-    const std::string response =
-        QueryAndDownload(host_, [&](const Credentials& credentials, const std::string& endpoint) {
-          return BuildQueryURL(QueryKind::Phrase, k, credentials.api_key, credentials.engine_code,
-                               endpoint);
-        }).body;
+    const ServiceAnswer answer = QueryService(host_, QueryKind::Phrase, k, queries_sent_);
     std::string total;
-    if (!ReadCount(response, total)) {
+    if (!answer.ReadCount(total)) {
       // Yes goes straight on with the next phrase: no progress, no pause.
-      if (AskToContinue(host_, ErrorText(response), i + 1 == n)) continue;
+      if (AskToContinue(host_, answer.ErrorText(), i + 1 == n)) continue;
       return false;
     }
 
     AddResultRow({"", Bold(k), Bold(total), ""});
-    if (response.find(kItemsMarker) == std::string::npos) {
+    if (!answer.HasResultList()) {
       host_.ShowMessage(kEmptyResultText);
       continue;
     }
     // One row per result the answer lists; a shorter list gives fewer rows.
-    const std::vector<SearchResult> results = ReadResults(response, kMaxResults);
+    const std::vector<SearchResult> results = answer.ReadResults(kMaxResults);
     for (size_t r = 0; r < results.size(); ++r) {
       AddResultRow({std::to_string(r + 1), LiteralCellText(results[r].title), results[r].link, ""});
     }
@@ -197,14 +105,10 @@ void DeepAnalysisWorker::SecondPass() {
     // Spacer and phrase rows.
     if (c2.empty() || c2.compare(0, 3, "<b>") == 0) continue;
 
-    const std::string response =
-        QueryAndDownload(host_, [&](const Credentials& credentials, const std::string& endpoint) {
-          return BuildQueryURL(QueryKind::Backlinks, c2, credentials.api_key,
-                               credentials.engine_code, endpoint);
-        }).body;
+    const ServiceAnswer answer = QueryService(host_, QueryKind::Backlinks, c2, queries_sent_);
     std::string count;
-    if (!ReadCount(response, count)) {
-      if (AskToContinue(host_, ErrorText(response), r == e - 1)) continue;
+    if (!answer.ReadCount(count)) {
+      if (AskToContinue(host_, answer.ErrorText(), r == e - 1)) continue;
       return;
     }
     SetResultCell(3, r, count);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,21 +26,10 @@ struct DeepAnalysisWorkerSink {
   std::function<void()> AutoFitColumns;
 };
 
-// One result of a search answer: a title and a link, both present.
-struct SearchResult {
-  std::string title;
-  std::string link;  // character references decoded
-};
-
-// The results listed in `response` (a Custom Search answer), in order, at most
-// `max_results`. Each entry of the "items" list is cut out on its own and read for its
-// own "title" and "link", so a title is never paired with another entry's link; an entry
-// lacking either is not a result. Values inside nested objects (such as "pagemap") are
-// not read.
-std::vector<SearchResult> ReadResults(const std::string& response, size_t max_results);
-
 // The deep analysis run. First pass: per phrase, the total count and the top results
 // (title, URL). Second pass: per listed URL its backlink count, and per phrase the mean.
+// Every query goes to the search service the credentials choose; at the end the run asks
+// how many searches are left.
 // It runs on a worker thread; every change to the grid and the progress bar is a step run
 // through host.Synchronize.
 class DeepAnalysisWorker {
@@ -63,6 +53,11 @@ class DeepAnalysisWorker {
   std::atomic<bool> StopRequested{false};
   void RequestStop() { StopRequested = true; }
 
+  // What the run cost, read once Run() has returned: the queries it sent, and the searches
+  // left on the account as the service told at the end (nullopt: not told).
+  int QueriesSent() const { return queries_sent_; }
+  std::optional<int64_t> SearchesLeft() const { return searches_left_; }
+
  private:
   // false when the run ended before the last phrase was done.
   bool FirstPass();
@@ -83,6 +78,8 @@ class DeepAnalysisWorker {
   const bool autofit_;
   // The grid's row count when the run began: the second pass starts below it.
   int StartRowCount = 0;
+  int queries_sent_ = 0;
+  std::optional<int64_t> searches_left_;
 };
 
 // The mean of the backlink counts as the averages row shows it: `<b>`, the mean rounded

@@ -5,7 +5,7 @@
 
 #include "base/WorkerSteps.h"
 #include "grid/ResultGridModel.h"
-#include "web/CustomSearch.h"
+#include "web/ServiceQuery.h"
 
 namespace kelvaro::MainForm {
 
@@ -32,8 +32,9 @@ KeywordWorker::KeywordWorker(std::vector<std::string> keywords, WorkerHost& host
 void KeywordWorker::Run() noexcept {
   try {
     for (size_t i = 0; i < Keywords.size(); ++i) {
-      if (RunKeyword(i) == Outcome::kEnd) return;
+      if (RunKeyword(i) == Outcome::kEnd) break;
     }
+    searches_left_ = AskSearchesLeft(host_);
   } catch (...) {
     // The thread's edge: a failure here ends the run like any other end.
   }
@@ -44,14 +45,11 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i) {
   const bool last = i + 1 == Keywords.size();
   const QueryKind kinds[kQueriesPerKeyword] = {QueryKind::Phrase, QueryKind::Title, QueryKind::URL};
   for (int q = 0; q < kQueriesPerKeyword; ++q) {
-    const QueryAnswer answer =
-        QueryAndDownload(host_, [&](const Credentials& credentials, const std::string& endpoint) {
-          return BuildQueryURL(kinds[q], k, credentials.api_key, credentials.engine_code, endpoint);
-        });
+    const ServiceAnswer answer = QueryService(host_, kinds[q], k, queries_sent_);
     std::string count;
-    if (!ReadCount(answer.body, count)) {
+    if (!answer.ReadCount(count)) {
       // Yes goes straight on with the next keyword: no progress, no pause.
-      return AskToContinue(host_, ErrorText(answer.body), last) ? Outcome::kNext : Outcome::kEnd;
+      return AskToContinue(host_, answer.ErrorText(), last) ? Outcome::kNext : Outcome::kEnd;
     }
 
     if (q == 0) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,9 @@ struct KeywordWorkerSink {
 };
 
 // The keyword run: three counts per keyword line (phrase, allintitle, allinurl), one grid
-// row per line, each count a link to the query that produced it. It runs on a worker
-// thread; every change to the grid and the progress bar is a step run through
+// row per line, each count a link to the query that produced it, asked of the search
+// service the credentials choose; at its end it asks how many searches are left. It runs on a
+// worker thread; every change to the grid and the progress bar is a step run through
 // host.Synchronize, so the model is only ever touched on the GUI thread.
 class KeywordWorker {
  public:
@@ -46,6 +49,11 @@ class KeywordWorker {
   // The pause between searches this run makes, in milliseconds.
   int SearchDelayMs() const { return search_delay_ms_; }
 
+  // What the run cost, read once Run() has returned: the queries it sent, and the searches
+  // left on the account as the service told at the end (nullopt: not told).
+  int QueriesSent() const { return queries_sent_; }
+  std::optional<int64_t> SearchesLeft() const { return searches_left_; }
+
  private:
   enum class Outcome { kNext, kEnd };
 
@@ -63,6 +71,8 @@ class KeywordWorker {
   ResultGridModel& grid_;
   KeywordWorkerSink sink_;
   const int search_delay_ms_;
+  int queries_sent_ = 0;
+  std::optional<int64_t> searches_left_;
 };
 
 }  // namespace kelvaro::MainForm

@@ -31,6 +31,7 @@
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
+#include "web/ServiceQuery.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -226,15 +227,17 @@ void Tfrm::FormCreate() {
     return;
   }
   if (store_ == nullptr) return;
-  kelvaro::Credentials values = Credentials().Get();
+  // What was read stays in memory even when loading fails, an unknown service name
+  // included: the settings dialog then asks for what is missing or wrong.
+  SearchSettings values;
   try {
-    store_->Load(values);
+    store_->LoadSearchSettings(values);
   } catch (const std::exception& e) {
-    Credentials().Set(values);
+    Credentials().Set(ToCredentials(values));
     ShowErrorBox(e.what(), this);
     return;
   }
-  Credentials().Set(values);
+  Credentials().Set(ToCredentials(values));
 }
 
 void Tfrm::FormShow() {
@@ -309,6 +312,7 @@ void Tfrm::bStopClick() { run_.Stop(); }
 void Tfrm::HandleWorkerFinished() {
   LockMemo(false);
   barProgress->setValue(0);
+  ShowRunCost(barStatus, AnalyzeThread()->worker());
   PlayChime();
 }
 
@@ -386,7 +390,7 @@ bool Tfrm::FormCloseQuery() {
 bool Tfrm::FormClose() {
   if (store_ == nullptr) return true;
   try {
-    store_->Save(Credentials().Get());
+    store_->SaveSearchSettings(ToSearchSettings(Credentials().Get()));
   } catch (const std::exception& e) {
     ShowErrorBox(e.what(), this);
     return false;

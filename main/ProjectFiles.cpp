@@ -3,6 +3,7 @@
 #include "base/AtomicFile.h"
 #include "grid/GridCsv.h"
 #include "grid/GridHtml.h"
+#include "web/SearchService.h"
 
 namespace kelvaro::MainForm {
 namespace {
@@ -30,6 +31,27 @@ size_t BreakLength(const std::string& text, size_t pos) {
 }
 
 }  // namespace
+
+std::string PublicCountLinks(const std::string& html) {
+  static const std::string kHref = "<a href=\"";
+  std::string out;
+  out.reserve(html.size());
+  size_t pos = 0;
+  for (;;) {
+    const size_t hit = html.find(kHref, pos);
+    if (hit == std::string::npos) break;
+    const size_t from = hit + kHref.size();
+    const size_t to = html.find('"', from);
+    if (to == std::string::npos) break;
+    const std::string url = html.substr(from, to - from);
+    const std::string public_url = PublicResultsURL(url);
+    out.append(html, pos, from - pos);
+    out += public_url.empty() ? url : public_url;
+    pos = to;
+  }
+  out.append(html, pos, std::string::npos);
+  return out;
+}
 
 std::vector<std::string> SplitTextLines(const std::string& bytes) {
   std::vector<std::string> lines;
@@ -121,7 +143,7 @@ void ExportCSV(const ResultGridModel& grid, const std::string& file_name) {
 
 void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
                 const std::string& file_name) {
-  WriteFileAtomically(file_name, TidyHTMLText(HTMLDocument(grid, look)));
+  WriteFileAtomically(file_name, TidyHTMLText(PublicCountLinks(HTMLDocument(grid, look))));
 }
 
 }  // namespace kelvaro::MainForm

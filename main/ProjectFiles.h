@@ -25,10 +25,16 @@ std::string TidyCSVText(const std::string& bytes);
 // so that the exported links open in a new browser window.
 std::string TidyHTMLText(const std::string& bytes);
 
+// Every link `<a href="URL">` whose URL is a search service's query URL opens the public
+// results page of the same query instead (PublicResultsURL), so a document shared with others
+// carries neither the API key nor the engine code. Other links and all text stay as they are.
+std::string PublicCountLinks(const std::string& html);
+
 // The two exports, each built whole in memory and written once through the safe writing, so
 // a failed export leaves an existing file exactly as it was. ExportCSV writes the grid's CSV
 // text (as SaveCSV would, with the grid's SaveWithHTML) tidied by TidyCSVText; ExportHTML the
-// grid's HTML document (as SaveHTML would, with `look`) tidied by TidyHTMLText.
+// grid's HTML document (as SaveHTML would, with `look`) with PublicCountLinks, tidied by
+// TidyHTMLText. The grid keeps its query URLs (projects save them).
 // Throw kelvaro::Error.
 void ExportCSV(const ResultGridModel& grid, const std::string& file_name);
 void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,

@@ -1,10 +1,12 @@
 #include "ui/RunController.h"
 
 #include <QDeadlineTimer>
+#include <QLabel>
+#include <QStatusBar>
 #include <utility>
 
 #include "ui/HandlerGuard.h"
-#include "web/CustomSearch.h"
+#include "ui/TextConvert.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -12,10 +14,8 @@ namespace kelvaro {
 RunController::RunController(RunServices& services, QWidget* window) {
   Downloader download = services.download;
   if (!download) download = [](const std::string& url) { return DownloadPage(url); };
-  host_ = std::make_unique<QtWorkerHost>(
-      bridge_, services.credentials,
-      services.endpoint.empty() ? std::string(kSearchEndpoint) : services.endpoint,
-      std::move(download), window);
+  host_ = std::make_unique<QtWorkerHost>(bridge_, services.credentials, services.endpoint,
+                                         std::move(download), window);
 }
 
 RunController::~RunController() {
@@ -54,6 +54,16 @@ bool RunController::Shutdown(int wait_ms) {
   thread_->RequestStop();
   bridge_.Abandon();
   return thread_->wait(QDeadlineTimer(wait_ms));
+}
+
+void ShowRunCost(QStatusBar* bar, const std::string& text) {
+  auto* label = bar->findChild<QLabel*>(QStringLiteral("lblRunCost"));
+  if (label == nullptr) {
+    label = new QLabel(bar);
+    label->setObjectName(QStringLiteral("lblRunCost"));
+    bar->addWidget(label);
+  }
+  label->setText(ToQString(text));
 }
 
 }  // namespace kelvaro

@@ -3,10 +3,13 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "ui/RunServices.h"
 #include "ui/WorkerBridge.h"
+#include "web/ServiceQuery.h"
 
+class QStatusBar;
 class QWidget;
 
 namespace kelvaro {
@@ -50,5 +53,14 @@ class RunController : public QObject {
   bool ended_ = true;
   bool closing_for_good_ = false;
 };
+
+// Shows what a run cost ("Queries sent: N." and, when the service told, " Searches left:
+// M.") in `bar`, on a label of its own that passing messages such as hints cover only while
+// they show. `worker` is the run's worker, its Run() over.
+void ShowRunCost(QStatusBar* bar, const std::string& text);
+template <typename Worker>
+void ShowRunCost(QStatusBar* bar, const Worker& worker) {
+  ShowRunCost(bar, RunCostText(worker.QueriesSent(), worker.SearchesLeft()));
+}
 
 }  // namespace kelvaro

@@ -18,8 +18,9 @@ struct RunServices {
   ApiCredentials credentials;
   ChimePlayer chime;     // played at the end of every run of either window
   std::string temp_dir;  // where the chime file goes; "": GetTempDir()
-  std::string endpoint;  // scheme and host of the queries; "": the real service
-  Downloader download;   // empty: DownloadPage
+  std::string
+      endpoint;  // where queries go when the settings name no endpoint; "": the service's own
+  Downloader download;  // empty: DownloadPage
 
   // The chime file in the temporary folder. Throws kelvaro::Error when there is no
   // temporary folder.

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -19,11 +20,13 @@
 #include "tests/support/DownloadGate.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
+#include "tools/SearchAnswers.h"
 #include "tools/SearchService.h"
 #include "ui/Chime.h"
 #include "ui/OpenLink.h"
 #include "ui/TextConvert.h"
 #include "web/CustomSearch.h"
+#include "web/SearchService.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -343,6 +346,22 @@ TEST_F(DeepAnalysisFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
   ASSERT_TRUE(WaitUntil([&] { return form->gRes->Model().RowCount() > 2; }));
   form.reset();  // returns once the worker has
   EXPECT_LT(service_.Requests().size(), 4u);
+}
+
+// A run in SerpApi mode against the substitute service ends with what it cost, in the
+// window's own status bar (the main window's is out of sight behind it).
+TEST_F(DeepAnalysisFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft) {
+  services_.credentials.Set({"demo-key", "", kSerpApi, ""});
+  auto form = MakeForm();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  RunToEnd(*form, QStringLiteral("few blue hats"));
+  ASSERT_EQ(form->gRes->RowCount(), 2 + 1 + 4 + 2);
+  EXPECT_EQ(form->gRes->Cells(3, 3), std::to_string(searchsim::BacklinkCount(Row(*form, 3)[2])));
+  auto* cost = form->barStatus->findChild<QLabel*>(QStringLiteral("lblRunCost"));
+  ASSERT_NE(cost, nullptr);
+  EXPECT_TRUE(cost->isVisible());
+  EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 5. Searches left: 99995."));
 }
 
 }  // namespace

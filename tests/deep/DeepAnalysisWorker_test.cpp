@@ -9,6 +9,7 @@
 #include "grid/ResultGridModel.h"
 #include "tests/support/FakeWorkerHost.h"
 #include "web/CustomSearch.h"
+#include "web/ServiceQuery.h"
 
 namespace kelvaro::DeepAnalysisForm {
 namespace {
@@ -277,54 +278,31 @@ TEST_F(DeepAnalysisWorkerTest, ChangedCredentialsApplyToTheNextRequestAndAutofit
   EXPECT_FALSE(grid_.AutoSizeGrowOnly());
 }
 
-// The list is read entry by entry, as markers, without a JSON parser.
-TEST(ReadResultsTest, PairsEachTitleWithItsOwnLink) {
-  const std::string answer = R"({
-  "kind": "customsearch#search",
-  "queries": {"request": [{"title": "Google Custom Search - shoes", "totalResults": "3"}]},
-  "searchInformation": {"totalResults": "3"},
-  "items": [
-    {
-      "kind": "customsearch#result",
-      "title": "Only a title",
-      "htmlTitle": "Only a <b>title</b>",
-      "displayLink": "nolink.example",
-      "formattedUrl": "https://nolink.example/",
-      "pagemap": {"metatags": [{"link": "https://nested.example/"}]}
-    },
-    {
-      "kind": "customsearch#result",
-      "htmlTitle": "No <b>title</b> {here}",
-      "link": "https://notitle.example/",
-      "pagemap": {"listitem": [{"title": "Nested title"}]}
-    },
-    {
-      "kind": "customsearch#result",
-      "pagemap": {"hcard": [{"title": "Nested first", "link": "https://nested.example/x"}]},
-      "link": "https://shop.example/p?a=1&amp;b=2",
-      "title": "Tom \"Big\" [Shoes] {new} \\ sale"
-    },
-    "not an entry",
-    {
-      "title": "Second \u0026 last",
-      "link": "https://second.example/"
-    }
-  ]
-})";
-  const auto results = ReadResults(answer, 10);
-  ASSERT_THAT(results, SizeIs(2));
-  EXPECT_EQ(results[0].title, "Tom \"Big\" [Shoes] {new} \\ sale");
-  EXPECT_EQ(results[0].link, "https://shop.example/p?a=1&b=2");
-  EXPECT_EQ(results[1].link, "https://second.example/");
+// With SerpApi both passes read SerpApi's answers; the run counts its queries and asks the
+// account once at the end.
+TEST_F(DeepAnalysisWorkerTest, SerpApiRunReadsOrganicResultsAndAsksTheSearchesLeft) {
+  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const SearchService& service = SearchServiceNamed(kSerpApi);
+  host_.AnswerUrl(service.QueryURL(QueryKind::Phrase, "red shoes", serp),
+                  R"({"search_information": {"total_results": 120}, "organic_results": [
+                      {"position": 1, "title": "One", "link": "https://one.example/"},
+                      {"position": 2, "title": "Two", "link": "https://two.example/"}]})");
+  host_.AnswerUrl(service.QueryURL(QueryKind::Backlinks, "https://one.example/", serp),
+                  R"({"search_information": {"total_results": 10}})");
+  host_.AnswerUrl(service.QueryURL(QueryKind::Backlinks, "https://two.example/", serp),
+                  R"({"search_information": {"total_results": 30}})");
+  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 0})");
+  DeepAnalysisWorker& worker = MakeWorker({"red shoes"});
+  worker.Run();
 
-  EXPECT_THAT(ReadResults(answer, 1), SizeIs(1));
-  EXPECT_THAT(ReadResults(R"({"items": []})", 10), IsEmpty());
-  EXPECT_THAT(ReadResults(R"({"items": "none"})", 10), IsEmpty());
-  // Cut off after the second entry's link: both came through whole.
-  const std::string cut = SearchAnswer("2", Results(2));
-  const size_t end = cut.find("\"displayLink\"", cut.find("shoes/2"));
-  EXPECT_THAT(ReadResults(cut.substr(0, end), 10), SizeIs(2));
-  EXPECT_THAT(ReadResults(cut.substr(0, cut.find("shoes/2")), 10), SizeIs(1));
+  EXPECT_THAT(Row(2), ElementsAre("", "<b>red shoes</b>", "<b>120</b>", ""));
+  EXPECT_THAT(Row(3), ElementsAre("1", "One", "https://one.example/", "10"));
+  EXPECT_THAT(Row(4), ElementsAre("2", "Two", "https://two.example/", "30"));
+  EXPECT_THAT(Row(5), ElementsAre("", "", "<b>Averages:</b>", "<b>20</b>"));
+  EXPECT_EQ(worker.QueriesSent(), 3);
+  EXPECT_EQ(worker.SearchesLeft(), 0);
+  EXPECT_THAT(host_.Messages(), IsEmpty());
 }
 
 }  // namespace

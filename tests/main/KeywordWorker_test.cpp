@@ -9,6 +9,7 @@
 #include "grid/ResultGridModel.h"
 #include "tests/support/FakeWorkerHost.h"
 #include "web/CustomSearch.h"
+#include "web/ServiceQuery.h"
 
 namespace kelvaro::MainForm {
 namespace {
@@ -273,6 +274,30 @@ TEST_F(KeywordWorkerTest, ChangedCredentialsApplyToTheNextRequest) {
   EXPECT_THAT(urls[1], HasSubstr("cx=second-cx&"));
   // The link in the grid carries the URL that was actually asked.
   EXPECT_EQ(grid_.Cells(3, 1), Link(urls[1], "2"));
+}
+
+// With SerpApi the worker reads SerpApi's answers (a no-results answer is a count of 0),
+// counts what it sent and asks the account once at the end.
+TEST_F(KeywordWorkerTest, SerpApiRunCountsItsQueriesAndAsksTheSearchesLeft) {
+  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const SearchService& service = SearchServiceNamed(kSerpApi);
+  const auto url = [&](QueryKind kind) { return service.QueryURL(kind, "red shoes", serp); };
+  host_.AnswerUrl(url(QueryKind::Phrase),
+                  R"({"search_information": {"total_results": 612345}, "organic_results": []})");
+  host_.AnswerUrl(url(QueryKind::Title),
+                  R"({"error": "Google hasn't returned any results for this query."})");
+  host_.AnswerUrl(url(QueryKind::URL), R"({"search_information": {"total_results": 7}})");
+  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 96})");
+  KeywordWorker& worker = MakeWorker({"red shoes"});
+  worker.Run();
+
+  EXPECT_THAT(Row(1),
+              ElementsAre("", "red shoes", Link(url(QueryKind::Phrase), "612345"),
+                          Link(url(QueryKind::Title), "0"), Link(url(QueryKind::URL), "7")));
+  EXPECT_EQ(worker.QueriesSent(), 3);
+  EXPECT_EQ(worker.SearchesLeft(), 96);
+  EXPECT_EQ(host_.Downloads().back(), service.AccountURL(serp));
 }
 
 }  // namespace

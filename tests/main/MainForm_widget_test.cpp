@@ -40,6 +40,7 @@
 #include "tools/SearchService.h"
 #include "ui/Chime.h"
 #include "web/CustomSearch.h"
+#include "web/SearchService.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -81,7 +82,8 @@ class MainFormTest : public ::testing::Test {
     if (frm_) frm_->ShutdownWorker();
   }
 
-  std::unique_ptr<Tfrm> MakeWindow(testing::DownloadGate& downloads) {
+  // `demo_credentials`: replace what the store gave with the demo key pair.
+  std::unique_ptr<Tfrm> MakeWindow(testing::DownloadGate& downloads, bool demo_credentials = true) {
     services_.endpoint = service_.Endpoint();
     services_.download = downloads.Downloader();
     services_.temp_dir = temp_.path().string() + "/";
@@ -89,7 +91,7 @@ class MainFormTest : public ::testing::Test {
     environment.store = &store_;
     auto frm = std::make_unique<Tfrm>(environment, services_);
     frm->FormCreate();  // writes the chime file, loads the (empty) settings
-    frm->Credentials().Set({kKey, kEngine});
+    if (demo_credentials) frm->Credentials().Set({kKey, kEngine});
     frm->RunFileDialog = [this](QFileDialog* dialog) {
       dialogs_.push_back(dialog);
       return next_file_;
@@ -452,7 +454,7 @@ TEST_F(MainFormTest, OpenProjectOfAMissingFileShowsTheErrorBox) {
   EXPECT_TRUE(box.text.endsWith('.'));
 }
 
-// The design's examples: a CSV export without the check column and markup; an HTML
+// The documented exports: a CSV export without the check column and markup; an HTML
 // export whose links open in a new browser window.
 TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
   PutRow(1, "red shoes", Link("u1", "12345"), Link("u2", "678"), Link("u3", "90"));
@@ -506,7 +508,7 @@ TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
   frm_->Button3->click();
   EXPECT_EQ(dialogs_.back(), frm_->dlgS2);
   EXPECT_EQ(frm_->dlgS2->defaultSuffix(), QStringLiteral("html"));
-  // The design's document line by line, after the links were set to open a new window.
+  // The whole document line by line, after the links were set to open a new window.
   const char* const html_lines[] = {
       "<style>",
       ".c0 {background-color: #F0F0F0;color: #000000;font-size:8pt;font-family: "
@@ -888,6 +890,51 @@ TEST_F(MainFormTest, CloseWhenIdleSavesTheSettings) {
   AnswerNextBox(&box, QStringLiteral("OK"));
   frm_->bStart->click();
   EXPECT_TRUE(box.seen);
+}
+
+// A run in SerpApi mode against the substitute service ends with what it cost.
+TEST_F(MainFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft) {
+  frm_->Credentials().Set({kKey, "", kSerpApi, ""});
+  Type({"niche blue hats"});
+  RunToEnd();
+  EXPECT_EQ(frm_->gRes->Cells(2, 1),
+            Link(SearchServiceNamed(kSerpApi).QueryURL(QueryKind::Phrase, "niche blue hats",
+                                                       {kKey, "", kSerpApi, service_.Endpoint()}),
+                 std::to_string(searchsim::PhraseCount("niche blue hats"))));
+  auto* cost = frm_->barStatus->findChild<QLabel*>(QStringLiteral("lblRunCost"));
+  ASSERT_NE(cost, nullptr);
+  EXPECT_TRUE(cost->isVisible());
+  EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 3. Searches left: 99997."));
+}
+
+// The window loads the service and endpoint with the key pair and saves all four at close;
+// an unknown service is reported and kept for the settings dialog to put right.
+TEST_F(MainFormTest, StoreKeepsTheSearchServiceAndEndpoint) {
+  frm_.reset();
+  SettingsStore(hive_).SaveSearchSettings({"serp-key", "", kSerpApi, "http://proxy.test:81"});
+  frm_ = MakeWindow(downloads_, false);
+  const Credentials loaded = frm_->Credentials().Get();
+  EXPECT_EQ(loaded.search_service, kSerpApi);
+  EXPECT_EQ(loaded.endpoint, "http://proxy.test:81");
+  frm_->Credentials().Set({"key-2", "cx-2", kGoogleCustomSearch, ""});
+  frm_->show();
+  frm_->TBXButton2->click();
+  SearchSettings stored;
+  SettingsStore(hive_).LoadSearchSettings(stored);
+  EXPECT_EQ(stored.api_key, "key-2");
+  EXPECT_EQ(stored.engine_code, "cx-2");
+  EXPECT_EQ(stored.service, kGoogleCustomSearch);
+  EXPECT_EQ(stored.endpoint, "");
+
+  frm_.reset();
+  SettingsStore(hive_).SaveSearchSettings({"serp-key", "", "Bing", ""});
+  SeenBox box;
+  AnswerNextBox(&box, QStringLiteral("OK"));
+  frm_ = MakeWindow(downloads_, false);
+  ASSERT_TRUE(box.seen);
+  EXPECT_EQ(box.text, QStringLiteral("Unknown search service \"Bing\"."));
+  EXPECT_EQ(frm_->Credentials().Get().search_service, "Bing");
+  EXPECT_EQ(frm_->Credentials().APIKey(), "serp-key");
 }
 
 }  // namespace

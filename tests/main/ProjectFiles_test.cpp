@@ -5,6 +5,7 @@
 #include "base/Error.h"
 #include "grid/ResultGridModel.h"
 #include "tests/support/TempDir.h"
+#include "web/SearchService.h"
 
 namespace kelvaro::MainForm {
 namespace {
@@ -59,6 +60,39 @@ TEST(ExportTest, WritesTheTidiedGridAndReportsAFolderThatIsNotThere) {
   EXPECT_EQ(testing::ReadBytes(file), "\"\",\"\"\r\na,1\r\n");
   EXPECT_THROW(ExportHTML(grid, ResultGridModel::DefaultCellLook, dir.File("missing/out.html")),
                Error);
+}
+
+// An HTML export is sent to other people: its count links open the public results page
+// and carry neither the API key nor the engine code, for either service. The grid keeps
+// its query URLs, and other links stay.
+TEST(ExportHTMLTest, CountLinksCarryNoKeyAndNoEngineCode) {
+  const SearchSettings settings{"secret-key", "secret-cx", "", "http://127.0.0.1:8080"};
+  const std::string google =
+      SearchServiceNamed(kGoogleCustomSearch).QueryURL(QueryKind::Title, "red shoes", settings);
+  const std::string serp =
+      SearchServiceNamed(kSerpApi).QueryURL(QueryKind::Phrase, "salt & pepper", settings);
+  const auto link = [](const std::string& url, const std::string& count) {
+    return "<a href=\"" + url + "\">" + count + "</a>";
+  };
+  ResultGridModel grid(5, 2);
+  grid.SetCells(1, 1, "red shoes");
+  grid.SetCells(2, 1, link(serp, "12,345"));
+  grid.SetCells(3, 1, link(google, "678"));
+  grid.SetCells(4, 1, link("u1", "90"));
+  testing::TempDir dir;
+  const auto file = dir.File("export.html");
+  ExportHTML(grid, ResultGridModel::DefaultCellLook, file);
+
+  const std::string html = testing::ReadBytes(file);
+  EXPECT_EQ(html.find("secret"), std::string::npos);
+  EXPECT_NE(html.find("<a href=\"https://www.google.com/search?q=salt+%26+pepper\" "
+                      "target=\"_blank\">12,345</a>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<a href=\"https://www.google.com/search?q=allintitle%3A+red+shoes\" "
+                      "target=\"_blank\">678</a>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<a href=\"u1\" target=\"_blank\">90</a>"), std::string::npos);
+  EXPECT_EQ(grid.Cells(3, 1), link(google, "678"));
 }
 
 }  // namespace

@@ -1,11 +1,17 @@
 #include "web/CustomSearch.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "tests/support/FakeWorkerHost.h"
+
 namespace kelvaro {
 namespace {
+
+using ::testing::IsEmpty;
+using ::testing::SizeIs;
 
 // The value of the q parameter of a built URL.
 std::string QueryOf(QueryKind kind, const std::string& text) {
@@ -157,6 +163,58 @@ TEST(ParseCount, DigitsWithCommasOnly) {
   EXPECT_EQ(ParseCount("2,147,483,647"), 2147483647);
   EXPECT_EQ(ParseCount("2147483648"), 0);
   EXPECT_EQ(ParseCount("99999999999999999999999"), 0);
+}
+
+// The list is read entry by entry, as markers, without a JSON parser.
+TEST(ReadItemsTest, PairsEachTitleWithItsOwnLink) {
+  const std::string answer = R"({
+  "kind": "customsearch#search",
+  "queries": {"request": [{"title": "Google Custom Search - shoes", "totalResults": "3"}]},
+  "searchInformation": {"totalResults": "3"},
+  "items": [
+    {
+      "kind": "customsearch#result",
+      "title": "Only a title",
+      "htmlTitle": "Only a <b>title</b>",
+      "displayLink": "nolink.example",
+      "formattedUrl": "https://nolink.example/",
+      "pagemap": {"metatags": [{"link": "https://nested.example/"}]}
+    },
+    {
+      "kind": "customsearch#result",
+      "htmlTitle": "No <b>title</b> {here}",
+      "link": "https://notitle.example/",
+      "pagemap": {"listitem": [{"title": "Nested title"}]}
+    },
+    {
+      "kind": "customsearch#result",
+      "pagemap": {"hcard": [{"title": "Nested first", "link": "https://nested.example/x"}]},
+      "link": "https://shop.example/p?a=1&amp;b=2",
+      "title": "Tom \"Big\" [Shoes] {new} \\ sale"
+    },
+    "not an entry",
+    {
+      "title": "Second \u0026 last",
+      "link": "https://second.example/"
+    }
+  ]
+})";
+  const auto results = ReadItems(answer, 10);
+  ASSERT_THAT(results, SizeIs(2));
+  EXPECT_EQ(results[0].title, "Tom \"Big\" [Shoes] {new} \\ sale");
+  EXPECT_EQ(results[0].link, "https://shop.example/p?a=1&b=2");
+  EXPECT_EQ(results[1].link, "https://second.example/");
+
+  EXPECT_THAT(ReadItems(answer, 1), SizeIs(1));
+  EXPECT_THAT(ReadItems(R"({"items": []})", 10), IsEmpty());
+  EXPECT_THAT(ReadItems(R"({"items": "none"})", 10), IsEmpty());
+  // Cut off after the second entry's link: both came through whole.
+  const std::string cut =
+      testing::SearchAnswer("2", {{"Red Shoes 1", "https://www.shop.example/shoes/1"},
+                                  {"Red Shoes 2", "https://www.shop.example/shoes/2"}});
+  const size_t end = cut.find("\"displayLink\"", cut.find("shoes/2"));
+  EXPECT_THAT(ReadItems(cut.substr(0, end), 10), SizeIs(2));
+  EXPECT_THAT(ReadItems(cut.substr(0, cut.find("shoes/2")), 10), SizeIs(1));
 }
 
 }  // namespace

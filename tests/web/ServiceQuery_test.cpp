@@ -1,0 +1,74 @@
+#include "web/ServiceQuery.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/FakeWorkerHost.h"
+
+namespace kelvaro {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FakeWorkerHost;
+using ::testing::IsEmpty;
+
+// Where a request goes: the stored endpoint, else the one start-up gave the host, else the
+// service's own address.
+TEST(QueryService, EndpointComesFromTheSettingsThenTheHostThenTheService) {
+  FakeWorkerHost host;
+  int sent = 0;
+  host.SetCredentials({"k", "", kSerpApi, " http://proxy.test:81/serp/ "});
+  QueryService(host, QueryKind::Phrase, "a", sent);
+  host.SetCredentials({"k", "", kSerpApi, ""});
+  QueryService(host, QueryKind::Phrase, "b", sent);
+  host.SetEndpoint("");
+  QueryService(host, QueryKind::Phrase, "c", sent);
+  EXPECT_EQ(sent, 3);
+  EXPECT_THAT(host.Downloads(),
+              ElementsAre("http://proxy.test:81/serp/search.json?engine=google&q=a&hl=en"
+                          "&lr=lang_en&api_key=k",
+                          "https://customsearch.test/search.json?engine=google&q=b&hl=en"
+                          "&lr=lang_en&api_key=k",
+                          "https://serpapi.com/search.json?engine=google&q=c&hl=en"
+                          "&lr=lang_en&api_key=k"));
+}
+
+// A service name the program does not know sends nothing and fails like a request, with
+// the name in the message.
+TEST(QueryService, AnUnknownServiceSendsNothingAndSaysWhy) {
+  FakeWorkerHost host;
+  host.SetCredentials({"k", "c", "Bing", ""});
+  int sent = 0;
+  const ServiceAnswer answer = QueryService(host, QueryKind::Phrase, "a", sent);
+  std::string count;
+  EXPECT_FALSE(answer.ReadCount(count));
+  EXPECT_FALSE(answer.HasResultList());
+  EXPECT_EQ(answer.ErrorText(), "Unknown search service \"Bing\"");
+  EXPECT_EQ(sent, 0);
+  EXPECT_THAT(host.Downloads(), IsEmpty());
+  EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
+}
+
+TEST(AskSearchesLeft, OnlySerpApiIsAskedAndAFailedAnswerSaysNothing) {
+  FakeWorkerHost host;
+  host.SetCredentials({"k", "c", "", ""});
+  EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
+  EXPECT_THAT(host.Downloads(), IsEmpty());
+
+  host.SetCredentials({"k", "", kSerpApi, ""});
+  const std::string account = "https://customsearch.test/account.json?api_key=k";
+  host.AnswerUrl(account, R"({"plan_searches_left": 5, "total_searches_left": 1234})");
+  EXPECT_EQ(AskSearchesLeft(host), 1234);
+  host.SetCredentials({"other", "", kSerpApi, ""});
+  EXPECT_EQ(AskSearchesLeft(host), std::nullopt);  // nothing queued: an empty answer
+  host.ThrowOnNextDownload();
+  EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
+
+  EXPECT_EQ(RunCostText(0, std::nullopt), "Queries sent: 0.");
+  EXPECT_EQ(RunCostText(12, 0), "Queries sent: 12. Searches left: 0.");
+}
+
+}  // namespace
+}  // namespace kelvaro

@@ -1,0 +1,81 @@
+#include "web/ServiceQuery.h"
+
+#include "web/uHelper.h"
+
+namespace kelvaro {
+
+namespace {
+
+std::string SafeDownload(WorkerHost& host, const std::string& url) {
+  try {
+    return host.Download(url);
+  } catch (...) {
+    // A failed download is an empty answer; the caller's error path deals with it.
+    return std::string();
+  }
+}
+
+}  // namespace
+
+SearchSettings ToSearchSettings(const Credentials& credentials) {
+  return {credentials.api_key, credentials.engine_code, credentials.search_service,
+          credentials.endpoint};
+}
+
+Credentials ToCredentials(const SearchSettings& settings) {
+  return {settings.api_key, settings.engine_code, settings.service, settings.endpoint};
+}
+
+SearchSettings RequestSettings(WorkerHost& host) {
+  SearchSettings settings = ToSearchSettings(host.CurrentCredentials());
+  if (Trim(settings.endpoint).empty()) settings.endpoint = host.Endpoint();
+  return settings;
+}
+
+bool ServiceAnswer::ReadCount(std::string& count) const {
+  return service != nullptr && service->ReadCount(body, count);
+}
+
+std::string ServiceAnswer::ErrorText() const {
+  if (service == nullptr) return "Unknown search service \"" + service_name + "\"";
+  return service->ErrorText(body);
+}
+
+bool ServiceAnswer::HasResultList() const {
+  return service != nullptr && service->HasResultList(body);
+}
+
+std::vector<SearchResult> ServiceAnswer::ReadResults(size_t max_results) const {
+  if (service == nullptr) return {};
+  return service->ReadResults(body, max_results);
+}
+
+ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& text,
+                           int& queries_sent) {
+  const SearchSettings settings = RequestSettings(host);
+  ServiceAnswer answer;
+  answer.service_name = settings.service;
+  answer.service = FindSearchService(settings.service);
+  if (answer.service == nullptr) return answer;
+  answer.url = answer.service->QueryURL(kind, text, settings);
+  ++queries_sent;
+  answer.body = SafeDownload(host, answer.url);
+  return answer;
+}
+
+std::optional<int64_t> AskSearchesLeft(WorkerHost& host) {
+  const SearchSettings settings = RequestSettings(host);
+  const SearchService* service = FindSearchService(settings.service);
+  if (service == nullptr) return std::nullopt;
+  const std::string url = service->AccountURL(settings);
+  if (url.empty()) return std::nullopt;
+  return service->ReadSearchesLeft(SafeDownload(host, url));
+}
+
+std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left) {
+  std::string text = "Queries sent: " + std::to_string(queries_sent) + ".";
+  if (searches_left) text += " Searches left: " + std::to_string(*searches_left) + ".";
+  return text;
+}
+
+}  // namespace kelvaro
