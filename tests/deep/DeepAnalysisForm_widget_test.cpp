@@ -356,8 +356,9 @@ TEST_F(DeepAnalysisFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft)
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   RunToEnd(*form, QStringLiteral("few blue hats"));
-  ASSERT_EQ(form->gRes->RowCount(), 2 + 1 + 4 + 2);
-  EXPECT_EQ(form->gRes->Cells(3, 3), std::to_string(searchsim::BacklinkCount(Row(*form, 3)[2])));
+  ASSERT_EQ(form->gRes->Model().RowCount(), 2 + 1 + 4 + 2);
+  EXPECT_EQ(form->gRes->Model().Cells(3, 3),
+            std::to_string(searchsim::BacklinkCount(Row(*form, 3)[2])));
   auto* cost = form->barStatus->findChild<QLabel*>(QStringLiteral("lblRunCost"));
   ASSERT_NE(cost, nullptr);
   EXPECT_TRUE(cost->isVisible());

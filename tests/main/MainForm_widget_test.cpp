@@ -897,7 +897,7 @@ TEST_F(MainFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft) {
   frm_->Credentials().Set({kKey, "", kSerpApi, ""});
   Type({"niche blue hats"});
   RunToEnd();
-  EXPECT_EQ(frm_->gRes->Cells(2, 1),
+  EXPECT_EQ(frm_->gRes->Model().Cells(2, 1),
             Link(SearchServiceNamed(kSerpApi).QueryURL(QueryKind::Phrase, "niche blue hats",
                                                        {kKey, "", kSerpApi, service_.Endpoint()}),
                  std::to_string(searchsim::PhraseCount("niche blue hats"))));
