@@ -20,6 +20,7 @@
 #include "tests/e2e/DemoSession.h"
 #include "tools/SearchAnswers.h"
 #include "web/CustomSearch.h"
+#include "web/SearchService.h"
 
 namespace kelvaro::e2e {
 namespace {
@@ -153,8 +154,8 @@ TEST_F(EndToEnd, KeywordRunThenProjectsAndExportsThroughTheFileDialogs) {
                        std::to_string(TitleCount(phrase)), std::to_string(UrlCount(phrase))}));
   }
 
-  // Export to HTML: every count link opens a new browser window; the three bands are
-  // cell backgrounds.
+  // Export to HTML: every count link opens the public results page in a new browser
+  // window, never the key's query; the three bands are cell backgrounds.
   const QString html = session.File("export.html");
   dialog = AnswerFileDialog(QStringLiteral("dlgS2"), html);
   Click(frm.Button3);
@@ -162,11 +163,12 @@ TEST_F(EndToEnd, KeywordRunThenProjectsAndExportsThroughTheFileDialogs) {
   const std::string document = FileText(html).toStdString();
   for (const auto& row : expected) {
     for (const QueryKind kind : {QueryKind::Phrase, QueryKind::Title, QueryKind::URL}) {
-      std::string link = Link(kind, row[0]);
-      link.insert(link.find("\">") + 1, " target=\"_blank\"");
+      const std::string link =
+          "<a href=\"" + PublicResultsURL(Url(kind, row[0])) + "\" target=\"_blank\">";
       EXPECT_NE(document.find(link), std::string::npos) << link;
     }
   }
+  EXPECT_EQ(document.find("demo-key"), std::string::npos);
   for (const char* color : {"#00FF00", "#FFFF00", "#FF3C3C"}) {
     EXPECT_NE(document.find(std::string("{background-color: ") + color), std::string::npos)
         << color;

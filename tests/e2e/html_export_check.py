@@ -71,13 +71,17 @@ def main(dom_file, probe_file):
     parser = Links()
     parser.feed(dom)
 
-    # Every link of the document is a count link of the demo run: three per phrase.
-    count_links = [href for href, _ in parser.links if "/customsearch/v1?" in href]
+    # Every link of the document is a count link of the demo run, three per phrase, and
+    # opens the public results page: the API key never travels with an export.
+    count_links = [href for href, _ in parser.links
+                   if href.startswith("https://www.google.com/search?q=")]
     if len(count_links) < 3:
         problems.append(f"only {len(count_links)} count links in the document")
     for href, target in parser.links:
         if target != "_blank":
             problems.append(f'link without target="_blank": {href} (target={target!r})')
+        if "key=" in href or "api_key" in href or "cx=" in href:
+            problems.append(f"link carries the key or engine code: {href}")
 
     # The classes of the style block: which class gives which background.
     classes = dict(
