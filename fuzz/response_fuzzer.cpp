@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& name : kelvaro::SearchServiceNames()) {
     const kelvaro::SearchService& service = kelvaro::SearchServiceNamed(name);
     if (service.ReadCount(text, count)) {
-      int64_t value = 0;
-      if (!kelvaro::TryStrToInt64(count, value)) __builtin_trap();
+      int64_t number = 0;
+      if (!kelvaro::TryStrToInt64(count, number)) __builtin_trap();
     }
     if (service.ErrorText(text).rfind("Abnormal request terminatiom. ", 0) != 0) __builtin_trap();
     service.HasResultList(text);
