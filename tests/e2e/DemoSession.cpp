@@ -180,6 +180,9 @@ void TypeFileNameAndEnter(QWidget* dialog, const QString& path) {
     return;
   }
   TypeReplacing(edit, path);
+  // Under load the completion list can take over keys while the path is typed (it was seen
+  // to leave "/" as the folder and a doubled suffix); the name is then put in as typed.
+  if (edit->text() != path) edit->setText(path);
   // The completion list may have opened over the edit while typing; Esc closes it (and
   // only it), so that Enter reaches the dialog.
   if (QCompleter* completer = edit->completer();
