@@ -34,6 +34,7 @@ constexpr char kCreateTables[] =
     "  kind TEXT NOT NULL,"
     "  query TEXT NOT NULL,"
     "  count TEXT NOT NULL,"
+    "  listed INTEGER NOT NULL,"   // 1 when the answer had a result list, even an empty one
     "  arrived INTEGER NOT NULL,"  // seconds since 1970 UTC
     "  UNIQUE(service, endpoint, kind, query));"
     "CREATE TABLE IF NOT EXISTS result("
@@ -44,17 +45,17 @@ constexpr char kCreateTables[] =
     "  PRIMARY KEY(answer_id, position)) WITHOUT ROWID;";
 
 constexpr char kLookup[] =
-    "SELECT a.count, a.arrived, r.title, r.link FROM answer a"
+    "SELECT a.count, a.arrived, a.listed, r.title, r.link FROM answer a"
     " LEFT JOIN result r ON r.answer_id = a.id"
     " WHERE a.service = ?1 AND a.endpoint = ?2 AND a.kind = ?3 AND a.query = ?4"
     " AND a.arrived BETWEEN ?5 AND ?6 ORDER BY r.position";
 // An answer that arrived before the stored one (another process recorded a newer one in the
 // meantime) leaves the stored one in place and returns no row.
 constexpr char kUpsert[] =
-    "INSERT INTO answer(service, endpoint, kind, query, count, arrived)"
-    " VALUES(?1, ?2, ?3, ?4, ?5, ?6)"
+    "INSERT INTO answer(service, endpoint, kind, query, count, listed, arrived)"
+    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"
     " ON CONFLICT(service, endpoint, kind, query) DO UPDATE"
-    " SET count = excluded.count, arrived = excluded.arrived"
+    " SET count = excluded.count, listed = excluded.listed, arrived = excluded.arrived"
     " WHERE excluded.arrived >= answer.arrived RETURNING id";
 constexpr char kClearResults[] = "DELETE FROM result WHERE answer_id = ?1";
 constexpr char kAddResult[] =
@@ -282,9 +283,13 @@ std::optional<StoredAnswer> AnswerStore::Lookup(const std::string& service,
   std::optional<StoredAnswer> answer;
   int code = SQLITE_OK;
   while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
-    if (!answer) answer = StoredAnswer{ColumnText(statement, 0), {}, sqlite3_column_int64(statement, 1)};
-    if (sqlite3_column_type(statement, 2) != SQLITE_NULL) {
-      answer->results.push_back({ColumnText(statement, 2), ColumnText(statement, 3)});
+    if (!answer) {
+      answer = StoredAnswer{ColumnText(statement, 0), std::nullopt,
+                            sqlite3_column_int64(statement, 1)};
+      if (sqlite3_column_int(statement, 2) != 0) answer->results.emplace();
+    }
+    if (answer->results && sqlite3_column_type(statement, 3) != SQLITE_NULL) {
+      answer->results->push_back({ColumnText(statement, 3), ColumnText(statement, 4)});
     }
   }
   sqlite3_reset(statement);
@@ -301,7 +306,7 @@ std::optional<StoredAnswer> AnswerStore::Lookup(const AnswerKey& key, int max_ag
 
 bool AnswerStore::Record(const std::string& service, const std::string& endpoint, QueryKind kind,
                          const std::string& text, const std::string& count,
-                         const std::vector<SearchResult>& results) {
+                         const std::optional<std::vector<SearchResult>>& results) {
   Connection* connection = ThisThreadConnection();
   if (connection == nullptr) return false;
   sqlite3* db = connection->db();
@@ -317,8 +322,10 @@ bool AnswerStore::Record(const std::string& service, const std::string& endpoint
     BindText(upsert, 2, filed_endpoint);
     sqlite3_bind_text(upsert, 3, QueryKindName(kind), -1, nullptr);
     BindText(upsert, 4, text);
+    const bool listed = kind == QueryKind::Phrase && results.has_value();
     BindText(upsert, 5, count);
-    sqlite3_bind_int64(upsert, 6, clock_());
+    sqlite3_bind_int(upsert, 6, listed ? 1 : 0);
+    sqlite3_bind_int64(upsert, 7, clock_());
     code = sqlite3_step(upsert);
     const bool replaced = code == SQLITE_ROW;
     const int64_t id = replaced ? sqlite3_column_int64(upsert, 0) : 0;
@@ -328,13 +335,13 @@ bool AnswerStore::Record(const std::string& service, const std::string& endpoint
       sqlite3_bind_int64(clear, 1, id);
       code = sqlite3_step(clear);
       sqlite3_reset(clear);
-      const size_t kept = kind == QueryKind::Phrase ? std::min(results.size(), kStoredResults) : 0;
+      const size_t kept = listed ? std::min(results->size(), kStoredResults) : 0;
       for (size_t i = 0; i < kept && code == SQLITE_DONE; ++i) {
         sqlite3_reset(add);
         sqlite3_bind_int64(add, 1, id);
         sqlite3_bind_int64(add, 2, static_cast<int64_t>(i + 1));
-        BindText(add, 3, results[i].title);
-        BindText(add, 4, results[i].link);
+        BindText(add, 3, (*results)[i].title);
+        BindText(add, 4, (*results)[i].link);
         code = sqlite3_step(add);
       }
       sqlite3_reset(add);

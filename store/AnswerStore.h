@@ -44,9 +44,11 @@ struct AnswerKey {
 
 // A stored answer.
 struct StoredAnswer {
-  std::string count;                 // the count text as cut from the answer
-  std::vector<SearchResult> results;  // a phrase answer's listed results, in order
-  int64_t arrived = 0;               // when it arrived, seconds since 1970 UTC
+  std::string count;  // the count text as cut from the answer
+  // A phrase answer's listed results, in order; nullopt when the answer had no result list
+  // at all (and for the other kinds), which is not the same as an empty list.
+  std::optional<std::vector<SearchResult>> results;
+  int64_t arrived = 0;  // when it arrived, seconds since 1970 UTC
 };
 
 class AnswerStore {
@@ -57,6 +59,7 @@ class AnswerStore {
   // program or of an older one (not SQLite, damaged, another program's database, a newer
   // schema) is left exactly as it is: the store is then unavailable and OpenError() says why.
   // `clock` tells the time for recording and for the age limit.
+  // Destroy it after the threads that use it have made their last call.
   explicit AnswerStore(std::string path, AnswerClock clock = SystemSeconds);
   ~AnswerStore();
   AnswerStore(const AnswerStore&) = delete;
@@ -80,12 +83,13 @@ class AnswerStore {
   std::optional<StoredAnswer> Lookup(const AnswerKey& key, int max_age_days) const;
 
   // Records an answer that arrived now with a valid `count`, replacing an older answer to the
-  // same query. `results` are kept for a phrase query only, at most kStoredResults of them.
+  // same query. `results` (the answer's listed results, nullopt when it had no result list)
+  // are kept for a phrase query only, at most kStoredResults of them.
   // False when nothing was recorded (read-only file, full disk, the database locked by
   // another process beyond the busy time-out, an unavailable store); the caller goes on.
   bool Record(const std::string& service, const std::string& endpoint, QueryKind kind,
               const std::string& text, const std::string& count,
-              const std::vector<SearchResult>& results = {});
+              const std::optional<std::vector<SearchResult>>& results = std::nullopt);
 
   // How many of `queries` have an answer Lookup would return (for the cost line before a run).
   int CountFresh(const std::vector<AnswerKey>& queries, int max_age_days) const;

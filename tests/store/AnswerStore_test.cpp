@@ -76,9 +76,10 @@ TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
   ASSERT_TRUE(phrase);
   EXPECT_EQ(phrase->count, "1200");
   EXPECT_EQ(phrase->arrived, kStart);
-  ASSERT_EQ(phrase->results.size(), kStoredResults);
-  EXPECT_EQ(phrase->results[9].title, "Title 10");
-  EXPECT_EQ(phrase->results[9].link, "https://r10.test/");
+  ASSERT_TRUE(phrase->results);
+  ASSERT_EQ(phrase->results->size(), kStoredResults);
+  EXPECT_EQ(phrase->results->at(9).title, "Title 10");
+  EXPECT_EQ(phrase->results->at(9).link, "https://r10.test/");
   // The service's own address written out is the same endpoint as none.
   EXPECT_TRUE(store.Lookup(kSerpApi, " https://serpapi.com/", QueryKind::Phrase, "red shoes ", 1));
   // Only a phrase answer keeps its results.
@@ -86,7 +87,7 @@ TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
                                   "red shoes ", 1);
   ASSERT_TRUE(title);
   EXPECT_EQ(title->count, "7");
-  EXPECT_TRUE(title->results.empty());
+  EXPECT_FALSE(title->results);
 
   EXPECT_FALSE(store.Lookup(kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes ", 1));
   EXPECT_FALSE(store.Lookup(kSerpApi, "http://127.0.0.1:8080", QueryKind::Phrase, "red shoes ", 1));
@@ -94,13 +95,21 @@ TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
   EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes", 1));
   EXPECT_FALSE(store.Lookup(kGoogleCustomSearch, "", QueryKind::Title, "red shoes ", 1));
 
-  // A newer answer replaces the older one.
+  // A newer answer replaces the older one, and an answer without a result list is told from
+  // one with an empty list.
   now_ += 60;
   EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "red shoes ", "1300", Results(2)));
   const auto newer = store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes ", 1);
   ASSERT_TRUE(newer);
   EXPECT_EQ(newer->count, "1300");
-  EXPECT_EQ(newer->results.size(), 2u);
+  ASSERT_TRUE(newer->results);
+  EXPECT_EQ(newer->results->size(), 2u);
+  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "no list", "0"));
+  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "empty list", "0", Results(0)));
+  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "no list", 1)->results);
+  const auto empty = store.Lookup(kSerpApi, "", QueryKind::Phrase, "empty list", 1);
+  ASSERT_TRUE(empty->results);
+  EXPECT_TRUE(empty->results->empty());
 
   const std::vector<AnswerKey> queries = {
       {kSerpApi, "", QueryKind::Phrase, "red shoes "},
