@@ -57,7 +57,8 @@ void BM_LookupPhraseWithTenResults(benchmark::State& state) {
   int i = 0;
   for (auto _ : state) {
     auto answer = store.Lookup(kSerpApi, "", QueryKind::Phrase, Phrase(i), 30);
-    if (!answer || !answer->results || answer->results->size() != 10) state.SkipWithError("not found");
+    if (!answer || !answer->results || answer->results->size() != 10)
+      state.SkipWithError("not found");
     benchmark::DoNotOptimize(answer);
     i = (i + 7919) % kPhrases;
   }

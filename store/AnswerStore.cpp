@@ -210,7 +210,8 @@ void AnswerStore::Open() {
       sqlite3_db_config(probe.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
       code = ReadInt(probe.get(), "PRAGMA user_version", version);
     }
-    if (code == SQLITE_OK) code = ReadInt(probe.get(), "SELECT count(*) FROM sqlite_master", objects);
+    if (code == SQLITE_OK)
+      code = ReadInt(probe.get(), "SELECT count(*) FROM sqlite_master", objects);
   }
   const std::string left_alone = " It is left as it is.";
   if (IsDamage(code) || (code == SQLITE_OK && version == 0 && objects > 0)) {
@@ -265,8 +266,7 @@ AnswerStore::Connection* AnswerStore::ThisThreadConnection() const {
 
 std::optional<StoredAnswer> AnswerStore::Lookup(const std::string& service,
                                                 const std::string& endpoint, QueryKind kind,
-                                                const std::string& text,
-                                                int max_age_days) const {
+                                                const std::string& text, int max_age_days) const {
   if (max_age_days <= 0) return std::nullopt;
   Connection* connection = ThisThreadConnection();
   if (connection == nullptr) return std::nullopt;
@@ -284,8 +284,8 @@ std::optional<StoredAnswer> AnswerStore::Lookup(const std::string& service,
   int code = SQLITE_OK;
   while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
     if (!answer) {
-      answer = StoredAnswer{ColumnText(statement, 0), std::nullopt,
-                            sqlite3_column_int64(statement, 1)};
+      answer =
+          StoredAnswer{ColumnText(statement, 0), std::nullopt, sqlite3_column_int64(statement, 1)};
       if (sqlite3_column_int(statement, 2) != 0) answer->results.emplace();
     }
     if (answer->results && sqlite3_column_type(statement, 3) != SQLITE_NULL) {

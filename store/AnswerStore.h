@@ -39,7 +39,7 @@ struct AnswerKey {
   std::string service;   // the service's Name()
   std::string endpoint;  // as set by the user; empty means the service's own address
   QueryKind kind = QueryKind::Phrase;
-  std::string text;      // the keyword line or result URL, byte for byte (not encoded)
+  std::string text;  // the keyword line or result URL, byte for byte (not encoded)
 };
 
 // A stored answer.

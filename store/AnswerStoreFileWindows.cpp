@@ -23,8 +23,8 @@ int CreateStoreFile(const std::string& name) {
   fs::create_directories(file.parent_path(), ec);
   if (ec) return ec.value();
   // Never truncates a file another Kelvaro made in the meantime.
-  const int fd = _wopen(file.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                        _S_IREAD | _S_IWRITE);
+  const int fd =
+      _wopen(file.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
   if (fd < 0) return errno == EEXIST ? 0 : errno;
   _close(fd);
   return 0;

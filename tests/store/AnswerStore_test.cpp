@@ -46,8 +46,8 @@ class AnswerStoreTest : public ::testing::Test {
   // Every file in the store's folder with its bytes.
   std::map<std::string, std::string> FolderBytes() const {
     std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(
-             std::filesystem::path(path_).parent_path())) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(path_).parent_path())) {
       files[entry.path().filename().string()] = ReadBytes(entry.path().string());
     }
     return files;
@@ -179,8 +179,7 @@ TEST_F(AnswerStoreTest, DamagedForeignAndNewerFilesAreReportedAndLeftAlone) {
       {"another program's database",
        [&] { make_database("CREATE TABLE notes(body TEXT); INSERT INTO notes VALUES('x');"); },
        "is damaged or not an answer store. It is left as it is."},
-      {"newer schema",
-       [&] { make_database("CREATE TABLE answer(x); PRAGMA user_version = 99;"); },
+      {"newer schema", [&] { make_database("CREATE TABLE answer(x); PRAGMA user_version = 99;"); },
        "was written by a newer Kelvaro. It is left as it is."},
   };
   for (const Case& c : cases) {
@@ -190,8 +189,7 @@ TEST_F(AnswerStoreTest, DamagedForeignAndNewerFilesAreReportedAndLeftAlone) {
     {
       AnswerStore store(path_, clock_);
       EXPECT_FALSE(store.Available());
-      EXPECT_EQ(store.OpenError(),
-                "Stored answers are not used: " + path_ + " " + c.reason);
+      EXPECT_EQ(store.OpenError(), "Stored answers are not used: " + path_ + " " + c.reason);
       EXPECT_FALSE(store.Record(kSerpApi, "", QueryKind::Phrase, "x", "1"));
       EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "x", 1));
     }
@@ -209,8 +207,8 @@ struct ReadOnlyFile {
   }
   ~ReadOnlyFile() {
     SetImmutable(false);
-    std::filesystem::permissions(name, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   }
   bool SetImmutable([[maybe_unused]] bool on) const {
 #ifdef __linux__
