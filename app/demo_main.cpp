@@ -10,7 +10,7 @@
 #include "app/Startup.h"
 #include "base/ApiCredentials.h"
 #include "settings/SettingsStore.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ class DemoFolder {
 }  // namespace
 
 int main(int argc, char** argv) {
-  kelvaro::searchsim::SearchService service;
+  kelvaro::searchsim::SubstituteSearchServer service;
   DemoFolder folder;
   kelvaro::SettingsStore store(folder.File("Settings.reg"));
   store.Save(kelvaro::Credentials{"demo-key", "demo-cx"});

@@ -2,7 +2,7 @@
 
 // What the substitute search service answers, as plain functions: the counts and results it
 // invents for a query, and the JSON texts in the custom-search API's format. The service in
-// SearchService.h only adds HTTP, credentials, the quota and faults around these.
+// SubstituteSearchServer.h only adds HTTP, credentials, the quota and faults around these.
 
 #include <cstdint>
 #include <string>
@@ -37,7 +37,7 @@ std::vector<std::string> Words(std::string_view phrase);
 //   The title and URL counts are always below the phrase count.
 // A link: query counts the backlinks of its URL: 0 for about one URL in ten, else 1-3000.
 // (A phrase containing the word "fail" is answered with an error by the service, see
-// SearchService.h; its counts here are the ordinary ones.)
+// SubstituteSearchServer.h; its counts here are the ordinary ones.)
 int64_t PhraseCount(std::string_view phrase);
 int64_t TitleCount(std::string_view phrase);
 int64_t UrlCount(std::string_view phrase);

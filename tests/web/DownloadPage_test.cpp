@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tools/SearchAnswers.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 #include "web/CustomSearch.h"
 #include "web/DownloadBackend.h"
 #include "web/uHelper.h"
@@ -21,7 +21,7 @@ namespace kelvaro {
 namespace {
 
 using searchsim::Fault;
-using searchsim::SearchService;
+using searchsim::SubstituteSearchServer;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
@@ -40,7 +40,7 @@ class DownloadPageTest : public ::testing::Test {
     return BuildQueryURL(kind, phrase, "demo-key", "demo-cx", service_.Endpoint());
   }
 
-  SearchService service_;
+  SubstituteSearchServer service_;
 };
 
 TEST_F(DownloadPageTest, ReturnsTheAnswerWithItsCount) {
@@ -138,7 +138,7 @@ TEST_F(DownloadPageTest, ATruncatedOrDroppedAnswerGivesWhatArrived) {
 TEST_F(DownloadPageTest, UnreachableOrWrongProtocolGivesTheEmptyText) {
   int closed_port = 0;
   {
-    SearchService gone;
+    SubstituteSearchServer gone;
     closed_port = gone.Port();
   }
   const std::string closed = "http://127.0.0.1:" + std::to_string(closed_port);

@@ -75,21 +75,21 @@ struct RecordedRequest {
   HeaderList headers;      // every header, sorted by name
 };
 
-struct SearchServiceConfig {
+struct SubstituteSearchServerConfig {
   int port = 0;  // 0 picks a free port
   std::string api_key = "demo-key";
   std::string engine_code = "demo-cx";
   int64_t daily_quota = -1;  // queries per day; negative for no limit
 };
 
-class SearchService {
+class SubstituteSearchServer {
  public:
   // Binds and starts serving; throws std::runtime_error when the port cannot be bound.
-  explicit SearchService(SearchServiceConfig config = {});
+  explicit SubstituteSearchServer(SubstituteSearchServerConfig config = {});
   // Stops serving; ends stalled and delayed answers at once.
-  ~SearchService();
-  SearchService(const SearchService&) = delete;
-  SearchService& operator=(const SearchService&) = delete;
+  ~SubstituteSearchServer();
+  SubstituteSearchServer(const SubstituteSearchServer&) = delete;
+  SubstituteSearchServer& operator=(const SubstituteSearchServer&) = delete;
 
   int Port() const;
   // "http://127.0.0.1:<port>", to pass as the endpoint of BuildQueryURL.

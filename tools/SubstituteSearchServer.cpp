@@ -1,4 +1,4 @@
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 
 #include <arpa/inet.h>
 #include <httplib.h>
@@ -229,9 +229,9 @@ Fault& Fault::Times(int n) {
   return *this;
 }
 
-class SearchService::Impl {
+class SubstituteSearchServer::Impl {
  public:
-  explicit Impl(SearchServiceConfig config) : config_(std::move(config)), server_(stopping_) {
+  explicit Impl(SubstituteSearchServerConfig config) : config_(std::move(config)), server_(stopping_) {
     for (const char* path : {"/customsearch/v1", "/search.json", "/account.json"}) {
       server_.Get(path, [this](const httplib::Request& request, httplib::Response& response) {
         Handle(request, response);
@@ -428,7 +428,7 @@ class SearchService::Impl {
     }
   }
 
-  SearchServiceConfig config_;
+  SubstituteSearchServerConfig config_;
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::condition_variable wake_;
@@ -440,33 +440,33 @@ class SearchService::Impl {
   std::thread thread_;
 };
 
-SearchService::SearchService(SearchServiceConfig config)
+SubstituteSearchServer::SubstituteSearchServer(SubstituteSearchServerConfig config)
     : impl_(std::make_unique<Impl>(std::move(config))) {}
 
-SearchService::~SearchService() = default;
+SubstituteSearchServer::~SubstituteSearchServer() = default;
 
-int SearchService::Port() const { return impl_->Port(); }
+int SubstituteSearchServer::Port() const { return impl_->Port(); }
 
-std::string SearchService::Endpoint() const {
+std::string SubstituteSearchServer::Endpoint() const {
   return "http://127.0.0.1:" + std::to_string(impl_->Port());
 }
 
-void SearchService::SetCredentials(const std::string& api_key, const std::string& engine_code) {
+void SubstituteSearchServer::SetCredentials(const std::string& api_key, const std::string& engine_code) {
   impl_->SetCredentials(api_key, engine_code);
 }
 
-void SearchService::SetDailyQuota(int64_t queries) { impl_->SetDailyQuota(queries); }
+void SubstituteSearchServer::SetDailyQuota(int64_t queries) { impl_->SetDailyQuota(queries); }
 
-void SearchService::StartNewDay() { impl_->StartNewDay(); }
+void SubstituteSearchServer::StartNewDay() { impl_->StartNewDay(); }
 
-void SearchService::InjectFault(const Fault& fault) { impl_->InjectFault(fault); }
+void SubstituteSearchServer::InjectFault(const Fault& fault) { impl_->InjectFault(fault); }
 
-void SearchService::ClearFault() { impl_->InjectFault(Fault()); }
+void SubstituteSearchServer::ClearFault() { impl_->InjectFault(Fault()); }
 
-std::vector<RecordedRequest> SearchService::Requests() const { return impl_->Requests(); }
+std::vector<RecordedRequest> SubstituteSearchServer::Requests() const { return impl_->Requests(); }
 
-void SearchService::ClearRequests() { impl_->ClearRequests(); }
+void SubstituteSearchServer::ClearRequests() { impl_->ClearRequests(); }
 
-int SearchService::ConnectionCount() const { return impl_->ConnectionCount(); }
+int SubstituteSearchServer::ConnectionCount() const { return impl_->ConnectionCount(); }
 
 }  // namespace kelvaro::searchsim
