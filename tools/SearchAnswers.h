@@ -75,6 +75,7 @@ struct ApiError {
 ApiError KeyInvalidError();       // 400 "API key not valid. Please pass a valid API key."
 ApiError InvalidArgumentError();  // 400 "Request contains an invalid argument."
 ApiError QuotaExceededError();    // 429 "Quota exceeded for quota metric 'Queries' ..."
+ApiError PerMinuteQuotaError();   // 429 the same for the limit 'Queries per minute per user'
 ApiError BackendError();          // 500 "Backend Error"
 std::string ErrorAnswerJson(const ApiError& error);
 
@@ -87,6 +88,8 @@ std::string JsonQuote(std::string_view text);
 inline constexpr char kSerpApiInvalidKey[] =
     "Invalid API key. Your API key should be here: https://serpapi.com/manage-api-key";   // 401
 inline constexpr char kSerpApiOutOfSearches[] = "Your account has run out of searches.";  // 429
+inline constexpr char kSerpApiHourlyLimit[] =
+    "Your account has reached its hourly searches limit. Please try again later.";       // 429
 inline constexpr char kSerpApiMissingQuery[] = "Missing query `q` parameter.";            // 400
 inline constexpr char kSerpApiUnsupportedEngine[] = "Unsupported engine.";                // 400
 inline constexpr char kSerpApiServerError[] = "Internal server error.";                   // 500
@@ -102,7 +105,14 @@ std::string SerpApiSearchJson(std::string_view q, int64_t count,
 // {"error": message}
 std::string SerpApiErrorJson(std::string_view message);
 // The account answer: plan and usage figures, with searches_left in plan_searches_left and
-// total_searches_left and searches_used in this_month_usage.
-std::string SerpApiAccountJson(int64_t searches_left, int64_t searches_used);
+// total_searches_left, searches_used in this_month_usage, and the hour's figures.
+struct AccountFigures {
+  int64_t searches_left = 0;
+  int64_t searches_used = 0;
+  int64_t this_hour = 0;
+  int64_t last_hour = 0;
+  int64_t per_hour = 1000000;
+};
+std::string SerpApiAccountJson(const AccountFigures& figures);
 
 }  // namespace kelvaro::searchsim

@@ -31,15 +31,15 @@ inline constexpr char kAbnormalTermination[] = "Abnormal request terminatiom. ";
 //   Backlinks  "link%3A+" followed by URLEncode(text)
 std::string QueryText(QueryKind kind, const std::string& text);
 
-// endpoint + "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_" with, in this
-// order and ignoring letter case, _CX_ replaced by the trimmed engine code, _KEY_ by the
+// endpoint + "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_" with, in the
+// template only (never in the endpoint), in this order and ignoring letter case, _CX_ replaced by the trimmed engine code, _KEY_ by the
 // trimmed API key, and _KEYWORDS_ by QueryText(kind, text).
 std::string BuildQueryURL(QueryKind kind, const std::string& text, const std::string& api_key,
                           const std::string& engine_code,
                           const std::string& endpoint = kSearchEndpoint);
 
 // The result count of an answer: the text after the first `"totalResults": "` up to the next
-// quote. Returns true when that text is a valid 64-bit integer text; count keeps the cut text
+// quote. Returns true when that text is a valid 64-bit integer text of 0 or more; count keeps the cut text
 // unchanged (count is left alone when the markers are missing).
 bool ReadCount(const std::string& response, std::string& count);
 

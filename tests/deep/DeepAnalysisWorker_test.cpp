@@ -292,7 +292,8 @@ TEST_F(DeepAnalysisWorkerTest, SerpApiRunReadsOrganicResultsAndAsksTheSearchesLe
                   R"({"search_information": {"total_results": 10}})");
   host_.AnswerUrl(service.QueryURL(QueryKind::Backlinks, "https://two.example/", serp),
                   R"({"search_information": {"total_results": 30}})");
-  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 0})");
+  // Enough for the run's upper bound (11): no question before Start.
+  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 11})");
   DeepAnalysisWorker& worker = MakeWorker({"red shoes"});
   worker.Run();
 
@@ -301,7 +302,7 @@ TEST_F(DeepAnalysisWorkerTest, SerpApiRunReadsOrganicResultsAndAsksTheSearchesLe
   EXPECT_THAT(Row(4), ElementsAre("2", "Two", "https://two.example/", "30"));
   EXPECT_THAT(Row(5), ElementsAre("", "", "<b>Averages:</b>", "<b>20</b>"));
   EXPECT_EQ(worker.QueriesSent(), 3);
-  EXPECT_EQ(worker.SearchesLeft(), 0);
+  EXPECT_EQ(worker.SearchesLeft(), 11);
   EXPECT_THAT(host_.Messages(), IsEmpty());
 }
 

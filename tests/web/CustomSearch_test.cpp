@@ -57,6 +57,9 @@ TEST(BuildQueryURL, ReplacementOrderAndCase) {
   // an engine code receives the key. Placeholders match in any letter case.
   EXPECT_EQ(BuildQueryURL(QueryKind::Phrase, "w", "a_keywords_b", "c_Key_d", ""),
             "/customsearch/v1?q=w&cx=cawbd&hl=EN&lr=lang_en&key=awb");
+  // The endpoint is never rewritten, whatever its path holds.
+  EXPECT_EQ(BuildQueryURL(QueryKind::Phrase, "w", "K", "C", "https://gw.example/search_keywords_proxy"),
+            "https://gw.example/search_keywords_proxy/customsearch/v1?q=w&cx=C&hl=EN&lr=lang_en&key=K");
 }
 
 TEST(ReadCount, ValidAndInvalidCounts) {
