@@ -300,5 +300,19 @@ TEST_F(KeywordWorkerTest, SerpApiRunCountsItsQueriesAndAsksTheSearchesLeft) {
   EXPECT_EQ(host_.Downloads().back(), service.AccountURL(serp));
 }
 
+// When no query of the run got an answer, the account is not asked again at the end (it was
+// asked once before the first query).
+TEST_F(KeywordWorkerTest, NoAccountRequestAfterARunWithoutAnswers) {
+  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const SearchService& service = SearchServiceNamed(kSerpApi);
+  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 96})");
+  KeywordWorker& worker = MakeWorker({"red shoes"});
+  worker.Run();
+  EXPECT_THAT(host_.Downloads(), ElementsAre(service.AccountURL(serp),
+                                             service.QueryURL(QueryKind::Phrase, "red shoes", serp)));
+  EXPECT_EQ(worker.SearchesLeft(), std::nullopt);
+}
+
 }  // namespace
 }  // namespace kelvaro::MainForm
