@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/CodePage.h"
 #include "base/WorkerSteps.h"
 #include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
@@ -81,8 +82,11 @@ bool DeepAnalysisWorker::FirstPass(AccountLimits& limits) {
     }
     // One row per result the answer lists; a shorter list gives fewer rows.
     const std::vector<SearchResult> results = answer.ReadResults(kMaxResults);
+    // The answers' texts are UTF-8; the grid's are in the system's code page.
+    const unsigned code_page = SystemCodePage();
     for (size_t r = 0; r < results.size(); ++r) {
-      AddResultRow({std::to_string(r + 1), LiteralCellText(results[r].title), results[r].link, ""});
+      AddResultRow({std::to_string(r + 1), LiteralCellText(FromUtf8(results[r].title, code_page)),
+                    FromUtf8(results[r].link, code_page), ""});
     }
     AddResultRow({"", "", kAveragesText, ""});
     AddResultRow({"", "", "", ""});

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "base/CodePage.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -169,7 +170,9 @@ bool ReadItem(const std::string& entry, SearchResult& result) {
 
 }  // namespace
 
-std::string QueryText(QueryKind kind, const std::string& text) {
+std::string QueryText(QueryKind kind, const std::string& system_text) {
+  // The services read the query as UTF-8, whatever the system's code page.
+  const std::string text = ToUtf8(system_text, SystemCodePage());
   switch (kind) {
     case QueryKind::Phrase:
       return PhraseForm(text);

@@ -23,7 +23,8 @@ inline constexpr char kSearchEndpoint[] = "https://www.googleapis.com";
 // The error text shown for a failed request, spelled as the product has always shown it.
 inline constexpr char kAbnormalTermination[] = "Abnormal request terminatiom. ";
 
-// The query text of a kind, as every search service is asked it (URL-encoded):
+// The query text of a kind, as every search service is asked it (the text converted from the
+// system's code page to UTF-8, then URL-encoded):
 //   Phrase     the phrase form of text: each space becomes "+", every other byte outside
 //              0-9 a-z A-Z - . _ ~ becomes %XX ("salt & pepper" -> "salt+%26+pepper")
 //   Title      "allintitle%3A+" followed by the phrase form
