@@ -570,7 +570,7 @@ std::string SerpApiErrorJson(std::string_view message) {
   return Dumped({{"error", std::string(message)}});
 }
 
-std::string SerpApiAccountJson(const AccountFigures& figures) {
+std::string SerpApiAccountJson(const AccountUsage& figures) {
   const nlohmann::json answer = {
       {"account_id", "kelvaro-demo"},
       {"account_email", "demo@example.com"},

@@ -106,13 +106,13 @@ std::string SerpApiSearchJson(std::string_view q, int64_t count,
 std::string SerpApiErrorJson(std::string_view message);
 // The account answer: plan and usage figures, with searches_left in plan_searches_left and
 // total_searches_left, searches_used in this_month_usage, and the hour's figures.
-struct AccountFigures {
+struct AccountUsage {
   int64_t searches_left = 0;
   int64_t searches_used = 0;
   int64_t this_hour = 0;
   int64_t last_hour = 0;
   int64_t per_hour = 1000000;
 };
-std::string SerpApiAccountJson(const AccountFigures& figures);
+std::string SerpApiAccountJson(const AccountUsage& figures);
 
 }  // namespace kelvaro::searchsim

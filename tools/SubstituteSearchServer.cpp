@@ -326,7 +326,7 @@ class SubstituteSearchServer::Impl {
       const auto left = std::chrono::duration_cast<milliseconds>(hour_start + account.hour - now);
       return static_cast<int>(std::max<int64_t>(1, (left.count() + 999) / 1000));
     }
-    AccountFigures Figures() const {
+    AccountUsage Figures() const {
       constexpr int64_t kUnlimited = 1000000;
       const int64_t allowance = account.monthly_allowance >= 0 ? account.monthly_allowance : kUnlimited;
       return {std::max<int64_t>(0, allowance - used), used, this_hour, last_hour,

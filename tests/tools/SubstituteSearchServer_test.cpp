@@ -131,6 +131,30 @@ TEST_F(SubstituteSearchServerTest, SerpApiFormSharesKeyQuotaAndCounts) {
   EXPECT_EQ(count, google_count);
 }
 
+// A key's account: its hour refuses with Retry-After until the window ends, and the account
+// answer carries the figures a run reads.
+TEST_F(SubstituteSearchServerTest, AnAccountMetersItsHourAndItsAllowance) {
+  Account account;
+  account.hourly_limit = 1;
+  account.monthly_allowance = 5;
+  service_.SetAccount("metered", account);
+  const kelvaro::SearchService& serp = SearchServiceNamed(kSerpApi);
+  const SearchSettings settings{"metered", "", kSerpApi, service_.Endpoint()};
+  const std::string url = serp.QueryURL(QueryKind::Phrase, "red shoes", settings);
+  EXPECT_EQ(internal::DownloadAnswer(url, milliseconds(2000), internal::ConnectionUse::kReuse).status,
+            200);
+  const HttpAnswer refused =
+      internal::DownloadAnswer(url, milliseconds(2000), internal::ConnectionUse::kReuse);
+  EXPECT_EQ(refused.status, 429);
+  EXPECT_GT(refused.retry_after_s, 3000);
+  EXPECT_EQ(serp.MessageIn(refused.body), kSerpApiHourlyLimit);
+  const std::optional<AccountFigures> figures = serp.ReadAccount(Get(serp.AccountURL(settings)));
+  ASSERT_TRUE(figures);
+  EXPECT_EQ(figures->searches_left, 4);
+  EXPECT_EQ(figures->this_hour, 1);
+  EXPECT_EQ(figures->per_hour, 1);
+}
+
 TEST_F(SubstituteSearchServerTest, StoppingEndsAStallAtOnce) {
   std::optional<SubstituteSearchServer> service(std::in_place);
   service->InjectFault(Fault::Stall(std::chrono::seconds(30)));
