@@ -26,6 +26,10 @@ std::string LocalClock(std::time_t when, bool seconds) {
   return text;
 }
 
+// A Retry-After in milliseconds; one of 0 still waits a moment, so that a service answering
+// so is not asked in a tight loop.
+int64_t RetryAfterMs(int retry_after_s) { return std::max(retry_after_s * 1000LL, 200LL); }
+
 }  // namespace
 
 std::string LimitTexts::FewerLeft(int64_t needed, int64_t left) {
@@ -83,8 +87,8 @@ AccountLimits::Action AccountLimits::AfterFailure(const ServiceAnswer& answer) {
     case AnswerLimit::kPerDay:
       return EndRun(answer);
     case AnswerLimit::kPerMinute: {
-      int ms = timings_.per_minute_wait_ms;
-      if (answer.retry_after_s >= 0) ms = std::min<int64_t>(ms, answer.retry_after_s * 1000LL);
+      int64_t ms = timings_.per_minute_wait_ms;
+      if (answer.retry_after_s >= 0) ms = std::min(ms, RetryAfterMs(answer.retry_after_s));
       const int64_t left = timings_.max_wait_ms - budget_used_ms_;
       if (left <= 0) return Action::kErrorPath;
       return WaitOnce(WaitKind::kPerMinute, 0, static_cast<int>(std::min<int64_t>(ms, left)))
@@ -111,8 +115,7 @@ AccountLimits::Action AccountLimits::AfterFailure(const ServiceAnswer& answer) {
 AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_after_s) {
   for (;;) {
     int64_t ms = timings_.poll_ms;
-    // A Retry-After of 0 still waits a moment: the account is not asked in a tight loop.
-    if (retry_after_s >= 0) ms = std::min<int64_t>(ms, std::max(retry_after_s * 1000LL, 200LL));
+    if (retry_after_s >= 0) ms = std::min(ms, RetryAfterMs(retry_after_s));
     const int64_t left = timings_.max_wait_ms - budget_used_ms_;
     if (left <= 0) {
       host_.ShowStatus(std::string());
@@ -134,6 +137,7 @@ AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_aft
 }
 
 bool AccountLimits::WaitOnce(WaitKind kind, int64_t per_hour, int ms) {
+  ms = std::max(ms, 1);  // every wait uses up some of the run's allowance for waiting
   const std::time_t next_try = std::time(nullptr) + (ms + 999) / 1000;
   host_.ShowStatus(LimitTexts::Waiting(kind, per_hour, next_try));
   const auto start = SteadyClock::now();
