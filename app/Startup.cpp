@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <exception>
 
+#include "base/TempPath.h"
 #include "deep/DeepAnalysisForm.h"
 #include "settings/uSettings.h"
 #include "ui/RunServices.h"
@@ -17,6 +19,11 @@ int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment, std::str
 
   RunServices services;
   services.endpoint = std::move(endpoint);
+  // The temporary folder is found once; when it cannot be, the chime's own error path says so.
+  try {
+    services.temp_dir = GetTempDir();
+  } catch (const std::exception&) {
+  }
   Tfrm frm(std::move(environment), services);
   frm.FormCreate();
   TfrmDeepAnalysis frmDeepAnalysis(services, &frm);

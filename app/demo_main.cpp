@@ -3,6 +3,7 @@
 // an API key or a network. Its numbers are invented, and its caption says so. It starts on
 // Google Custom Search; the substitute answers SerpApi's requests on the same address too,
 // so choosing SerpApi in Settings works the same way.
+#include <chrono>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -10,7 +11,7 @@
 #include "app/Startup.h"
 #include "base/ApiCredentials.h"
 #include "settings/SettingsStore.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 
 namespace {
 
@@ -35,7 +36,16 @@ class DemoFolder {
 }  // namespace
 
 int main(int argc, char** argv) {
-  kelvaro::searchsim::SearchService service;
+  kelvaro::searchsim::SubstituteSearchServer service;
+  // Keys a user can type in Settings to see the limits: an "hour" of 20 seconds with room for
+  // 6 searches, and an account with 4 searches left in all.
+  kelvaro::searchsim::Account hourly;
+  hourly.hourly_limit = 6;
+  hourly.hour = std::chrono::seconds(20);
+  service.SetAccount("demo-hourly", hourly);
+  kelvaro::searchsim::Account spent;
+  spent.monthly_allowance = 4;
+  service.SetAccount("demo-spent", spent);
   DemoFolder folder;
   kelvaro::SettingsStore store(folder.File("Settings.reg"));
   store.Save(kelvaro::Credentials{"demo-key", "demo-cx"});

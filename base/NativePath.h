@@ -64,6 +64,16 @@ std::filesystem::path UserTempFolder(std::error_code& ec);
 // user's files go.
 std::filesystem::path PrivateFolderUnder(const std::filesystem::path& base, unsigned uid,
                                          std::error_code& ec);
+
+// Makes the missing folders of `folder`, each one for its owner only (0700): the files kept in
+// them (the settings, the stored answers) are the user's alone. False with errno set when one
+// cannot be made.
+bool MakePrivateFolders(const std::filesystem::path& folder);
+
+// The user's base folder named by the XDG variable `variable` (such as "XDG_CONFIG_HOME"), or
+// the home folder joined with `fallback` (such as ".config") when the variable is unset or not
+// an absolute path.
+std::filesystem::path XdgFolder(const char* variable, const std::filesystem::path& fallback);
 #endif
 
 }  // namespace kelvaro

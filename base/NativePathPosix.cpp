@@ -1,6 +1,7 @@
 // Elsewhere than on Windows a path is the bytes of its name.
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,6 +122,24 @@ std::filesystem::path PrivateFolderUnder(const std::filesystem::path& base, unsi
     return {};
   }
   return fs::path(pattern);
+}
+
+bool MakePrivateFolders(const fs::path& folder) {
+  std::error_code ec;
+  if (folder.empty() || fs::is_directory(folder, ec)) return true;
+  if (!MakePrivateFolders(folder.parent_path())) return false;
+  return ::mkdir(folder.c_str(), S_IRWXU) == 0 || (errno == EEXIST && fs::is_directory(folder, ec));
+}
+
+fs::path XdgFolder(const char* variable, const fs::path& fallback) {
+  const char* xdg = std::getenv(variable);
+  if (xdg != nullptr && fs::path(xdg).is_absolute()) return xdg;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') {
+    const passwd* user = getpwuid(getuid());
+    home = user != nullptr ? user->pw_dir : nullptr;
+  }
+  return fs::path(home != nullptr ? home : "") / fallback;
 }
 
 std::filesystem::path UserTempFolder(std::error_code& ec) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -12,6 +13,13 @@ inline constexpr int kResultOk = 1;
 inline constexpr int kResultCancel = 2;
 inline constexpr int kResultYes = 6;
 inline constexpr int kResultNo = 7;
+
+// An HTTP answer with what the service layer reads beside its body.
+struct HttpAnswer {
+  std::string body;       // as DownloadPage gives it: empty or partial when anything failed
+  int status = 0;         // the HTTP status of the final answer; 0 when unknown
+  int retry_after_s = -1;  // the Retry-After header in seconds; -1 when absent or unknown
+};
 
 // The only door from a worker's thread back to the program. The windows give their
 // workers a host that runs steps on the GUI thread; tests give a fake one.
@@ -39,6 +47,16 @@ class WorkerHost {
   virtual int AskYesNo(const std::string& text) = 0;
   // Sleeps `ms` milliseconds (0 or less: no pause).
   virtual void Pause(int ms) = 0;
+
+  // Like Download, with the answer's status and Retry-After where the platform tells them,
+  // and its own receive time-out. By default the body of Download alone.
+  virtual HttpAnswer Fetch(const std::string& url, int receive_timeout_ms);
+  // A long wait (a service's limit): up to `ms` milliseconds, in slices of at most
+  // `slice_ms`, ending early when `stop` is set or the window goes away. True when the
+  // whole time passed. By default Pause slices.
+  virtual bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms = 1000);
+  // Puts `text` in the window's status bar (a wait's notice); empty takes it away.
+  virtual void ShowStatus(const std::string& /*text*/) {}
 };
 
 }  // namespace kelvaro

@@ -1,5 +1,7 @@
 #include "base/WorkerSteps.h"
 
+#include <atomic>
+
 namespace kelvaro {
 
 int64_t RoundHalfEven(int64_t num, int64_t den) {
@@ -7,6 +9,23 @@ int64_t RoundHalfEven(int64_t num, int64_t den) {
   const int64_t twice_rest = 2 * (num % den);
   if (twice_rest > den || (twice_rest == den && quotient % 2 != 0)) ++quotient;
   return quotient;
+}
+
+HttpAnswer WorkerHost::Fetch(const std::string& url, int /*receive_timeout_ms*/) {
+  HttpAnswer answer;
+  answer.body = Download(url);
+  return answer;
+}
+
+bool WorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
+  if (slice_ms < 1) slice_ms = 1;
+  while (ms > 0) {
+    if (stop) return false;
+    const int slice = ms < slice_ms ? ms : slice_ms;
+    Pause(slice);
+    ms -= slice;
+  }
+  return !stop;
 }
 
 bool AskToContinue(WorkerHost& host, const std::string& error_text, bool last) {

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/SearchService.h"
-#include "tools/TlsSearchService.h"
+#include "tools/SubstituteSearchServer.h"
+#include "tools/TlsSubstituteServer.h"
 #include "web/CustomSearch.h"
 #include "web/DownloadBackend.h"
 #include "web/uHelper.h"
@@ -31,8 +31,8 @@
 namespace {
 
 using kelvaro::internal::ConnectionUse;
-using kelvaro::searchsim::SearchService;
-using kelvaro::searchsim::TlsSearchService;
+using kelvaro::searchsim::SubstituteSearchServer;
+using kelvaro::searchsim::TlsSubstituteServer;
 
 bool any_failed = false;
 
@@ -41,13 +41,13 @@ void Fail(benchmark::State& state, const std::string& why) {
   state.SkipWithError(why.c_str());
 }
 
-SearchService& Service() {
-  static SearchService service;
+SubstituteSearchServer& Service() {
+  static SubstituteSearchServer service;
   return service;
 }
 
-TlsSearchService& TlsService() {
-  static TlsSearchService service(Service());
+TlsSubstituteServer& TlsService() {
+  static TlsSubstituteServer service(Service());
   return service;
 }
 

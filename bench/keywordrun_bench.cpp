@@ -36,7 +36,7 @@
 
 #include "main/MainForm.h"
 #include "tests/support/TempDir.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 #include "web/CustomSearch.h"
 #include "web/uHelper.h"
 
@@ -59,7 +59,7 @@ std::vector<std::string> Phrases() {
 }
 
 void BM_KeywordRun20(benchmark::State& state) {
-  searchsim::SearchService service;
+  searchsim::SubstituteSearchServer service;
   testing::TempDir temp;
   const std::vector<std::string> phrases = Phrases();
   std::string memo;

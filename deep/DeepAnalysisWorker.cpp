@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/CodePage.h"
 #include "base/WorkerSteps.h"
 #include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
@@ -44,26 +45,36 @@ DeepAnalysisWorker::DeepAnalysisWorker(std::vector<std::string> keywords, Worker
 
 void DeepAnalysisWorker::Run() noexcept {
   try {
-    if (FirstPass()) SecondPass();
-    searches_left_ = AskSearchesLeft(host_);
+    AccountLimits limits(host_, StopRequested, limit_timings_);
+    const auto upper_bound = static_cast<int64_t>(Keywords.size() * (1 + kMaxResults));
+    if (!limits.ConfirmStart(upper_bound)) return;
+    if (FirstPass(limits)) SecondPass(limits);
+    waited_ms_ = limits.WaitedMs();
+    if (limits.RanOut()) not_counted_ = static_cast<int>(Keywords.size() - counted_);
+    // An account nobody could reach during the run is not asked again.
+    if (limits.Answered()) searches_left_ = AskSearchesLeft(host_);
   } catch (...) {
     // The thread's edge: a failure here ends the run like any other end.
   }
 }
 
-bool DeepAnalysisWorker::FirstPass() {
+bool DeepAnalysisWorker::FirstPass(AccountLimits& limits) {
   StartRowCount = ReadRowCount();
   const size_t n = Keywords.size();
   for (size_t i = 0; i < n; ++i) {
     const std::string& k = Keywords[i];
-    const ServiceAnswer answer = QueryService(host_, QueryKind::Phrase, k, queries_sent_);
+    ServiceAnswer answer;
     std::string total;
-    if (!answer.ReadCount(total)) {
+    const AccountLimits::Action action =
+        limits.Query(QueryKind::Phrase, k, queries_sent_, answer, total);
+    if (action == AccountLimits::Action::kEnd) return false;
+    if (action != AccountLimits::Action::kCounted) {
       // Yes goes straight on with the next phrase: no progress, no pause.
       if (AskToContinue(host_, answer.ErrorText(), i + 1 == n)) continue;
       return false;
     }
 
+    ++counted_;
     AddResultRow({"", Bold(k), Bold(total), ""});
     if (!answer.HasResultList()) {
       host_.ShowMessage(kEmptyResultText);
@@ -71,8 +82,11 @@ bool DeepAnalysisWorker::FirstPass() {
     }
     // One row per result the answer lists; a shorter list gives fewer rows.
     const std::vector<SearchResult> results = answer.ReadResults(kMaxResults);
+    // The answers' texts are UTF-8; the grid's are in the system's code page.
+    const unsigned code_page = SystemCodePage();
     for (size_t r = 0; r < results.size(); ++r) {
-      AddResultRow({std::to_string(r + 1), LiteralCellText(results[r].title), results[r].link, ""});
+      AddResultRow({std::to_string(r + 1), LiteralCellText(FromUtf8(results[r].title, code_page)),
+                    FromUtf8(results[r].link, code_page), ""});
     }
     AddResultRow({"", "", kAveragesText, ""});
     AddResultRow({"", "", "", ""});
@@ -86,7 +100,7 @@ bool DeepAnalysisWorker::FirstPass() {
   return true;
 }
 
-void DeepAnalysisWorker::SecondPass() {
+void DeepAnalysisWorker::SecondPass(AccountLimits& limits) {
   const int s = StartRowCount;
   const int e = ReadRowCount();
   // 64-bit: the counts of ten well-linked pages overflow 32 bits easily.
@@ -105,9 +119,12 @@ void DeepAnalysisWorker::SecondPass() {
     // Spacer and phrase rows.
     if (c2.empty() || c2.compare(0, 3, "<b>") == 0) continue;
 
-    const ServiceAnswer answer = QueryService(host_, QueryKind::Backlinks, c2, queries_sent_);
+    ServiceAnswer answer;
     std::string count;
-    if (!answer.ReadCount(count)) {
+    const AccountLimits::Action action =
+        limits.Query(QueryKind::Backlinks, c2, queries_sent_, answer, count);
+    if (action == AccountLimits::Action::kEnd) return;
+    if (action != AccountLimits::Action::kCounted) {
       if (AskToContinue(host_, answer.ErrorText(), r == e - 1)) continue;
       return;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/WorkerHost.h"
+#include "web/RunLimits.h"
 
 namespace kelvaro {
 class ResultGridModel;
@@ -57,11 +58,20 @@ class DeepAnalysisWorker {
   // left on the account as the service told at the end (nullopt: not told).
   int QueriesSent() const { return queries_sent_; }
   std::optional<int64_t> SearchesLeft() const { return searches_left_; }
+  // How long the run waited for the service's limits, in milliseconds.
+  int64_t WaitedMs() const { return waited_ms_; }
+  // The phrases left without their total because the searches ran out (0 otherwise), and
+  // the phrases of the run.
+  int NotCounted() const { return not_counted_; }
+  int Phrases() const { return static_cast<int>(Keywords.size()); }
+
+  // The clock of the waits for the service's limits (tests shorten it). Before Run().
+  void SetLimitTimings(const LimitTimings& timings) { limit_timings_ = timings; }
 
  private:
   // false when the run ended before the last phrase was done.
-  bool FirstPass();
-  void SecondPass();
+  bool FirstPass(AccountLimits& limits);
+  void SecondPass(AccountLimits& limits);
 
   // The steps run on the GUI thread; each gets its values as arguments and hands back
   // what it read as its result.
@@ -78,8 +88,12 @@ class DeepAnalysisWorker {
   const bool autofit_;
   // The grid's row count when the run began: the second pass starts below it.
   int StartRowCount = 0;
+  LimitTimings limit_timings_;
   int queries_sent_ = 0;
+  size_t counted_ = 0;  // phrases with their total
   std::optional<int64_t> searches_left_;
+  int64_t waited_ms_ = 0;
+  int not_counted_ = 0;
 };
 
 // The mean of the backlink counts as the averages row shows it: `<b>`, the mean rounded

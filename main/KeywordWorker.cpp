@@ -31,23 +31,30 @@ KeywordWorker::KeywordWorker(std::vector<std::string> keywords, WorkerHost& host
 
 void KeywordWorker::Run() noexcept {
   try {
+    AccountLimits limits(host_, StopRequested, limit_timings_);
+    if (!limits.ConfirmStart(static_cast<int64_t>(kQueriesPerKeyword * Keywords.size()))) return;
     for (size_t i = 0; i < Keywords.size(); ++i) {
-      if (RunKeyword(i) == Outcome::kEnd) break;
+      if (RunKeyword(i, limits) == Outcome::kEnd) break;
     }
-    searches_left_ = AskSearchesLeft(host_);
+    waited_ms_ = limits.WaitedMs();
+    if (limits.RanOut()) not_counted_ = static_cast<int>(Keywords.size() - counted_);
+    // An account nobody could reach during the run is not asked again.
+    if (limits.Answered()) searches_left_ = AskSearchesLeft(host_);
   } catch (...) {
     // The thread's edge: a failure here ends the run like any other end.
   }
 }
 
-KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i) {
+KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AccountLimits& limits) {
   const std::string& k = Keywords[i];
   const bool last = i + 1 == Keywords.size();
   const QueryKind kinds[kQueriesPerKeyword] = {QueryKind::Phrase, QueryKind::Title, QueryKind::URL};
   for (int q = 0; q < kQueriesPerKeyword; ++q) {
-    const ServiceAnswer answer = QueryService(host_, kinds[q], k, queries_sent_);
+    ServiceAnswer answer;
     std::string count;
-    if (!answer.ReadCount(count)) {
+    const AccountLimits::Action action = limits.Query(kinds[q], k, queries_sent_, answer, count);
+    if (action == AccountLimits::Action::kEnd) return Outcome::kEnd;
+    if (action == AccountLimits::Action::kErrorPath) {
       // Yes goes straight on with the next keyword: no progress, no pause.
       return AskToContinue(host_, answer.ErrorText(), last) ? Outcome::kNext : Outcome::kEnd;
     }
@@ -62,6 +69,7 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i) {
       host_.Pause(search_delay_ms_);
     }
   }
+  ++counted_;
   if (!last) host_.Pause(search_delay_ms_);
   SetProgress(kQueriesPerKeyword * (i + 1));
   if (StopRequested) return Outcome::kEnd;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/WorkerHost.h"
+#include "web/RunLimits.h"
 
 namespace kelvaro {
 class ResultGridModel;
@@ -53,13 +54,22 @@ class KeywordWorker {
   // left on the account as the service told at the end (nullopt: not told).
   int QueriesSent() const { return queries_sent_; }
   std::optional<int64_t> SearchesLeft() const { return searches_left_; }
+  // How long the run waited for the service's limits, in milliseconds.
+  int64_t WaitedMs() const { return waited_ms_; }
+  // The phrases left without all three counts because the searches ran out (0 otherwise),
+  // and the phrases of the run.
+  int NotCounted() const { return not_counted_; }
+  int Phrases() const { return static_cast<int>(Keywords.size()); }
+
+  // The clock of the waits for the service's limits (tests shorten it). Before Run().
+  void SetLimitTimings(const LimitTimings& timings) { limit_timings_ = timings; }
 
  private:
   enum class Outcome { kNext, kEnd };
 
   // One keyword's three queries; kEnd when the run must end (a failure the user did not
-  // want to go on from, or a failure on the last keyword).
-  Outcome RunKeyword(size_t i);
+  // want to go on from, a failure on the last keyword, or the searches ran out).
+  Outcome RunKeyword(size_t i, AccountLimits& limits);
 
   // The steps run on the GUI thread; each gets its values as arguments.
   void AddResultRow(std::vector<std::string> cells);
@@ -71,8 +81,12 @@ class KeywordWorker {
   ResultGridModel& grid_;
   KeywordWorkerSink sink_;
   const int search_delay_ms_;
+  LimitTimings limit_timings_;
   int queries_sent_ = 0;
+  size_t counted_ = 0;     // phrases with all three counts
   std::optional<int64_t> searches_left_;
+  int64_t waited_ms_ = 0;
+  int not_counted_ = 0;
 };
 
 }  // namespace kelvaro::MainForm

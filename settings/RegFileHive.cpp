@@ -470,15 +470,6 @@ bool FileIsMissing(const std::string& file_name) {
 
 // A hive file that is a symbolic link (a configuration folder kept elsewhere) is written
 // where the link points, so the link survives the replace.
-// Makes the missing folders of `folder`, each one for its owner only: the settings file in
-// them holds the user's API key.
-bool MakePrivateFolders(const fs::path& folder) {
-  std::error_code ec;
-  if (folder.empty() || fs::is_directory(folder, ec)) return true;
-  if (!MakePrivateFolders(folder.parent_path())) return false;
-  return ::mkdir(folder.c_str(), S_IRWXU) == 0 || (errno == EEXIST && fs::is_directory(folder, ec));
-}
-
 class RegFileKey : public SettingsKey {
  public:
   RegFileKey(std::string file_name, std::string key, Document doc,
@@ -574,19 +565,8 @@ std::unique_ptr<SettingsHive> OpenUserHive(const std::string& location) {
 }
 
 std::string DefaultSettingsLocation() {
-  fs::path config;
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && fs::path(xdg).is_absolute()) {
-    config = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-      const passwd* user = getpwuid(getuid());
-      home = user != nullptr ? user->pw_dir : nullptr;
-    }
-    config = fs::path(home != nullptr ? home : "") / ".config";
-  }
-  return (config / "Dovrane" / "Kelvaro" / "Settings.reg").string();
+  return (XdgFolder("XDG_CONFIG_HOME", ".config") / "Dovrane" / "Kelvaro" / "Settings.reg")
+      .string();
 }
 
 }  // namespace kelvaro

@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/Error.h"
@@ -55,6 +56,27 @@ void SettingsStore::LoadSearchSettings(SearchSettings& settings) const {
 }
 
 void SettingsStore::SaveSearchSettings(const SearchSettings& settings) { SaveValues(settings, 4); }
+
+int SettingsStore::LoadReuseDays() const {
+  const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
+  if (!key) return 0;
+  const std::optional<RawValue> value = key->Query(kReuseDaysValueName);
+  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return 0;
+  const std::string text = value->data.substr(0, value->data.find('\0'));
+  if (text.empty() || text.size() > 4) return 0;
+  int days = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return 0;
+    days = days * 10 + (c - '0');
+  }
+  return days <= kMaxReuseDays ? days : 0;
+}
+
+void SettingsStore::SaveReuseDays(int days) {
+  const std::unique_ptr<SettingsKey> key = hive_->CreateKey(kSettingsKeyPath);
+  if (!key) throw Error(std::string("Failed to set data for '") + kReuseDaysValueName + "'");
+  WriteText(*key, kReuseDaysValueName, std::to_string(std::clamp(days, 0, kMaxReuseDays)));
+}
 
 void SettingsStore::LoadValues(SearchSettings& settings, int count) const {
   settings = SearchSettings();

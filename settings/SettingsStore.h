@@ -18,6 +18,10 @@ inline constexpr char kEngineCodeValueName[] = "Engine Code";
 // requests go to (absent or empty: the service's own address).
 inline constexpr char kSearchServiceValueName[] = "Search Service";
 inline constexpr char kEndpointValueName[] = "Endpoint";
+// How many days a stored answer may stand in for a query: a decimal whole number text from 0
+// to kMaxReuseDays; 0 (also absent, empty or anything else) means always asking the service.
+inline constexpr char kReuseDaysValueName[] = "Reuse Days";
+inline constexpr int kMaxReuseDays = 3650;
 
 // The stored search settings: the API key and engine code, the search service and its
 // endpoint. The main window loads them once while it is created and saves them once when it
@@ -56,6 +60,14 @@ class SettingsStore {
   // Like Save(const Credentials&), then "Search Service" := service and "Endpoint" :=
   // endpoint, in that order and with the same rules.
   void SaveSearchSettings(const SearchSettings& settings);
+
+  // "Reuse Days" as a number of days, 0 to kMaxReuseDays. A value that is missing, empty, of
+  // another type, not a decimal whole number (digits only) or above kMaxReuseDays gives 0.
+  // Throws the hive's kelvaro::Error when the hive cannot be read.
+  int LoadReuseDays() const;
+  // Writes "Reuse Days" := `days` (brought into 0 to kMaxReuseDays) as REG_SZ decimal text.
+  // Throws kelvaro::Error "Failed to set data for 'Reuse Days'" when it cannot be written.
+  void SaveReuseDays(int days);
 
  private:
   // The first `count` values in the order APIkey, Engine Code, Search Service, Endpoint.

@@ -446,6 +446,13 @@ ApiError QuotaExceededError() {
           "rateLimitExceeded", "RESOURCE_EXHAUSTED"};
 }
 
+ApiError PerMinuteQuotaError() {
+  return {429,
+          "Quota exceeded for quota metric 'Queries' and limit 'Queries per minute per user' of "
+          "service 'customsearch.googleapis.com' for consumer 'project_number:0'.",
+          "rateLimitExceeded", "RESOURCE_EXHAUSTED"};
+}
+
 ApiError BackendError() { return {500, "Backend Error", "backendError", "INTERNAL"}; }
 
 std::string ErrorAnswerJson(const ApiError& error) {
@@ -563,19 +570,20 @@ std::string SerpApiErrorJson(std::string_view message) {
   return Dumped({{"error", std::string(message)}});
 }
 
-std::string SerpApiAccountJson(int64_t searches_left, int64_t searches_used) {
+std::string SerpApiAccountJson(const AccountUsage& figures) {
   const nlohmann::json answer = {
       {"account_id", "kelvaro-demo"},
       {"account_email", "demo@example.com"},
       {"plan_id", "demo"},
       {"plan_name", "Demo"},
-      {"searches_per_month", searches_left + searches_used},
-      {"plan_searches_left", searches_left},
+      {"searches_per_month", figures.searches_left + figures.searches_used},
+      {"plan_searches_left", figures.searches_left},
       {"extra_credits", 0},
-      {"total_searches_left", searches_left},
-      {"this_month_usage", searches_used},
-      {"this_hour_searches", searches_used},
-      {"account_rate_limit_per_hour", 1000000},
+      {"total_searches_left", figures.searches_left},
+      {"this_month_usage", figures.searches_used},
+      {"this_hour_searches", figures.this_hour},
+      {"last_hour_searches", figures.last_hour},
+      {"account_rate_limit_per_hour", figures.per_hour},
   };
   return Dumped(answer);
 }

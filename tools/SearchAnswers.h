@@ -2,7 +2,7 @@
 
 // What the substitute search service answers, as plain functions: the counts and results it
 // invents for a query, and the JSON texts in the custom-search API's format. The service in
-// SearchService.h only adds HTTP, credentials, the quota and faults around these.
+// SubstituteSearchServer.h only adds HTTP, credentials, the quota and faults around these.
 
 #include <cstdint>
 #include <string>
@@ -37,7 +37,7 @@ std::vector<std::string> Words(std::string_view phrase);
 //   The title and URL counts are always below the phrase count.
 // A link: query counts the backlinks of its URL: 0 for about one URL in ten, else 1-3000.
 // (A phrase containing the word "fail" is answered with an error by the service, see
-// SearchService.h; its counts here are the ordinary ones.)
+// SubstituteSearchServer.h; its counts here are the ordinary ones.)
 int64_t PhraseCount(std::string_view phrase);
 int64_t TitleCount(std::string_view phrase);
 int64_t UrlCount(std::string_view phrase);
@@ -75,6 +75,7 @@ struct ApiError {
 ApiError KeyInvalidError();       // 400 "API key not valid. Please pass a valid API key."
 ApiError InvalidArgumentError();  // 400 "Request contains an invalid argument."
 ApiError QuotaExceededError();    // 429 "Quota exceeded for quota metric 'Queries' ..."
+ApiError PerMinuteQuotaError();   // 429 the same for the limit 'Queries per minute per user'
 ApiError BackendError();          // 500 "Backend Error"
 std::string ErrorAnswerJson(const ApiError& error);
 
@@ -87,6 +88,8 @@ std::string JsonQuote(std::string_view text);
 inline constexpr char kSerpApiInvalidKey[] =
     "Invalid API key. Your API key should be here: https://serpapi.com/manage-api-key";   // 401
 inline constexpr char kSerpApiOutOfSearches[] = "Your account has run out of searches.";  // 429
+inline constexpr char kSerpApiHourlyLimit[] =
+    "Your account has reached its hourly searches limit. Please try again later.";       // 429
 inline constexpr char kSerpApiMissingQuery[] = "Missing query `q` parameter.";            // 400
 inline constexpr char kSerpApiUnsupportedEngine[] = "Unsupported engine.";                // 400
 inline constexpr char kSerpApiServerError[] = "Internal server error.";                   // 500
@@ -102,7 +105,14 @@ std::string SerpApiSearchJson(std::string_view q, int64_t count,
 // {"error": message}
 std::string SerpApiErrorJson(std::string_view message);
 // The account answer: plan and usage figures, with searches_left in plan_searches_left and
-// total_searches_left and searches_used in this_month_usage.
-std::string SerpApiAccountJson(int64_t searches_left, int64_t searches_used);
+// total_searches_left, searches_used in this_month_usage, and the hour's figures.
+struct AccountUsage {
+  int64_t searches_left = 0;
+  int64_t searches_used = 0;
+  int64_t this_hour = 0;
+  int64_t last_hour = 0;
+  int64_t per_hour = 1000000;
+};
+std::string SerpApiAccountJson(const AccountUsage& figures);
 
 }  // namespace kelvaro::searchsim

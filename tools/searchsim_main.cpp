@@ -8,7 +8,7 @@
 #include <exception>
 #include <string>
 
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ void PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  kelvaro::searchsim::SearchServiceConfig config;
+  kelvaro::searchsim::SubstituteSearchServerConfig config;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   try {
-    kelvaro::searchsim::SearchService service(config);
+    kelvaro::searchsim::SubstituteSearchServer service(config);
     std::printf("kelvaro-searchsim listening on %s (key \"%s\", engine code \"%s\")\n",
                 service.Endpoint().c_str(), config.api_key.c_str(), config.engine_code.c_str());
     std::fflush(stdout);

@@ -13,9 +13,19 @@ namespace kelvaro {
 
 RunController::RunController(RunServices& services, QWidget* window) {
   Downloader download = services.download;
-  if (!download) download = [](const std::string& url) { return DownloadPage(url); };
+  QtWorkerHost::Fetcher fetch;  // a downloader of the services' own gives bodies only
+  if (!download) {
+    download = [](const std::string& url) { return DownloadPage(url); };
+    fetch = [](const std::string& url, int timeout_ms) { return DownloadAnswer(url, timeout_ms); };
+  }
+  // A wait's notice goes where the run's cost goes, in the window's status bar.
+  auto status = [window](const std::string& text) {
+    auto* bar = window != nullptr ? window->findChild<QStatusBar*>() : nullptr;
+    if (bar != nullptr) ShowRunCost(bar, text);
+  };
   host_ = std::make_unique<QtWorkerHost>(bridge_, services.credentials, services.endpoint,
-                                         std::move(download), window);
+                                         std::move(download), window, std::move(fetch),
+                                         std::move(status));
 }
 
 RunController::~RunController() {

@@ -7,6 +7,7 @@
 
 #include "ui/RunServices.h"
 #include "ui/WorkerBridge.h"
+#include "web/RunLimits.h"
 #include "web/ServiceQuery.h"
 
 class QStatusBar;
@@ -55,12 +56,24 @@ class RunController : public QObject {
 };
 
 // Shows what a run cost ("Queries sent: N." and, when the service told, " Searches left:
-// M.") in `bar`, on a label of its own that passing messages such as hints cover only while
-// they show. `worker` is the run's worker, its Run() over.
+// M.", and how long it waited for a limit) in `bar`, on a label of its own that passing
+// messages such as hints cover only while they show. The same label carries a wait's
+// notice during the run. `worker` is the run's worker, its Run() over.
 void ShowRunCost(QStatusBar* bar, const std::string& text);
+
+// The status line after a run: what it cost, then how many phrases the searches running out
+// left uncounted.
+template <typename Worker>
+std::string RunEndText(const Worker& worker) {
+  std::string text = RunCostText(worker.QueriesSent(), worker.SearchesLeft(), worker.WaitedMs());
+  if (worker.NotCounted() > 0) {
+    text += " " + LimitTexts::NotCounted(worker.NotCounted(), worker.Phrases());
+  }
+  return text;
+}
 template <typename Worker>
 void ShowRunCost(QStatusBar* bar, const Worker& worker) {
-  ShowRunCost(bar, RunCostText(worker.QueriesSent(), worker.SearchesLeft()));
+  ShowRunCost(bar, RunEndText(worker));
 }
 
 }  // namespace kelvaro

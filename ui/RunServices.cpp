@@ -7,7 +7,8 @@
 namespace kelvaro {
 
 std::string RunServices::ChimeFile() const {
-  return (temp_dir.empty() ? GetTempDir() : temp_dir) + kChimeFileName;
+  if (temp_dir.empty()) temp_dir = GetTempDir();
+  return temp_dir + kChimeFileName;
 }
 
 std::string RunServices::ChimePath() const noexcept {

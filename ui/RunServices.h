@@ -17,7 +17,9 @@ using Downloader = std::function<std::string(const std::string& url)>;
 struct RunServices {
   ApiCredentials credentials;
   ChimePlayer chime;     // played at the end of every run of either window
-  std::string temp_dir;  // where the chime file goes; "": GetTempDir()
+  // Where the chime file goes: found once (start-up does it), so the file is written and
+  // played in one folder; "": GetTempDir() on first use, kept from then on.
+  mutable std::string temp_dir;
   std::string
       endpoint;  // where queries go when the settings name no endpoint; "": the service's own
   Downloader download;  // empty: DownloadPage

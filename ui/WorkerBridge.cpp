@@ -110,12 +110,15 @@ void GuiThreadBridge::Reset() {
 }
 
 QtWorkerHost::QtWorkerHost(GuiThreadBridge& bridge, const ApiCredentials& credentials,
-                           std::string endpoint, Downloader download, QWidget* dialog_parent)
+                           std::string endpoint, Downloader download, QWidget* dialog_parent,
+                           Fetcher fetch, StatusSink status)
     : bridge_(bridge),
       credentials_(credentials),
       endpoint_(std::move(endpoint)),
       download_(std::move(download)),
-      dialog_parent_(dialog_parent) {}
+      dialog_parent_(dialog_parent),
+      fetch_(std::move(fetch)),
+      status_(std::move(status)) {}
 
 void QtWorkerHost::Synchronize(const std::function<void()>& step) { bridge_.Call(step); }
 
@@ -150,6 +153,28 @@ int QtWorkerHost::AskYesNo(const std::string& text) {
 }
 
 void QtWorkerHost::Pause(int ms) { bridge_.Sleep(ms); }
+
+HttpAnswer QtWorkerHost::Fetch(const std::string& url, int receive_timeout_ms) {
+  if (bridge_.Abandoned()) return HttpAnswer();
+  if (fetch_) return fetch_(url, receive_timeout_ms);
+  return WorkerHost::Fetch(url, receive_timeout_ms);
+}
+
+bool QtWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
+  if (slice_ms < 1) slice_ms = 1;
+  while (ms > 0) {
+    if (stop) return false;
+    const int slice = ms < slice_ms ? ms : slice_ms;
+    if (!bridge_.Sleep(slice)) return false;
+    ms -= slice;
+  }
+  return !stop;
+}
+
+void QtWorkerHost::ShowStatus(const std::string& text) {
+  if (!status_) return;
+  bridge_.Call([this, text] { status_(text); });
+}
 
 WorkerThread::WorkerThread(std::function<void()> body, QObject* parent)
     : QThread(parent), body_(std::move(body)) {}

@@ -50,10 +50,15 @@ class GuiThreadBridge : public QObject {
 class QtWorkerHost : public WorkerHost {
  public:
   using Downloader = std::function<std::string(const std::string&)>;
+  using Fetcher = std::function<HttpAnswer(const std::string& url, int receive_timeout_ms)>;
+  using StatusSink = std::function<void(const std::string& text)>;
 
   // The boxes stand over `dialog_parent` and leave it usable while the worker waits.
+  // `fetch` answers Fetch (empty: the body of `download` alone); `status` shows a status
+  // text on the GUI thread (may be empty).
   QtWorkerHost(GuiThreadBridge& bridge, const ApiCredentials& credentials, std::string endpoint,
-               Downloader download, QWidget* dialog_parent);
+               Downloader download, QWidget* dialog_parent, Fetcher fetch = {},
+               StatusSink status = {});
 
   void Synchronize(const std::function<void()>& step) override;
   std::string Download(const std::string& url) override;
@@ -62,6 +67,10 @@ class QtWorkerHost : public WorkerHost {
   void ShowMessage(const std::string& text) override;
   int AskYesNo(const std::string& text) override;
   void Pause(int ms) override;
+  HttpAnswer Fetch(const std::string& url, int receive_timeout_ms) override;
+  // Ends early on Stop (checked every slice) and when the window goes away.
+  bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
+  void ShowStatus(const std::string& text) override;
 
  private:
   GuiThreadBridge& bridge_;
@@ -69,6 +78,8 @@ class QtWorkerHost : public WorkerHost {
   std::string endpoint_;
   Downloader download_;
   QWidget* dialog_parent_;
+  Fetcher fetch_;
+  StatusSink status_;
 };
 
 // A QThread whose run() calls one function; nothing thrown crosses the thread's edge.

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "base/CodePage.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -169,7 +170,9 @@ bool ReadItem(const std::string& entry, SearchResult& result) {
 
 }  // namespace
 
-std::string QueryText(QueryKind kind, const std::string& text) {
+std::string QueryText(QueryKind kind, const std::string& system_text) {
+  // The services read the query as UTF-8, whatever the system's code page.
+  const std::string text = ToUtf8(system_text, SystemCodePage());
   switch (kind) {
     case QueryKind::Phrase:
       return PhraseForm(text);
@@ -188,15 +191,20 @@ std::string BuildQueryURL(QueryKind kind, const std::string& text, const std::st
   const std::string keywords = QueryText(kind, text);
   // The order is part of the contract: a key or engine code holding a later placeholder
   // receives that placeholder's value.
-  std::string url = endpoint + kQueryPath;
-  url = ReplaceAllIgnoringCase(url, "_CX_", Trim(engine_code));
-  url = ReplaceAllIgnoringCase(url, "_KEY_", Trim(api_key));
-  url = ReplaceAllIgnoringCase(url, "_KEYWORDS_", keywords);
-  return url;
+  // Only the template is filled in: an endpoint whose path holds a placeholder's letters
+  // reaches the wire exactly as typed.
+  std::string query = kQueryPath;
+  query = ReplaceAllIgnoringCase(query, "_CX_", Trim(engine_code));
+  query = ReplaceAllIgnoringCase(query, "_KEY_", Trim(api_key));
+  query = ReplaceAllIgnoringCase(query, "_KEYWORDS_", keywords);
+  return endpoint + query;
 }
 
 bool ReadCount(const std::string& response, std::string& count) {
-  return ExtractNumber(response, kCountMarker, "\"", count);
+  if (!ExtractNumber(response, kCountMarker, "\"", count)) return false;
+  // A negative total is no count: the request failed.
+  int64_t total = 0;
+  return TryStrToInt64(count, total) && total >= 0;
 }
 
 std::string ErrorText(const std::string& response) {

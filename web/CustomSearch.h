@@ -23,7 +23,8 @@ inline constexpr char kSearchEndpoint[] = "https://www.googleapis.com";
 // The error text shown for a failed request, spelled as the product has always shown it.
 inline constexpr char kAbnormalTermination[] = "Abnormal request terminatiom. ";
 
-// The query text of a kind, as every search service is asked it (URL-encoded):
+// The query text of a kind, as every search service is asked it (the text converted from the
+// system's code page to UTF-8, then URL-encoded):
 //   Phrase     the phrase form of text: each space becomes "+", every other byte outside
 //              0-9 a-z A-Z - . _ ~ becomes %XX ("salt & pepper" -> "salt+%26+pepper")
 //   Title      "allintitle%3A+" followed by the phrase form
@@ -31,15 +32,15 @@ inline constexpr char kAbnormalTermination[] = "Abnormal request terminatiom. ";
 //   Backlinks  "link%3A+" followed by URLEncode(text)
 std::string QueryText(QueryKind kind, const std::string& text);
 
-// endpoint + "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_" with, in this
-// order and ignoring letter case, _CX_ replaced by the trimmed engine code, _KEY_ by the
+// endpoint + "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_" with, in the
+// template only (never in the endpoint), in this order and ignoring letter case, _CX_ replaced by the trimmed engine code, _KEY_ by the
 // trimmed API key, and _KEYWORDS_ by QueryText(kind, text).
 std::string BuildQueryURL(QueryKind kind, const std::string& text, const std::string& api_key,
                           const std::string& engine_code,
                           const std::string& endpoint = kSearchEndpoint);
 
 // The result count of an answer: the text after the first `"totalResults": "` up to the next
-// quote. Returns true when that text is a valid 64-bit integer text; count keeps the cut text
+// quote. Returns true when that text is a valid 64-bit integer text of 0 or more; count keeps the cut text
 // unchanged (count is left alone when the markers are missing).
 bool ReadCount(const std::string& response, std::string& count);
 

@@ -5,7 +5,10 @@
 // time-out or a transfer that does not reuse a connection.
 
 #include <chrono>
+#include <cstddef>
 #include <string>
+
+#include "base/WorkerHost.h"
 
 namespace kelvaro::internal {
 
@@ -14,10 +17,24 @@ enum class ConnectionUse {
   kFresh,  // open a new connection and close it when done
 };
 
+// An answer stops growing here: what arrived up to it is the answer, like a cut-off one.
+inline constexpr size_t kMaxAnswerBytes = 16u * 1024u * 1024u;
+
 // GETs url with DownloadPage's headers and rules; the transfer ends when nothing has arrived for
 // receive_timeout (counted from the start of the call until the first byte, then from the last
-// byte received). Returns the body received so far; never throws.
-std::string Download(const std::string& url, std::chrono::milliseconds receive_timeout,
-                     ConnectionUse connection_use);
+// byte received) or when the body reaches kMaxAnswerBytes. Returns the body received so far, the
+// final HTTP status and its Retry-After (in seconds) where the backend can tell; never throws.
+HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
+                          ConnectionUse connection_use);
+
+// The body of DownloadAnswer.
+inline std::string Download(const std::string& url, std::chrono::milliseconds receive_timeout,
+                            ConnectionUse connection_use) {
+  return DownloadAnswer(url, receive_timeout, connection_use).body;
+}
+
+// The seconds of a Retry-After value given as delta-seconds ("120"); -1 for anything else
+// (a date, a blank or a broken value).
+int ParseRetryAfter(const std::string& value);
 
 }  // namespace kelvaro::internal

@@ -25,6 +25,7 @@ bool CurlReady() {
 // What the callbacks see of one transfer.
 struct Transfer {
   std::string body;
+  int retry_after_s = -1;
   Clock::time_point last_arrival = Clock::now();
   bool out_of_memory = false;
 };
@@ -33,19 +34,43 @@ struct Transfer {
 size_t ReceiveBody(char* data, size_t size, size_t count, void* user) noexcept {
   auto* transfer = static_cast<Transfer*>(user);
   const size_t bytes = size * count;
+  const size_t room = kMaxAnswerBytes - std::min(transfer->body.size(), kMaxAnswerBytes);
   try {
-    transfer->body.append(data, bytes);
+    transfer->body.append(data, std::min(bytes, room));
   } catch (...) {
     transfer->out_of_memory = true;
     return 0;  // ends the transfer; what arrived before is kept
   }
   transfer->last_arrival = Clock::now();
-  return bytes;
+  // Returning less than was given ends the transfer: an answer never grows past the limit.
+  return bytes <= room ? bytes : 0;
 }
 
-size_t ReceiveHeader(char* /*data*/, size_t size, size_t count, void* user) noexcept {
-  static_cast<Transfer*>(user)->last_arrival = Clock::now();
-  return size * count;
+// Each answer of a redirect chain starts with its status line; only the last one's
+// Retry-After counts.
+size_t ReceiveHeader(char* data, size_t size, size_t count, void* user) noexcept {
+  auto* transfer = static_cast<Transfer*>(user);
+  transfer->last_arrival = Clock::now();
+  const size_t bytes = size * count;
+  try {
+    const std::string line(data, bytes);
+    constexpr char kName[] = "retry-after:";
+    constexpr size_t kNameSize = sizeof kName - 1;
+    if (line.compare(0, 5, "HTTP/") == 0) {
+      transfer->retry_after_s = -1;
+    } else if (line.size() > kNameSize) {
+      bool match = true;
+      for (size_t i = 0; i < kNameSize && match; ++i) {
+        char c = line[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        match = c == kName[i];
+      }
+      if (match) transfer->retry_after_s = ParseRetryAfter(line.substr(kNameSize));
+    }
+  } catch (...) {
+    // A header that cannot be read is left out.
+  }
+  return bytes;
 }
 
 // One easy handle driven through its own multi handle, so that the loop can end a transfer that
@@ -66,13 +91,13 @@ class CurlSession {
   CurlSession(const CurlSession&) = delete;
   CurlSession& operator=(const CurlSession&) = delete;
 
-  // Fills transfer->body with what arrives.
-  void Fetch(const std::string& url, std::chrono::milliseconds receive_timeout,
+  // Fills transfer->body with what arrives; returns the final HTTP status (0: none).
+  int Fetch(const std::string& url, std::chrono::milliseconds receive_timeout,
              Transfer& transfer) {
-    if (easy_ == nullptr || multi_ == nullptr || headers_ == nullptr) return;
+    if (easy_ == nullptr || multi_ == nullptr || headers_ == nullptr) return 0;
     curl_easy_reset(easy_);  // keeps the connections, forgets the previous request's options
-    if (!Configure(url, transfer)) return;
-    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return;
+    if (!Configure(url, transfer)) return 0;
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return 0;
 
     transfer.last_arrival = Clock::now();
     int running = 1;
@@ -86,8 +111,11 @@ class CurlSession {
       const int wait_ms = static_cast<int>(std::clamp<long long>(left.count() + 1, 1, 1000));
       if (curl_multi_poll(multi_, nullptr, 0, wait_ms, nullptr) != CURLM_OK) break;
     }
+    long status = 0;
+    if (curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) status = 0;
     // Removing an unfinished transfer closes its connection; a finished one stays cached.
     curl_multi_remove_handle(multi_, easy_);
+    return static_cast<int>(status);
   }
 
  private:
@@ -129,22 +157,25 @@ class CurlSession {
 
 }  // namespace
 
-std::string Download(const std::string& url, std::chrono::milliseconds receive_timeout,
-                     ConnectionUse connection_use) {
+HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
+                          ConnectionUse connection_use) {
   Transfer transfer;
+  HttpAnswer answer;
   try {
-    if (!CurlReady()) return std::string();
+    if (!CurlReady()) return answer;
     if (connection_use == ConnectionUse::kReuse) {
       thread_local CurlSession session;
-      session.Fetch(url, receive_timeout, transfer);
+      answer.status = session.Fetch(url, receive_timeout, transfer);
     } else {
       CurlSession session;
-      session.Fetch(url, receive_timeout, transfer);
+      answer.status = session.Fetch(url, receive_timeout, transfer);
     }
   } catch (...) {
     // Only allocation can throw here; the part received so far is still the answer.
   }
-  return std::move(transfer.body);
+  answer.body = std::move(transfer.body);
+  answer.retry_after_s = transfer.retry_after_s;
+  return answer;
 }
 
 }  // namespace kelvaro::internal

@@ -79,39 +79,56 @@ bool Split(const std::string& url, Target& target) {
   return true;
 }
 
+// The final answer's status (0 when WinInet cannot tell) and its Retry-After in seconds.
+void ReadStatus(HINTERNET request, HttpAnswer& answer) {
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                     nullptr)) {
+    answer.status = static_cast<int>(status);
+  }
+  char value[64] = {};
+  DWORD value_size = sizeof value - 1;
+  if (HttpQueryInfoA(request, HTTP_QUERY_RETRY_AFTER, value, &value_size, nullptr)) {
+    answer.retry_after_s = ParseRetryAfter(std::string(value, value_size));
+  }
+}
+
 }  // namespace
 
-std::string Download(const std::string& url, std::chrono::milliseconds receive_timeout,
-                     ConnectionUse connection_use) {
-  std::string body;
+HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
+                          ConnectionUse connection_use) {
+  HttpAnswer answer;
+  std::string& body = answer.body;
   try {
     Target target;
-    if (!Split(url, target)) return body;
+    if (!Split(url, target)) return answer;
 
     // The user agent, the proxy the user configured for the system, no flags.
     InternetHandle internet(
         InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet) return body;
+    if (!internet) return answer;
     const auto timeout_ms =
         static_cast<DWORD>(std::clamp<long long>(receive_timeout.count(), 1, 0x7fffffffLL));
     SetReceiveTimeout(internet.get(), timeout_ms);
 
     InternetHandle connection(InternetConnectA(internet.get(), target.host.c_str(), target.port,
                                                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) return body;
+    if (!connection) return answer;
     // The reload flag: the answer always comes from the server, never from the local cache.
     DWORD flags = INTERNET_FLAG_RELOAD;
     if (target.secure) flags |= INTERNET_FLAG_SECURE;
     InternetHandle request(HttpOpenRequestA(connection.get(), "GET", target.object.c_str(), nullptr,
                                             nullptr, nullptr, flags, 0));
-    if (!request) return body;
+    if (!request) return answer;
     SetReceiveTimeout(request.get(), timeout_ms);
 
     const bool fresh = connection_use == ConnectionUse::kFresh;
     if (!HttpSendRequestA(request.get(), fresh ? kCloseHeader : nullptr,
                           fresh ? static_cast<DWORD>(sizeof kCloseHeader - 1) : 0, nullptr, 0)) {
-      return body;
+      return answer;
     }
+    ReadStatus(request.get(), answer);
 
     // Every byte that arrives is kept, zero bytes included. Each read asks only for what has
     // arrived: a read that waits to fill its buffer gives up what it holds when the time-out
@@ -124,13 +141,15 @@ std::string Download(const std::string& url, std::chrono::milliseconds receive_t
       const DWORD wanted = available == 0 ? kChunkBytes : std::min(available, kChunkBytes);
       DWORD got = 0;
       if (!InternetReadFile(request.get(), buffer, wanted, &got) || got == 0) break;
-      body.append(buffer, got);
+      // An answer never grows past the limit: what arrived up to it is the answer.
+      body.append(buffer, std::min<size_t>(got, kMaxAnswerBytes - body.size()));
+      if (body.size() >= kMaxAnswerBytes) break;
     }
     // The handles close here, the request first and the internet handle last.
   } catch (...) {
     // Only allocation can throw here; the part received so far is still the answer.
   }
-  return body;
+  return answer;
 }
 
 }  // namespace kelvaro::internal

@@ -43,6 +43,17 @@ class GoogleCustomSearch final : public SearchService {
   std::optional<int64_t> ReadSearchesLeft(const std::string&) const override {
     return std::nullopt;
   }
+  std::optional<AccountFigures> ReadAccount(const std::string&) const override {
+    return std::nullopt;
+  }
+  // Google answers 429 rateLimitExceeded for both quotas; the message names the one met.
+  AnswerLimit LimitIn(const std::string& response) const override {
+    if (response.find("rateLimitExceeded") == std::string::npos) return AnswerLimit::kNone;
+    const std::string message = MessageIn(response);
+    if (message.find("'Queries per minute") != std::string::npos) return AnswerLimit::kPerMinute;
+    if (message.find("'Queries per day'") != std::string::npos) return AnswerLimit::kPerDay;
+    return AnswerLimit::kNone;
+  }
 };
 
 // The answer as a JSON object; nullopt for anything else (empty, cut off, not JSON).
@@ -96,7 +107,7 @@ class SerpApi final : public SearchService {
     const auto info = answer->find("search_information");
     if (info == answer->end() || !info->is_object()) return false;
     const std::optional<int64_t> total = IntegerMember(*info, "total_results");
-    if (!total) return false;
+    if (!total || *total < 0) return false;
     count = std::to_string(*total);
     return true;
   }
@@ -106,6 +117,7 @@ class SerpApi final : public SearchService {
     if (answer) {
       const std::optional<std::string> error = StringMember(*answer, "error");
       if (error && !error->empty()) return kAbnormalTermination + *error;
+      if (ListsResultsWithoutCount(*answer)) return std::string(kAbnormalTermination) + kNoCountReason;
     }
     return kAbnormalTermination;
   }
@@ -149,7 +161,32 @@ class SerpApi final : public SearchService {
     return left;
   }
 
+  std::optional<AccountFigures> ReadAccount(const std::string& response) const override {
+    const std::optional<json> answer = ParseObject(response);
+    if (!answer || answer->contains("error")) return std::nullopt;
+    const auto figure = [&](const char* member) -> std::optional<int64_t> {
+      const std::optional<int64_t> value = IntegerMember(*answer, member);
+      if (!value || *value < 0) return std::nullopt;
+      return value;
+    };
+    return AccountFigures{figure("total_searches_left"), figure("this_hour_searches"),
+                          figure("account_rate_limit_per_hour")};
+  }
+
+  // SerpApi's 429 does not say which limit was met: its account answer does.
+  AnswerLimit LimitIn(const std::string&) const override { return AnswerLimit::kNone; }
+
  private:
+  static constexpr char kNoCountReason[] = "The answer lists results but no result count.";
+
+  // SerpApi sometimes sends its organic results without search_information.total_results.
+  static bool ListsResultsWithoutCount(const json& answer) {
+    const auto list = answer.find("organic_results");
+    if (list == answer.end() || !list->is_array() || list->empty()) return false;
+    const auto info = answer.find("search_information");
+    return info == answer.end() || !info->is_object() || !info->contains("total_results");
+  }
+
   // A key holding "&" or "#" must not add parameters to the request or cut it short;
   // SerpApi's keys (hexadecimal) come through unchanged.
   static std::string KeyParameter(const SearchSettings& settings) {
@@ -180,6 +217,12 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
 }
 
 }  // namespace
+
+std::string SearchService::MessageIn(const std::string& response) const {
+  const std::string text = ErrorText(response);
+  const std::string prefix = kAbnormalTermination;
+  return text.compare(0, prefix.size(), prefix) == 0 ? text.substr(prefix.size()) : text;
+}
 
 const SearchService* FindSearchService(const std::string& name) {
   if (name.empty()) return &kGoogleService;

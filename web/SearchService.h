@@ -31,6 +31,21 @@ struct SearchSettings {
   std::string endpoint;     // empty means the service's own address
 };
 
+// What an account answer tells about the searches left and the hour's use; each figure
+// nullopt when the answer does not give it as an integer of 0 or more.
+struct AccountFigures {
+  std::optional<int64_t> searches_left;  // total_searches_left
+  std::optional<int64_t> this_hour;      // this_hour_searches
+  std::optional<int64_t> per_hour;       // account_rate_limit_per_hour
+};
+
+// A limit a failed answer says it met by itself (without asking the account).
+enum class AnswerLimit {
+  kNone,
+  kPerMinute,  // wait a little and send the same query again
+  kPerDay,     // no more searches today: the run ends
+};
+
 class SearchService {
  public:
   virtual ~SearchService() = default;
@@ -65,6 +80,12 @@ class SearchService {
   // The searches left according to an account answer; nullopt when the answer does not say
   // (a failed request, a missing or non-integer value).
   virtual std::optional<int64_t> ReadSearchesLeft(const std::string& response) const = 0;
+  // The figures of an account answer; nullopt for a failed request or not an account answer.
+  virtual std::optional<AccountFigures> ReadAccount(const std::string& response) const = 0;
+  // The limit a failed answer names itself (Google's per-minute and per-day quotas).
+  virtual AnswerLimit LimitIn(const std::string& response) const = 0;
+  // The service's own message in a failed answer ("" when it has none).
+  std::string MessageIn(const std::string& response) const;
 };
 
 // The service called `name` (an empty name is kGoogleCustomSearch), or nullptr when there is

@@ -1,17 +1,20 @@
 #include "web/ServiceQuery.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "web/uHelper.h"
 
 namespace kelvaro {
 
 namespace {
 
-std::string SafeDownload(WorkerHost& host, const std::string& url) {
+HttpAnswer SafeFetch(WorkerHost& host, const std::string& url, int receive_timeout_ms) {
   try {
-    return host.Download(url);
+    return host.Fetch(url, receive_timeout_ms);
   } catch (...) {
     // A failed download is an empty answer; the caller's error path deals with it.
-    return std::string();
+    return HttpAnswer();
   }
 }
 
@@ -59,22 +62,35 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   if (answer.service == nullptr) return answer;
   answer.url = answer.service->QueryURL(kind, text, settings);
   ++queries_sent;
-  answer.body = SafeDownload(host, answer.url);
+  HttpAnswer got = SafeFetch(host, answer.url, kReceiveTimeoutMs);
+  answer.body = std::move(got.body);
+  answer.status = got.status;
+  answer.retry_after_s = got.retry_after_s;
   return answer;
 }
 
-std::optional<int64_t> AskSearchesLeft(WorkerHost& host) {
+std::optional<AccountFigures> AskAccount(WorkerHost& host) {
   const SearchSettings settings = RequestSettings(host);
   const SearchService* service = FindSearchService(settings.service);
   if (service == nullptr) return std::nullopt;
   const std::string url = service->AccountURL(settings);
   if (url.empty()) return std::nullopt;
-  return service->ReadSearchesLeft(SafeDownload(host, url));
+  return service->ReadAccount(SafeFetch(host, url, kAccountTimeoutMs).body);
 }
 
-std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left) {
+std::optional<int64_t> AskSearchesLeft(WorkerHost& host) {
+  const std::optional<AccountFigures> figures = AskAccount(host);
+  return figures ? figures->searches_left : std::nullopt;
+}
+
+std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left,
+                        int64_t waited_ms) {
   std::string text = "Queries sent: " + std::to_string(queries_sent) + ".";
   if (searches_left) text += " Searches left: " + std::to_string(*searches_left) + ".";
+  if (waited_ms > 0) {
+    const int64_t minutes = std::max<int64_t>(1, (waited_ms + 30000) / 60000);
+    text += " Waited " + std::to_string(minutes) + " min for the hourly limit.";
+  }
   return text;
 }
 

@@ -30,6 +30,8 @@ struct ServiceAnswer {
   std::string service_name;
   std::string url;
   std::string body;
+  int status = 0;          // the HTTP status where the host tells it; 0 when unknown
+  int retry_after_s = -1;  // the answer's Retry-After in seconds; -1 when absent
 
   // As the service's ReadCount; false for an unknown service.
   bool ReadCount(std::string& count) const;
@@ -44,12 +46,21 @@ struct ServiceAnswer {
 ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& text,
                            int& queries_sent);
 
-// The searches left on the account, asked once with the settings as they are now; nullopt
-// when the service has no account request or the answer does not say.
+// How long an account request may take: it never holds a run or its window for long.
+inline constexpr int kAccountTimeoutMs = 2000;
+
+// The account answer's figures, asked once with the settings as they are now and a
+// kAccountTimeoutMs time-out; nullopt when the service has no account request or the
+// answer does not say.
+std::optional<AccountFigures> AskAccount(WorkerHost& host);
+
+// The searches left on the account as AskAccount tells them.
 std::optional<int64_t> AskSearchesLeft(WorkerHost& host);
 
 // What a run cost, as the status line shows it: "Queries sent: N." and, when known,
-// " Searches left: M.".
-std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left);
+// " Searches left: M.", and when the run waited for a limit, " Waited W min for the hourly
+// limit." (whole minutes, at least 1).
+std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left,
+                        int64_t waited_ms = 0);
 
 }  // namespace kelvaro

@@ -83,6 +83,26 @@ std::string DownloadPage(const std::string& url) {
                             internal::ConnectionUse::kReuse);
 }
 
+HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms) {
+  return internal::DownloadAnswer(url, std::chrono::milliseconds(receive_timeout_ms),
+                                  internal::ConnectionUse::kReuse);
+}
+
+namespace internal {
+
+int ParseRetryAfter(const std::string& value) {
+  const std::string text = Trim(value);
+  if (text.empty() || text.size() > 9) return -1;
+  int seconds = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    seconds = seconds * 10 + (c - '0');
+  }
+  return seconds;
+}
+
+}  // namespace internal
+
 bool ExtractNumber(const std::string& text, const std::string& start_marker,
                    const std::string& end_marker, std::string& value) {
   const size_t start = text.find(start_marker);

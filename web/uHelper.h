@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/WorkerHost.h"
+
 namespace kelvaro {
 
 // The user agent every request carries.
@@ -22,6 +24,10 @@ inline constexpr int kReceiveTimeoutMs = 10000;
 // empty text or the part received so far; never throws. Blocks the calling thread; safe on any
 // thread. Back-to-back calls on one thread reuse the open connection to the same host.
 std::string DownloadPage(const std::string& url);
+
+// DownloadPage's request with the answer's HTTP status and Retry-After header where the platform
+// tells them (libcurl does; WinInet as far as it can), and a receive time-out of its own.
+HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms = kReceiveTimeoutMs);
 
 // Cuts the text between the first start_marker and the next end_marker into value. Returns
 // true when both markers were found and the cut text is a valid 64-bit integer text (see

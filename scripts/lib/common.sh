@@ -7,6 +7,7 @@ KELVARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 KELVARO_RUN_PACKAGES=(
   g++ cmake ninja-build pkg-config ca-certificates
   qt6-base-dev qt6-multimedia-dev libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev
+  libsqlite3-dev
 )
 # What the tests, benchmarks and their stages need on top (scripts/test, scripts/bench):
 # GoogleTest, Google Benchmark, OpenSSL for the TLS benchmark, Python for the layering check and

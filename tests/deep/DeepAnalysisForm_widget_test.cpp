@@ -21,7 +21,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "tools/SearchAnswers.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 #include "ui/Chime.h"
 #include "ui/OpenLink.h"
 #include "ui/TextConvert.h"
@@ -73,7 +73,7 @@ class DeepAnalysisFormTest : public ::testing::Test {
     return cells;
   }
 
-  searchsim::SearchService service_;
+  searchsim::SubstituteSearchServer service_;
   testing::TempDir temp_;
   testing::DownloadGate gate_;
   RunServices services_;

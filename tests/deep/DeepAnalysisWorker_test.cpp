@@ -292,7 +292,8 @@ TEST_F(DeepAnalysisWorkerTest, SerpApiRunReadsOrganicResultsAndAsksTheSearchesLe
                   R"({"search_information": {"total_results": 10}})");
   host_.AnswerUrl(service.QueryURL(QueryKind::Backlinks, "https://two.example/", serp),
                   R"({"search_information": {"total_results": 30}})");
-  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 0})");
+  // Enough for the run's upper bound (11): no question before Start.
+  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 11})");
   DeepAnalysisWorker& worker = MakeWorker({"red shoes"});
   worker.Run();
 
@@ -301,8 +302,31 @@ TEST_F(DeepAnalysisWorkerTest, SerpApiRunReadsOrganicResultsAndAsksTheSearchesLe
   EXPECT_THAT(Row(4), ElementsAre("2", "Two", "https://two.example/", "30"));
   EXPECT_THAT(Row(5), ElementsAre("", "", "<b>Averages:</b>", "<b>20</b>"));
   EXPECT_EQ(worker.QueriesSent(), 3);
-  EXPECT_EQ(worker.SearchesLeft(), 0);
+  EXPECT_EQ(worker.SearchesLeft(), 11);
   EXPECT_THAT(host_.Messages(), IsEmpty());
+}
+
+// Searches that run out end the run with one box (no question per phrase), and the phrases
+// left without their total are counted for the status line.
+TEST_F(DeepAnalysisWorkerTest, RunningOutEndsTheRunWithOneBox) {
+  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const SearchService& service = SearchServiceNamed(kSerpApi);
+  const std::string account = service.AccountURL(serp);
+  host_.AnswerUrl(account, R"({"total_searches_left": 22})");
+  host_.AnswerUrl(service.QueryURL(QueryKind::Phrase, "red shoes", serp),
+                  R"({"error": "Your account has run out of searches."})");
+  host_.OnDownload([&](const std::string& url) {
+    if (url != account) host_.AnswerUrl(account, R"({"total_searches_left": 0})");
+  });
+  DeepAnalysisWorker& worker = MakeWorker({"red shoes", "blue hats"});
+  worker.Run();
+
+  EXPECT_THAT(host_.Messages(), ElementsAre("Your account has run out of searches."));
+  EXPECT_THAT(host_.Questions(), IsEmpty());
+  EXPECT_EQ(worker.NotCounted(), 2);
+  EXPECT_EQ(worker.Phrases(), 2);
+  EXPECT_EQ(worker.QueriesSent(), 1);
 }
 
 }  // namespace

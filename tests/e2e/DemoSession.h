@@ -16,7 +16,7 @@
 #include "settings/SettingsStore.h"
 #include "settings/uSettings.h"
 #include "tests/support/TempDir.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 
 class QAbstractButton;
 class QColor;
@@ -39,14 +39,14 @@ class DemoSession {
   Tfrm& frm() { return *frm_; }
   TfrmDeepAnalysis& deep() { return *deep_; }
   TfSettings& settings() { return *settings_; }
-  searchsim::SearchService& service() { return service_; }
+  searchsim::SubstituteSearchServer& service() { return service_; }
   const testing::TempDir& folder() const { return folder_; }
   std::string SettingsFile() const { return folder_.File("Settings.reg"); }
   // A file in the session's own folder, for the file dialogs.
   QString File(const char* name) const;
 
  private:
-  searchsim::SearchService service_;
+  searchsim::SubstituteSearchServer service_;
   testing::TempDir folder_;
   SettingsStore store_;
   RunServices services_;

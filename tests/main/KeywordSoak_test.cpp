@@ -12,7 +12,7 @@
 
 #include "grid/ResultGridModel.h"
 #include "main/KeywordWorker.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 #include "web/uHelper.h"
 
 // Address and thread sanitizers hold on to freed memory on purpose, so resident memory
@@ -50,7 +50,7 @@ long ResidentKiB() {
 // so that what is measured is the run and not the rows it rightly keeps.
 class SoakHost : public WorkerHost {
  public:
-  SoakHost(searchsim::SearchService& service, ResultGridModel& grid)
+  SoakHost(searchsim::SubstituteSearchServer& service, ResultGridModel& grid)
       : service_(service), grid_(grid), endpoint_(service.Endpoint()) {}
 
   void Synchronize(const std::function<void()>& step) override {
@@ -83,7 +83,7 @@ class SoakHost : public WorkerHost {
   int pauses = 0;
 
  private:
-  searchsim::SearchService& service_;
+  searchsim::SubstituteSearchServer& service_;
   ResultGridModel& grid_;
   std::string endpoint_;
   int downloads_ = 0;
@@ -110,7 +110,7 @@ TEST(KeywordSoakTest, TwoThousandPhrasesWithoutPausesKeepMemoryFlat) {
   GTEST_SKIP() << "resident memory is no measure under a sanitizer";
 #endif
   if (ResidentKiB() < 0) GTEST_SKIP() << "no /proc/self/status on this system";
-  searchsim::SearchService service;
+  searchsim::SubstituteSearchServer service;
   ResultGridModel grid(5, 2);
   SoakHost host(service, grid);
   host.warm_up_downloads = DownloadsFor(kWarmUpPhrases);

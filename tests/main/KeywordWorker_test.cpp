@@ -300,5 +300,37 @@ TEST_F(KeywordWorkerTest, SerpApiRunCountsItsQueriesAndAsksTheSearchesLeft) {
   EXPECT_EQ(host_.Downloads().back(), service.AccountURL(serp));
 }
 
+// When no query of the run got an answer, the account is not asked again at the end (it was
+// asked once before the first query).
+TEST_F(KeywordWorkerTest, NoAccountRequestAfterARunWithoutAnswers) {
+  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const SearchService& service = SearchServiceNamed(kSerpApi);
+  host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 96})");
+  KeywordWorker& worker = MakeWorker({"red shoes"});
+  worker.Run();
+  EXPECT_THAT(host_.Downloads(), ElementsAre(service.AccountURL(serp),
+                                             service.QueryURL(QueryKind::Phrase, "red shoes", serp)));
+  EXPECT_EQ(worker.SearchesLeft(), std::nullopt);
+}
+
+// An hour that never has room again: the run waits 65 minutes in all, no more, and then takes
+// the usual error path.
+TEST_F(KeywordWorkerTest, AWaitNeverExceedsSixtyFiveMinutes) {
+  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const SearchService& service = SearchServiceNamed(kSerpApi);
+  host_.AnswerUrl(service.AccountURL(serp),
+                  R"({"total_searches_left": 90, "this_hour_searches": 50,
+                      "account_rate_limit_per_hour": 50})");
+  host_.AnswerUrl(service.QueryURL(QueryKind::Phrase, "red shoes", serp),
+                  R"({"error": "Your account has reached its hourly searches limit."})");
+  Run({"red shoes"});
+  int waited_ms = 0;
+  for (const int ms : host_.Pauses()) waited_ms += ms;
+  EXPECT_EQ(waited_ms, 65 * 60 * 1000);
+  EXPECT_THAT(host_.Messages(), ElementsAre(HasSubstr("hourly searches limit")));
+}
+
 }  // namespace
 }  // namespace kelvaro::MainForm

@@ -37,7 +37,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "tools/SearchAnswers.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 #include "ui/Chime.h"
 #include "web/CustomSearch.h"
 #include "web/SearchService.h"
@@ -149,7 +149,7 @@ class MainFormTest : public ::testing::Test {
     return boxes.Count() == 0;
   }
 
-  searchsim::SearchService service_;
+  searchsim::SubstituteSearchServer service_;
   testing::TempDir temp_;
   std::string hive_;
   SettingsStore store_;

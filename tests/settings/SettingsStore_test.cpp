@@ -197,5 +197,28 @@ TEST_F(SettingsStoreTest, UnknownOrMistypedServiceIsReportedWithTheOtherValuesRe
   EXPECT_EQ(settings.api_key, "key");
 }
 
+TEST_F(SettingsStoreTest, ReuseDaysIsADecimalTextAndAnythingElseMeansZero) {
+  EXPECT_EQ(SettingsStore(location_).LoadReuseDays(), 0);
+  SettingsStore(location_).SaveReuseDays(30);
+  const auto raw = GetRaw("Reuse Days");
+  ASSERT_TRUE(raw);
+  EXPECT_EQ(raw->type, kRegSz);
+  EXPECT_EQ(raw->data, "30\0"s);
+  EXPECT_EQ(SettingsStore(location_).LoadReuseDays(), 30);
+  SettingsStore(location_).SaveReuseDays(kMaxReuseDays + 1);
+  EXPECT_EQ(SettingsStore(location_).LoadReuseDays(), kMaxReuseDays);
+
+  for (const std::string& text : {""s, "\0"s, " 7"s, "7 "s, "-1"s, "+1"s, "$10"s, "3651\0"s,
+                                   "99999999999\0"s, "1e3\0"s}) {
+    SetRaw("Reuse Days", kRegSz, text);
+    EXPECT_EQ(SettingsStore(location_).LoadReuseDays(), 0) << text;
+  }
+  SetRaw("Reuse Days", kRegDword, "\x07\x00\x00\x00"s);
+  EXPECT_EQ(SettingsStore(location_).LoadReuseDays(), 0);
+  // The other values do not see it.
+  SearchSettings settings;
+  EXPECT_EQ(LoadError(settings), "");
+}
+
 }  // namespace
 }  // namespace kelvaro

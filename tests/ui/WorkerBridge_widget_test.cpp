@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -138,6 +141,37 @@ TEST(WorkerBridgeTest, AbandonWakesAWorkerWaitingForAnOpenBox) {
   testing::ClickButton(box, QStringLiteral("&Yes"));
   QCoreApplication::processEvents();
   EXPECT_EQ(answer, kResultNo);
+}
+
+// A wait's notice reaches the window's status bar, and the wait hears Stop at once.
+TEST(WorkerBridgeTest, AWaitShowsItsNoticeInTheStatusBarAndEndsOnStop) {
+  QMainWindow window;
+  window.setStatusBar(new QStatusBar(&window));
+  RunServices services;
+  RunController run(services, &window);
+  std::atomic<bool> stop{false};
+  std::atomic<bool> waited{true};
+  auto thread = std::make_unique<WorkerThread>([&] {
+    run.Host().ShowStatus("Hourly search limit reached (5 an hour). Next try at 14:05");
+    waited = run.Host().Wait(3600000, stop, 50);
+  });
+  run.Start(std::move(thread), nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    auto* label = window.statusBar()->findChild<QLabel*>(QStringLiteral("lblRunCost"));
+    return label != nullptr && label->text().startsWith(QStringLiteral("Hourly search limit"));
+  }));
+  stop = true;
+  ASSERT_TRUE(WaitUntil([&] { return run.Thread()->isFinished(); }));
+  EXPECT_FALSE(waited.load());
+}
+
+// The temporary folder is found once and kept, so the chime is written and played in one.
+TEST(RunServicesTest, TheTemporaryFolderIsFoundOnce) {
+  RunServices services;
+  const std::string first = services.ChimeFile();
+  EXPECT_FALSE(services.temp_dir.empty());
+  EXPECT_EQ(first, services.temp_dir + kChimeFileName);
+  EXPECT_EQ(services.ChimeFile(), first);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/CodePage.h"
 #include "tests/support/FakeWorkerHost.h"
 
 namespace kelvaro {
@@ -38,7 +39,8 @@ TEST(BuildQueryURL, PhraseFormKeepsSpacesAsPlus) {
 TEST(BuildQueryURL, PhraseFormEncodesBytesThatWouldBreakTheQuery) {
   EXPECT_EQ(QueryOf(QueryKind::Phrase, "salt & pepper"), "q=salt+%26+pepper");
   EXPECT_EQ(QueryOf(QueryKind::Phrase, "c# tips"), "q=c%23+tips");
-  EXPECT_EQ(QueryOf(QueryKind::Phrase, "caf\xC3\xA9"), "q=caf%C3%A9");
+  // "café" in the system's code page goes out as UTF-8.
+  EXPECT_EQ(QueryOf(QueryKind::Phrase, FromUtf8("caf\xC3\xA9", SystemCodePage())), "q=caf%C3%A9");
   EXPECT_EQ(QueryOf(QueryKind::Phrase, "\"a+b\" 100%"), "q=%22a%2Bb%22+100%25");
   EXPECT_EQ(QueryOf(QueryKind::Title, "c# tips"), "q=allintitle%3A+c%23+tips");
   // The key and engine code are still intact after a phrase full of delimiters.
@@ -57,6 +59,9 @@ TEST(BuildQueryURL, ReplacementOrderAndCase) {
   // an engine code receives the key. Placeholders match in any letter case.
   EXPECT_EQ(BuildQueryURL(QueryKind::Phrase, "w", "a_keywords_b", "c_Key_d", ""),
             "/customsearch/v1?q=w&cx=cawbd&hl=EN&lr=lang_en&key=awb");
+  // The endpoint is never rewritten, whatever its path holds.
+  EXPECT_EQ(BuildQueryURL(QueryKind::Phrase, "w", "K", "C", "https://gw.example/search_keywords_proxy"),
+            "https://gw.example/search_keywords_proxy/customsearch/v1?q=w&cx=C&hl=EN&lr=lang_en&key=K");
 }
 
 TEST(ReadCount, ValidAndInvalidCounts) {

@@ -281,6 +281,22 @@ TEST(DownloadPageWinInetTest, BodyIsKeptByteForByteWhateverTheStatus) {
   EXPECT_EQ(DownloadPage(server.Url("/")), body);
 }
 
+// The status and Retry-After of the answer; a body that keeps coming stops at 16 MiB.
+TEST(DownloadPageWinInetTest, StatusRetryAfterAndTheSizeLimit) {
+  const std::string big(20u << 20, 'x');
+  ScriptedServer server([&](const std::string& head) {
+    if (head.find("GET /big") == 0) return Ok(big);
+    return Reply{"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 42\r\nContent-Length: 2\r\n\r\n{}"};
+  });
+  HttpAnswer answer = DownloadAnswer(server.Url("/busy"));
+  EXPECT_EQ(answer.status, 429);
+  EXPECT_EQ(answer.retry_after_s, 42);
+  EXPECT_EQ(answer.body, "{}");
+  answer = DownloadAnswer(server.Url("/big"));
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.body.size(), internal::kMaxAnswerBytes);
+}
+
 TEST(DownloadPageWinInetTest, AStallReturnsWhatArrivedBeforeTheTimeOut) {
   const std::string half(1000, 'h');
   ScriptedServer server([&](const std::string&) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tools/SearchAnswers.h"
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 #include "web/CustomSearch.h"
 #include "web/DownloadBackend.h"
 #include "web/uHelper.h"
@@ -21,7 +21,7 @@ namespace kelvaro {
 namespace {
 
 using searchsim::Fault;
-using searchsim::SearchService;
+using searchsim::SubstituteSearchServer;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
@@ -40,7 +40,7 @@ class DownloadPageTest : public ::testing::Test {
     return BuildQueryURL(kind, phrase, "demo-key", "demo-cx", service_.Endpoint());
   }
 
-  SearchService service_;
+  SubstituteSearchServer service_;
 };
 
 TEST_F(DownloadPageTest, ReturnsTheAnswerWithItsCount) {
@@ -96,6 +96,26 @@ TEST_F(DownloadPageTest, ErrorAnswersReturnTheirJsonBody) {
             "'project_number:0'.");
 }
 
+// The status and Retry-After of the final answer; an answer that keeps sending stops growing at
+// 16 MiB, and what arrived is the answer.
+TEST_F(DownloadPageTest, StatusRetryAfterAndTheSizeLimit) {
+  service_.InjectFault(Fault::Canned(429, R"({"error": "busy"})", {{"Retry-After", " 42 "}}));
+  HttpAnswer answer = DownloadAnswer(Url("x"));
+  EXPECT_EQ(answer.status, 429);
+  EXPECT_EQ(answer.retry_after_s, 42);
+  EXPECT_EQ(answer.body, R"({"error": "busy"})");
+
+  service_.InjectFault(Fault::Canned(200, std::string(20u << 20, 'x')));
+  answer = DownloadAnswer(Url("x"));
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.retry_after_s, -1);
+  EXPECT_EQ(answer.body.size(), internal::kMaxAnswerBytes);
+  service_.ClearFault();
+  EXPECT_EQ(DownloadAnswer(Url("x")).status, 200);  // the next request on the thread is sound
+
+  EXPECT_EQ(internal::ParseRetryAfter("Wed, 21 Oct 2026 07:28:00 GMT"), -1);
+}
+
 TEST_F(DownloadPageTest, BodyIsKeptByteForByte) {
   // Zero bytes at the start, on both sides of a 1025-byte boundary and at the end.
   std::string body(3000, 'a');
@@ -138,7 +158,7 @@ TEST_F(DownloadPageTest, ATruncatedOrDroppedAnswerGivesWhatArrived) {
 TEST_F(DownloadPageTest, UnreachableOrWrongProtocolGivesTheEmptyText) {
   int closed_port = 0;
   {
-    SearchService gone;
+    SubstituteSearchServer gone;
     closed_port = gone.Port();
   }
   const std::string closed = "http://127.0.0.1:" + std::to_string(closed_port);

@@ -150,6 +150,17 @@ TEST(SerpApiReader, NeitherCountNorErrorIsAFailureWithoutMessage) {
   }
 }
 
+TEST(SerpApiReader, ResultsWithoutACountAndNegativeTotalsAreFailures) {
+  const std::string no_count = R"({"organic_results": [{"title": "A", "link": "https://a.example/"}]})";
+  std::string count = "kept";
+  EXPECT_FALSE(Serp().ReadCount(no_count, count));
+  EXPECT_EQ(Serp().ErrorText(no_count), std::string(kAbnormalTermination) +
+                                            "The answer lists results but no result count.");
+  EXPECT_FALSE(Serp().ReadCount(R"({"search_information": {"total_results": -3}})", count));
+  EXPECT_EQ(count, "kept");
+  EXPECT_FALSE(Google().ReadCount(R"({"searchInformation": {"totalResults": "-3"}})", count));
+}
+
 TEST(SerpApiReader, SearchesLeftOnlyFromAValidAccountAnswer) {
   EXPECT_EQ(Serp().ReadSearchesLeft(R"({"plan_searches_left": 3, "total_searches_left": 240})"),
             240);

@@ -1,4 +1,4 @@
-#include "tools/TlsSearchService.h"
+#include "tools/TlsSubstituteServer.h"
 
 #include <httplib.h>
 #include <netinet/in.h>
@@ -86,9 +86,9 @@ std::string Pem(X509* certificate) {
 
 }  // namespace
 
-class TlsSearchService::Impl {
+class TlsSubstituteServer::Impl {
  public:
-  explicit Impl(SearchService& plain)
+  explicit Impl(SubstituteSearchServer& plain)
       : plain_port_(plain.Port()),
         key_(MakeKey()),
         certificate_(MakeCertificate(key_.get())),
@@ -159,11 +159,11 @@ class TlsSearchService::Impl {
   std::thread thread_;
 };
 
-TlsSearchService::TlsSearchService(SearchService& plain) : impl_(std::make_unique<Impl>(plain)) {}
-TlsSearchService::~TlsSearchService() = default;
+TlsSubstituteServer::TlsSubstituteServer(SubstituteSearchServer& plain) : impl_(std::make_unique<Impl>(plain)) {}
+TlsSubstituteServer::~TlsSubstituteServer() = default;
 
-std::string TlsSearchService::Endpoint() const { return impl_->Endpoint(); }
-std::string TlsSearchService::CertificatePem() const { return impl_->CertificatePem(); }
-int TlsSearchService::HandshakeCount() const { return impl_->HandshakeCount(); }
+std::string TlsSubstituteServer::Endpoint() const { return impl_->Endpoint(); }
+std::string TlsSubstituteServer::CertificatePem() const { return impl_->CertificatePem(); }
+int TlsSubstituteServer::HandshakeCount() const { return impl_->HandshakeCount(); }
 
 }  // namespace kelvaro::searchsim

@@ -2,7 +2,7 @@
 
 #ifdef KELVARO_HAVE_SEARCHSIM
 
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ std::string Get(const std::string& url, milliseconds timeout = milliseconds(2000
   return internal::Download(url, timeout, internal::ConnectionUse::kReuse);
 }
 
-class SearchServiceTest : public ::testing::Test {
+class SubstituteSearchServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { setenv("no_proxy", "127.0.0.1,localhost", 1); }
 
@@ -41,10 +41,10 @@ class SearchServiceTest : public ::testing::Test {
     return ErrorText(answer).substr(std::string(kAbnormalTermination).size());
   }
 
-  SearchService service_;
+  SubstituteSearchServer service_;
 };
 
-TEST_F(SearchServiceTest, CredentialsAreCheckedKeyFirst) {
+TEST_F(SubstituteSearchServerTest, CredentialsAreCheckedKeyFirst) {
   EXPECT_EQ(Message(Query("x", "", "")), "API key not valid. Please pass a valid API key.");
   EXPECT_EQ(Message(Query("x", "other", "demo-cx")),
             "API key not valid. Please pass a valid API key.");
@@ -58,7 +58,7 @@ TEST_F(SearchServiceTest, CredentialsAreCheckedKeyFirst) {
   EXPECT_TRUE(ReadCount(Query("x", "k2", "c2"), count));
 }
 
-TEST_F(SearchServiceTest, DailyQuota) {
+TEST_F(SubstituteSearchServerTest, DailyQuota) {
   service_.SetDailyQuota(2);
   std::string count;
   EXPECT_TRUE(ReadCount(Query("a"), count));
@@ -72,7 +72,7 @@ TEST_F(SearchServiceTest, DailyQuota) {
   EXPECT_TRUE(ReadCount(Query("c"), count));
 }
 
-TEST_F(SearchServiceTest, BlankQueriesAndFailingPhrases) {
+TEST_F(SubstituteSearchServerTest, BlankQueriesAndFailingPhrases) {
   EXPECT_EQ(Message(Query(" ")), "Request contains an invalid argument.");
   EXPECT_EQ(Message(Get(service_.Endpoint() + "/customsearch/v1?cx=demo-cx&key=demo-key")),
             "Request contains an invalid argument.");
@@ -86,7 +86,7 @@ TEST_F(SearchServiceTest, BlankQueriesAndFailingPhrases) {
   EXPECT_TRUE(ReadCount(Query("failure analysis"), count));  // whole words only
 }
 
-TEST_F(SearchServiceTest, RecordsRequestsAndLimitsFaults) {
+TEST_F(SubstituteSearchServerTest, RecordsRequestsAndLimitsFaults) {
   service_.InjectFault(Fault::Canned(418, "teapot", {{"Content-Type", "text/plain"}}).Times(2));
   EXPECT_EQ(Query("a"), "teapot");
   EXPECT_EQ(Query("b"), "teapot");
@@ -99,7 +99,7 @@ TEST_F(SearchServiceTest, RecordsRequestsAndLimitsFaults) {
   EXPECT_TRUE(service_.Requests().empty());
 }
 
-TEST_F(SearchServiceTest, SerpApiFormSharesKeyQuotaAndCounts) {
+TEST_F(SubstituteSearchServerTest, SerpApiFormSharesKeyQuotaAndCounts) {
   const kelvaro::SearchService& serp = SearchServiceNamed(kSerpApi);
   const SearchSettings settings{"demo-key", "", kSerpApi, service_.Endpoint()};
   const auto ask = [&](const std::string& phrase, const SearchSettings& with) {
@@ -131,8 +131,32 @@ TEST_F(SearchServiceTest, SerpApiFormSharesKeyQuotaAndCounts) {
   EXPECT_EQ(count, google_count);
 }
 
-TEST_F(SearchServiceTest, StoppingEndsAStallAtOnce) {
-  std::optional<SearchService> service(std::in_place);
+// A key's account: its hour refuses with Retry-After until the window ends, and the account
+// answer carries the figures a run reads.
+TEST_F(SubstituteSearchServerTest, AnAccountMetersItsHourAndItsAllowance) {
+  Account account;
+  account.hourly_limit = 1;
+  account.monthly_allowance = 5;
+  service_.SetAccount("metered", account);
+  const kelvaro::SearchService& serp = SearchServiceNamed(kSerpApi);
+  const SearchSettings settings{"metered", "", kSerpApi, service_.Endpoint()};
+  const std::string url = serp.QueryURL(QueryKind::Phrase, "red shoes", settings);
+  EXPECT_EQ(internal::DownloadAnswer(url, milliseconds(2000), internal::ConnectionUse::kReuse).status,
+            200);
+  const HttpAnswer refused =
+      internal::DownloadAnswer(url, milliseconds(2000), internal::ConnectionUse::kReuse);
+  EXPECT_EQ(refused.status, 429);
+  EXPECT_GT(refused.retry_after_s, 3000);
+  EXPECT_EQ(serp.MessageIn(refused.body), kSerpApiHourlyLimit);
+  const std::optional<AccountFigures> figures = serp.ReadAccount(Get(serp.AccountURL(settings)));
+  ASSERT_TRUE(figures);
+  EXPECT_EQ(figures->searches_left, 4);
+  EXPECT_EQ(figures->this_hour, 1);
+  EXPECT_EQ(figures->per_hour, 1);
+}
+
+TEST_F(SubstituteSearchServerTest, StoppingEndsAStallAtOnce) {
+  std::optional<SubstituteSearchServer> service(std::in_place);
   service->InjectFault(Fault::Stall(std::chrono::seconds(30)));
   const std::string url =
       BuildQueryURL(QueryKind::Phrase, "x", "demo-key", "demo-cx", service->Endpoint());
@@ -147,10 +171,10 @@ TEST_F(SearchServiceTest, StoppingEndsAStallAtOnce) {
   EXPECT_FALSE(part.empty());
 }
 
-TEST_F(SearchServiceTest, GivenPortAndPortInUse) {
-  SearchServiceConfig config;
+TEST_F(SubstituteSearchServerTest, GivenPortAndPortInUse) {
+  SubstituteSearchServerConfig config;
   config.port = service_.Port();
-  EXPECT_THROW(SearchService{config}, std::runtime_error);
+  EXPECT_THROW(SubstituteSearchServer{config}, std::runtime_error);
   EXPECT_EQ(service_.Endpoint(), "http://127.0.0.1:" + std::to_string(service_.Port()));
 }
 

@@ -1,4 +1,4 @@
-#include "tools/SearchService.h"
+#include "tools/SubstituteSearchServer.h"
 
 #include <arpa/inet.h>
 #include <httplib.h>
@@ -14,7 +14,9 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -229,9 +231,9 @@ Fault& Fault::Times(int n) {
   return *this;
 }
 
-class SearchService::Impl {
+class SubstituteSearchServer::Impl {
  public:
-  explicit Impl(SearchServiceConfig config) : config_(std::move(config)), server_(stopping_) {
+  explicit Impl(SubstituteSearchServerConfig config) : config_(std::move(config)), server_(stopping_) {
     for (const char* path : {"/customsearch/v1", "/search.json", "/account.json"}) {
       server_.Get(path, [this](const httplib::Request& request, httplib::Response& response) {
         Handle(request, response);
@@ -276,6 +278,10 @@ class SearchService::Impl {
     std::lock_guard lock(mutex_);
     used_today_ = 0;
   }
+  void SetAccount(const std::string& api_key, const Account& account) {
+    std::lock_guard lock(mutex_);
+    accounts_[api_key] = Metered{account, 0, 0, 0, Clock::now()};
+  }
   void InjectFault(const Fault& fault) {
     std::lock_guard lock(mutex_);
     fault_ = fault;
@@ -294,7 +300,59 @@ class SearchService::Impl {
   struct Answer {
     int status;
     std::string body;
+    int retry_after_s = -1;
   };
+
+  // A key's account and what it has used.
+  struct Metered {
+    Account account;
+    int64_t used = 0;
+    int64_t this_hour = 0;
+    int64_t last_hour = 0;
+    Clock::time_point hour_start;
+
+    // Starts a new window when the current one is over.
+    void Roll(Clock::time_point now) {
+      if (now - hour_start < account.hour) return;
+      const bool just_after = now - hour_start < 2 * account.hour;
+      last_hour = just_after ? this_hour : 0;
+      this_hour = 0;
+      hour_start = now;
+    }
+    bool RunOut() const { return account.monthly_allowance >= 0 && used >= account.monthly_allowance; }
+    bool HourFull() const { return account.hourly_limit >= 0 && this_hour >= account.hourly_limit; }
+    // Whole seconds until the window ends, at least 1.
+    int SecondsLeft(Clock::time_point now) const {
+      const auto left = std::chrono::duration_cast<milliseconds>(hour_start + account.hour - now);
+      return static_cast<int>(std::max<int64_t>(1, (left.count() + 999) / 1000));
+    }
+    AccountUsage Figures() const {
+      constexpr int64_t kUnlimited = 1000000;
+      const int64_t allowance = account.monthly_allowance >= 0 ? account.monthly_allowance : kUnlimited;
+      return {std::max<int64_t>(0, allowance - used), used, this_hour, last_hour,
+              account.hourly_limit >= 0 ? account.hourly_limit : kUnlimited};
+    }
+  };
+
+  // For a key with an account: the answer that turns the search away, or nullopt once the
+  // search is counted. Called under mutex_.
+  std::optional<Answer> Meter(Metered& metered, bool serp) {
+    const auto now = Clock::now();
+    metered.Roll(now);
+    if (metered.RunOut()) {
+      if (serp) return Answer{429, SerpApiErrorJson(kSerpApiOutOfSearches)};
+      return Error(QuotaExceededError());
+    }
+    if (metered.HourFull()) {
+      Answer answer = serp ? Answer{429, SerpApiErrorJson(kSerpApiHourlyLimit)}
+                           : Error(PerMinuteQuotaError());
+      answer.retry_after_s = metered.SecondsLeft(now);
+      return answer;
+    }
+    ++metered.used;
+    ++metered.this_hour;
+    return std::nullopt;
+  }
 
   void Handle(const httplib::Request& request, httplib::Response& response) {
     const Fault fault = Record(request);
@@ -316,6 +374,9 @@ class SearchService::Impl {
 
     const Answer answer = AnswerFor(request);
     response.status = answer.status;
+    if (answer.retry_after_s >= 0) {
+      response.set_header("Retry-After", std::to_string(answer.retry_after_s));
+    }
     if (fault.kind != Fault::Kind::kStall && fault.kind != Fault::Kind::kTruncate) {
       response.set_content(answer.body, kJsonType);
       return;
@@ -361,12 +422,18 @@ class SearchService::Impl {
     const std::string cx = request.get_param_value("cx");
     {
       std::lock_guard lock(mutex_);
-      if (key.empty() || key != config_.api_key) return Error(KeyInvalidError());
+      const auto account = accounts_.find(key);
+      const bool has_account = !key.empty() && account != accounts_.end();
+      if (!has_account && (key.empty() || key != config_.api_key)) return Error(KeyInvalidError());
       if (cx.empty() || cx != config_.engine_code) return Error(InvalidArgumentError());
-      if (config_.daily_quota >= 0 && used_today_ >= config_.daily_quota) {
-        return Error(QuotaExceededError());
+      if (has_account) {
+        if (auto refused = Meter(account->second, /*serp=*/false)) return *refused;
+      } else {
+        if (config_.daily_quota >= 0 && used_today_ >= config_.daily_quota) {
+          return Error(QuotaExceededError());
+        }
+        ++used_today_;
       }
-      ++used_today_;
     }
     const std::string q = request.get_param_value("q");
     const ParsedQuery query = ParseQuery(q);
@@ -385,14 +452,22 @@ class SearchService::Impl {
     const std::string key = request.get_param_value("api_key");
     {
       std::lock_guard lock(mutex_);
-      if (key.empty() || key != config_.api_key) return {401, SerpApiErrorJson(kSerpApiInvalidKey)};
+      const auto account = accounts_.find(key);
+      const bool has_account = !key.empty() && account != accounts_.end();
+      if (!has_account && (key.empty() || key != config_.api_key)) {
+        return {401, SerpApiErrorJson(kSerpApiInvalidKey)};
+      }
       if (request.get_param_value("engine") != "google") {
         return {400, SerpApiErrorJson(kSerpApiUnsupportedEngine)};
       }
-      if (config_.daily_quota >= 0 && used_today_ >= config_.daily_quota) {
-        return {429, SerpApiErrorJson(kSerpApiOutOfSearches)};
+      if (has_account) {
+        if (auto refused = Meter(account->second, /*serp=*/true)) return *refused;
+      } else {
+        if (config_.daily_quota >= 0 && used_today_ >= config_.daily_quota) {
+          return {429, SerpApiErrorJson(kSerpApiOutOfSearches)};
+        }
+        ++used_today_;
       }
-      ++used_today_;
     }
     const std::string q = request.get_param_value("q");
     const ParsedQuery query = ParseQuery(q);
@@ -409,9 +484,17 @@ class SearchService::Impl {
     constexpr int64_t kUnlimitedPlan = 100000;
     std::lock_guard lock(mutex_);
     const std::string key = request.get_param_value("api_key");
+    const auto account = accounts_.find(key);
+    if (!key.empty() && account != accounts_.end()) {
+      Metered& metered = account->second;
+      if (!metered.account.account_answer.empty()) return {200, metered.account.account_answer};
+      metered.Roll(Clock::now());
+      return {200, SerpApiAccountJson(metered.Figures())};
+    }
     if (key.empty() || key != config_.api_key) return {401, SerpApiErrorJson(kSerpApiInvalidKey)};
     const int64_t plan = config_.daily_quota >= 0 ? config_.daily_quota : kUnlimitedPlan;
-    return {200, SerpApiAccountJson(std::max<int64_t>(0, plan - used_today_), used_today_)};
+    const int64_t left = std::max<int64_t>(0, plan - used_today_);
+    return {200, SerpApiAccountJson({left, used_today_, used_today_, 0, 1000000})};
   }
 
   // Sleeps for up to duration; returns early when the service stops or done() holds.
@@ -428,11 +511,12 @@ class SearchService::Impl {
     }
   }
 
-  SearchServiceConfig config_;
+  SubstituteSearchServerConfig config_;
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   int64_t used_today_ = 0;
+  std::map<std::string, Metered> accounts_;
   Fault fault_;
   std::vector<RecordedRequest> requests_;
   LoopbackServer server_;
@@ -440,33 +524,37 @@ class SearchService::Impl {
   std::thread thread_;
 };
 
-SearchService::SearchService(SearchServiceConfig config)
+SubstituteSearchServer::SubstituteSearchServer(SubstituteSearchServerConfig config)
     : impl_(std::make_unique<Impl>(std::move(config))) {}
 
-SearchService::~SearchService() = default;
+SubstituteSearchServer::~SubstituteSearchServer() = default;
 
-int SearchService::Port() const { return impl_->Port(); }
+int SubstituteSearchServer::Port() const { return impl_->Port(); }
 
-std::string SearchService::Endpoint() const {
+std::string SubstituteSearchServer::Endpoint() const {
   return "http://127.0.0.1:" + std::to_string(impl_->Port());
 }
 
-void SearchService::SetCredentials(const std::string& api_key, const std::string& engine_code) {
+void SubstituteSearchServer::SetCredentials(const std::string& api_key, const std::string& engine_code) {
   impl_->SetCredentials(api_key, engine_code);
 }
 
-void SearchService::SetDailyQuota(int64_t queries) { impl_->SetDailyQuota(queries); }
+void SubstituteSearchServer::SetDailyQuota(int64_t queries) { impl_->SetDailyQuota(queries); }
 
-void SearchService::StartNewDay() { impl_->StartNewDay(); }
+void SubstituteSearchServer::StartNewDay() { impl_->StartNewDay(); }
 
-void SearchService::InjectFault(const Fault& fault) { impl_->InjectFault(fault); }
+void SubstituteSearchServer::SetAccount(const std::string& api_key, const Account& account) {
+  impl_->SetAccount(api_key, account);
+}
 
-void SearchService::ClearFault() { impl_->InjectFault(Fault()); }
+void SubstituteSearchServer::InjectFault(const Fault& fault) { impl_->InjectFault(fault); }
 
-std::vector<RecordedRequest> SearchService::Requests() const { return impl_->Requests(); }
+void SubstituteSearchServer::ClearFault() { impl_->InjectFault(Fault()); }
 
-void SearchService::ClearRequests() { impl_->ClearRequests(); }
+std::vector<RecordedRequest> SubstituteSearchServer::Requests() const { return impl_->Requests(); }
 
-int SearchService::ConnectionCount() const { return impl_->ConnectionCount(); }
+void SubstituteSearchServer::ClearRequests() { impl_->ClearRequests(); }
+
+int SubstituteSearchServer::ConnectionCount() const { return impl_->ConnectionCount(); }
 
 }  // namespace kelvaro::searchsim

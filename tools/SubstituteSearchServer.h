@@ -28,6 +28,12 @@
 //   GET /account.json?api_key=...   key (401), then 200 with total_searches_left: the day's
 //       quota left (100000 less the day's searches without a quota); uses no quota.
 // The two forms share the key, the quota and the faults.
+// Keys given an Account (SetAccount) are valid too, each with its own metering instead of the
+// daily quota: a monthly allowance (SerpApi 429 kSerpApiOutOfSearches, Google's per-day 429),
+// an hourly limit over a window of any length (SerpApi 429 kSerpApiHourlyLimit with
+// Retry-After, Google's per-minute 429 with Retry-After), and /account.json with
+// total_searches_left, plan_searches_left, this_hour_searches, last_hour_searches and
+// account_rate_limit_per_hour. A request turned away uses no search.
 // An injected fault (InjectFault) then changes how that answer travels.
 
 #include <chrono>
@@ -75,21 +81,32 @@ struct RecordedRequest {
   HeaderList headers;      // every header, sorted by name
 };
 
-struct SearchServiceConfig {
+struct SubstituteSearchServerConfig {
   int port = 0;  // 0 picks a free port
   std::string api_key = "demo-key";
   std::string engine_code = "demo-cx";
   int64_t daily_quota = -1;  // queries per day; negative for no limit
 };
 
-class SearchService {
+// One key's account.
+struct Account {
+  int64_t monthly_allowance = -1;  // searches in all; negative for no limit
+  int64_t hourly_limit = -1;       // searches per window; negative for no limit
+  std::chrono::milliseconds hour = std::chrono::hours(1);  // the window's length
+  // The custom-search form meters the same way with Google's answers: the window's limit
+  // as its per-minute quota, the allowance as its per-day quota.
+  // Answered to /account.json instead of the figures when not empty (an odd answer).
+  std::string account_answer;
+};
+
+class SubstituteSearchServer {
  public:
   // Binds and starts serving; throws std::runtime_error when the port cannot be bound.
-  explicit SearchService(SearchServiceConfig config = {});
+  explicit SubstituteSearchServer(SubstituteSearchServerConfig config = {});
   // Stops serving; ends stalled and delayed answers at once.
-  ~SearchService();
-  SearchService(const SearchService&) = delete;
-  SearchService& operator=(const SearchService&) = delete;
+  ~SubstituteSearchServer();
+  SubstituteSearchServer(const SubstituteSearchServer&) = delete;
+  SubstituteSearchServer& operator=(const SubstituteSearchServer&) = delete;
 
   int Port() const;
   // "http://127.0.0.1:<port>", to pass as the endpoint of BuildQueryURL.
@@ -98,6 +115,8 @@ class SearchService {
   void SetCredentials(const std::string& api_key, const std::string& engine_code);
   void SetDailyQuota(int64_t queries);  // negative for no limit; the day's count stays
   void StartNewDay();                   // the queries used so far no longer count
+  // Makes `api_key` valid with its own account (replacing the one it had).
+  void SetAccount(const std::string& api_key, const Account& account);
 
   void InjectFault(const Fault& fault);
   void ClearFault();

@@ -1,0 +1,123 @@
+#pragma once
+
+// The answers the account already paid for, kept in an SQLite file so that a run can reuse
+// them instead of asking (and paying) again. An answer is found again only by the service,
+// the endpoint, the kind and the text it was asked with, so a stored answer never crosses
+// services or endpoints. The API key, the engine code and the query URL are never stored.
+//
+// One AnswerStore is shared by every thread: each thread that calls it gets an SQLite
+// connection of its own (see AnswerStore.cpp). Nothing here throws; a store that cannot be
+// used answers "nothing stored" and records nothing, so a run goes on as if there were none.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "web/CustomSearch.h"
+
+namespace kelvaro {
+
+// The version of the tables this program writes (kept in the file's user_version).
+inline constexpr int kAnswerStoreSchema = 1;
+// A phrase answer keeps at most this many of its listed results.
+inline constexpr size_t kStoredResults = 10;
+
+// Seconds since 1970-01-01 00:00 UTC.
+using AnswerClock = std::function<int64_t()>;
+int64_t SystemSeconds();
+
+// How a query kind is named in the store: "phrase", "allintitle", "allinurl", "backlink".
+const char* QueryKindName(QueryKind kind);
+
+// One query as the worker asks it.
+struct AnswerKey {
+  std::string service;   // the service's Name()
+  std::string endpoint;  // as set by the user; empty means the service's own address
+  QueryKind kind = QueryKind::Phrase;
+  std::string text;  // the keyword line or result URL, byte for byte (not encoded)
+};
+
+// A stored answer.
+struct StoredAnswer {
+  std::string count;  // the count text as cut from the answer
+  // A phrase answer's listed results, in order; nullopt when the answer had no result list
+  // at all (and for the other kinds), which is not the same as an empty list.
+  std::optional<std::vector<SearchResult>> results;
+  int64_t arrived = 0;  // when it arrived, seconds since 1970 UTC
+};
+
+class AnswerStore {
+ public:
+  // Opens the store at `path` (a file name in the system's code page; see
+  // DefaultAnswerStorePath()), creating its missing folders (owner only) and the file (owner
+  // read and write only) when there is none. A file that is not an answer store of this
+  // program or of an older one (not SQLite, damaged, another program's database, a newer
+  // schema) is left exactly as it is: the store is then unavailable and OpenError() says why.
+  // `clock` tells the time for recording and for the age limit.
+  // Destroy it after the threads that use it have made their last call.
+  explicit AnswerStore(std::string path, AnswerClock clock = SystemSeconds);
+  ~AnswerStore();
+  AnswerStore(const AnswerStore&) = delete;
+  AnswerStore& operator=(const AnswerStore&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // False when the file could not be opened or is not ours; every call below then does
+  // nothing.
+  bool Available() const;
+  // Why the store is unavailable, as one sentence for the status bar; empty when it is
+  // available.
+  const std::string& OpenError() const { return open_error_; }
+
+  // The newest answer to `service`, `endpoint`, `kind` and `text` that arrived at most
+  // `max_age_days` days (of 24 hours) ago and not after now; nullopt when there is none, when
+  // `max_age_days` is 0 or less, or when the store cannot be read. An endpoint equal to the
+  // service's own address counts as empty, and so do spaces around it and a trailing "/".
+  std::optional<StoredAnswer> Lookup(const std::string& service, const std::string& endpoint,
+                                     QueryKind kind, const std::string& text,
+                                     int max_age_days) const;
+  std::optional<StoredAnswer> Lookup(const AnswerKey& key, int max_age_days) const;
+
+  // Records an answer that arrived now with a valid `count`, replacing an older answer to the
+  // same query. `results` (the answer's listed results, nullopt when it had no result list)
+  // are kept for a phrase query only, at most kStoredResults of them.
+  // False when nothing was recorded (read-only file, full disk, the database locked by
+  // another process beyond the busy time-out, an unavailable store); the caller goes on.
+  bool Record(const std::string& service, const std::string& endpoint, QueryKind kind,
+              const std::string& text, const std::string& count,
+              const std::optional<std::vector<SearchResult>>& results = std::nullopt);
+
+  // How many of `queries` have an answer Lookup would return (for the cost line before a run).
+  int CountFresh(const std::vector<AnswerKey>& queries, int max_age_days) const;
+
+ private:
+  class Connection;
+  using ConnectionMap = std::unordered_map<uint64_t, std::unique_ptr<Connection>>;
+  // The calling thread's connections, one per store; they close when the thread ends.
+  static ConnectionMap& ThreadConnections();
+  // The calling thread's connection, opened on its first call; nullptr when it cannot be.
+  Connection* ThisThreadConnection() const;
+  void Open();
+  // Marks the store unavailable after SQLite found the file damaged, so nothing more is
+  // written into it.
+  void NoteFailure(int sqlite_code) const;
+
+  const std::string path_;
+  const AnswerClock clock_;
+  const uint64_t serial_;  // tells this store's connections from another's on a thread
+  std::string open_error_;
+  bool opened_ = false;
+  mutable std::atomic<bool> damaged_{false};
+};
+
+// Where the store lives: $XDG_DATA_HOME/Dovrane/Kelvaro/answers.sqlite, or
+// ~/.local/share/Dovrane/Kelvaro/answers.sqlite when XDG_DATA_HOME is unset or not an absolute
+// path; on Windows %LOCALAPPDATA%\Dovrane\Kelvaro\answers.sqlite. A file name in the system's
+// code page.
+std::string DefaultAnswerStorePath();
+
+}  // namespace kelvaro

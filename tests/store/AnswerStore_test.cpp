@@ -1,0 +1,285 @@
+#include "store/AnswerStore.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/Error.h"
+#include "tests/support/TempDir.h"
+#include "web/SearchService.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
+
+#include "tests/support/FullDisk.h"
+#endif
+
+namespace kelvaro {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+constexpr int64_t kDay = 24 * 60 * 60;
+constexpr int64_t kStart = 1'800'000'000;  // a time in 2027
+
+class AnswerStoreTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  // Folders that do not exist yet, so opening has to make them.
+  std::string path_ = dir_.File("data/Dovrane/Kelvaro/answers.sqlite");
+  int64_t now_ = kStart;
+  AnswerClock clock_ = [this] { return now_; };
+
+  // Every file in the store's folder with its bytes.
+  std::map<std::string, std::string> FolderBytes() const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(path_).parent_path())) {
+      files[entry.path().filename().string()] = ReadBytes(entry.path().string());
+    }
+    return files;
+  }
+
+  static std::vector<SearchResult> Results(int count) {
+    std::vector<SearchResult> results;
+    for (int i = 1; i <= count; ++i) {
+      results.push_back({"Title " + std::to_string(i), "https://r" + std::to_string(i) + ".test/"});
+    }
+    return results;
+  }
+};
+
+TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
+  {
+    AnswerStore store(path_, clock_);
+    ASSERT_TRUE(store.Available()) << store.OpenError();
+    EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "red shoes ", "1200", Results(12)));
+    EXPECT_TRUE(store.Record(kGoogleCustomSearch, "http://127.0.0.1:8080", QueryKind::Title,
+                             "red shoes ", "7", Results(3)));
+  }
+  // A new store on the same file (the next start of the program) finds them.
+  AnswerStore store(path_, clock_);
+  const auto phrase = store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes ", 1);
+  ASSERT_TRUE(phrase);
+  EXPECT_EQ(phrase->count, "1200");
+  EXPECT_EQ(phrase->arrived, kStart);
+  ASSERT_TRUE(phrase->results);
+  ASSERT_EQ(phrase->results->size(), kStoredResults);
+  EXPECT_EQ(phrase->results->at(9).title, "Title 10");
+  EXPECT_EQ(phrase->results->at(9).link, "https://r10.test/");
+  // The service's own address written out is the same endpoint as none.
+  EXPECT_TRUE(store.Lookup(kSerpApi, " https://serpapi.com/", QueryKind::Phrase, "red shoes ", 1));
+  // Only a phrase answer keeps its results.
+  const auto title = store.Lookup(kGoogleCustomSearch, "http://127.0.0.1:8080/", QueryKind::Title,
+                                  "red shoes ", 1);
+  ASSERT_TRUE(title);
+  EXPECT_EQ(title->count, "7");
+  EXPECT_FALSE(title->results);
+
+  EXPECT_FALSE(store.Lookup(kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes ", 1));
+  EXPECT_FALSE(store.Lookup(kSerpApi, "http://127.0.0.1:8080", QueryKind::Phrase, "red shoes ", 1));
+  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Title, "red shoes ", 1));
+  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes", 1));
+  EXPECT_FALSE(store.Lookup(kGoogleCustomSearch, "", QueryKind::Title, "red shoes ", 1));
+
+  // A newer answer replaces the older one, and an answer without a result list is told from
+  // one with an empty list.
+  now_ += 60;
+  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "red shoes ", "1300", Results(2)));
+  const auto newer = store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes ", 1);
+  ASSERT_TRUE(newer);
+  EXPECT_EQ(newer->count, "1300");
+  ASSERT_TRUE(newer->results);
+  EXPECT_EQ(newer->results->size(), 2u);
+  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "no list", "0"));
+  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "empty list", "0", Results(0)));
+  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "no list", 1)->results);
+  const auto empty = store.Lookup(kSerpApi, "", QueryKind::Phrase, "empty list", 1);
+  ASSERT_TRUE(empty->results);
+  EXPECT_TRUE(empty->results->empty());
+
+  const std::vector<AnswerKey> queries = {
+      {kSerpApi, "", QueryKind::Phrase, "red shoes "},
+      {kSerpApi, "", QueryKind::URL, "red shoes "},
+      {kGoogleCustomSearch, "http://127.0.0.1:8080", QueryKind::Title, "red shoes "}};
+  EXPECT_EQ(store.CountFresh(queries, 1), 2);
+}
+
+TEST_F(AnswerStoreTest, OnlyAnswersWithinTheAgeLimitAreReused) {
+  AnswerStore store(path_, clock_);
+  ASSERT_TRUE(store.Record(kSerpApi, "", QueryKind::Backlinks, "https://a.test/", "41"));
+  const auto found = [&](int days) {
+    return store.Lookup(kSerpApi, "", QueryKind::Backlinks, "https://a.test/", days).has_value();
+  };
+  EXPECT_FALSE(found(0));
+  now_ = kStart + 3 * kDay;
+  EXPECT_TRUE(found(3));
+  now_ = kStart + 3 * kDay + 1;
+  EXPECT_FALSE(found(3));
+  EXPECT_TRUE(found(4));
+  // A clock set back since the answer arrived does not make it fresh.
+  now_ = kStart - 1;
+  EXPECT_FALSE(found(4));
+}
+
+TEST_F(AnswerStoreTest, FileNeverHoldsTheKeyTheEngineCodeOrTheQueryUrl) {
+  const SearchSettings settings = {"KEY-5e1f0c9d", "ENGINE-77aa", "", ""};
+  std::vector<std::string> secrets = {settings.api_key, settings.engine_code};
+  {
+    AnswerStore store(path_, clock_);
+    for (const char* service : {kGoogleCustomSearch, kSerpApi}) {
+      const std::string url =
+          SearchServiceNamed(service).QueryURL(QueryKind::Phrase, "red shoes", settings);
+      ASSERT_NE(url.find(settings.api_key), std::string::npos);
+      secrets.push_back(url);
+      ASSERT_TRUE(store.Record(service, "", QueryKind::Phrase, "red shoes", "9", Results(10)));
+      ASSERT_TRUE(store.Record(service, "", QueryKind::Backlinks, "https://r1.test/", "3"));
+    }
+  }
+  const auto files = FolderBytes();
+  ASSERT_FALSE(files.empty());
+  for (const auto& [name, bytes] : files) {
+    for (const std::string& secret : secrets) {
+      EXPECT_EQ(bytes.find(secret), std::string::npos) << name << " holds " << secret;
+    }
+  }
+}
+
+// A file the store cannot use is reported and left byte for byte as it was.
+TEST_F(AnswerStoreTest, DamagedForeignAndNewerFilesAreReportedAndLeftAlone) {
+  std::filesystem::create_directories(std::filesystem::path(path_).parent_path());
+  const auto make_database = [&](const char* sql) {
+    std::filesystem::remove(path_);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"not SQLite", [&] { WriteBytes(path_, "answers, kept in a text file\n"); },
+       "is damaged or not an answer store. It is left as it is."},
+      {"another program's database",
+       [&] { make_database("CREATE TABLE notes(body TEXT); INSERT INTO notes VALUES('x');"); },
+       "is damaged or not an answer store. It is left as it is."},
+      {"newer schema", [&] { make_database("CREATE TABLE answer(x); PRAGMA user_version = 99;"); },
+       "was written by a newer Kelvaro. It is left as it is."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.make();
+    const auto before = FolderBytes();
+    {
+      AnswerStore store(path_, clock_);
+      EXPECT_FALSE(store.Available());
+      EXPECT_EQ(store.OpenError(), "Stored answers are not used: " + path_ + " " + c.reason);
+      EXPECT_FALSE(store.Record(kSerpApi, "", QueryKind::Phrase, "x", "1"));
+      EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "x", 1));
+    }
+    EXPECT_EQ(FolderBytes(), before);
+  }
+}
+
+#ifndef _WIN32
+// Makes a file read-only for as long as it lives: by its mode, or, for a user whom the mode
+// does not stop (root), by the file system's immutable flag where there is one.
+struct ReadOnlyFile {
+  explicit ReadOnlyFile(const std::string& file_name) : name(file_name) {
+    std::filesystem::permissions(name, std::filesystem::perms::owner_read);
+    made = access(name.c_str(), W_OK) != 0 || SetImmutable(true);
+  }
+  ~ReadOnlyFile() {
+    SetImmutable(false);
+    std::filesystem::permissions(
+        name, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  }
+  bool SetImmutable([[maybe_unused]] bool on) const {
+#ifdef __linux__
+    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool set = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    set = set && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return set && (!on || access(name.c_str(), W_OK) != 0);
+#else
+    return false;
+#endif
+  }
+  std::string name;
+  bool made = false;
+};
+
+// Recording fails quietly when the file cannot take more; what was stored stays readable.
+TEST_F(AnswerStoreTest, FullDiskOrReadOnlyFileFailsTheRecordOnly) {
+  // Kept open, as by a Kelvaro running beside, so the write-ahead log stays in place.
+  AnswerStore open_store(path_, clock_);
+  ASSERT_TRUE(open_store.Record(kSerpApi, "", QueryKind::Phrase, "kept", "5"));
+  const std::string full_disk = testing::ErrorOnFullDisk([&] {
+    AnswerStore store(path_, clock_);
+    if (!store.Available()) throw Error("unavailable");
+    if (store.Record(kSerpApi, "", QueryKind::Phrase, "new", "6", Results(10))) {
+      throw Error("recorded on a full disk");
+    }
+    if (!store.Lookup(kSerpApi, "", QueryKind::Phrase, "kept", 1)) throw Error("lost");
+  });
+  EXPECT_EQ(full_disk, "");
+
+  const ReadOnlyFile read_only(path_);
+  if (!read_only.made) GTEST_SKIP() << "the file cannot be made read-only for this user";
+  AnswerStore store(path_, clock_);
+  EXPECT_TRUE(store.Available()) << store.OpenError();
+  EXPECT_FALSE(store.Record(kSerpApi, "", QueryKind::Phrase, "new", "6"));
+  EXPECT_TRUE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "kept", 1));
+}
+#endif
+
+// Two stores on one file (as two Kelvaro processes have) write at once without losing an
+// answer; the new file and its folder are for their owner only.
+TEST_F(AnswerStoreTest, TwoWritersShareTheFileWhichOnlyItsOwnerMayRead) {
+  constexpr int kEach = 40;
+  AnswerStore first(path_, clock_);
+  AnswerStore second(path_, clock_);
+  const auto write = [&](AnswerStore& store, const std::string& prefix) {
+    for (int i = 0; i < kEach; ++i) {
+      EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::URL, prefix + std::to_string(i), "1"));
+    }
+  };
+  std::thread a(write, std::ref(first), "a");
+  std::thread b(write, std::ref(second), "b");
+  a.join();
+  b.join();
+  std::vector<AnswerKey> queries;
+  for (int i = 0; i < kEach; ++i) {
+    for (const char* prefix : {"a", "b"}) {
+      queries.push_back({kSerpApi, "", QueryKind::URL, prefix + std::to_string(i)});
+    }
+  }
+  EXPECT_EQ(first.CountFresh(queries, 1), 2 * kEach);
+#ifndef _WIN32
+  namespace fs = std::filesystem;
+  EXPECT_EQ(fs::status(path_).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(fs::path(path_).parent_path()).permissions(), fs::perms::owner_all);
+#endif
+}
+
+}  // namespace
+}  // namespace kelvaro

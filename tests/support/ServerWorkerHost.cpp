@@ -1,0 +1,54 @@
+#include "tests/support/ServerWorkerHost.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "web/DownloadBackend.h"
+#include "web/uHelper.h"
+
+namespace kelvaro::testing {
+
+std::string ServerWorkerHost::Download(const std::string& url) {
+  return Fetch(url, kReceiveTimeoutMs).body;
+}
+
+HttpAnswer ServerWorkerHost::Fetch(const std::string& url, int receive_timeout_ms) {
+  FakeWorkerHost::Download(url);  // records it
+  return internal::DownloadAnswer(url, std::chrono::milliseconds(receive_timeout_ms),
+                                  internal::ConnectionUse::kReuse);
+}
+
+bool ServerWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
+  // The server's windows are time: a wait lets it pass as a window's host would (the
+  // ordinary pauses stay instant, as FakeWorkerHost's).
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!stop && std::chrono::steady_clock::now() < end) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(slice_ms)));
+  }
+  return !stop;
+}
+
+void ServerWorkerHost::ShowStatus(const std::string& text) {
+  std::function<void(const std::string&)> hook;
+  {
+    std::lock_guard lock(status_mutex_);
+    statuses_.push_back(text);
+    hook = on_status_;
+  }
+  if (hook) hook(text);
+}
+
+void ServerWorkerHost::OnStatus(std::function<void(const std::string&)> hook) {
+  std::lock_guard lock(status_mutex_);
+  on_status_ = std::move(hook);
+}
+
+std::vector<std::string> ServerWorkerHost::Statuses() const {
+  std::lock_guard lock(status_mutex_);
+  return statuses_;
+}
+
+}  // namespace kelvaro::testing

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tests/support/FakeWorkerHost.h"
+
+namespace kelvaro::testing {
+
+// A FakeWorkerHost whose requests really go out (to a loopback search server) and whose
+// waits really pass, so a run meets a server's time windows as it would in a window. Boxes
+// and questions are recorded and answered as by FakeWorkerHost; the status texts are
+// recorded too ("" when one is taken away).
+class ServerWorkerHost : public FakeWorkerHost {
+ public:
+  std::string Download(const std::string& url) override;
+  HttpAnswer Fetch(const std::string& url, int receive_timeout_ms) override;
+  bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
+  void ShowStatus(const std::string& text) override;
+
+  // Called with each status text as it is shown (to press Stop during a wait).
+  void OnStatus(std::function<void(const std::string&)> hook);
+  std::vector<std::string> Statuses() const;
+
+ private:
+  mutable std::mutex status_mutex_;
+  std::vector<std::string> statuses_;
+  std::function<void(const std::string&)> on_status_;
+};
+
+}  // namespace kelvaro::testing

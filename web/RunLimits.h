@@ -1,0 +1,91 @@
+#pragma once
+
+// How a run lives within the account it searches with: the question before the first query
+// when the account has fewer searches left than the run may send, waiting out an hourly or
+// per-minute limit and sending the same query again, and one clear end when the searches
+// run out. Both workers use it the same way; every box and status text goes through the
+// host.
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "base/WorkerHost.h"
+#include "web/ServiceQuery.h"
+
+namespace kelvaro {
+
+// The clock of the waits. Tests shorten it; the run never waits a real minute there.
+struct LimitTimings {
+  int poll_ms = 60000;                  // between account requests while the hour is full
+  int per_minute_wait_ms = 60000;       // a per-minute limit without Retry-After
+  int64_t max_wait_ms = 65 * 60 * 1000;  // all waits of one run together, at most
+  int stop_check_ms = 1000;             // Stop is heard within this while waiting
+};
+
+// Which limit a run waits for.
+enum class WaitKind { kHourly, kPerMinute };
+
+// The user-facing sentences of the limits, in one place.
+struct LimitTexts {
+  // "This run sends up to N searches; your account has M left.\r\n\r\nStart anyway?"
+  static std::string FewerLeft(int64_t needed, int64_t left);
+  // "Your account has no searches left."
+  static std::string NoneLeft();
+  // "Hourly search limit reached (P an hour). Next try at HH:MM; Stop ends the run." or
+  // "Search limit per minute reached. Next try at HH:MM:SS; Stop ends the run." (local time).
+  static std::string Waiting(WaitKind kind, int64_t per_hour, std::time_t next_try);
+  // "12 of 40 phrases not counted: the account has no searches left."
+  static std::string NotCounted(int not_counted, int phrases);
+};
+
+class AccountLimits {
+ public:
+  enum class Action {
+    kCounted,    // the answer has a count
+    kResend,     // the limit has room again: send the same query again
+    kEnd,        // the run ends now (the searches ran out, or Stop during a wait)
+    kErrorPath,  // not a limit the run can live with: the usual error path
+  };
+
+  // `stop` is the worker's Stop flag; `host` outlives this.
+  AccountLimits(WorkerHost& host, const std::atomic<bool>& stop, LimitTimings timings = {});
+
+  // Before the first query of a run that may send `searches_needed`: false when it must not
+  // start (no searches left, said in a plain box, or No to the question). An account that
+  // cannot be asked, or a service without one, starts the run without a box.
+  bool ConfirmStart(int64_t searches_needed);
+
+  // After a query whose answer has no count: what the run does next. Waits (through the
+  // host, its notice in the status bar) before kResend.
+  Action AfterFailure(const ServiceAnswer& answer);
+
+  // Asks for `text` as `kind` (QueryService), and again each time AfterFailure waited a limit
+  // out. kCounted with `count` read, or kEnd or kErrorPath for the failed `answer`.
+  Action Query(QueryKind kind, const std::string& text, int& queries_sent, ServiceAnswer& answer,
+               std::string& count);
+  // Some query sent through Query got an answer (the account is worth asking at the end).
+  bool Answered() const { return answered_; }
+
+  // The run ended because the searches ran out (a box said so).
+  bool RanOut() const { return ran_out_; }
+  // How long the run waited for limits, in milliseconds.
+  int64_t WaitedMs() const { return waited_ms_; }
+
+ private:
+  // Waits once for `kind` (ms at most); false when Stop or the host cut it short.
+  bool WaitOnce(WaitKind kind, int64_t per_hour, int ms);
+  Action WaitForHour(int64_t per_hour, int retry_after_s);
+  Action EndRun(const ServiceAnswer& answer);
+
+  WorkerHost& host_;
+  const std::atomic<bool>& stop_;
+  const LimitTimings timings_;
+  int64_t budget_used_ms_ = 0;  // the waits asked for, whatever the host made of them
+  int64_t waited_ms_ = 0;       // the time the waits took
+  bool ran_out_ = false;
+  bool answered_ = false;
+};
+
+}  // namespace kelvaro
