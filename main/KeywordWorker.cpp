@@ -3,15 +3,18 @@
 #include <cstdint>
 #include <utility>
 
+#include "base/CodePage.h"
 #include "base/WorkerSteps.h"
 #include "grid/ResultGridModel.h"
+#include "main/GoldenRatio.h"
 #include "web/ServiceQuery.h"
+#include "web/VolumeService.h"
+#include "web/uHelper.h"
 
 namespace kelvaro::MainForm {
 
 namespace {
 
-constexpr int kColumns = 5;
 constexpr int kQueriesPerKeyword = 3;
 constexpr int kPauseBetweenKeywordsMs = 500;
 
@@ -33,6 +36,7 @@ void KeywordWorker::Run() noexcept {
   try {
     AccountLimits limits(host_, StopRequested, limit_timings_);
     if (!limits.ConfirmStart(static_cast<int64_t>(kQueriesPerKeyword * Keywords.size()))) return;
+    AskVolumes();
     for (size_t i = 0; i < Keywords.size(); ++i) {
       if (RunKeyword(i, limits) == Outcome::kEnd) break;
     }
@@ -60,9 +64,21 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AccountLimits& limits
     }
 
     if (q == 0) {
-      AddResultRow({"", k, CountLink(answer.url, count), "", ""});
+      std::vector<std::string> cells = {"", k, CountLink(answer.url, count), "", ""};
+      if (volumes_asked_) {
+        cells.push_back(volumes_[i] ? std::to_string(*volumes_[i]) : std::string());
+        cells.emplace_back();
+      }
+      AddResultRow(std::move(cells));
     } else {
       SetResultCell(q == 1 ? 3 : 4, CountLink(answer.url, count));
+    }
+    if (q == 1 && volumes_asked_) {
+      int64_t allintitle = 0;
+      const std::string kgr = KgrText(
+          TryStrToInt64(count, allintitle) ? std::optional<int64_t>(allintitle) : std::nullopt,
+          volumes_[i]);
+      if (!kgr.empty()) SetResultCell(6, kgr);
     }
     if (q < kQueriesPerKeyword - 1) {
       SetProgress(kQueriesPerKeyword * i + q + 1);
@@ -76,6 +92,40 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AccountLimits& limits
   // Half a second between keywords; after the last one the run simply ends.
   if (!last) host_.Pause(kPauseBetweenKeywordsMs);
   return Outcome::kNext;
+}
+
+void KeywordWorker::AskVolumes() {
+  const Credentials credentials = host_.CurrentCredentials();
+  if (Trim(credentials.volume_key).empty()) return;
+  volumes_asked_ = true;
+  volumes_.assign(Keywords.size(), std::nullopt);
+  // The service reads UTF-8; the lines are in the system's code page.
+  std::vector<std::string> phrases;
+  phrases.reserve(Keywords.size());
+  for (const std::string& k : Keywords) phrases.push_back(ToUtf8(k, SystemCodePage()));
+  const std::string url = VolumeURL(host_.Endpoint());
+  const std::vector<std::string> headers = VolumeHeaders(credentials.volume_key);
+  std::vector<std::optional<int64_t>> asked(Keywords.size());
+  for (const VolumeRequest& request : VolumeRequests(phrases, Trim(credentials.volume_country))) {
+    if (StopRequested) break;
+    HttpAnswer http;
+    try {
+      http = host_.Post(url, headers, request.body);
+    } catch (...) {
+      // A request that throws is a failed one.
+    }
+    const VolumeAnswer answer = ReadVolumeAnswer(http.status, http.body, request, phrases);
+    if (answer.credits) volume_credits_left_ = answer.credits;
+    if (!answer.ok) {
+      volume_failure_ = FromUtf8(answer.message, SystemCodePage());
+      break;
+    }
+    for (size_t j = 0; j < request.phrases.size(); ++j) asked[request.phrases[j]] = answer.volumes[j];
+  }
+  const std::vector<size_t> sources = VolumeSources(phrases);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (sources[i] != SIZE_MAX) volumes_[i] = asked[sources[i]];
+  }
 }
 
 void KeywordWorker::SetProgress(size_t done_queries) {
@@ -100,7 +150,7 @@ void KeywordWorker::AddResultRow(std::vector<std::string> cells) {
       row = grid_.RowCount() - 1;
     }
     grid_.AddCheckBox(0, row, true, false);
-    for (int col = 0; col < kColumns && col < static_cast<int>(cells.size()); ++col) {
+    for (int col = 0; col < grid_.ColCount() && col < static_cast<int>(cells.size()); ++col) {
       grid_.SetCells(col, row, cells[col]);
     }
   });

@@ -68,6 +68,8 @@ class QtWorkerHost : public WorkerHost {
   int AskYesNo(const std::string& text) override;
   void Pause(int ms) override;
   HttpAnswer Fetch(const std::string& url, int receive_timeout_ms) override;
+  HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
+                  const std::string& body) override;
   // Ends early on Stop (checked every slice) and when the window goes away.
   bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
   void ShowStatus(const std::string& text) override;

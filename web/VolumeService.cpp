@@ -69,15 +69,30 @@ std::string VolumeMatchKey(const std::string& phrase) {
   return key;
 }
 
+std::vector<size_t> VolumeSources(const std::vector<std::string>& phrases) {
+  std::vector<size_t> sources(phrases.size(), SIZE_MAX);
+  std::map<std::string, size_t> asked;
+  for (size_t i = 0; i < phrases.size(); ++i) {
+    if (IsAskable(phrases[i])) sources[i] = asked.emplace(VolumeMatchKey(phrases[i]), i).first->second;
+  }
+  return sources;
+}
+
+size_t VolumeCredits(const std::vector<std::string>& phrases) {
+  const std::vector<size_t> sources = VolumeSources(phrases);
+  size_t credits = 0;
+  for (size_t i = 0; i < sources.size(); ++i) credits += sources[i] == i ? 1 : 0;
+  return credits;
+}
+
 std::vector<VolumeRequest> VolumeRequests(const std::vector<std::string>& phrases,
                                           const std::string& country) {
   const std::string head =
       "dataSource=gkp&country=" + URLEncode(country) + "&currency=usd";
   std::vector<VolumeRequest> requests;
-  std::map<std::string, size_t> asked;
+  const std::vector<size_t> sources = VolumeSources(phrases);
   for (size_t i = 0; i < phrases.size(); ++i) {
-    if (!IsAskable(phrases[i])) continue;
-    if (!asked.emplace(VolumeMatchKey(phrases[i]), i).second) continue;
+    if (sources[i] != i) continue;
     if (requests.empty() || requests.back().phrases.size() == kVolumeBatchSize) {
       requests.push_back(VolumeRequest{head, {}});
     }

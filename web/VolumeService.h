@@ -34,6 +34,13 @@ struct VolumeRequest {
 std::vector<VolumeRequest> VolumeRequests(const std::vector<std::string>& phrases,
                                           const std::string& country);
 
+// For each phrase, the index of the phrase whose answer gives its volume: itself when it is
+// asked, the earlier same phrase for a repeat, SIZE_MAX for a phrase that is not asked.
+std::vector<size_t> VolumeSources(const std::vector<std::string>& phrases);
+
+// The credits a run asking for `phrases` spends: one per phrase asked.
+size_t VolumeCredits(const std::vector<std::string>& phrases);
+
 // The request URL for `endpoint` (empty: the service's own address; a trailing "/" is dropped).
 std::string VolumeURL(const std::string& endpoint);
 
