@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/CellLook.h"
+#include "grid/CellVisuals.h"
 #include "grid/ResultGridModel.h"
 #include "tests/support/TempDir.h"
 
@@ -100,9 +100,9 @@ struct Project {
   }
 
   // The looks the main window gives: count cells coloured by their value.
-  CellLookFunction Looks() const {
+  CellVisualsFunction Looks() const {
     return [this](int col, int row) {
-      CellLook look = ResultGridModel::DefaultCellLook(col, row);
+      CellVisuals look = ResultGridModel::DefaultCellVisuals(col, row);
       if (row > 0 && col >= 2) {
         look.background =
             CountColour(counts[static_cast<size_t>(row)][static_cast<size_t>(col - 2)]);
@@ -156,7 +156,7 @@ void BM_LoadCSV(benchmark::State& state) {
 
 void BM_SaveHTML(benchmark::State& state) {
   Files& f = TheFiles();
-  const CellLookFunction looks = f.large.Looks();
+  const CellVisualsFunction looks = f.large.Looks();
   for (auto _ : state) f.large.grid.SaveHTML(f.Scratch("export.html"), looks);
   state.counters["bytes"] =
       static_cast<double>(std::filesystem::file_size(f.Scratch("export.html")));

@@ -12,7 +12,7 @@
 
 #include "base/KeywordLines.h"
 #include "deep/DeepAnalysisWorker.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"

@@ -390,8 +390,8 @@ void ResultGridModel::SetSaveWithHTML(bool on) { save_with_html_ = on; }
 bool ResultGridModel::AutoSizeGrowOnly() const { return auto_size_grow_only_; }
 void ResultGridModel::SetAutoSizeGrowOnly(bool on) { auto_size_grow_only_ = on; }
 
-CellLook ResultGridModel::DefaultCellLook(int /*col*/, int row) {
-  CellLook look;
+CellVisuals ResultGridModel::DefaultCellVisuals(int /*col*/, int row) {
+  CellVisuals look;
   look.background = row == 0 ? 0xF0F0F0 : 0xFFFFFF;
   look.text_color = 0x000000;
   look.font_name = "Tahoma";

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/CellLook.h"
+#include "grid/CellVisuals.h"
 
 namespace kelvaro {
 
@@ -112,11 +112,11 @@ class ResultGridModel {
   // header row's background in the document is whatever `look` gives for row 0: a caller
   // hands over its header colour (FixedColor) there, not the gradient painting uses.
   // grid/GridHtml.cpp holds it and the document's layout.
-  void SaveHTML(const std::string& file_name, const CellLookFunction& look) const;  // throws
+  void SaveHTML(const std::string& file_name, const CellVisualsFunction& look) const;  // throws
 
   // A look for callers without a widget (tests, tools): Tahoma 8 pt, text 000000, header row
   // on button face F0F0F0, data rows on window white FFFFFF, left and top aligned, no wrap.
-  static CellLook DefaultCellLook(int col, int row);
+  static CellVisuals DefaultCellVisuals(int col, int row);
 
  private:
   struct CheckBoxEntry {

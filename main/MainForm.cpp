@@ -20,7 +20,7 @@
 
 #include "base/KeywordLines.h"
 #include "deep/DeepAnalysisForm.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 #include "main/KeywordWorker.h"
 #include "main/MainGrid.h"
 #include "main/ProjectFiles.h"
@@ -442,7 +442,7 @@ void Tfrm::Button3Click() {
   const QString file = ChooseSaveFile(dlgS2);
   if (file.isEmpty()) return;
   gRes->Model().SetSaveWithHTML(true);
-  MainForm::ExportHTML(gRes->Model(), gRes->HTMLLooks(), FromQString(file));
+  MainForm::ExportHTML(gRes->Model(), gRes->HTMLVisuals(), FromQString(file));
 }
 
 }  // namespace kelvaro

@@ -141,7 +141,7 @@ void ExportCSV(const ResultGridModel& grid, const std::string& file_name) {
   WriteFileAtomically(file_name, TidyCSVText(CSVText(grid)));
 }
 
-void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
+void ExportHTML(const ResultGridModel& grid, const CellVisualsFunction& look,
                 const std::string& file_name) {
   WriteFileAtomically(file_name, TidyHTMLText(PublicCountLinks(HTMLDocument(grid, look))));
 }

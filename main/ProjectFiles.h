@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/CellLook.h"
+#include "grid/CellVisuals.h"
 
 namespace kelvaro {
 class ResultGridModel;
@@ -37,7 +37,7 @@ std::string PublicCountLinks(const std::string& html);
 // TidyHTMLText. The grid keeps its query URLs (projects save them).
 // Throw kelvaro::Error.
 void ExportCSV(const ResultGridModel& grid, const std::string& file_name);
-void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
+void ExportHTML(const ResultGridModel& grid, const CellVisualsFunction& look,
                 const std::string& file_name);
 
 }  // namespace kelvaro::MainForm

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "grid/GridCellDelegate.h"
-#include "grid/GridHeaderView.h"
-#include "grid/GridTableModel.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/GridCellDelegate.h"
+#include "grid/view/GridHeaderView.h"
+#include "grid/view/GridTableModel.h"
+#include "grid/view/TResultGrid.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/GridShapes.h"
 #include "ui/OpenLink.h"
@@ -476,9 +476,9 @@ TEST_F(GridWidgetTest, HintOnlyWhereTheTextDoesNotFit) {
   EXPECT_TRUE(QToolTip::text().contains(QString(80, QLatin1Char('w'))));
   QToolTip::hideText();
 
-  EXPECT_TRUE(grid->Look().CellHint(2, 1, CellRect(*grid, 2, 1).size()).isEmpty());
+  EXPECT_TRUE(grid->Painter().CellHint(2, 1, CellRect(*grid, 2, 1).size()).isEmpty());
   grid->Model().SetColWidths(2, 12);
-  const QString hint = grid->Look().CellHint(2, 1, CellRect(*grid, 2, 1).size());
+  const QString hint = grid->Painter().CellHint(2, 1, CellRect(*grid, 2, 1).size());
   EXPECT_TRUE(hint.contains("12345"));
   EXPECT_FALSE(hint.contains("googleapis"));  // the link's address is not the hint
 }

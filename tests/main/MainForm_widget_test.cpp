@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
-#include "grid/GridHeaderView.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/GridHeaderView.h"
+#include "grid/view/TResultGrid.h"
 #include "main/KeywordWorker.h"
 #include "main/MainForm.h"
 #include "main/ProjectFiles.h"
@@ -131,7 +131,7 @@ class MainFormTest : public ::testing::Test {
   }
 
   uint32_t Background(int col, int row) {
-    return Rgb(frm_->gRes->CellVisuals(col, row, GridDrawState{}).background);
+    return Rgb(frm_->gRes->Visuals(col, row, GridDrawState{}).background);
   }
 
   // A click in the middle of column `col`'s header.

@@ -58,7 +58,7 @@ TEST(ExportTest, WritesTheTidiedGridAndReportsAFolderThatIsNotThere) {
   const auto file = dir.File("out.csv");
   ExportCSV(grid, file);
   EXPECT_EQ(testing::ReadBytes(file), "\"\",\"\"\r\na,1\r\n");
-  EXPECT_THROW(ExportHTML(grid, ResultGridModel::DefaultCellLook, dir.File("missing/out.html")),
+  EXPECT_THROW(ExportHTML(grid, ResultGridModel::DefaultCellVisuals, dir.File("missing/out.html")),
                Error);
 }
 
@@ -81,7 +81,7 @@ TEST(ExportHTMLTest, CountLinksCarryNoKeyAndNoEngineCode) {
   grid.SetCells(4, 1, link("u1", "90"));
   testing::TempDir dir;
   const auto file = dir.File("export.html");
-  ExportHTML(grid, ResultGridModel::DefaultCellLook, file);
+  ExportHTML(grid, ResultGridModel::DefaultCellVisuals, file);
 
   const std::string html = testing::ReadBytes(file);
   EXPECT_EQ(html.find("secret"), std::string::npos);

@@ -1,4 +1,4 @@
-#include "grid/MarkupRenderer.h"
+#include "grid/view/MarkupRenderer.h"
 
 #include <QFontMetrics>
 #include <QPainter>

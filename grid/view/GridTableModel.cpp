@@ -1,4 +1,4 @@
-#include "grid/GridTableModel.h"
+#include "grid/view/GridTableModel.h"
 
 #include <algorithm>
 

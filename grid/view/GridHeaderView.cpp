@@ -1,4 +1,4 @@
-#include "grid/GridHeaderView.h"
+#include "grid/view/GridHeaderView.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -6,7 +6,7 @@
 #include <QPolygon>
 #include <QStyle>
 
-#include "grid/GridLook.h"
+#include "grid/view/CellPainter.h"
 #include "grid/ResultGridModel.h"
 
 namespace kelvaro {
@@ -19,8 +19,8 @@ int EventX(const QMouseEvent* event) { return event->position().toPoint().x(); }
 
 }  // namespace
 
-GridHeaderView::GridHeaderView(GridLook& look, QWidget* parent)
-    : QHeaderView(Qt::Horizontal, parent), look_(look) {
+GridHeaderView::GridHeaderView(CellPainter& painter, QWidget* parent)
+    : QHeaderView(Qt::Horizontal, parent), painter_(painter) {
   setSectionsClickable(false);
   setSectionsMovable(false);
   setSortIndicatorShown(false);
@@ -32,12 +32,12 @@ GridHeaderView::GridHeaderView(GridLook& look, QWidget* parent)
 }
 
 QSize GridHeaderView::sizeHint() const {
-  return QSize(QHeaderView::sizeHint().width(), look_.Model().RowHeights(0));
+  return QSize(QHeaderView::sizeHint().width(), painter_.Model().RowHeights(0));
 }
 
 void GridHeaderView::paintSection(QPainter* painter, const QRect& rect, int logical_index) const {
   if (!rect.isValid()) return;
-  look_.PaintHeaderCell(*painter, rect, logical_index, logical_index == pressed_section_);
+  painter_.PaintHeaderCell(*painter, rect, logical_index, logical_index == pressed_section_);
   if (logical_index != arrow_column_) return;
   // A small filled triangle at the right end of the cell, clear of the border.
   const int half = 4;
@@ -52,7 +52,7 @@ void GridHeaderView::paintSection(QPainter* painter, const QRect& rect, int logi
   painter->save();
   painter->setRenderHint(QPainter::Antialiasing);
   painter->setPen(Qt::NoPen);
-  painter->setBrush(GridLook::GridFixedLineColor());
+  painter->setBrush(CellPainter::GridFixedLineColor());
   painter->drawPolygon(arrow);
   painter->restore();
 }
@@ -151,7 +151,7 @@ bool GridHeaderView::viewportEvent(QEvent* event) {
     if (section >= 0) {
       rect = QRect(sectionViewportPosition(section), 0, sectionSize(section), height());
     }
-    look_.ShowCellHint(section, 0, rect, viewport());
+    painter_.ShowCellHint(section, 0, rect, viewport());
     return true;
   }
   return QHeaderView::viewportEvent(event);
