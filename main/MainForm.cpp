@@ -338,7 +338,8 @@ void Tfrm::bClearAllClick() {
   bool remove = false;
   try {
     remove = AskConfirmation("Delete checked row(s)?", kButtonYes | kButtonNo, this) == kResultYes;
-    if (remove) MainForm::ClearCheckedRows(grid, true);
+    // Only the removal here: the numbering below runs once, after it.
+    if (remove) grid.RemoveCheckedRows(0);
   } catch (...) {
     grid.EndUpdate();
     throw;

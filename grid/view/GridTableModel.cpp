@@ -126,6 +126,33 @@ void GridTableModel::AfterRowsRemoved() {
   endRemoveRows();
 }
 
+void GridTableModel::BeforeRowsReordered() {
+  if (resetting_) return;
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void GridTableModel::AfterRowsReordered(const std::vector<int>& new_row) {
+  if (resetting_) return;
+  // The current cell and the selection are persistent indexes: they move with their rows.
+  const QModelIndexList from = persistentIndexList();
+  QModelIndexList to;
+  to.reserve(from.size());
+  for (const QModelIndex& old : from) {
+    const auto row = static_cast<size_t>(old.row() + 1);
+    to.push_back(row < new_row.size() ? index(new_row[row] - 1, old.column()) : old);
+  }
+  changePersistentIndexList(from, to);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void GridTableModel::ColumnCellsChanged(int col, int first, int last) {
+  if (resetting_ || inserting_ || removing_ || col < 0 || col >= grid_.ColCount()) return;
+  last = std::min(last, grid_.RowCount() - 1);
+  if (first < 1 || first > last) return;
+  emit dataChanged(index(first - 1, col), index(last - 1, col), {Qt::DisplayRole, Qt::EditRole,
+                                                                  Qt::CheckStateRole});
+}
+
 void GridTableModel::BeforeReset() {
   if (resetting_) return;
   resetting_ = true;

@@ -44,6 +44,9 @@ class GridTableModel : public QAbstractTableModel, public ResultGridListener {
   void AfterRowsInserted() override;
   void BeforeRowsRemoved(int first, int last) override;
   void AfterRowsRemoved() override;
+  void BeforeRowsReordered() override;
+  void AfterRowsReordered(const std::vector<int>& new_row) override;
+  void ColumnCellsChanged(int col, int first, int last) override;
   void BeforeReset() override;
   void AfterReset() override;
   void ColumnWidthChanged(int col) override;

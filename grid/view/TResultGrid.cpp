@@ -38,7 +38,8 @@ std::string HeaderTitle(const std::string& title) {
 TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
     : QTableView(parent),
       model_(std::make_unique<ResultGridModel>(values.col_count, values.row_count)),
-      painter_(*model_, *this) {
+      painter_(*model_, *this),
+      text_sort_column_(values.text_sort_column) {
   for (int col = 0; col < static_cast<int>(values.column_headers.size()); ++col) {
     if (col >= model_->ColCount()) break;
     model_->SetCells(col, 0, HeaderTitle(values.column_headers[col]));
@@ -83,7 +84,7 @@ TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
   table_model_->SetUpdatesHandler([this](bool suspended) { SetUpdatesSuspended(suspended); });
   table_model_->SetResetHandler([this] {
     ApplyAllColumnWidths();
-    if (!sorting_) header_->ShowSortArrow(-1, true);
+    header_->ShowSortArrow(-1, true);
   });
   setModel(table_model_);
   // Rows added or removed leave the order the arrow shows.
@@ -142,9 +143,7 @@ int TResultGrid::SortColumn() const { return header_->SortArrowColumn(); }
 void TResultGrid::SortByColumn(int col, bool ascending) {
   if (col < 0 || col >= model_->ColCount()) return;
   CloseOpenEditor();
-  sorting_ = true;
-  model_->SortRows(col, ascending);
-  sorting_ = false;
+  model_->SortRows(col, ascending, col == text_sort_column_);
   sort_ascending_ = ascending;
   header_->ShowSortArrow(col, ascending);
 }

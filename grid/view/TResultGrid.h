@@ -37,6 +37,8 @@ struct GridCreationValues {
   int row_count = 2;
   std::vector<std::string> column_headers;
   std::vector<int> col_widths;
+  // Sorted as text whatever it holds: the phrases' column in both windows.
+  int text_sort_column = 1;
 };
 
 // The results grid of both windows: a table over one ResultGridModel with the header
@@ -140,7 +142,7 @@ class TResultGrid : public QTableView {
   SortRequestEvent on_sort_request_;
   bool sortable_ = false;
   bool tick_all_ = false;
-  bool sorting_ = false;
+  int text_sort_column_ = -1;
   bool sort_ascending_ = true;
   bool applying_width_ = false;
   bool swallow_release_ = false;

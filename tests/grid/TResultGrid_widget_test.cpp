@@ -382,6 +382,52 @@ TEST_F(GridWidgetTest, HeaderClickSortsASecondClickReversesAndTheWindowCanRefuse
   EXPECT_EQ(order(), "apple mango zebra ");
 }
 
+// A sort moves rows (the current cell stays on its row), tick all changes the check column,
+// Clear Checked removes rows: the view hears each as that, never as a reset.
+TEST_F(GridWidgetTest, SortTickAllAndClearCheckedKeepTheCurrentCell) {
+  auto grid = MakeGrid(testing::KeywordGridValues());
+  QAbstractItemModelTester tester(&grid->TableModel(),
+                                  QAbstractItemModelTester::FailureReportingMode::Fatal);
+  ResultGridModel& model = grid->Model();
+  const char* const phrases[] = {"zebra", "7 11", "apple", "mango"};
+  const char* const counts[] = {"5", "300", "20", "1"};
+  model.SetRowCount(5);
+  for (int row = 1; row <= 4; ++row) {
+    model.SetCells(1, row, phrases[row - 1]);
+    model.SetCells(3, row, counts[row - 1]);
+    model.AddCheckBox(0, row, false, false);
+  }
+  QSignalSpy resets(&grid->TableModel(), &QAbstractItemModel::modelReset);
+  QSignalSpy layouts(&grid->TableModel(), &QAbstractItemModel::layoutChanged);
+  QSignalSpy changes(&grid->TableModel(), &QAbstractItemModel::dataChanged);
+  QSignalSpy removals(&grid->TableModel(), &QAbstractItemModel::rowsRemoved);
+  auto current = [&grid] { return grid->currentIndex().siblingAtColumn(1).data().toString(); };
+  grid->setCurrentIndex(grid->model()->index(2, 3));  // apple
+
+  grid->SortByColumn(1, true);  // phrases as text: "7 11" first
+  EXPECT_EQ(model.Cells(1, 1), "7 11");
+  EXPECT_EQ(current(), "apple");
+  grid->SortByColumn(3, false);  // counts as numbers
+  EXPECT_EQ(model.Cells(1, 1), "7 11");
+  EXPECT_EQ(model.Cells(1, 2), "apple");
+  EXPECT_EQ(current(), "apple");
+  EXPECT_EQ(layouts.count(), 2);
+
+  QTest::keyClick(grid.get(), Qt::Key_Down);  // the place is kept: the keys work on
+  EXPECT_EQ(current(), "zebra");
+  grid->SetTickAllOnHeaderClick(true);
+  QTest::mouseClick(grid->Header().viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 0).center());
+  ASSERT_EQ(changes.count(), 1);
+  EXPECT_EQ(changes[0][0].toModelIndex(), grid->model()->index(0, 0));
+  EXPECT_EQ(changes[0][1].toModelIndex(), grid->model()->index(3, 0));
+
+  model.ToggleCheck(0, 3);  // zebra stays
+  EXPECT_EQ(model.RemoveCheckedRows(0), 3);
+  EXPECT_EQ(removals.count(), 1);
+  EXPECT_EQ(current(), "zebra");
+  EXPECT_EQ(resets.count(), 0);
+}
+
 TEST_F(GridWidgetTest, CheckColumnHeaderClickTicksAllOrUnticksAll) {
   auto grid = MainGridWithRow();
   grid->SetSortable(true);

@@ -334,12 +334,15 @@ TEST_F(MainFormTest, ClearCheckedAnsweredNoStillRenumbersAndYesRemovesTickedRows
   EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "b");
   EXPECT_EQ(frm_->gRes->Model().Cells(0, 1), "1");
 
-  // Every row ticked: a header and one empty row are left.
+  // Every row ticked: a header and one empty row are left, nothing numbered, no box.
   frm_->gRes->Model().ToggleCheck(0, 1);
   AnswerNextBox(&yes, QStringLiteral("&Yes"));
   frm_->bClearAll->click();
   ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "");
+  for (int col = 0; col < frm_->gRes->Model().ColCount(); ++col) {
+    EXPECT_EQ(frm_->gRes->Model().Cells(col, 1), "") << "column " << col;
+  }
+  EXPECT_FALSE(frm_->gRes->Model().HasCheckBox(0, 1));
   EXPECT_EQ(frm_->gRes->Model().UpdateCount(), 0);
 }
 
