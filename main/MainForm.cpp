@@ -188,6 +188,8 @@ void Tfrm::BuildLayout() {
   barStatus = new QStatusBar(this);
   barStatus->setObjectName(QStringLiteral("barStatus"));
   setStatusBar(barStatus);
+  connect(gRes, &TResultGrid::StatusMessage, barStatus,
+          [this](const QString& text) { barStatus->showMessage(text); });
 
   CheckBox1 = new QCheckBox(QStringLiteral("Don't erase old results (append the new)"), this);
   CheckBox1->setVisible(false);

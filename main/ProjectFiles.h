@@ -25,9 +25,10 @@ std::string TidyCSVText(const std::string& bytes);
 // so that the exported links open in a new browser window.
 std::string TidyHTMLText(const std::string& bytes);
 
-// Every link `<a href="URL">` whose URL is a search service's query URL opens the public
-// results page of the same query instead (PublicResultsURL), so a document shared with others
-// carries neither the API key nor the engine code. Other links and all text stay as they are.
+// Every link `<a href="URL">` (the URL read up to `">`) opens the public results page of the
+// same query instead (PublicResultsURL); a link with no such page is replaced by its text. So
+// a document shared with others never carries the API key, the engine code or an endpoint.
+// Unquoted links (a cell holding an address) and all text stay as they are.
 std::string PublicCountLinks(const std::string& html);
 
 // The two exports, each built whole in memory and written once through the safe writing, so

@@ -115,7 +115,7 @@ const QPixmap& CellPainter::CheckPixmap(bool checked, qreal device_pixel_ratio) 
 }
 
 void CellPainter::PaintContent(QPainter& painter, const QRect& rect, const QPoint& origin, int col,
-                            int row, const QFont& font) {
+                               int row, const QFont& font) {
   const bool has_box = model_.HasCheckBox(col, row);
   if (has_box) {
     const QPixmap& box =
@@ -151,7 +151,7 @@ void CellPainter::PaintContent(QPainter& painter, const QRect& rect, const QPoin
 }
 
 void CellPainter::PaintDataCell(QPainter& painter, const QRect& rect, int col, int row,
-                             const GridDrawState& state, bool has_focus) {
+                                const GridDrawState& state, bool has_focus) {
   QColor background;
   const QFont font = HookedFont(col, row, state, &background);
   painter.fillRect(rect, background);

@@ -30,9 +30,9 @@ struct GridDrawState {
 };
 
 // Computes each cell's CellVisuals and paints the cells of one grid: fonts, colours,
-// check-box pictures and the markup layout, shared by the grid's delegate (data cells), its header view (row 0) and the
-// grid itself (measuring, hit-testing links, hints). It reads the cell store and takes
-// its palette and style from `widget`. GUI thread only.
+// check-box pictures and the markup layout, shared by the grid's delegate (data cells), its header
+// view (row 0) and the grid itself (measuring, hit-testing links, hints). It reads the cell store
+// and takes its palette and style from `widget`. GUI thread only.
 class CellPainter {
  public:
   static constexpr int kCheckSize = 15;  // check boxes are this square, at 2,2 in the cell

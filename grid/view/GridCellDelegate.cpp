@@ -4,8 +4,8 @@
 #include <QLineEdit>
 #include <QPainter>
 
-#include "grid/view/CellPainter.h"
 #include "grid/ResultGridModel.h"
+#include "grid/view/CellPainter.h"
 
 namespace kelvaro {
 namespace {

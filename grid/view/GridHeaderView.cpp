@@ -6,8 +6,9 @@
 #include <QPolygon>
 #include <QStyle>
 
-#include "grid/view/CellPainter.h"
 #include "grid/ResultGridModel.h"
+#include "grid/view/CellPainter.h"
+#include "ui/HandlerGuard.h"
 
 namespace kelvaro {
 namespace {
@@ -113,48 +114,59 @@ void GridHeaderView::SetPressed(int section) {
 }
 
 void GridHeaderView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) SetPressed(ClickableSectionAt(EventX(event)));
-  QHeaderView::mousePressEvent(event);
+  RunHandler([&] {
+    if (event->button() == Qt::LeftButton) SetPressed(ClickableSectionAt(EventX(event)));
+    QHeaderView::mousePressEvent(event);
+  });
 }
 
 void GridHeaderView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    const int pressed = pressed_section_;
-    SetPressed(-1);
-    QHeaderView::mouseReleaseEvent(event);
-    if (pressed >= 0 && ClickableSectionAt(EventX(event)) == pressed && on_click_) {
-      on_click_(pressed);
+  RunHandler([&] {
+    if (event->button() == Qt::LeftButton) {
+      const int pressed = pressed_section_;
+      SetPressed(-1);
+      QHeaderView::mouseReleaseEvent(event);
+      if (pressed >= 0 && ClickableSectionAt(EventX(event)) == pressed && on_click_) {
+        on_click_(pressed);
+      }
+      return;
     }
-    return;
-  }
-  QHeaderView::mouseReleaseEvent(event);
+    QHeaderView::mouseReleaseEvent(event);
+  });
 }
 
 void GridHeaderView::mouseDoubleClickEvent(QMouseEvent* event) {
-  // Qt's own double-click would fit the column to its visible rows only; the grid
-  // measures every row. A double-click elsewhere is a second press.
-  if (event->button() != Qt::LeftButton) return;
-  const int column = AutoSizeColumnAt(EventX(event));
-  if (column >= 0) {
-    if (on_auto_size_) on_auto_size_(column);
-  } else {
-    SetPressed(ClickableSectionAt(EventX(event)));
-  }
-  event->accept();
+  RunHandler([&] {
+    // Qt's own double-click would fit the column to its visible rows only; the grid
+    // measures every row. A double-click elsewhere is a second press.
+    if (event->button() != Qt::LeftButton) return;
+    const int column = AutoSizeColumnAt(EventX(event));
+    if (column >= 0) {
+      if (on_auto_size_) on_auto_size_(column);
+    } else {
+      SetPressed(ClickableSectionAt(EventX(event)));
+    }
+    event->accept();
+  });
 }
 
 bool GridHeaderView::viewportEvent(QEvent* event) {
-  if (event->type() == QEvent::ToolTip) {
-    const auto* help = static_cast<QHelpEvent*>(event);
-    const int section = logicalIndexAt(help->pos());
-    QRect rect;
-    if (section >= 0) {
-      rect = QRect(sectionViewportPosition(section), 0, sectionSize(section), height());
+  bool handled = false;
+  RunHandler([&] {
+    if (event->type() == QEvent::ToolTip) {
+      const auto* help = static_cast<QHelpEvent*>(event);
+      const int section = logicalIndexAt(help->pos());
+      QRect rect;
+      if (section >= 0) {
+        rect = QRect(sectionViewportPosition(section), 0, sectionSize(section), height());
+      }
+      painter_.ShowCellHint(section, 0, rect, viewport());
+      handled = true;
+      return;
     }
-    painter_.ShowCellHint(section, 0, rect, viewport());
-    return true;
-  }
-  return QHeaderView::viewportEvent(event);
+    handled = QHeaderView::viewportEvent(event);
+  });
+  return handled;
 }
 
 }  // namespace kelvaro

@@ -4,6 +4,7 @@
 
 #include "grid/CellMarkup.h"
 #include "ui/TextConvert.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 
@@ -45,9 +46,19 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       return ToQString(grid_.Cells(col, row));
-    case Qt::EditRole: {
+    case Qt::EditRole:
+    case Qt::AccessibleTextRole: {
+      // A screen reader reads what is painted, as the in-place editor shows it: never the
+      // markup, whose link holds the key.
       const std::string& text = grid_.Cells(col, row);
       return ToQString(PassesMarkupTest(text) ? StripMarkup(text) : text);
+    }
+    case Qt::AccessibleDescriptionRole: {
+      const std::string& text = grid_.Cells(col, row);
+      if (!PassesMarkupTest(text)) return {};
+      const std::string page = PublicResultsURL(FirstLinkAddress(text));
+      if (page.empty()) return {};
+      return ToQString(page);
     }
     case Qt::CheckStateRole:
       if (!grid_.HasCheckBox(col, row)) return {};
@@ -149,8 +160,8 @@ void GridTableModel::ColumnCellsChanged(int col, int first, int last) {
   if (resetting_ || inserting_ || removing_ || col < 0 || col >= grid_.ColCount()) return;
   last = std::min(last, grid_.RowCount() - 1);
   if (first < 1 || first > last) return;
-  emit dataChanged(index(first - 1, col), index(last - 1, col), {Qt::DisplayRole, Qt::EditRole,
-                                                                  Qt::CheckStateRole});
+  emit dataChanged(index(first - 1, col), index(last - 1, col),
+                   {Qt::DisplayRole, Qt::EditRole, Qt::CheckStateRole});
 }
 
 void GridTableModel::BeforeReset() {

@@ -28,8 +28,9 @@ class GridTableModel : public QAbstractTableModel, public ResultGridListener {
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  // Display: the stored text; edit: what the in-place editor shows (markup stripped);
-  // check state for cells with a check box.
+  // Display: the stored text; edit and accessible text: what the in-place editor shows
+  // (markup stripped); accessible description: a count link's public results page; check
+  // state for cells with a check box.
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;

@@ -12,11 +12,16 @@
 #include "grid/view/GridCellDelegate.h"
 #include "grid/view/GridHeaderView.h"
 #include "grid/view/GridTableModel.h"
+#include "ui/HandlerGuard.h"
 #include "ui/OpenLink.h"
 #include "ui/TextConvert.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 namespace {
+
+constexpr char kNoPublicPageText[] =
+    "The link is not a query of a known search service, so it has no public results page to open.";
 
 // A column title as the header shows it: each backslash followed by "n" becomes a CR.
 std::string HeaderTitle(const std::string& title) {
@@ -110,8 +115,8 @@ TResultGrid::~TResultGrid() {
 void TResultGrid::SetOnGetCellColor(GetCellColorEvent handler) {
   if (handler) {
     painter_.SetColorHook([this, handler = std::move(handler)](
-                           int row, int col, const GridDrawState& state, QBrush& brush,
-                           QFont& font) { handler(*this, row, col, state, brush, font); });
+                              int row, int col, const GridDrawState& state, QBrush& brush,
+                              QFont& font) { handler(*this, row, col, state, brush, font); });
   } else {
     painter_.SetColorHook({});
   }
@@ -226,11 +231,18 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event, bool act) {
   if (event->button() == Qt::LeftButton) {
     if (const std::string* url = painter_.LinkAtCell(col, row, visualRect(index), pos)) {
       if (!act) return true;
-      const std::string address = *url;  // closing an editor may change the cell
-      CloseOpenEditor();
+      // A count's link holds the query URL, key included: the browser gets the public
+      // results page of the same query instead (as the HTML export does), never the query.
+      const bool count_link = ClassifyText(model_->Cells(col, row)) == TextKind::kMarkup;
+      const std::string address = count_link ? PublicResultsURL(*url) : *url;
+      CloseOpenEditor();  // may change the cell: `url` is not read after this
       setFocus(Qt::MouseFocusReason);
       setCurrentIndex(index);
-      OpenLink(address);
+      if (address.empty()) {
+        emit StatusMessage(QString::fromLatin1(kNoPublicPageText));
+      } else {
+        OpenLink(address);
+      }
       return true;
     }
     if (model_->HasCheckBox(col, row)) {
@@ -256,43 +268,51 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event, bool act) {
 }
 
 void TResultGrid::mousePressEvent(QMouseEvent* event) {
-  if (HandleCellPress(event, true)) {
-    swallow_release_ = true;
-    event->accept();
-    return;
-  }
-  swallow_release_ = false;
-  QTableView::mousePressEvent(event);
+  RunHandler([&] {
+    if (HandleCellPress(event, true)) {
+      swallow_release_ = true;
+      event->accept();
+      return;
+    }
+    swallow_release_ = false;
+    QTableView::mousePressEvent(event);
+  });
 }
 
 void TResultGrid::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The second press of a double-click already ticked the box or opened the link; the
-  // double-click itself must not start the editor there.
-  if (HandleCellPress(event, false)) {
-    swallow_release_ = true;
-    event->accept();
-    return;
-  }
-  QTableView::mouseDoubleClickEvent(event);
+  RunHandler([&] {
+    // The second press of a double-click already ticked the box or opened the link; the
+    // double-click itself must not start the editor there.
+    if (HandleCellPress(event, false)) {
+      swallow_release_ = true;
+      event->accept();
+      return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+  });
 }
 
 void TResultGrid::mouseReleaseEvent(QMouseEvent* event) {
-  if (swallow_release_) {
-    // The press was a tick or a link: no selection, no editing.
-    swallow_release_ = false;
-    event->accept();
-    return;
-  }
-  QTableView::mouseReleaseEvent(event);
+  RunHandler([&] {
+    if (swallow_release_) {
+      // The press was a tick or a link: no selection, no editing.
+      swallow_release_ = false;
+      event->accept();
+      return;
+    }
+    QTableView::mouseReleaseEvent(event);
+  });
 }
 
 void TResultGrid::mouseMoveEvent(QMouseEvent* event) {
-  UpdateCursor(event->position().toPoint());
-  if (swallow_release_ && event->buttons() != Qt::NoButton) {
-    event->accept();
-    return;
-  }
-  QTableView::mouseMoveEvent(event);
+  RunHandler([&] {
+    UpdateCursor(event->position().toPoint());
+    if (swallow_release_ && event->buttons() != Qt::NoButton) {
+      event->accept();
+      return;
+    }
+    QTableView::mouseMoveEvent(event);
+  });
 }
 
 void TResultGrid::UpdateCursor(const QPoint& pos) {
@@ -307,47 +327,56 @@ void TResultGrid::UpdateCursor(const QPoint& pos) {
 }
 
 void TResultGrid::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Space &&
-      (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-    const QModelIndex index = currentIndex();
-    if (index.isValid() && model_->HasCheckBox(index.column(), index.row() + 1)) {
-      model_->ToggleCheck(index.column(), index.row() + 1);
-      event->accept();
-      return;
+  RunHandler([&] {
+    if (event->key() == Qt::Key_Space &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      const QModelIndex index = currentIndex();
+      if (index.isValid() && model_->HasCheckBox(index.column(), index.row() + 1)) {
+        model_->ToggleCheck(index.column(), index.row() + 1);
+        event->accept();
+        return;
+      }
     }
-  }
-  QTableView::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
+  });
 }
 
 bool TResultGrid::viewportEvent(QEvent* event) {
-  switch (event->type()) {
-    case QEvent::ToolTip: {
-      const auto* help = static_cast<QHelpEvent*>(event);
-      const QModelIndex index = indexAt(help->pos());
-      if (!index.isValid()) {
-        QToolTip::hideText();
-      } else {
-        painter_.ShowCellHint(index.column(), index.row() + 1, visualRect(index), viewport());
+  bool handled = false;
+  RunHandler([&] {
+    switch (event->type()) {
+      case QEvent::ToolTip: {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        if (!index.isValid()) {
+          QToolTip::hideText();
+        } else {
+          painter_.ShowCellHint(index.column(), index.row() + 1, visualRect(index), viewport());
+        }
+        handled = true;
+        return;
       }
-      return true;
+      case QEvent::Leave:
+        if (hand_cursor_) {
+          hand_cursor_ = false;
+          viewport()->unsetCursor();
+        }
+        break;
+      default:
+        break;
     }
-    case QEvent::Leave:
-      if (hand_cursor_) {
-        hand_cursor_ = false;
-        viewport()->unsetCursor();
-      }
-      break;
-    default:
-      break;
-  }
-  return QTableView::viewportEvent(event);
+    handled = QTableView::viewportEvent(event);
+  });
+  return handled;
 }
 
 void TResultGrid::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange) {
-    painter_.ForgetPictures();
-  }
-  QTableView::changeEvent(event);
+  RunHandler([&] {
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange) {
+      painter_.ForgetPictures();
+    }
+    QTableView::changeEvent(event);
+  });
 }
 
 }  // namespace kelvaro

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "grid/view/CellPainter.h"
 #include "grid/ResultGridModel.h"
+#include "grid/view/CellPainter.h"
 
 namespace kelvaro {
 
@@ -113,6 +113,10 @@ class TResultGrid : public QTableView {
   GridTableModel& TableModel() { return *table_model_; }
   GridCellDelegate& Delegate() { return *delegate_; }
   GridHeaderView& Header() { return *header_; }
+
+ signals:
+  // A line for the window's status bar (why a clicked link opened nothing).
+  void StatusMessage(const QString& text);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

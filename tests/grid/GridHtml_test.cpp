@@ -169,9 +169,9 @@ TEST(GridHtmlTest, CellTexts) {
   EXPECT_EQ(DataRow(doc, 6), cell("c1", "&nbsp;") + cell("c1", "&nbsp;"));
   grid.SetSaveWithHTML(false);
   const std::string stripped = cell("c1", "1,234");
-  EXPECT_EQ(
-      DataRow(HTMLDocument(grid, ResultGridModel::DefaultCellVisuals), 5).substr(0, stripped.size()),
-      stripped);
+  EXPECT_EQ(DataRow(HTMLDocument(grid, ResultGridModel::DefaultCellVisuals), 5)
+                .substr(0, stripped.size()),
+            stripped);
   EXPECT_EQ(LinkURLText("plain"), "plain");
 }
 

@@ -127,18 +127,37 @@ TEST_F(GridWidgetTest, ClickInCheckColumnFlipsTheBoxButNotInTheHeader) {
   EXPECT_EQ(grid->Model().Cells(0, 1), "");
 }
 
-TEST_F(GridWidgetTest, ClickOnCountDigitsOpensItsQueryButNotRightOfThem) {
+// A count link holds the query URL with the key: a click opens the public results page of
+// the query, and a screen reader gets the digits and that page, never the query URL.
+TEST_F(GridWidgetTest, CountLinkOpensAndReadsAsItsPublicResultsPage) {
   auto grid = MainGridWithRow();
+  QSignalSpy messages(grid.get(), &TResultGrid::StatusMessage);
   const QRect cell = CellRect(*grid, 2, 1);
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.topRight() + QPoint(-4, 8));
   EXPECT_TRUE(opened_.empty());
 
+  const std::string page = "https://www.google.com/search?q=%22red+shoes%22";
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, OnText(*grid, cell, "12345"));
-  ASSERT_EQ(opened_.size(), 1u);
-  EXPECT_EQ(opened_[0], kCountUrl);
+  EXPECT_EQ(opened_, std::vector<std::string>{page});
+  const QModelIndex index = grid->model()->index(0, 2);
+  EXPECT_EQ(index.data(Qt::AccessibleTextRole).toString(), "12345");
+  EXPECT_EQ(index.data(Qt::AccessibleDescriptionRole).toString(), QString::fromStdString(page));
+
+  // A phrase's quote kept in the URL, the key behind it: still the phrase's page only.
+  grid->Model().SetCells(
+      2, 1, CountLink("https://serpapi.com/search.json?q=\"red+shoes\"&api_key=SECRET", "9"));
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, OnText(*grid, cell, "9"));
+  EXPECT_EQ(opened_.back(), page);
+  // No public page to build: nothing opens and the status bar says why.
+  grid->Model().SetCells(2, 1, CountLink("https://gw.example/count?key=SECRET", "9"));
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, OnText(*grid, cell, "9"));
+  EXPECT_EQ(opened_.size(), 2u);
+  ASSERT_EQ(messages.count(), 1);
+  EXPECT_FALSE(messages[0][0].toString().isEmpty());
+  EXPECT_TRUE(grid->model()->index(0, 2).data(Qt::AccessibleDescriptionRole).isNull());
 
   // The hand cursor shows over the digits only.
-  QTest::mouseMove(grid->viewport(), OnText(*grid, cell, "12345"));
+  QTest::mouseMove(grid->viewport(), OnText(*grid, cell, "9"));
   EXPECT_EQ(grid->viewport()->cursor().shape(), Qt::PointingHandCursor);
   QTest::mouseMove(grid->viewport(), cell.topRight() + QPoint(-4, 8));
   EXPECT_EQ(grid->viewport()->cursor().shape(), Qt::ArrowCursor);
@@ -176,9 +195,8 @@ TEST_F(GridWidgetTest, OnlyWebAndMailLinksOpen) {
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
   EXPECT_TRUE(opened_.empty());
 
-  grid->Model().SetCells(2, 1, CountLink("mailto:someone@example.com", "12345"));
-  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                    OnText(*grid, CellRect(*grid, 2, 1), "12345"));
+  grid->Model().SetCells(1, 1, "mailto:someone@example.com");
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
   EXPECT_EQ(opened_, std::vector<std::string>{"mailto:someone@example.com"});
 }
 

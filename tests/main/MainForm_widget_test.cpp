@@ -536,22 +536,16 @@ TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
       "<tr>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">Y</td>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">red shoes</td>",
-      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u1\" "
-      "target=\"_blank\">150000</a></td>",
-      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u2\" "
-      "target=\"_blank\">20000</a></td>",
-      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u3\" "
-      "target=\"_blank\">60000</a></td>",
+      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\">150000</td>",
+      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\">20000</td>",
+      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\">60000</td>",
       "</tr>",
       "<tr>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">N</td>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">blue hats</td>",
-      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u4\" "
-      "target=\"_blank\">700000</a></td>",
-      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u5\" "
-      "target=\"_blank\">5000</a></td>",
-      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u6\" "
-      "target=\"_blank\">12000</a></td>",
+      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\">700000</td>",
+      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\">5000</td>",
+      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\">12000</td>",
       "</tr>",
       "</table>",
       "",
