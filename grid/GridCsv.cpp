@@ -1,55 +1,10 @@
-// The grid's CSV files.
-//
-// Why every file this writer writes reads back as the same cells
-// -------------------------------------------------------------
-// Users keep their projects in these files and open them again, so a project must come
-// back cell for cell. Earlier versions of the product wrote a text holding a quote and
-// several lines with bare LFs between its lines, wrote a text ending in a line break bare
-// (with that CR LF), and wrote lone CRs and LFs unchanged. All of those put physical line
-// breaks inside a row. The reader can only mend that by joining two neighbouring lines that
-// both hold an odd number of quotes, which rescues one such text per row and nothing else:
-// two multi-line texts in one row, a text of three lines, a trailing break or a lone LF all
-// split their row.
-//
-// The mend is in the writer, not in the reader:
-//
-//   1. Inside a field every line break (CR LF, lone CR, lone LF) is written as character
-//      11 and the field is enclosed in quotes. Character 11 was already how most multi-line
-//      texts were written, and every reader of these files turns 11 back into CR LF in any
-//      field. So a written row is exactly one physical line, every line holds an even number
-//      of quotes, and the joining step never touches a file this writer wrote. A lone CR or
-//      LF (and a character 11 of the text itself) comes back as CR LF: the format has no way
-//      to tell them apart, but the rows stay intact.
-//   2. NUL bytes are left out: the reader ends the text at the first NUL, which would lose
-//      every row after it.
-//   3. The reader takes the delimiter from the first two lines. With quoted sections left
-//      out of the count (below), those two lines show exactly ColCount - 1 commas, which
-//      decides for ",". Another candidate can still win when both lines hold it equally
-//      often outside quotes (for instance a one-column grid whose first two texts each
-//      hold one "-"). The writer therefore runs the reader's own detection on its first two
-//      lines and, only when that would not give "," (or no delimiter for one column),
-//      writes those two lines again with every field holding a candidate enclosed in
-//      quotes. Files that read right anyway keep their bytes.
-//
-// The reader keeps reading every file as before, so older project files and files from
-// other programs read exactly as they always did, with two mends and one clarification:
-//
-//   - Delimiter detection counts only delimiters outside quoted sections. Before, a project
-//     whose first data row held a phrase with a comma had more commas in that row than in
-//     the header (the quoted phrase and the query URLs add some), so detection fell
-//     through to "&" (every query URL holds several) and split the project at "&". Lines
-//     without quotes count as they always did.
-//   - The joining step also compares the last two lines, so a two-line quoted text written
-//     by an earlier version in a file's last row reads back as one cell.
-//   - A file without any delimiter reads each line as one field, through the same rule as
-//     any last field (leading spaces dropped, enclosing quotes removed, doubled
-//     quotes reduced), so a one-column file holding a quoted text reads back unquoted.
-//
-//   4. A text beginning with a space is enclosed in quotes: the reader drops the leading
-//      spaces of a bare field, so a phrase typed as " a b " would come back as "a b ".
-//      Inside quotes they survive, and files written before still read as they did.
-//
-// Rich text ("{\...") is written as stored.
+// The grid's CSV files. A project must read back cell for cell, so every row is written as
+// one physical line: a line break inside a field becomes character 11 (readers turn it back
+// into CR LF) inside quotes, NUL bytes are left out (readers stop at one), a text starting
+// with a space is quoted (readers drop leading spaces of a bare field), and when the reader's
+// delimiter detection would not find "," in the first two lines, those are written again
+// with every field holding a candidate quoted. The reader still reads older files and other
+// programs' files as they always read.
 
 #include "grid/GridCsv.h"
 
@@ -366,6 +321,8 @@ bool HasOddQuotes(std::string_view line) {
 
 }  // namespace
 
+// Earlier versions wrote some multi-line texts with bare line breaks: two neighbouring lines
+// that both hold an odd number of quotes are joined back into one row (the last two too).
 CSVLineList::CSVLineList(std::string_view text) {
   LineSplitter splitter(text.substr(0, text.find('\0')));
   std::string_view line;
