@@ -7,6 +7,7 @@
 
 #include "base/Error.h"
 #include "grid/CellMarkup.h"
+#include "web/uHelper.h"
 
 namespace kelvaro {
 namespace {
@@ -225,27 +226,15 @@ struct SortKey {
   std::string text;
 };
 
-bool ReadCount(const std::string& text, int64_t& value) {
-  size_t k = 0;
-  bool negative = false;
-  if (k < text.size() && text[k] == '-') {
-    negative = true;
-    ++k;
-  }
-  bool any_digit = false;
-  value = 0;
-  for (; k < text.size(); ++k) {
-    const char ch = text[k];
-    if (ch >= '0' && ch <= '9') {
-      if (value > (INT64_MAX - (ch - '0')) / 10) return false;
-      value = value * 10 + (ch - '0');
-      any_digit = true;
-    } else if (!(any_digit && (ch == ',' || ch == ' '))) {
-      return false;
-    }
-  }
+// A whole number, "-" before it allowed, commas or spaces between and after its digits.
+bool ReadCount(std::string_view text, int64_t& value) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  const auto separator = [](char ch) { return ch == ',' || ch == ' '; };
+  if (!ReadCountDigits(text, separator, INT64_MAX, value)) return false;
   if (negative) value = -value;
-  return any_digit;
+  return true;
 }
 
 SortKey MakeSortKey(const std::string& cell, bool as_text) {
