@@ -312,6 +312,7 @@ void Tfrm::btnStartClick() {
 void Tfrm::bStopClick() { run_.Stop(); }
 
 void Tfrm::HandleWorkerFinished() {
+  barStatus->clearMessage();  // "Sorting is possible ..." held only while the run lasted
   LockMemo(false);
   barProgress->setValue(0);
   ShowRunCost(barStatus, AnalyzeThread()->worker());

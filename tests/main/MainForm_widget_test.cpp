@@ -700,6 +700,7 @@ TEST_F(MainFormTest, ButtonsAreRefusedDuringARun) {
   ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
   EXPECT_EQ(frm_->gRes->Model().RowCount(), 3);
   EXPECT_EQ(frm_->gRes->Model().Cells(1, 2), "blue hats");
+  EXPECT_TRUE(frm_->barStatus->currentMessage().isEmpty());
 }
 
 // Stop during the first of three keywords: that keyword is completed, then the run ends.
