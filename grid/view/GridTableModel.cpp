@@ -46,12 +46,18 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       return ToQString(grid_.Cells(col, row));
-    case Qt::EditRole:
-    case Qt::AccessibleTextRole: {
-      // A screen reader reads what is painted, as the in-place editor shows it: never the
-      // markup, whose link holds the key.
+    case Qt::EditRole: {
       const std::string& text = grid_.Cells(col, row);
       return ToQString(PassesMarkupTest(text) ? StripMarkup(text) : text);
+    }
+    case Qt::AccessibleTextRole: {
+      // A screen reader reads what is painted, as the in-place editor shows it: never the
+      // markup, whose link holds the key. Qt reads the display text for an empty name, so a
+      // link with no text to show reads as a space.
+      const std::string& text = grid_.Cells(col, row);
+      if (!PassesMarkupTest(text)) return ToQString(text);
+      const std::string shown = StripMarkup(text);
+      return shown.empty() ? QStringLiteral(" ") : ToQString(shown);
     }
     case Qt::AccessibleDescriptionRole: {
       const std::string& text = grid_.Cells(col, row);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "tests/support/TempDir.h"
 
 namespace kelvaro {
 namespace {
@@ -209,6 +210,13 @@ TEST(ResultGridModelTest, YesNoTextFollowsTheBox) {
   grid.ToggleAllChecks(0);
   EXPECT_EQ(grid.Cells(0, 1) + grid.Cells(0, 2) + grid.Cells(0, 3), "NN3");
   EXPECT_FALSE(grid.IsChecked(0, 3));
+  // Saved and read back, the rows say what the boxes showed.
+  testing::TempDir dir;
+  grid.ToggleCheck(0, 2);
+  grid.SaveCSV(dir.File("ticks.csv"));
+  ResultGridModel opened(5, 2);
+  opened.LoadCSV(dir.File("ticks.csv"), -1);
+  EXPECT_EQ(opened.Cells(0, 1) + opened.Cells(0, 2), "NY");
 }
 
 TEST(ResultGridModelTest, ToggleAllChecksTicksEveryBoxUnlessAllAreTicked) {
