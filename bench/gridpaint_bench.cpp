@@ -21,7 +21,7 @@
 #include "grid/GridCellDelegate.h"
 #include "grid/GridLook.h"
 #include "grid/TResultGrid.h"
-#include "main/MainGrid.h"
+#include "main/KeywordGrid.h"
 #include "tests/support/qt/GridShapes.h"
 #include "ui/TextConvert.h"
 

@@ -22,7 +22,7 @@
 #include "deep/DeepAnalysisForm.h"
 #include "grid/TResultGrid.h"
 #include "main/KeywordWorker.h"
-#include "main/MainGrid.h"
+#include "main/KeywordGrid.h"
 #include "main/ProjectFiles.h"
 #include "settings/SettingsStore.h"
 #include "settings/uSettings.h"
@@ -57,14 +57,14 @@ QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const Q
 }
 
 // The keyword grid: the tick box, the phrase and its three counts.
-GridCreationValues MainGridColumns() {
+GridCreationValues KeywordGridColumns() {
   GridCreationValues values;
-  values.col_count = MainForm::kMainGridColumns;
+  values.col_count = MainForm::kKeywordGridColumns;
   values.row_count = 2;
-  values.column_headers.assign(std::begin(MainForm::kMainGridTitles),
-                               std::end(MainForm::kMainGridTitles));
-  values.col_widths.assign(std::begin(MainForm::kMainGridWidths),
-                           std::end(MainForm::kMainGridWidths));
+  values.column_headers.assign(std::begin(MainForm::kKeywordGridTitles),
+                               std::end(MainForm::kKeywordGridTitles));
+  values.col_widths.assign(std::begin(MainForm::kKeywordGridWidths),
+                           std::end(MainForm::kKeywordGridWidths));
   return values;
 }
 
@@ -143,7 +143,7 @@ void Tfrm::BuildLayout() {
   column->addWidget(Panel1);
 
   // Results: the grid and the progress bar along its bottom.
-  gRes = new TResultGrid(MainGridColumns(), central);
+  gRes = new TResultGrid(KeywordGridColumns(), central);
   gRes->setObjectName(QStringLiteral("gRes"));
   gRes->SetOnGetCellColor(
       [this](TResultGrid& sender, int row, int col, const GridDrawState& state, QBrush& brush,
@@ -296,7 +296,7 @@ void Tfrm::btnStartClick() {
     ShowInformation(kNoKeywordsText, this);
     return;
   }
-  if (!CheckBox1->isChecked()) MainForm::ResetMainGrid(gRes->Model());
+  if (!CheckBox1->isChecked()) MainForm::ResetKeywordGrid(gRes->Model());
   const int delay_ms = MainForm::SearchDelayFromText(FromQString(Edit1->text()));
   MainForm::KeywordWorkerSink sink;
   sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
@@ -327,7 +327,7 @@ bool Tfrm::ShutdownWorker() {
 void Tfrm::bClearClick() {
   if (IsSearching(true)) return;
   if (AskConfirmation("Clear all rows?", kButtonYes | kButtonNo, this) != kResultYes) return;
-  MainForm::ResetMainGrid(gRes->Model());
+  MainForm::ResetKeywordGrid(gRes->Model());
   Memo1->clear();
 }
 
