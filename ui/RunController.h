@@ -7,7 +7,6 @@
 
 #include "ui/RunServices.h"
 #include "ui/WorkerBridge.h"
-#include "web/ServiceQuery.h"
 
 class QStatusBar;
 class QWidget;
@@ -54,13 +53,8 @@ class RunController : public QObject {
   bool closing_for_good_ = false;
 };
 
-// Shows what a run cost ("Queries sent: N." and, when the service told, " Searches left:
-// M.") in `bar`, on a label of its own that passing messages such as hints cover only while
-// they show. `worker` is the run's worker, its Run() over.
+// Shows `text` (what a run cost) in `bar` (made by WindowStatusBar), on a label of its own
+// that passing messages such as hints cover only while they show.
 void ShowRunCost(QStatusBar* bar, const std::string& text);
-template <typename Worker>
-void ShowRunCost(QStatusBar* bar, const Worker& worker) {
-  ShowRunCost(bar, RunCostText(worker.QueriesSent(), worker.SearchesLeft()));
-}
 
 }  // namespace kelvaro

@@ -3,9 +3,11 @@
 #include <QObject>
 #include <QThread>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "base/WorkerHost.h"
@@ -71,6 +73,12 @@ class QtWorkerHost : public WorkerHost {
   QWidget* dialog_parent_;
 };
 
+// What a run cost: the queries it sent and, when the service told, the searches left.
+struct RunCost {
+  int queries_sent = 0;
+  std::optional<int64_t> searches_left;
+};
+
 // A QThread whose run() calls one function; nothing thrown crosses the thread's edge.
 class WorkerThread : public QThread {
  public:
@@ -79,6 +87,8 @@ class WorkerThread : public QThread {
 
   // Asks the worker to stop at its next stopping point; from any thread.
   virtual void RequestStop() {}
+  // What the run cost; read once the run is over.
+  virtual RunCost Cost() const { return {}; }
 
  protected:
   void run() override;
@@ -87,8 +97,8 @@ class WorkerThread : public QThread {
   std::function<void()> body_;
 };
 
-// A window's worker thread: it owns the worker (any class with Run() and RequestStop())
-// and waits for the run before the worker goes.
+// A window's worker thread: it owns the worker (any class with Run(), RequestStop(),
+// QueriesSent() and SearchesLeft()) and waits for the run before the worker goes.
 template <typename Worker>
 class WorkerThreadOf : public WorkerThread {
  public:
@@ -98,6 +108,7 @@ class WorkerThreadOf : public WorkerThread {
 
   Worker& worker() { return *worker_; }
   void RequestStop() override { worker_->RequestStop(); }
+  RunCost Cost() const override { return {worker_->QueriesSent(), worker_->SearchesLeft()}; }
 
  private:
   std::unique_ptr<Worker> worker_;

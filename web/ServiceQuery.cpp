@@ -72,10 +72,4 @@ std::optional<int64_t> AskSearchesLeft(WorkerHost& host) {
   return service->ReadSearchesLeft(SafeDownload(host, url));
 }
 
-std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left) {
-  std::string text = "Queries sent: " + std::to_string(queries_sent) + ".";
-  if (searches_left) text += " Searches left: " + std::to_string(*searches_left) + ".";
-  return text;
-}
-
 }  // namespace kelvaro

@@ -48,8 +48,4 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
 // when the service has no account request or the answer does not say.
 std::optional<int64_t> AskSearchesLeft(WorkerHost& host);
 
-// What a run cost, as the status line shows it: "Queries sent: N." and, when known,
-// " Searches left: M.".
-std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left);
-
 }  // namespace kelvaro

@@ -1,0 +1,22 @@
+#include "ui/RunTexts.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvaro {
+namespace {
+
+TEST(RunTextsTest, PlannedCostLine) {
+  EXPECT_EQ(PlannedCostText(5, 3, false), "5 phrases: 15 queries");
+  EXPECT_EQ(PlannedCostText(1, 3, false), "1 phrase: 3 queries");
+  EXPECT_EQ(PlannedCostText(3, 11, true), "3 phrases: up to 33 queries");
+  // No bound on nothing.
+  EXPECT_EQ(PlannedCostText(0, 11, true), "0 phrases: 0 queries");
+}
+
+TEST(RunTextsTest, RunCostLine) {
+  EXPECT_EQ(RunCostText(0, std::nullopt), "Queries sent: 0.");
+  EXPECT_EQ(RunCostText(12, 0), "Queries sent: 12. Searches left: 0.");
+}
+
+}  // namespace
+}  // namespace kelvaro
