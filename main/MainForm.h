@@ -74,7 +74,7 @@ class Tfrm : public QMainWindow {
   void FormActivate();
 
   ApiCredentials& Credentials() { return services_.credentials; }
-  // The completion chime's player, shared with the Deep Analysis window.
+  // The completion chime's player: start-up's, shared by both windows.
   ChimePlayer& MediaPlayer1() { return services_.chime; }
   bool IsSearching(bool show);
 

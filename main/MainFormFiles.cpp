@@ -1,13 +1,12 @@
 // The main window's project and export buttons: Save Project, Open Project, Export to CSV
 // and Export to HTML, each behind its file dialog and, for an existing file, the overwrite
 // question.
-#include "main/MainForm.h"
-
 #include <QFileDialog>
 #include <QFileInfo>
 
 #include "grid/TResultGrid.h"
 #include "main/KeywordGrid.h"
+#include "main/MainForm.h"
 #include "main/ProjectFiles.h"
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"

@@ -1,6 +1,4 @@
 // The main window's controls and where they stand.
-#include "main/MainForm.h"
-
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -15,6 +13,7 @@
 
 #include "grid/TResultGrid.h"
 #include "main/KeywordGrid.h"
+#include "main/MainForm.h"
 #include "ui/FormParts.h"
 
 namespace kelvaro {

@@ -1,6 +1,8 @@
 #include "settings/SettingsStore.h"
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "base/Error.h"
 
@@ -22,10 +24,11 @@ std::string ReadText(const SettingsKey& key, const std::string& name) {
   return data.substr(0, data.find('\0'));
 }
 
-void WriteText(SettingsKey& key, const std::string& name, const std::string& text) {
+// A REG_SZ value: the text and its terminating NUL byte.
+NamedValue TextValue(const std::string& name, const std::string& text) {
   std::string data = text;
   data.push_back('\0');
-  if (!key.Set(name, kRegSz, data)) throw Error("Failed to set data for '" + name + "'");
+  return NamedValue{name, RawValue{kRegSz, std::move(data)}};
 }
 
 }  // namespace
@@ -71,7 +74,12 @@ void SettingsStore::SaveValues(const SearchSettings& settings, int count) {
   if (!key) throw Error(std::string("Failed to set data for '") + kApiKeyValueName + "'");
   const std::string* const fields[] = {&settings.api_key, &settings.engine_code, &settings.service,
                                        &settings.endpoint};
-  for (int i = 0; i < count; ++i) WriteText(*key, kValueNames[i], *fields[i]);
+  std::vector<NamedValue> values;
+  for (int i = 0; i < count; ++i) values.push_back(TextValue(kValueNames[i], *fields[i]));
+  const std::size_t stored = key->SetValues(values);
+  if (stored < values.size()) {
+    throw Error("Failed to set data for '" + values[stored].name + "'");
+  }
 }
 
 }  // namespace kelvaro

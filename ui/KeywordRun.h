@@ -30,8 +30,7 @@ struct KeywordRunParts {
   bool up_to = false;
   std::function<void()> reset_grid;
   // The window's worker for the memo's phrases, reaching the window through `host`.
-  std::function<std::unique_ptr<WorkerThread>(std::vector<std::string> keywords,
-                                              WorkerHost& host)>
+  std::function<std::unique_ptr<WorkerThread>(std::vector<std::string> keywords, WorkerHost& host)>
       make_worker;
   // Called with true when a run starts and with false when it ends; may be empty.
   std::function<void(bool running)> running_changed;

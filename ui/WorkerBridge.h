@@ -40,11 +40,14 @@ class GuiThreadBridge : public QObject {
   bool Abandoned() const;
   // Re-opens the door for the next run (GUI thread, no worker running).
   void Reset();
+  // How many workers wait in Call() or CallUntilDone() now (tests wait on it).
+  int WaitingCalls() const;
 
  private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   bool abandoned_ = false;
+  int waiting_calls_ = 0;
 };
 
 // The host both windows give their workers: steps and questions run on the GUI thread

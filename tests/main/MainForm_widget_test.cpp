@@ -258,10 +258,14 @@ TEST_F(MainFormTest, BothWindowsShowTheirColumns) {
     std::vector<std::string> titles;
     std::vector<int> widths;
   } windows[] = {
-      {MainForm::KeywordGridColumns(), frm_->gRes,
-       {"", "Keyword", "Quotes", "Allintitle", "Allinurl"}, {20, 229, 100, 100, 100}},
-      {DeepAnalysisForm::TopResultsGridColumns(), deep.gRes,
-       {"", "Page Title", "URL", "Backlinks"}, {20, 160, 160, 65}},
+      {MainForm::KeywordGridColumns(),
+       frm_->gRes,
+       {"", "Keyword", "Quotes", "Allintitle", "Allinurl"},
+       {20, 229, 100, 100, 100}},
+      {DeepAnalysisForm::TopResultsGridColumns(),
+       deep.gRes,
+       {"", "Page Title", "URL", "Backlinks"},
+       {20, 160, 160, 65}},
   };
   for (const auto& w : windows) {
     EXPECT_EQ(w.defined.column_headers, w.titles);

@@ -1,6 +1,6 @@
-#include "ui/RunTexts.h"
-
 #include <gtest/gtest.h>
+
+#include "ui/RunTexts.h"
 
 namespace kelvaro {
 namespace {

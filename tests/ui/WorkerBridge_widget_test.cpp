@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QTest>
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "base/ApiCredentials.h"
@@ -51,10 +51,14 @@ TEST(WorkerBridgeTest, AbandonDropsPendingStepsAndWakesSleepAndCall) {
     slept_fully = bridge.Sleep(60000);
   });
   worker.start();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // Wait, without running the event loop, until the worker waits inside Call().
+  const QDeadlineTimer limit(20000);
+  while (bridge.WaitingCalls() == 0 && !limit.hasExpired()) std::this_thread::yield();
+  ASSERT_EQ(bridge.WaitingCalls(), 1);
   bridge.Abandon();
-  ASSERT_TRUE(worker.wait(QDeadlineTimer(3000)));
-  QTest::qWait(10);  // the queued step is delivered now and must not run
+  ASSERT_TRUE(worker.wait(QDeadlineTimer(20000)));
+  // The queued step is delivered now and must not run.
+  QCoreApplication::sendPostedEvents(&bridge);
   EXPECT_FALSE(step_ran);
   EXPECT_FALSE(call_result);
   EXPECT_FALSE(slept_fully);
