@@ -106,7 +106,7 @@ void KeywordWorker::AskVolumes() {
   const std::string url = VolumeURL(host_.Endpoint());
   const std::vector<std::string> headers = VolumeHeaders(credentials.volume_key);
   std::vector<std::optional<int64_t>> asked(Keywords.size());
-  for (const VolumeRequest& request : VolumeRequests(phrases, Trim(credentials.volume_country))) {
+  for (const VolumeRequest& request : VolumeRequests(phrases, credentials.volume_country)) {
     if (StopRequested) break;
     HttpAnswer http;
     try {

@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <utility>
 
+#include "base/CodePage.h"
 #include "base/KeywordLines.h"
 #include "deep/DeepAnalysisForm.h"
 #include "grid/view/TResultGrid.h"
@@ -28,6 +29,7 @@
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
 #include "web/ServiceQuery.h"
+#include "web/VolumeService.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -67,7 +69,14 @@ KeywordRunParts Tfrm::RunParts() {
   KeywordRunParts parts = WindowRunParts(this);
   parts.queries_per_phrase = kKeywordRunQueriesPerPhrase;
   parts.reset_grid = [this] { MainForm::ResetKeywordGrid(gRes->Model()); };
+  parts.volume_credits = [this](const std::vector<std::string>& lines) -> std::size_t {
+    if (!VolumesWanted()) return 0;
+    std::vector<std::string> phrases;
+    for (const std::string& line : lines) phrases.push_back(ToUtf8(line, SystemCodePage()));
+    return VolumeCredits(phrases);
+  };
   parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host) {
+    MainForm::ShowVolumeColumns(gRes->Model(), VolumesWanted());
     const int delay_ms = MainForm::SearchDelayFromText(FromQString(Edit1->text()));
     MainForm::KeywordWorkerSink sink;
     sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
@@ -95,14 +104,26 @@ void Tfrm::FormCreate() {
   // What was read stays in memory even when loading fails, an unknown service name
   // included: the settings dialog then asks for what is missing or wrong.
   SearchSettings values;
+  kelvaro::Credentials loaded;
   try {
     store_->LoadSearchSettings(values);
+    loaded = ToCredentials(values);
+    save_volume_ = store_->LoadVolumeSettings(loaded);
   } catch (const std::exception& e) {
     Credentials().Set(ToCredentials(values));
     ShowErrorBox(e.what(), this);
     return;
   }
-  Credentials().Set(ToCredentials(values));
+  Credentials().Set(loaded);
+  VolumeSettingsChanged();
+}
+
+bool Tfrm::VolumesWanted() { return !Trim(Credentials().Get().volume_key).empty(); }
+
+void Tfrm::VolumeSettingsChanged() {
+  if (VolumesWanted()) save_volume_ = true;
+  if (!run_->IsRunning()) MainForm::ShowVolumeColumns(gRes->Model(), VolumesWanted());
+  run_->Memo1Change();
 }
 
 void Tfrm::FormShow() {
@@ -132,6 +153,7 @@ void Tfrm::btSettingsClick() {
   const int result = fSettings_->Execute();
   if (result == kResultOk) {
     Credentials().Set(fSettings_->AcceptedValues());
+    VolumeSettingsChanged();
   } else if (result == TfSettings::kResultTerminate) {
     TerminateRequested = true;
     // From the Settings button the window is active again right away.
@@ -196,7 +218,7 @@ bool Tfrm::gResSortRequest(int /*col*/) {
 
 void Tfrm::gResGetCellColor(TResultGrid& Sender, int ARow, int ACol,
                             const GridDrawState& /*AState*/, QBrush& ABrush, QFont& /*AFont*/) {
-  const auto color = MainForm::CountCellColor(ACol, ARow, Sender.Model().RawCells(ACol, ARow));
+  const auto color = MainForm::KeywordCellColor(Sender.Model(), ACol, ARow);
   if (color) ABrush.setColor(QColor::fromRgb(*color));
 }
 
@@ -215,7 +237,7 @@ void Tfrm::closeEvent(QCloseEvent* event) {
 bool Tfrm::FormClose() {
   if (store_ == nullptr) return true;
   try {
-    store_->SaveSearchSettings(ToSearchSettings(Credentials().Get()));
+    store_->SaveSettings(Credentials().Get(), save_volume_);
   } catch (const std::exception& e) {
     ShowErrorBox(e.what(), this);
     return false;

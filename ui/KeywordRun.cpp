@@ -58,9 +58,12 @@ bool KeywordRun::FormCloseQuery() {
 }
 
 void KeywordRun::Memo1Change() {
-  const std::size_t phrases = StartPhraseCount(FromQString(parts_.memo->toPlainText()));
+  const std::string memo_text = FromQString(parts_.memo->toPlainText());
+  const std::size_t phrases = StartPhraseCount(memo_text);
+  const std::size_t credits =
+      parts_.volume_credits ? parts_.volume_credits(KeywordLines(memo_text)) : 0;
   parts_.planned_cost->setText(
-      ToQString(PlannedCostText(phrases, parts_.queries_per_phrase, parts_.up_to)));
+      ToQString(PlannedCostText(phrases, parts_.queries_per_phrase, parts_.up_to, credits)));
 }
 
 }  // namespace kelvaro

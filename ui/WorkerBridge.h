@@ -120,8 +120,13 @@ class WorkerThreadOf : public WorkerThread {
   Worker& worker() { return *worker_; }
   void RequestStop() override { worker_->RequestStop(); }
   RunCost Cost() const override {
-    return {worker_->QueriesSent(), worker_->SearchesLeft(), worker_->WaitedMs(),
-            worker_->NotCounted(), worker_->Phrases()};
+    RunCost cost{worker_->QueriesSent(), worker_->SearchesLeft(), worker_->WaitedMs(),
+                 worker_->NotCounted(), worker_->Phrases()};
+    if constexpr (requires(const Worker& w) { w.VolumeCreditsLeft(); }) {
+      cost.volume_credits_left = worker_->VolumeCreditsLeft();
+      cost.volume_failure = worker_->VolumeFailure();
+    }
+    return cost;
   }
 
  private:

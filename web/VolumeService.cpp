@@ -87,8 +87,11 @@ size_t VolumeCredits(const std::vector<std::string>& phrases) {
 
 std::vector<VolumeRequest> VolumeRequests(const std::vector<std::string>& phrases,
                                           const std::string& country) {
-  const std::string head =
-      "dataSource=gkp&country=" + URLEncode(country) + "&currency=usd";
+  std::string code = Trim(country);
+  for (char& ch : code) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  const std::string head = "dataSource=gkp&country=" + URLEncode(code) + "&currency=usd";
   std::vector<VolumeRequest> requests;
   const std::vector<size_t> sources = VolumeSources(phrases);
   for (size_t i = 0; i < phrases.size(); ++i) {
@@ -100,6 +103,13 @@ std::vector<VolumeRequest> VolumeRequests(const std::vector<std::string>& phrase
     requests.back().phrases.push_back(i);
   }
   return requests;
+}
+
+bool IsVolumeCountry(const std::string& country) {
+  const std::string code = Trim(country);
+  if (code.empty()) return true;
+  const auto letter = [](char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); };
+  return code.size() == 2 && letter(code[0]) && letter(code[1]);
 }
 
 std::string VolumeURL(const std::string& endpoint) {

@@ -41,6 +41,10 @@ std::vector<size_t> VolumeSources(const std::vector<std::string>& phrases);
 // The credits a run asking for `phrases` spends: one per phrase asked.
 size_t VolumeCredits(const std::vector<std::string>& phrases);
 
+// Whether `country` may be stored as the volume country: empty (worldwide) or two ASCII
+// letters, spaces around it allowed.
+bool IsVolumeCountry(const std::string& country);
+
 // The request URL for `endpoint` (empty: the service's own address; a trailing "/" is dropped).
 std::string VolumeURL(const std::string& endpoint);
 

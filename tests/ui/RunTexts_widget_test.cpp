@@ -9,6 +9,7 @@ TEST(RunTextsTest, PlannedCostLine) {
   EXPECT_EQ(PlannedCostText(5, 3, false), "5 phrases: 15 queries");
   EXPECT_EQ(PlannedCostText(1, 3, false), "1 phrase: 3 queries");
   EXPECT_EQ(PlannedCostText(3, 11, true), "3 phrases: up to 33 queries");
+  EXPECT_EQ(PlannedCostText(12, 3, false, 12), "12 phrases: 36 queries, 12 volume credits");
   // No bound on nothing.
   EXPECT_EQ(PlannedCostText(0, 11, true), "0 phrases: 0 queries");
 }
@@ -21,6 +22,12 @@ TEST(RunTextsTest, RunCostLine) {
   EXPECT_EQ(RunCostText({120, 0, 1, 12, 40}),
             "Queries sent: 120. Searches left: 0. Waited 1 min for the hourly limit. 12 of 40 "
             "phrases not counted: the account has no searches left.");
+  RunCost volumes{36, 164};
+  volumes.volume_credits_left = 98753;
+  volumes.volume_failure = "Invalid API key.";
+  EXPECT_EQ(RunCostText(volumes),
+            "Queries sent: 36. Searches left: 164. Volume credits left: 98,753. Monthly searches "
+            "unavailable: Invalid API key.");
 }
 
 }  // namespace

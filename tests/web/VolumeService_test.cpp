@@ -26,6 +26,9 @@ TEST(VolumeService, RequestsBatchAHundredPhrasesAndLeaveOutWhatCannotBeAsked) {
   EXPECT_EQ(requests[1].body,
             "dataSource=gkp&country=us&currency=usd&kw%5B%5D=kw%20100&kw%5B%5D=caf%C3%A9%20%26%20co");
   EXPECT_TRUE(VolumeRequests({"", " "}, "").empty());
+  EXPECT_EQ(VolumeRequests({"a"}, " GB ")[0].body, "dataSource=gkp&country=gb&currency=usd&kw%5B%5D=a");
+  EXPECT_TRUE(IsVolumeCountry("") && IsVolumeCountry(" us ") && IsVolumeCountry("DE"));
+  EXPECT_FALSE(IsVolumeCountry("usa") || IsVolumeCountry("u1") || IsVolumeCountry("u&"));
   EXPECT_EQ(VolumeSources(phrases)[105], 0u);  // the repeat takes the first one's volume
   EXPECT_EQ(VolumeSources(phrases)[103], SIZE_MAX);
   EXPECT_EQ(VolumeCredits(phrases), 102u);
