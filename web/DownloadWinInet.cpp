@@ -125,15 +125,15 @@ HttpAnswer Exchange(const std::string& url, const PostData* post,
 
     const bool fresh = connection_use == ConnectionUse::kFresh;
     std::string headers = fresh ? kCloseHeader : "";
-    std::string body;
+    std::string form;
     if (post != nullptr) {
       headers += "Content-Type: application/x-www-form-urlencoded\r\n";
       for (const std::string& header : post->headers) headers += header + "\r\n";
-      body = post->body;
+      form = post->body;
     }
     if (!HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
-                          static_cast<DWORD>(headers.size()), body.empty() ? nullptr : body.data(),
-                          static_cast<DWORD>(body.size()))) {
+                          static_cast<DWORD>(headers.size()), form.empty() ? nullptr : form.data(),
+                          static_cast<DWORD>(form.size()))) {
       return answer;
     }
     ReadStatus(request.get(), answer);
