@@ -21,13 +21,6 @@ enum class ConnectionUse {
 // An answer stops growing here: what arrived up to it is the answer, like a cut-off one.
 inline constexpr size_t kMaxAnswerBytes = 16u * 1024u * 1024u;
 
-// GETs url with DownloadPage's headers and rules; the transfer ends when nothing has arrived for
-// receive_timeout (counted from the start of the call until the first byte, then from the last
-// byte received) or when the body reaches kMaxAnswerBytes. Returns the body received so far, the
-// final HTTP status and its Retry-After (in seconds) where the backend can tell; never throws.
-HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
-                          ConnectionUse connection_use);
-
 // What makes a request a POST: headers of its own ("Name: value") besides DownloadPage's, and a
 // form-encoded body.
 struct PostData {
@@ -35,9 +28,24 @@ struct PostData {
   std::string body;
 };
 
-// DownloadAnswer's request as a POST of `post`, with the same rules for the answer.
-HttpAnswer PostAnswer(const std::string& url, const PostData& post,
-                      std::chrono::milliseconds receive_timeout, ConnectionUse connection_use);
+// GETs url (POSTs `*post` when it is given) with DownloadPage's headers and rules; the transfer
+// ends when nothing has arrived for receive_timeout (counted from the start of the call until
+// the first byte, then from the last byte received) or when the body reaches kMaxAnswerBytes.
+// Returns the body received so far, the final HTTP status and its Retry-After (in seconds)
+// where the backend can tell; never throws. The one function each backend file implements.
+HttpAnswer Exchange(const std::string& url, const PostData* post,
+                    std::chrono::milliseconds receive_timeout, ConnectionUse connection_use);
+
+inline HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
+                                 ConnectionUse connection_use) {
+  return Exchange(url, nullptr, receive_timeout, connection_use);
+}
+
+inline HttpAnswer PostAnswer(const std::string& url, const PostData& post,
+                             std::chrono::milliseconds receive_timeout,
+                             ConnectionUse connection_use) {
+  return Exchange(url, &post, receive_timeout, connection_use);
+}
 
 // The body of DownloadAnswer.
 inline std::string Download(const std::string& url, std::chrono::milliseconds receive_timeout,

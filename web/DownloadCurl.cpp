@@ -179,6 +179,8 @@ class CurlSession {
   curl_slist* headers_ = nullptr;
 };
 
+}  // namespace
+
 HttpAnswer Exchange(const std::string& url, const PostData* post,
                     std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
   Transfer transfer;
@@ -198,18 +200,6 @@ HttpAnswer Exchange(const std::string& url, const PostData* post,
   answer.body = std::move(transfer.body);
   answer.retry_after_s = transfer.retry_after_s;
   return answer;
-}
-
-}  // namespace
-
-HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
-                          ConnectionUse connection_use) {
-  return Exchange(url, nullptr, receive_timeout, connection_use);
-}
-
-HttpAnswer PostAnswer(const std::string& url, const PostData& post,
-                      std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
-  return Exchange(url, &post, receive_timeout, connection_use);
 }
 
 }  // namespace kelvaro::internal

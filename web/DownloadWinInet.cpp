@@ -94,7 +94,8 @@ void ReadStatus(HINTERNET request, HttpAnswer& answer) {
   }
 }
 
-// A GET, or a POST of `post` when it is given.
+}  // namespace
+
 HttpAnswer Exchange(const std::string& url, const PostData* post,
                     std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
   HttpAnswer answer;
@@ -158,18 +159,6 @@ HttpAnswer Exchange(const std::string& url, const PostData* post,
     // Only allocation can throw here; the part received so far is still the answer.
   }
   return answer;
-}
-
-}  // namespace
-
-HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
-                          ConnectionUse connection_use) {
-  return Exchange(url, nullptr, receive_timeout, connection_use);
-}
-
-HttpAnswer PostAnswer(const std::string& url, const PostData& post,
-                      std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
-  return Exchange(url, &post, receive_timeout, connection_use);
 }
 
 }  // namespace kelvaro::internal
