@@ -176,11 +176,11 @@ void TfrmDeepAnalysis::btnStartClick() {
   DeepAnalysisForm::DeepAnalysisWorkerSink sink;
   sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
   sink.AutoFitColumns = [this] { AutoFitColumns(); };
-  run_.Start(
-      std::make_unique<DeepAnalysisForm::TAnalyzeThread>(
-          std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
-              KeywordLines(memo_text), run_.Host(), gRes->Model(), sink, CheckBox2->isChecked())),
-      [this] { HandleWorkerFinished(); });
+  auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
+      KeywordLines(memo_text), run_.Host(), gRes->Model(), sink, CheckBox2->isChecked());
+  worker->SetAnswerStore(services_.answers, services_.reuse_days);
+  run_.Start(std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker)),
+             [this] { HandleWorkerFinished(); });
   LockMemo(true);
   barProgress->setValue(0);
 }

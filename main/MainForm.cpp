@@ -227,6 +227,7 @@ void Tfrm::FormCreate() {
     return;
   }
   if (store_ == nullptr) return;
+  LoadReuseDays();
   // What was read stays in memory even when loading fails, an unknown service name
   // included: the settings dialog then asks for what is missing or wrong.
   SearchSettings values;
@@ -238,6 +239,16 @@ void Tfrm::FormCreate() {
     return;
   }
   Credentials().Set(ToCredentials(values));
+}
+
+// An odd or unreadable value means no reuse: the runs then ask the service, as always.
+void Tfrm::LoadReuseDays() {
+  if (store_ == nullptr) return;
+  try {
+    services_.reuse_days = store_->LoadReuseDays();
+  } catch (const std::exception&) {
+    services_.reuse_days = 0;
+  }
 }
 
 void Tfrm::FormShow() {
@@ -267,6 +278,7 @@ void Tfrm::btSettingsClick() {
   const int result = fSettings_->Execute();
   if (result == kResultOk) {
     Credentials().Set(fSettings_->AcceptedValues());
+    LoadReuseDays();
   } else if (result == TfSettings::kResultTerminate) {
     TerminateRequested = true;
     // From the Settings button the window is active again right away.
@@ -300,8 +312,10 @@ void Tfrm::btnStartClick() {
   const int delay_ms = MainForm::SearchDelayFromText(FromQString(Edit1->text()));
   MainForm::KeywordWorkerSink sink;
   sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
-  run_.Start(std::make_unique<MainForm::TAnalyzeThread>(std::make_unique<MainForm::KeywordWorker>(
-                 KeywordLines(memo_text), run_.Host(), gRes->Model(), sink, delay_ms)),
+  auto worker = std::make_unique<MainForm::KeywordWorker>(KeywordLines(memo_text), run_.Host(),
+                                                          gRes->Model(), sink, delay_ms);
+  worker->SetAnswerStore(services_.answers, services_.reuse_days);
+  run_.Start(std::make_unique<MainForm::TAnalyzeThread>(std::move(worker)),
              [this] { HandleWorkerFinished(); });
   LockMemo(true);
   barProgress->setValue(0);

@@ -140,6 +140,8 @@ class Tfrm : public QMainWindow {
   bool FormCloseQuery();
   bool FormClose();
   void LockMemo(bool locked);
+  // "Reuse Days" from the settings store into the shared services.
+  void LoadReuseDays();
   // Asks the overwrite question when `file` exists; true to go on.
   bool ConfirmOverwrite(const QString& file);
   // Runs a save dialog and the overwrite question; "" when the user backed out.

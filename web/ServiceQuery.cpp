@@ -1,6 +1,7 @@
 #include "web/ServiceQuery.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
 
 #include "web/uHelper.h"
@@ -36,6 +37,10 @@ SearchSettings RequestSettings(WorkerHost& host) {
 }
 
 bool ServiceAnswer::ReadCount(std::string& count) const {
+  if (stored) {
+    count = stored->count;
+    return true;
+  }
   return service != nullptr && service->ReadCount(body, count);
 }
 
@@ -45,10 +50,16 @@ std::string ServiceAnswer::ErrorText() const {
 }
 
 bool ServiceAnswer::HasResultList() const {
+  if (stored) return stored->results.has_value();
   return service != nullptr && service->HasResultList(body);
 }
 
 std::vector<SearchResult> ServiceAnswer::ReadResults(size_t max_results) const {
+  if (stored) {
+    if (!stored->results) return {};
+    const size_t n = std::min(max_results, stored->results->size());
+    return {stored->results->begin(), stored->results->begin() + static_cast<std::ptrdiff_t>(n)};
+  }
   if (service == nullptr) return {};
   return service->ReadResults(body, max_results);
 }
@@ -59,6 +70,7 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   ServiceAnswer answer;
   answer.service_name = settings.service;
   answer.service = FindSearchService(settings.service);
+  answer.endpoint = settings.endpoint;
   if (answer.service == nullptr) return answer;
   answer.url = answer.service->QueryURL(kind, text, settings);
   ++queries_sent;
@@ -83,8 +95,7 @@ std::optional<int64_t> AskSearchesLeft(WorkerHost& host) {
   return figures ? figures->searches_left : std::nullopt;
 }
 
-std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left,
-                        int64_t waited_ms) {
+std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left, int64_t waited_ms) {
   std::string text = "Queries sent: " + std::to_string(queries_sent) + ".";
   if (searches_left) text += " Searches left: " + std::to_string(*searches_left) + ".";
   if (waited_ms > 0) {
