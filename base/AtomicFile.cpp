@@ -74,30 +74,43 @@ void SetTemporaryFileObserver(std::function<void(const std::string&)> observer) 
   temporary_file_observer = std::move(observer);
 }
 
-std::string ReadWholeFile(const std::string& file_name) {
+FileReader::FileReader(const std::string& file_name) : file_name_(file_name) {
   errno = 0;
-  std::FILE* raw = std::fopen(file_name.c_str(), "rb");
-  if (raw == nullptr) {
+  file_ = std::fopen(file_name.c_str(), "rb");
+  if (file_ == nullptr) {
     throw Error("Cannot open file \"" + FullPath(file_name) + "\". " +
                 ReasonText(errno ? errno : ENOENT));
   }
-  FilePtr file(raw);
+  FilePtr owner(file_);  // closes the file if the checks below throw
   // A folder opens like a file here and only its reading fails, as an input/output error.
   std::error_code kind_error;
   if (std::filesystem::is_directory(NativePath(file_name), kind_error)) {
     throw Error("Cannot open file \"" + FullPath(file_name) + "\". " + ReasonText(EISDIR));
   }
-  std::string bytes;
-  // One allocation of the final size: growing by doubling touches up to twice the memory.
   std::error_code size_error;
   const auto size = std::filesystem::file_size(NativePath(file_name), size_error);
-  if (!size_error) bytes.reserve(static_cast<size_t>(size));
+  if (!size_error) size_ = static_cast<uint64_t>(size);
+  owner.release();
+}
+
+FileReader::~FileReader() { std::fclose(file_); }
+
+size_t FileReader::Read(char* into, size_t size) {
+  const size_t got = std::fread(into, 1, size, file_);
+  if (got == 0 && std::ferror(file_)) {
+    throw Error("Cannot open file \"" + FullPath(file_name_) + "\". " + ReasonText(EIO));
+  }
+  return got;
+}
+
+std::string ReadWholeFile(const std::string& file_name) {
+  FileReader file(file_name);
+  std::string bytes;
+  // One allocation of the final size: growing by doubling touches up to twice the memory.
+  bytes.reserve(static_cast<size_t>(file.Size()));
   char buffer[1 << 16];
   size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) bytes.append(buffer, got);
-  if (std::ferror(file.get())) {
-    throw Error("Cannot open file \"" + FullPath(file_name) + "\". " + ReasonText(EIO));
-  }
+  while ((got = file.Read(buffer, sizeof buffer)) > 0) bytes.append(buffer, got);
   return bytes;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -27,6 +29,26 @@ void SetTemporaryFileObserver(std::function<void(const std::string&)> observer);
 // Throws kelvaro::Error `Cannot open file "<full path>". <reason>`, the reason of a folder
 // being the system's text for "Is a directory".
 std::string ReadWholeFile(const std::string& file_name);
+
+// Reads a file a piece at a time, for files too large to hold twice (a project and its
+// cells). Opening and reading fail as ReadWholeFile does.
+class FileReader {
+ public:
+  explicit FileReader(const std::string& file_name);
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  // Fills `into` with up to `size` bytes; 0 at the end of the file. Throws kelvaro::Error.
+  size_t Read(char* into, size_t size);
+  // The file's size when opened, 0 when the system cannot tell.
+  uint64_t Size() const { return size_; }
+
+ private:
+  std::string file_name_;
+  std::FILE* file_ = nullptr;
+  uint64_t size_ = 0;
+};
 
 // The full path of a file name as error texts show it.
 std::string FullPath(const std::string& file_name);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 #include "main/MainGrid.h"
 #include "tests/support/qt/GridShapes.h"
 

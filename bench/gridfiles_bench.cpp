@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/CellLook.h"
+#include "grid/CellVisuals.h"
 #include "grid/ResultGridModel.h"
 #include "tests/support/TempDir.h"
 
@@ -100,9 +100,9 @@ struct Project {
   }
 
   // The looks the main window gives: count cells coloured by their value.
-  CellLookFunction Looks() const {
+  CellVisualsFunction Looks() const {
     return [this](int col, int row) {
-      CellLook look = ResultGridModel::DefaultCellLook(col, row);
+      CellVisuals look = ResultGridModel::DefaultCellVisuals(col, row);
       if (row > 0 && col >= 2) {
         look.background =
             CountColour(counts[static_cast<size_t>(row)][static_cast<size_t>(col - 2)]);
@@ -156,7 +156,7 @@ void BM_LoadCSV(benchmark::State& state) {
 
 void BM_SaveHTML(benchmark::State& state) {
   Files& f = TheFiles();
-  const CellLookFunction looks = f.large.Looks();
+  const CellVisualsFunction looks = f.large.Looks();
   for (auto _ : state) f.large.grid.SaveHTML(f.Scratch("export.html"), looks);
   state.counters["bytes"] =
       static_cast<double>(std::filesystem::file_size(f.Scratch("export.html")));
@@ -175,7 +175,7 @@ const PythonTimes& Python() {
   static const PythonTimes times = [] {
     PythonTimes t;
     Files& f = TheFiles();
-    const auto script = std::filesystem::path(__FILE__).parent_path() / "gridfiles_csv.py";
+    const std::filesystem::path script = KELVARO_GRIDFILES_CSV_PY;
     const std::string command =
         "python3 '" + script.string() + "' '" + f.Large() + "' '" + f.Scratch("python.csv") + "' 3";
     FILE* pipe = popen(command.c_str(), "r");
@@ -224,7 +224,8 @@ long StatusKilobytes(const char* key) {
 }
 
 // The child side of a fresh-process load: load the file once, print the CPU time of the
-// load, the resident memory before it and the high-water mark after it (kB), and the rows.
+// load, the resident memory before it, the high-water mark and the resident memory after it
+// (kB), and the rows.
 int LoadOnce(const std::string& file) {
   auto grid = std::make_unique<ResultGridModel>(5, 2);
   const long before = StatusKilobytes("VmRSS:");
@@ -232,13 +233,15 @@ int LoadOnce(const std::string& file) {
   grid->LoadCSV(file, -1);
   const double cpu = CpuSeconds() - start;
   const long peak = StatusKilobytes("VmHWM:");
-  std::printf("%.6f %ld %ld %d\n", cpu, before, peak, grid->RowCount());
+  const long held = StatusKilobytes("VmRSS:");
+  std::printf("%.6f %ld %ld %ld %d\n", cpu, before, peak, held, grid->RowCount());
   return 0;
 }
 
 struct FreshLoad {
   double cpu = 0;
   long above_kb = 0;  // high-water mark after the load minus resident memory before it
+  long held_kb = 0;   // resident memory after the load (the cells) minus that before it
   bool ok = false;
 };
 
@@ -253,15 +256,19 @@ FreshLoad LoadInFreshProcess(const std::string& file, int rows) {
   if (pipe == nullptr) return result;
   long before = 0;
   long peak = 0;
+  long held = 0;
   int loaded = 0;
-  result.ok = std::fscanf(pipe, "%lf %ld %ld %d", &result.cpu, &before, &peak, &loaded) == 4 &&
-              loaded == rows + 1;
+  result.ok =
+      std::fscanf(pipe, "%lf %ld %ld %ld %d", &result.cpu, &before, &peak, &held, &loaded) == 5 &&
+      loaded == rows + 1;
   result.ok = pclose(pipe) == 0 && result.ok;
   result.above_kb = peak - before;
+  result.held_kb = held - before;
   return result;
 }
 
 long g_peak_above_kb = 0;  // the largest over the fresh 100,000-row loads
+long g_held_kb = 0;        // likewise, the memory the loaded cells keep
 
 void BM_LoadCSVFreshProcess(benchmark::State& state) {
   Files& f = TheFiles();
@@ -274,7 +281,10 @@ void BM_LoadCSVFreshProcess(benchmark::State& state) {
       break;
     }
     state.SetIterationTime(load.cpu);
-    if (rows == kRows) g_peak_above_kb = std::max(g_peak_above_kb, load.above_kb);
+    if (rows == kRows) {
+      g_peak_above_kb = std::max(g_peak_above_kb, load.above_kb);
+      g_held_kb = std::max(g_held_kb, load.held_kb);
+    }
   }
 }
 
@@ -377,10 +387,11 @@ void PrintSummary(const RecordingReporter& reporter) {
   }
   if (g_peak_above_kb > 0) {
     const double above_mb = static_cast<double>(g_peak_above_kb) * 1024 / 1e6;
+    const double held_mb = static_cast<double>(g_held_kb) * 1024 / 1e6;
     std::printf(
         "  LoadCSV peak memory above baseline %.1f MB for a %.1f MB file: %.2fx the "
-        "file (target <= 3x)\n",
-        above_mb, file_mb, above_mb / file_mb);
+        "file (target <= 1.5x); the loaded cells keep %.1f MB (%.2fx)\n",
+        above_mb, file_mb, above_mb / file_mb, held_mb, held_mb / file_mb);
   }
 }
 

@@ -18,9 +18,9 @@
 #include <memory>
 #include <string>
 
-#include "grid/GridCellDelegate.h"
-#include "grid/GridLook.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/GridCellDelegate.h"
+#include "grid/view/CellPainter.h"
+#include "grid/view/TResultGrid.h"
 #include "main/MainGrid.h"
 #include "tests/support/qt/GridShapes.h"
 #include "ui/TextConvert.h"
@@ -106,7 +106,7 @@ Grids& Fixture() {
     Grids& made = *made_ptr;
     made.grid = std::make_unique<TResultGrid>(testing::KeywordGridValues());
     TResultGrid& grid = *made.grid;
-    made.delegate = new CountingDelegate(grid.Look(), &grid);
+    made.delegate = new CountingDelegate(grid.Painter(), &grid);
     grid.setItemDelegate(made.delegate);
     made.counting_model = std::make_unique<CountingModel>();
     made.counting_model->setSourceModel(grid.model());

@@ -12,7 +12,7 @@
 
 #include "base/KeywordLines.h"
 #include "deep/DeepAnalysisWorker.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -118,6 +118,8 @@ void TfrmDeepAnalysis::BuildLayout() {
   barStatus = new QStatusBar(this);
   barStatus->setObjectName(QStringLiteral("barStatus"));
   barStatus->setSizeGripEnabled(false);
+  connect(gRes, &TResultGrid::StatusMessage, barStatus,
+          [this](const QString& text) { barStatus->showMessage(text); });
   column->addWidget(barStatus);
 
   CheckBox1 = new QCheckBox(QStringLiteral("Don't erase old results (append the new)"), this);

@@ -146,4 +146,50 @@ const std::string& SavedCellTextRef(const ResultGridModel& grid, int col, int ro
   return scratch;
 }
 
+bool ReadHref(std::string_view tag, std::string* url) {
+  size_t pos = std::string_view::npos;
+  for (size_t k = 0; k + 4 <= tag.size(); ++k) {
+    if (std::tolower(static_cast<unsigned char>(tag[k])) == 'h' &&
+        std::tolower(static_cast<unsigned char>(tag[k + 1])) == 'r' &&
+        std::tolower(static_cast<unsigned char>(tag[k + 2])) == 'e' &&
+        std::tolower(static_cast<unsigned char>(tag[k + 3])) == 'f') {
+      pos = k + 4;
+      break;
+    }
+  }
+  if (pos == std::string_view::npos) return false;
+  pos = tag.find('=', pos);
+  if (pos == std::string_view::npos) return false;
+  ++pos;
+  while (pos < tag.size() && tag[pos] == ' ') ++pos;
+  if (pos >= tag.size()) return false;
+  const char quote = tag[pos];
+  if (quote == '"' || quote == '\'') {
+    size_t end = tag.find(quote, pos + 1);
+    if (end == std::string_view::npos) return false;
+    if (end + 1 < tag.size() && tag[end + 1] != ' ') end = tag.rfind(quote);
+    *url = std::string(tag.substr(pos + 1, end - pos - 1));
+  } else {
+    size_t end = pos;
+    while (end < tag.size() && tag[end] != ' ') ++end;
+    *url = std::string(tag.substr(pos, end - pos));
+  }
+  return true;
+}
+
+std::string FirstLinkAddress(std::string_view text) {
+  for (size_t open = text.find('<'); open != std::string_view::npos;
+       open = text.find('<', open + 1)) {
+    if (open + 2 >= text.size() || (text[open + 1] != 'a' && text[open + 1] != 'A') ||
+        text[open + 2] != ' ') {
+      continue;
+    }
+    const size_t close = text.find('>', open);
+    if (close == std::string_view::npos) return std::string();
+    std::string url;
+    if (ReadHref(text.substr(open + 2, close - open - 2), &url)) return url;
+  }
+  return std::string();
+}
+
 }  // namespace kelvaro

@@ -31,6 +31,15 @@ bool PassesMarkupTest(std::string_view text);
 // whose first following ">" is missing or comes before it; the rest is kept unchanged.
 std::string StripMarkup(std::string_view text);
 
+// The address in an A tag's inside ("a href=\"u\" title=..."), false when it has none. A
+// quoted address runs to its closing quote; a quote followed by neither a space nor the
+// tag's end is part of the address (a phrase's `"` kept in a query URL), which then runs to
+// the tag's last quote.
+bool ReadHref(std::string_view tag, std::string* url);
+
+// The address of the first link of a markup text, empty when it has none.
+std::string FirstLinkAddress(std::string_view text);
+
 // The cell text that shows `text` (text from elsewhere, such as a web page's title) exactly
 // as it is: its NUL bytes dropped, and, when the grid would read it as markup, its "&", "<"
 // and ">" written as character references behind an empty "<b></b>", so that it is shown,

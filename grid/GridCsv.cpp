@@ -1,55 +1,10 @@
-// The grid's CSV files.
-//
-// Why every file this writer writes reads back as the same cells
-// -------------------------------------------------------------
-// Users keep their projects in these files and open them again, so a project must come
-// back cell for cell. Earlier versions of the product wrote a text holding a quote and
-// several lines with bare LFs between its lines, wrote a text ending in a line break bare
-// (with that CR LF), and wrote lone CRs and LFs unchanged. All of those put physical line
-// breaks inside a row. The reader can only mend that by joining two neighbouring lines that
-// both hold an odd number of quotes, which rescues one such text per row and nothing else:
-// two multi-line texts in one row, a text of three lines, a trailing break or a lone LF all
-// split their row.
-//
-// The mend is in the writer, not in the reader:
-//
-//   1. Inside a field every line break (CR LF, lone CR, lone LF) is written as character
-//      11 and the field is enclosed in quotes. Character 11 was already how most multi-line
-//      texts were written, and every reader of these files turns 11 back into CR LF in any
-//      field. So a written row is exactly one physical line, every line holds an even number
-//      of quotes, and the joining step never touches a file this writer wrote. A lone CR or
-//      LF (and a character 11 of the text itself) comes back as CR LF: the format has no way
-//      to tell them apart, but the rows stay intact.
-//   2. NUL bytes are left out: the reader ends the text at the first NUL, which would lose
-//      every row after it.
-//   3. The reader takes the delimiter from the first two lines. With quoted sections left
-//      out of the count (below), those two lines show exactly ColCount - 1 commas, which
-//      decides for ",". Another candidate can still win when both lines hold it equally
-//      often outside quotes (for instance a one-column grid whose first two texts each
-//      hold one "-"). The writer therefore runs the reader's own detection on its first two
-//      lines and, only when that would not give "," (or no delimiter for one column),
-//      writes those two lines again with every field holding a candidate enclosed in
-//      quotes. Files that read right anyway keep their bytes.
-//
-// The reader keeps reading every file as before, so older project files and files from
-// other programs read exactly as they always did, with two mends and one clarification:
-//
-//   - Delimiter detection counts only delimiters outside quoted sections. Before, a project
-//     whose first data row held a phrase with a comma had more commas in that row than in
-//     the header (the quoted phrase and the query URLs add some), so detection fell
-//     through to "&" (every query URL holds several) and split the project at "&". Lines
-//     without quotes count as they always did.
-//   - The joining step also compares the last two lines, so a two-line quoted text written
-//     by an earlier version in a file's last row reads back as one cell.
-//   - A file without any delimiter reads each line as one field, through the same rule as
-//     any last field (leading spaces dropped, enclosing quotes removed, doubled
-//     quotes reduced), so a one-column file holding a quoted text reads back unquoted.
-//
-//   4. A text beginning with a space is enclosed in quotes: the reader drops the leading
-//      spaces of a bare field, so a phrase typed as " a b " would come back as "a b ".
-//      Inside quotes they survive, and files written before still read as they did.
-//
-// Rich text ("{\...") is written as stored.
+// The grid's CSV files. A project must read back cell for cell, so every row is written as
+// one physical line: a line break inside a field becomes character 11 (readers turn it back
+// into CR LF) inside quotes, NUL bytes are left out (readers stop at one), a text starting
+// with a space is quoted (readers drop leading spaces of a bare field), and when the reader's
+// delimiter detection would not find "," in the first two lines, those are written again
+// with every field holding a candidate quoted. The reader still reads older files and other
+// programs' files as they always read.
 
 #include "grid/GridCsv.h"
 
@@ -366,6 +321,8 @@ bool HasOddQuotes(std::string_view line) {
 
 }  // namespace
 
+// Earlier versions wrote some multi-line texts with bare line breaks: two neighbouring lines
+// that both hold an odd number of quotes are joined back into one row (the last two too).
 CSVLineList::CSVLineList(std::string_view text) {
   LineSplitter splitter(text.substr(0, text.find('\0')));
   std::string_view line;
@@ -390,6 +347,129 @@ CSVLineList::CSVLineList(std::string_view text) {
     line = next;
     odd = next_odd;
   }
+}
+
+namespace {
+
+// Hands out the lines of a file one by one as LineSplitter does for a whole text, reading
+// the file a piece at a time. A line's view is valid until the next call.
+class FileLineReader {
+ public:
+  FileLineReader(FileReader& file, size_t piece)
+      : file_(file), buffer_(std::max<size_t>(piece, 1), '\0') {}
+
+  bool Next(std::string_view& line) {
+    for (;;) {
+      if (cr_ < pos_) cr_ = Find('\r');
+      if (lf_ < pos_) lf_ = Find('\n');
+      const size_t stop = std::min(cr_, lf_);
+      // A CR ending the bytes read so far may be the first half of a CR LF.
+      if (stop < end_ && (buffer_[stop] == '\n' || stop + 1 < end_ || at_end_)) {
+        line = std::string_view(buffer_.data() + pos_, stop - pos_);
+        pos_ = stop + 1;
+        if (buffer_[stop] == '\r' && pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
+        return true;
+      }
+      if (at_end_) {
+        if (pos_ >= end_) return false;
+        line = std::string_view(buffer_.data() + pos_, end_ - pos_);
+        pos_ = end_;
+        return true;
+      }
+      Refill();
+    }
+  }
+
+  // Whether the file held any byte at all.
+  bool AnyByte() const { return any_byte_; }
+
+ private:
+  size_t Find(char c) const {
+    const void* hit = std::memchr(buffer_.data() + pos_, c, end_ - pos_);
+    return hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - buffer_.data())
+                          : end_;
+  }
+
+  // Keeps the unfinished line, moved to the front, and reads behind it; a line longer than
+  // the buffer doubles it. The text ends at its first NUL byte.
+  void Refill() {
+    const size_t rest = end_ - pos_;
+    std::memmove(buffer_.data(), buffer_.data() + pos_, rest);
+    pos_ = 0;
+    end_ = rest;
+    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    const size_t got = file_.Read(buffer_.data() + end_, buffer_.size() - end_);
+    any_byte_ = any_byte_ || got > 0;
+    const void* nul = std::memchr(buffer_.data() + end_, '\0', got);
+    if (got == 0 || nul != nullptr) at_end_ = true;
+    end_ = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - buffer_.data())
+                          : end_ + got;
+    cr_ = Find('\r');
+    lf_ = Find('\n');
+  }
+
+  FileReader& file_;
+  std::string buffer_;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+  size_t cr_ = 0;
+  size_t lf_ = 0;
+  bool at_end_ = false;
+  bool any_byte_ = false;
+};
+
+// The lines of a file as CSVLineList gives them for its whole text, joins included, read a
+// piece at a time. A line's view is valid until the next call.
+class CSVLineStream {
+ public:
+  CSVLineStream(FileReader& file, size_t piece) : reader_(file, piece) {}
+
+  bool Next(std::string_view& out) {
+    std::string_view line;
+    if (has_waiting_) {
+      line = waiting_;  // the reader has not moved since: the view is still good
+      has_waiting_ = false;
+    } else if (!reader_.Next(line)) {
+      return false;
+    }
+    if (!HasOddQuotes(line)) {
+      out = line;
+      return true;
+    }
+    held_.assign(line);  // the next read may move the reader's buffer
+    std::string_view next;
+    if (reader_.Next(next)) {
+      if (HasOddQuotes(next)) {
+        held_.append("\r\n").append(next);
+      } else {
+        waiting_ = next;
+        has_waiting_ = true;
+      }
+    }
+    out = held_;
+    return true;
+  }
+
+  bool AnyByte() const { return reader_.AnyByte(); }
+
+ private:
+  FileLineReader reader_;
+  std::string held_;
+  std::string_view waiting_;
+  bool has_waiting_ = false;
+};
+
+// Project files are read this much at a time.
+constexpr size_t kReadPiece = 1 << 20;
+
+}  // namespace
+
+void ForEachCSVFileLine(const std::string& file_name, size_t piece,
+                        const std::function<void(std::string_view)>& take) {
+  FileReader file(file_name);
+  CSVLineStream lines(file, piece);
+  std::string_view line;
+  while (lines.Next(line)) take(line);
 }
 
 char DetectDelimiter(std::string_view first, std::string_view second) {
@@ -469,43 +549,55 @@ void ResultGridModel::SaveCSV(const std::string& file_name) const {
 }
 
 void ResultGridModel::LoadCSV(const std::string& file_name, int max_rows) {
-  const std::string bytes = ReadWholeFile(file_name);
-  if (bytes.empty()) return;
-  const CSVLineList list(bytes);
-  const std::vector<std::string_view>& lines = list.lines();
-  if (lines.empty()) throw Error("File is empty");
-  const char delimiter = DetectDelimiter(lines[0], lines.size() > 1 ? lines[1] : "");
-  size_t take = lines.size();
-  if (max_rows > 0) take = std::min(take, static_cast<size_t>(max_rows));
-
-  if (listener_ != nullptr) listener_->BeforeReset();
-  struct ResetEnd {
-    ResultGridListener* listener;
-    ~ResetEnd() {
-      if (listener != nullptr) listener->AfterReset();
-    }
-  } reset_end{listener_};
-
-  if (rows_.size() < take) rows_.resize(take);
-  for (size_t i = 0; i < take; ++i) {
-    const int row = static_cast<int>(i);
-    // The row count grows in steps of 1000, not once per line; it is cut at the end.
-    if (row >= row_count_) {
-      ShowRows(row_count_, row + 999);
-      row_count_ = row + 1000;
-    }
-    // Each data row is what its line says: no text or box of what the grid held before.
-    // The header row keeps the titles of columns its line does not reach.
-    Row& stored = rows_[i];
-    if (row > 0) stored = Row{};
-    if (stored.cells.empty()) stored.cells.reserve(static_cast<size_t>(col_count_));
-    const size_t fields = SplitCSVLine(lines[i], delimiter, stored.cells);
-    if (fields > static_cast<size_t>(col_count_)) {
-      col_count_ = static_cast<int>(fields);
-      if (col_widths_.size() < fields) col_widths_.resize(fields, kDefaultColWidth);
-    }
+  // The file is read a piece at a time, so a large project is never held as text and as
+  // cells at once; the cells go into new rows that replace the old ones only once the whole
+  // file has been read, so a failed read leaves the grid as it was.
+  FileReader file(file_name);
+  CSVLineStream lines(file, kReadPiece);
+  std::string_view line;
+  std::string first;
+  std::string second;
+  const bool have_first = lines.Next(line);
+  if (have_first) first.assign(line);
+  const bool have_second = have_first && lines.Next(line);
+  if (have_second) second.assign(line);
+  if (!have_first) {
+    if (!lines.AnyByte()) return;  // a zero-length file changes nothing
+    throw Error("File is empty");
   }
-  row_count_ = std::max(static_cast<int>(take), 1);
+  const char delimiter = DetectDelimiter(first, second);
+  const size_t take = max_rows > 0 ? static_cast<size_t>(max_rows) : SIZE_MAX;
+
+  std::vector<Row> loaded;
+  // Reserving touches no memory; the data lines are about as long as the second one.
+  const size_t estimate = static_cast<size_t>(file.Size() / (second.size() + 2)) * 2 + 16;
+  loaded.reserve(std::min(take, estimate));
+  size_t fields_max = 0;
+  auto add = [&](std::string_view text) {
+    Row& stored = loaded.emplace_back();
+    if (loaded.size() == 1 && !rows_.empty()) {
+      // The header row keeps the titles of columns its line does not reach.
+      stored = rows_[0];
+    }
+    const size_t columns = std::max(static_cast<size_t>(col_count_), fields_max);
+    if (stored.cells.size() < columns) stored.cells.reserve(columns);
+    fields_max = std::max(fields_max, SplitCSVLine(text, delimiter, stored.cells));
+  };
+  add(first);
+  if (have_second && take > 1) add(second);
+  while (loaded.size() < take && lines.Next(line)) add(line);
+
+  const int count = static_cast<int>(loaded.size());
+  if (listener_ != nullptr) listener_->BeforeReset();
+  // Rows beyond the file's keep what they held, out of view.
+  for (size_t i = loaded.size(); i < rows_.size(); ++i) loaded.push_back(std::move(rows_[i]));
+  rows_ = std::move(loaded);
+  if (fields_max > static_cast<size_t>(col_count_)) {
+    col_count_ = static_cast<int>(fields_max);
+    if (col_widths_.size() < fields_max) col_widths_.resize(fields_max, kDefaultColWidth);
+  }
+  row_count_ = std::max(count, 1);
+  if (listener_ != nullptr) listener_->AfterReset();
 }
 
 }  // namespace kelvaro

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,12 @@ class CSVLineList {
   std::deque<std::string> joined_;  // a deque, so views into it stay valid as it grows
   std::vector<std::string_view> lines_;
 };
+
+// The same lines for a file, read `piece` bytes at a time (LoadCSV reads so, and never holds
+// a large project as text and as cells at once), each handed to `take`. Throws
+// kelvaro::Error as ReadWholeFile does.
+void ForEachCSVFileLine(const std::string& file_name, size_t piece,
+                        const std::function<void(std::string_view)>& take);
 
 // The delimiter of a file from its first two lines (second empty for a one-line file),
 // tried in the order , ; # tab | @ * - + & . Only characters outside quoted sections

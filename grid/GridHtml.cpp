@@ -30,7 +30,7 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 // Everything of a look that enters its style text.
-bool SameStyle(const CellLook& a, const CellLook& b) {
+bool SameStyle(const CellVisuals& a, const CellVisuals& b) {
   return a.background == b.background && a.text_color == b.text_color &&
          a.font_size_pt == b.font_size_pt && a.bold == b.bold && a.italic == b.italic &&
          a.h_align == b.h_align && a.v_align == b.v_align && a.font_name == b.font_name;
@@ -40,7 +40,7 @@ bool SameStyle(const CellLook& a, const CellLook& b) {
 // checks the looks already met before it builds and compares a style text.
 class StyleList {
  public:
-  int ClassOf(const CellLook& look) {
+  int ClassOf(const CellVisuals& look) {
     for (const auto& [known, number] : looks_) {
       if (SameStyle(known, look)) return number;
     }
@@ -70,7 +70,7 @@ class StyleList {
   }
 
  private:
-  std::vector<std::pair<CellLook, int>> looks_;
+  std::vector<std::pair<CellVisuals, int>> looks_;
   std::vector<std::string> styles_;
 };
 
@@ -104,7 +104,7 @@ std::string CellText(const ResultGridModel& grid, int col, int row, std::string&
 
 }  // namespace
 
-std::string CellStyleText(const CellLook& look) {
+std::string CellStyleText(const CellVisuals& look) {
   std::string style;
   style += "background-color: #" + ColourCode(look.background);
   style += ";color: #" + ColourCode(look.text_color);
@@ -112,16 +112,16 @@ std::string CellStyleText(const CellLook& look) {
   if (look.italic) style += ";font-style: italic";
   if (look.bold) style += ";font-weight: bold";
   style += ";font-family: " + look.font_name;
-  if (look.h_align == CellLook::HAlign::Right) style += ";text-align: right";
-  if (look.h_align == CellLook::HAlign::Center) style += ";text-align: center";
+  if (look.h_align == CellVisuals::HAlign::Right) style += ";text-align: right";
+  if (look.h_align == CellVisuals::HAlign::Center) style += ";text-align: center";
   switch (look.v_align) {
-    case CellLook::VAlign::Top:
+    case CellVisuals::VAlign::Top:
       style += ";vertical-align: top";
       break;
-    case CellLook::VAlign::Middle:
+    case CellVisuals::VAlign::Middle:
       style += ";vertical-align: middle";
       break;
-    case CellLook::VAlign::Bottom:
+    case CellVisuals::VAlign::Bottom:
       style += ";vertical-align: bottom";
       break;
   }
@@ -137,7 +137,7 @@ std::string LinkURLText(std::string_view text) {
   return link;
 }
 
-std::string HTMLDocument(const ResultGridModel& grid, const CellLookFunction& look) {
+std::string HTMLDocument(const ResultGridModel& grid, const CellVisualsFunction& look) {
   StyleList styles;
   std::string table =
       "<table border=\"1\" cellspacing=\"0\" cellpadding=\"0\"  width=\"100%\">\r\n";
@@ -145,7 +145,7 @@ std::string HTMLDocument(const ResultGridModel& grid, const CellLookFunction& lo
   for (int row = 0; row < grid.RowCount(); ++row) {
     table += "<tr>\r\n";
     for (int col = 0; col < grid.ColCount(); ++col) {
-      const CellLook cell_look = look(col, row);
+      const CellVisuals cell_look = look(col, row);
       table += "<td class=\"c";
       table += std::to_string(styles.ClassOf(cell_look));
       table += '"';
@@ -160,7 +160,7 @@ std::string HTMLDocument(const ResultGridModel& grid, const CellLookFunction& lo
   return styles.Block() + table + "\r\n";
 }
 
-void ResultGridModel::SaveHTML(const std::string& file_name, const CellLookFunction& look) const {
+void ResultGridModel::SaveHTML(const std::string& file_name, const CellVisualsFunction& look) const {
   WriteFileAtomically(file_name, HTMLDocument(*this, look));
 }
 

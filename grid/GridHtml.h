@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "grid/CellLook.h"
+#include "grid/CellVisuals.h"
 
 namespace kelvaro {
 
@@ -17,7 +17,7 @@ class ResultGridModel;
 // The CSS declarations of one look, joined by ";" without spaces: background-color,
 // color, font-size in whole points, font-style: italic, font-weight: bold, font-family,
 // text-align (right or center only), vertical-align. Colours as six upper-case hex digits.
-std::string CellStyleText(const CellLook& look);
+std::string CellStyleText(const CellVisuals& look);
 
 // A text holding "://" or "mailto:" and no "</" becomes a link to itself:
 // <a href=TEXT>TEXT</a>, the target unquoted. Any other text is returned unchanged.
@@ -28,6 +28,6 @@ std::string LinkURLText(std::string_view text);
 // the caller returns its header colour (FixedColor, button face in both windows) for row 0,
 // not the gradient the header is painted with. Class numbers follow the first occurrence of
 // each style, compared without regard to letter case; the file ends with an empty line.
-std::string HTMLDocument(const ResultGridModel& grid, const CellLookFunction& look);
+std::string HTMLDocument(const ResultGridModel& grid, const CellVisualsFunction& look);
 
 }  // namespace kelvaro

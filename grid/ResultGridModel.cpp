@@ -7,6 +7,7 @@
 
 #include "base/Error.h"
 #include "grid/CellMarkup.h"
+#include "web/uHelper.h"
 
 namespace kelvaro {
 namespace {
@@ -177,26 +178,41 @@ void ResultGridModel::RemoveRows(int start, int count) {
   EndUpdate();
 }
 
+void ResultGridModel::ReorderRows(const std::vector<size_t>& order) {
+  if (rows_.size() < static_cast<size_t>(row_count_)) rows_.resize(static_cast<size_t>(row_count_));
+  std::vector<int> new_row(static_cast<size_t>(row_count_));
+  for (size_t k = 0; k < order.size(); ++k) new_row[order[k]] = static_cast<int>(k) + 1;
+  if (listener_ != nullptr) listener_->BeforeRowsReordered();
+  std::vector<Row> moved;
+  moved.reserve(order.size());
+  for (const size_t r : order) moved.push_back(std::move(rows_[r]));
+  std::move(moved.begin(), moved.end(), rows_.begin() + 1);
+  if (listener_ != nullptr) listener_->AfterRowsReordered(new_row);
+}
+
 int ResultGridModel::RemoveCheckedRows(int col) {
-  const size_t visible = std::min(rows_.size(), static_cast<size_t>(row_count_));
-  size_t kept = 1;
-  int removed = 0;
-  for (size_t r = 1; r < visible; ++r) {
-    if (IsChecked(col, static_cast<int>(r))) ++removed;
+  std::vector<size_t> order;  // the kept rows first, then the ticked ones
+  order.reserve(static_cast<size_t>(row_count_));
+  for (int r = 1; r < row_count_; ++r) {
+    if (!IsChecked(col, r)) order.push_back(static_cast<size_t>(r));
   }
+  const size_t kept = order.size();
+  const int removed = row_count_ - 1 - static_cast<int>(kept);
   if (removed == 0) return 0;
-  BeginUpdate();
-  if (listener_ != nullptr) listener_->BeforeReset();
-  for (size_t r = 1; r < visible; ++r) {
-    if (IsChecked(col, static_cast<int>(r))) continue;
-    if (kept != r) rows_[kept] = std::move(rows_[r]);
-    ++kept;
+  for (int r = 1; r < row_count_; ++r) {
+    if (IsChecked(col, r)) order.push_back(static_cast<size_t>(r));
   }
+  BeginUpdate();
+  // One pass whatever the pattern of ticks: the ticked rows move behind the kept ones and
+  // go as one block (a view would take one removal per gap between ticked rows slowly).
+  ReorderRows(order);
+  const int first_gone = static_cast<int>(kept) + 1;
+  if (listener_ != nullptr) listener_->BeforeRowsRemoved(first_gone, row_count_ - 1);
   // Hidden rows beyond the visible ones move up behind the kept rows.
-  const auto first_gone = rows_.begin() + static_cast<std::ptrdiff_t>(kept);
-  rows_.erase(first_gone, first_gone + removed);
-  row_count_ = std::max(row_count_ - removed, 1);
-  if (listener_ != nullptr) listener_->AfterReset();
+  const auto first = rows_.begin() + first_gone;
+  rows_.erase(first, first + removed);
+  row_count_ -= removed;
+  if (listener_ != nullptr) listener_->AfterRowsRemoved();
   EndUpdate();
   return removed;
 }
@@ -210,36 +226,24 @@ struct SortKey {
   std::string text;
 };
 
-bool ReadCount(const std::string& text, int64_t& value) {
-  size_t k = 0;
-  bool negative = false;
-  if (k < text.size() && text[k] == '-') {
-    negative = true;
-    ++k;
-  }
-  bool any_digit = false;
-  value = 0;
-  for (; k < text.size(); ++k) {
-    const char ch = text[k];
-    if (ch >= '0' && ch <= '9') {
-      if (value > (INT64_MAX - (ch - '0')) / 10) return false;
-      value = value * 10 + (ch - '0');
-      any_digit = true;
-    } else if (!(any_digit && (ch == ',' || ch == ' '))) {
-      return false;
-    }
-  }
+// A whole number, "-" before it allowed, commas or spaces between and after its digits.
+bool ReadCount(std::string_view text, int64_t& value) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) text.remove_prefix(1);
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  const auto separator = [](char ch) { return ch == ',' || ch == ' '; };
+  if (!ReadCountDigits(text, separator, INT64_MAX, value)) return false;
   if (negative) value = -value;
-  return any_digit;
+  return true;
 }
 
-SortKey MakeSortKey(const std::string& cell) {
+SortKey MakeSortKey(const std::string& cell, bool as_text) {
   std::string shown = PassesMarkupTest(cell) ? StripMarkup(cell) : cell;
   const size_t begin = shown.find_first_not_of(" \t");
   SortKey key;
   if (begin == std::string::npos) return key;
   shown = shown.substr(begin, shown.find_last_not_of(" \t") - begin + 1);
-  if (ReadCount(shown, key.number)) {
+  if (!as_text && ReadCount(shown, key.number)) {
     key.kind = SortKey::Kind::kNumber;
     return key;
   }
@@ -259,15 +263,14 @@ bool KeyLess(const SortKey& a, const SortKey& b) {
 
 }  // namespace
 
-void ResultGridModel::SortRows(int col, bool ascending) {
+void ResultGridModel::SortRows(int col, bool ascending, bool as_text) {
   const int data_rows = row_count_ - 1;
   if (col < 0 || col >= col_count_ || data_rows < 2) return;
-  if (rows_.size() < static_cast<size_t>(row_count_)) rows_.resize(static_cast<size_t>(row_count_));
-  std::vector<SortKey> keys(static_cast<size_t>(data_rows));
+  std::vector<SortKey> keys(static_cast<size_t>(row_count_));
   std::vector<size_t> order(static_cast<size_t>(data_rows));
   for (size_t k = 0; k < order.size(); ++k) {
-    order[k] = k;
-    keys[k] = MakeSortKey(Cells(col, static_cast<int>(k) + 1));
+    order[k] = k + 1;
+    keys[k + 1] = MakeSortKey(Cells(col, static_cast<int>(k) + 1), as_text);
   }
   std::stable_sort(order.begin(), order.end(), [&keys, ascending](size_t a, size_t b) {
     const SortKey& ka = keys[a];
@@ -278,12 +281,7 @@ void ResultGridModel::SortRows(int col, bool ascending) {
     return ascending ? KeyLess(ka, kb) : KeyLess(kb, ka);
   });
   BeginUpdate();
-  if (listener_ != nullptr) listener_->BeforeReset();
-  std::vector<Row> sorted;
-  sorted.reserve(order.size());
-  for (const size_t k : order) sorted.push_back(std::move(rows_[k + 1]));
-  std::move(sorted.begin(), sorted.end(), rows_.begin() + 1);
-  if (listener_ != nullptr) listener_->AfterReset();
+  ReorderRows(order);
   EndUpdate();
 }
 
@@ -335,26 +333,19 @@ bool ResultGridModel::IsChecked(int col, int row) const {
 }
 
 void ResultGridModel::ToggleCheck(int col, int row) {
-  TCellCheckBox* box = MutableCheckBox(col, row);
-  if (box == nullptr) return;
-  if (box->StateInText) {
-    std::string& text = CellForWrite(col, row);
-    text = StateText(text != kCheckedText);
-  } else {
-    box->Checked = !box->Checked;
-  }
-  NotifyCell(col, row);
+  if (HasCheckBox(col, row)) SetChecked(col, row, !IsChecked(col, row), true);
 }
 
-void ResultGridModel::SetChecked(int col, int row, bool checked) {
+bool ResultGridModel::SetChecked(int col, int row, bool checked, bool notify) {
   TCellCheckBox* box = MutableCheckBox(col, row);
-  if (box == nullptr || IsChecked(col, row) == checked) return;
-  if (box->StateInText) {
-    CellForWrite(col, row) = StateText(checked);
-  } else {
-    box->Checked = checked;
+  if (box == nullptr || IsChecked(col, row) == checked) return false;
+  box->Checked = checked;
+  std::string& text = CellForWrite(col, row);
+  if (box->StateInText || text == kCheckedText || text == kUncheckedText) {
+    text = StateText(checked);
   }
-  NotifyCell(col, row);
+  if (notify) NotifyCell(col, row);
+  return true;
 }
 
 void ResultGridModel::ToggleAllChecks(int col) {
@@ -369,9 +360,17 @@ void ResultGridModel::ToggleAllChecks(int col) {
     }
   }
   if (!any_box) return;
-  BeginUpdate();
-  for (int row = 1; row < row_count_; ++row) SetChecked(col, row, !all_ticked);
-  EndUpdate();
+  int first = row_count_;
+  int last = 0;
+  for (int row = 1; row < row_count_; ++row) {
+    if (SetChecked(col, row, !all_ticked, false)) {
+      first = std::min(first, row);
+      last = row;
+    }
+  }
+  if (listener_ != nullptr && first <= last && col < col_count_) {
+    listener_->ColumnCellsChanged(col, first, last);
+  }
 }
 
 void ResultGridModel::BeginUpdate() {
@@ -390,8 +389,8 @@ void ResultGridModel::SetSaveWithHTML(bool on) { save_with_html_ = on; }
 bool ResultGridModel::AutoSizeGrowOnly() const { return auto_size_grow_only_; }
 void ResultGridModel::SetAutoSizeGrowOnly(bool on) { auto_size_grow_only_ = on; }
 
-CellLook ResultGridModel::DefaultCellLook(int /*col*/, int row) {
-  CellLook look;
+CellVisuals ResultGridModel::DefaultCellVisuals(int /*col*/, int row) {
+  CellVisuals look;
   look.background = row == 0 ? 0xF0F0F0 : 0xFFFFFF;
   look.text_color = 0x000000;
   look.font_name = "Tahoma";

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/CellLook.h"
+#include "grid/CellVisuals.h"
 
 namespace kelvaro {
 
@@ -24,6 +24,14 @@ class ResultGridListener {
   virtual void AfterRowsInserted() {}
   virtual void BeforeRowsRemoved(int /*first*/, int /*last*/) {}
   virtual void AfterRowsRemoved() {}
+  // The data rows take a new order and nothing else changes: once the model has changed,
+  // the row that was grid row r is grid row new_row[r] (new_row[0] is 0, the header).
+  virtual void BeforeRowsReordered() {}
+  virtual void AfterRowsReordered(const std::vector<int>& /*new_row*/) {}
+  // Cells first..last of one column changed at once (tick all).
+  virtual void ColumnCellsChanged(int col, int first, int last) {
+    for (int row = first; row <= last; ++row) CellChanged(col, row);
+  }
   // Anything may change: column count, many rows, every cell.
   virtual void BeforeReset() {}
   virtual void AfterReset() {}
@@ -41,8 +49,9 @@ class ResultGridListener {
 // The listener hears about visible cells only: SetCells and the check-box calls report
 // CellChanged for a cell inside ColCount x RowCount; a write to a hidden cell is stored
 // silently. SetRowCount and AddRow report insertions, SetRowCount and RemoveRows removals
-// (RemoveRows inside its own BeginUpdate/EndUpdate); SetColCount, LoadCSV, RemoveCheckedRows
-// and SortRows report a reset.
+// (RemoveRows inside its own BeginUpdate/EndUpdate); SortRows reports a reordering,
+// RemoveCheckedRows a reordering (the ticked rows to the end) and one removal of them,
+// ToggleAllChecks one change of the column's cells; SetColCount and LoadCSV report a reset.
 class ResultGridModel {
  public:
   static constexpr const char* kCheckedText = "Y";
@@ -79,8 +88,9 @@ class ResultGridModel {
   // header row stays on top and whole rows move, boxes and links included. A cell whose
   // shown text (markup stripped) is a whole number, thousands separated by commas or spaces
   // allowed, sorts by that number; other texts sort case-insensitively after the numbers;
-  // empty cells go last in both directions.
-  void SortRows(int col, bool ascending);
+  // empty cells go last in both directions. With `as_text` every text sorts as text, digits
+  // included (a column of phrases: "7 11" is a phrase, not a number).
+  void SortRows(int col, bool ascending, bool as_text = false);
 
   void AddCheckBox(int col, int row, bool checked, bool state_in_text);  // throws kelvaro::Error
   void RemoveCheckBox(int col, int row);
@@ -88,6 +98,8 @@ class ResultGridModel {
   // nullptr when the cell has none.
   const TCellCheckBox* CheckBox(int col, int row) const;
   bool IsChecked(int col, int row) const;
+  // A box whose cell text is "Y" or "N" (a project read back) takes the text along: the
+  // text is what a save writes, so it follows what the box shows.
   void ToggleCheck(int col, int row);
   // Ticks the box in `col` of every data row that has one, or unticks them all when every
   // one is already ticked.
@@ -112,11 +124,11 @@ class ResultGridModel {
   // header row's background in the document is whatever `look` gives for row 0: a caller
   // hands over its header colour (FixedColor) there, not the gradient painting uses.
   // grid/GridHtml.cpp holds it and the document's layout.
-  void SaveHTML(const std::string& file_name, const CellLookFunction& look) const;  // throws
+  void SaveHTML(const std::string& file_name, const CellVisualsFunction& look) const;  // throws
 
   // A look for callers without a widget (tests, tools): Tahoma 8 pt, text 000000, header row
   // on button face F0F0F0, data rows on window white FFFFFF, left and top aligned, no wrap.
-  static CellLook DefaultCellLook(int col, int row);
+  static CellVisuals DefaultCellVisuals(int col, int row);
 
  private:
   struct CheckBoxEntry {
@@ -137,7 +149,11 @@ class ResultGridModel {
   void NotifyCell(int col, int row);
   // Empties the stored rows first..last as they come into view.
   void ShowRows(int first, int last);
-  void SetChecked(int col, int row, bool checked);
+  // Returns whether the box changed; notifies the cell when `notify`.
+  bool SetChecked(int col, int row, bool checked, bool notify);
+  // Moves the data rows into `order` (old grid rows, header excluded), telling the
+  // listener.
+  void ReorderRows(const std::vector<size_t>& order);
 
   int col_count_;
   int row_count_;

@@ -20,7 +20,7 @@
 
 #include "base/KeywordLines.h"
 #include "deep/DeepAnalysisForm.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 #include "main/KeywordWorker.h"
 #include "main/MainGrid.h"
 #include "main/ProjectFiles.h"
@@ -188,6 +188,8 @@ void Tfrm::BuildLayout() {
   barStatus = new QStatusBar(this);
   barStatus->setObjectName(QStringLiteral("barStatus"));
   setStatusBar(barStatus);
+  connect(gRes, &TResultGrid::StatusMessage, barStatus,
+          [this](const QString& text) { barStatus->showMessage(text); });
 
   CheckBox1 = new QCheckBox(QStringLiteral("Don't erase old results (append the new)"), this);
   CheckBox1->setVisible(false);
@@ -324,6 +326,7 @@ void Tfrm::btnStartClick() {
 void Tfrm::bStopClick() { run_.Stop(); }
 
 void Tfrm::HandleWorkerFinished() {
+  barStatus->clearMessage();  // "Sorting is possible ..." held only while the run lasted
   LockMemo(false);
   barProgress->setValue(0);
   ShowRunCost(barStatus, AnalyzeThread()->worker());
@@ -352,7 +355,8 @@ void Tfrm::bClearAllClick() {
   bool remove = false;
   try {
     remove = AskConfirmation("Delete checked row(s)?", kButtonYes | kButtonNo, this) == kResultYes;
-    if (remove) MainForm::ClearCheckedRows(grid, true);
+    // Only the removal here: the numbering below runs once, after it.
+    if (remove) grid.RemoveCheckedRows(0);
   } catch (...) {
     grid.EndUpdate();
     throw;
@@ -456,7 +460,7 @@ void Tfrm::Button3Click() {
   const QString file = ChooseSaveFile(dlgS2);
   if (file.isEmpty()) return;
   gRes->Model().SetSaveWithHTML(true);
-  MainForm::ExportHTML(gRes->Model(), gRes->HTMLLooks(), FromQString(file));
+  MainForm::ExportHTML(gRes->Model(), gRes->HTMLVisuals(), FromQString(file));
 }
 
 }  // namespace kelvaro

@@ -35,15 +35,11 @@ std::string StripTags(const std::string& text) {
 }
 
 int64_t DigitsToInt64(const std::string& text) {
-  std::string rest;
-  rest.reserve(text.size());
-  for (const char ch : text) {
-    const auto code = static_cast<unsigned char>(ch);
-    if (code >= 32 && !(ch >= '0' && ch <= '9')) continue;
-    rest += ch;
-  }
-  int64_t value = 0;
-  return TryStrToInt64(rest, value) ? value : -1;
+  // Every character from 32 to 255 that is no digit is passed over; a control character
+  // makes the text no number.
+  const auto printable = [](char ch) { return static_cast<unsigned char>(ch) >= 32; };
+  int64_t value = -1;
+  return ReadCountDigits(text, printable, INT64_MAX, value) ? value : -1;
 }
 
 std::optional<uint32_t> CountCellColor(int col, int row, const std::string& raw_text) {

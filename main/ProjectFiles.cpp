@@ -34,6 +34,8 @@ size_t BreakLength(const std::string& text, size_t pos) {
 
 std::string PublicCountLinks(const std::string& html) {
   static const std::string kHref = "<a href=\"";
+  static const std::string kHrefEnd = "\">";
+  static const std::string kClose = "</a>";
   std::string out;
   out.reserve(html.size());
   size_t pos = 0;
@@ -41,13 +43,23 @@ std::string PublicCountLinks(const std::string& html) {
     const size_t hit = html.find(kHref, pos);
     if (hit == std::string::npos) break;
     const size_t from = hit + kHref.size();
-    const size_t to = html.find('"', from);
+    // A phrase's `"` stays unencoded inside a query URL: the address ends at the tag's end.
+    const size_t to = html.find(kHrefEnd, from);
     if (to == std::string::npos) break;
-    const std::string url = html.substr(from, to - from);
-    const std::string public_url = PublicResultsURL(url);
-    out.append(html, pos, from - pos);
-    out += public_url.empty() ? url : public_url;
-    pos = to;
+    const std::string public_url = PublicResultsURL(html.substr(from, to - from));
+    if (!public_url.empty()) {
+      out.append(html, pos, from - pos);
+      out += public_url;
+      pos = to;
+      continue;
+    }
+    // No public page: the link's text alone, so no other address (and no key) gets out.
+    out.append(html, pos, hit - pos);
+    pos = to + kHrefEnd.size();
+    const size_t close = html.find(kClose, pos);
+    if (close == std::string::npos) continue;
+    out.append(html, pos, close - pos);
+    pos = close + kClose.size();
   }
   out.append(html, pos, std::string::npos);
   return out;
@@ -141,7 +153,7 @@ void ExportCSV(const ResultGridModel& grid, const std::string& file_name) {
   WriteFileAtomically(file_name, TidyCSVText(CSVText(grid)));
 }
 
-void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
+void ExportHTML(const ResultGridModel& grid, const CellVisualsFunction& look,
                 const std::string& file_name) {
   WriteFileAtomically(file_name, TidyHTMLText(PublicCountLinks(HTMLDocument(grid, look))));
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/CellLook.h"
+#include "grid/CellVisuals.h"
 
 namespace kelvaro {
 class ResultGridModel;
@@ -25,9 +25,10 @@ std::string TidyCSVText(const std::string& bytes);
 // so that the exported links open in a new browser window.
 std::string TidyHTMLText(const std::string& bytes);
 
-// Every link `<a href="URL">` whose URL is a search service's query URL opens the public
-// results page of the same query instead (PublicResultsURL), so a document shared with others
-// carries neither the API key nor the engine code. Other links and all text stay as they are.
+// Every link `<a href="URL">` (the URL read up to `">`) opens the public results page of the
+// same query instead (PublicResultsURL); a link with no such page is replaced by its text. So
+// a document shared with others never carries the API key, the engine code or an endpoint.
+// Unquoted links (a cell holding an address) and all text stay as they are.
 std::string PublicCountLinks(const std::string& html);
 
 // The two exports, each built whole in memory and written once through the safe writing, so
@@ -37,7 +38,7 @@ std::string PublicCountLinks(const std::string& html);
 // TidyHTMLText. The grid keeps its query URLs (projects save them).
 // Throw kelvaro::Error.
 void ExportCSV(const ResultGridModel& grid, const std::string& file_name);
-void ExportHTML(const ResultGridModel& grid, const CellLookFunction& look,
+void ExportHTML(const ResultGridModel& grid, const CellVisualsFunction& look,
                 const std::string& file_name);
 
 }  // namespace kelvaro::MainForm

@@ -259,19 +259,10 @@ std::string HTMLDecode(const std::string& text) {
 }
 
 int32_t ParseCount(const std::string& text) {
-  const std::string trimmed = Trim(text);
-  std::string digits;
-  for (const char c : trimmed) {
-    if (c != ',') digits += c;
-  }
-  if (digits.empty()) return 0;
   int64_t value = 0;
-  for (const char c : digits) {
-    if (c < '0' || c > '9') return 0;
-    value = value * 10 + (c - '0');
-    if (value > INT32_MAX) return 0;
-  }
-  return static_cast<int32_t>(value);
+  const bool read = ReadCountDigits(
+      Trim(text), [](char ch) { return ch == ','; }, INT32_MAX, value);
+  return read ? static_cast<int32_t>(value) : 0;
 }
 
 bool ExtractJsonString(const std::string& text, const std::string& start_marker, int& pos,

@@ -168,4 +168,22 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first);
 }
 
+bool ReadCountDigits(std::string_view text, bool (*skip)(char), int64_t max, int64_t& value) {
+  int64_t number = 0;
+  bool any_digit = false;
+  for (const char ch : text) {
+    if (ch >= '0' && ch <= '9') {
+      const int digit = ch - '0';
+      if (number > (max - digit) / 10) return false;
+      number = number * 10 + digit;
+      any_digit = true;
+    } else if (!skip(ch)) {
+      return false;
+    }
+  }
+  if (!any_digit) return false;
+  value = number;
+  return true;
+}
+
 }  // namespace kelvaro

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "base/WorkerHost.h"
 
@@ -59,6 +60,13 @@ std::string HexByte(unsigned char value);
 // On failure value is left unchanged.
 bool TryStrToInt(const std::string& text, int32_t& value);
 bool TryStrToInt64(const std::string& text, int64_t& value);
+
+// Reads a count text as a number, the one reading behind sorting, colouring and averaging
+// counts: the characters `skip` accepts are passed over, every other one must be a digit
+// 0-9; at least one digit is needed and the value may not exceed `max`. On failure value is
+// left unchanged. Each use keeps its own rule of what it passes over (ParseCount,
+// DigitsToInt64, the grid's sort).
+bool ReadCountDigits(std::string_view text, bool (*skip)(char), int64_t max, int64_t& value);
 
 // Removes the bytes with codes 0-32 from both ends.
 std::string Trim(const std::string& text);

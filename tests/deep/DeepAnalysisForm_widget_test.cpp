@@ -15,7 +15,7 @@
 #include "base/ApiCredentials.h"
 #include "deep/DeepAnalysisForm.h"
 #include "deep/DeepAnalysisWorker.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 #include "main/MainForm.h"
 #include "tests/support/DownloadGate.h"
 #include "tests/support/TempDir.h"

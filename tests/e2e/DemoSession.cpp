@@ -20,9 +20,9 @@
 #include <QTimer>
 #include <map>
 
-#include "grid/GridHeaderView.h"
-#include "grid/GridTableModel.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/GridHeaderView.h"
+#include "grid/view/GridTableModel.h"
+#include "grid/view/TResultGrid.h"
 
 #ifndef KELVARO_E2E_ARTIFACTS_DEFAULT
 #define KELVARO_E2E_ARTIFACTS_DEFAULT "build/e2e-artifacts"

@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 #include "tests/e2e/DemoSession.h"
 
 namespace kelvaro::e2e {

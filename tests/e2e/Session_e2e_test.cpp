@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "grid/GridCsv.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 #include "tests/e2e/DemoSession.h"
 #include "tools/SearchAnswers.h"
 #include "web/CustomSearch.h"

@@ -196,6 +196,28 @@ TEST(GridCsvTest, JoiningCountsQuotesExactlyInLongLines) {
   }
 }
 
+// LoadCSV reads a file a piece at a time: a break, a CR LF, a join or a NUL falling across
+// two pieces gives the same lines as the whole text does.
+TEST(GridCsvTest, FileReadInPiecesGivesTheLinesOfTheWholeText) {
+  std::mt19937 rng(11);
+  const char alphabet[] = {'x', '"', '\r', '\n', ',', '\n', '"'};
+  testing::TempDir dir;
+  const std::string file = dir.File("pieces.csv");
+  for (int trial = 0; trial < 200; ++trial) {
+    std::string text;
+    for (size_t n = rng() % 60; n > 0; --n) text += alphabet[rng() % sizeof alphabet];
+    if (trial % 10 == 0) text.insert(text.size() / 2, 1, '\0');
+    testing::WriteBytes(file, text);
+    const CSVLineList whole(text);
+    const std::vector<std::string> expected(whole.lines().begin(), whole.lines().end());
+    for (const size_t piece : {1, 2, 3, 5, 64}) {
+      std::vector<std::string> got;
+      ForEachCSVFileLine(file, piece, [&got](std::string_view line) { got.emplace_back(line); });
+      ASSERT_EQ(got, expected) << "trial " << trial << ", piece " << piece;
+    }
+  }
+}
+
 TEST(GridCsvTest, DelimiterDetection) {
   EXPECT_EQ(DetectDelimiter("a;b;c", "1;2;3"), ';');
   EXPECT_EQ(DetectDelimiter("abc", "def"), kNoDelimiter);

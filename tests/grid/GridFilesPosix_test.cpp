@@ -20,7 +20,7 @@ TEST(GridFilesTest, FailedWriteLeavesTheOldFileIntact) {
 
   EXPECT_EQ(testing::ErrorOnFullDisk([&] { grid.SaveCSV(project); }), "Stream write error");
   EXPECT_EQ(
-      testing::ErrorOnFullDisk([&] { grid.SaveHTML(page, ResultGridModel::DefaultCellLook); }),
+      testing::ErrorOnFullDisk([&] { grid.SaveHTML(page, ResultGridModel::DefaultCellVisuals); }),
       "Stream write error");
   EXPECT_EQ(testing::ReadBytes(project), "old project\r\n");
   EXPECT_EQ(testing::ReadBytes(page), "old export");

@@ -27,9 +27,9 @@ void SetMainHeader(ResultGridModel& grid) {
 }
 
 // The default looks with some cells given a background, as the count colouring does.
-CellLookFunction Coloured(std::map<std::pair<int, int>, uint32_t> backgrounds) {
+CellVisualsFunction Coloured(std::map<std::pair<int, int>, uint32_t> backgrounds) {
   return [backgrounds = std::move(backgrounds)](int col, int row) {
-    CellLook look = ResultGridModel::DefaultCellLook(col, row);
+    CellVisuals look = ResultGridModel::DefaultCellVisuals(col, row);
     const auto it = backgrounds.find({col, row});
     if (it != backgrounds.end()) look.background = it->second;
     return look;
@@ -118,7 +118,7 @@ TEST(GridHtmlTest, ExampleDocumentByteForByte) {
 TEST(GridHtmlTest, EmptyGridAndCheckBoxColumn) {
   ResultGridModel grid(5, 2);
   SetMainHeader(grid);
-  const std::string doc = HTMLDocument(grid, ResultGridModel::DefaultCellLook);
+  const std::string doc = HTMLDocument(grid, ResultGridModel::DefaultCellVisuals);
   EXPECT_EQ(doc.find(".c2"), std::string::npos);  // only header and window styles
   std::string blank_row;
   for (int c = 0; c < 5; ++c) blank_row += "<td class=\"c1\" nowrap=\"nowrap\">&nbsp;</td>\r\n";
@@ -152,7 +152,7 @@ TEST(GridHtmlTest, CellTexts) {
   grid.SetCells(0, 4, "http://both mailto:x");
   grid.SetCells(1, 4, "&amp;  two  spaces ");
   grid.SetCells(0, 5, "<b>1,234</b>");
-  const std::string doc = HTMLDocument(grid, ResultGridModel::DefaultCellLook);
+  const std::string doc = HTMLDocument(grid, ResultGridModel::DefaultCellVisuals);
   auto cell = [](const std::string& cls, const std::string& text) {
     return "<td class=\"" + cls + "\" nowrap=\"nowrap\">" + text + "</td>\r\n";
   };
@@ -169,28 +169,28 @@ TEST(GridHtmlTest, CellTexts) {
   EXPECT_EQ(DataRow(doc, 6), cell("c1", "&nbsp;") + cell("c1", "&nbsp;"));
   grid.SetSaveWithHTML(false);
   const std::string stripped = cell("c1", "1,234");
-  EXPECT_EQ(
-      DataRow(HTMLDocument(grid, ResultGridModel::DefaultCellLook), 5).substr(0, stripped.size()),
-      stripped);
+  EXPECT_EQ(DataRow(HTMLDocument(grid, ResultGridModel::DefaultCellVisuals), 5)
+                .substr(0, stripped.size()),
+            stripped);
   EXPECT_EQ(LinkURLText("plain"), "plain");
 }
 
 TEST(GridHtmlTest, StylesAndClasses) {
-  CellLook look;
+  CellVisuals look;
   look.background = 0xFF3C3C;
   look.text_color = 0x0A0B0C;
   look.font_name = "Segoe UI";
   look.font_size_pt = 10;
   look.italic = true;
   look.bold = true;
-  look.h_align = CellLook::HAlign::Right;
-  look.v_align = CellLook::VAlign::Bottom;
+  look.h_align = CellVisuals::HAlign::Right;
+  look.v_align = CellVisuals::VAlign::Bottom;
   EXPECT_EQ(CellStyleText(look),
             "background-color: #FF3C3C;color: #0A0B0C;font-size:10pt;font-style: italic;"
             "font-weight: bold;font-family: Segoe UI;text-align: right;vertical-align: bottom");
-  look = CellLook{};
-  look.h_align = CellLook::HAlign::Center;
-  look.v_align = CellLook::VAlign::Middle;
+  look = CellVisuals{};
+  look.h_align = CellVisuals::HAlign::Center;
+  look.v_align = CellVisuals::VAlign::Middle;
   EXPECT_EQ(CellStyleText(look),
             "background-color: #FFFFFF;color: #000000;font-size:8pt;font-family: Tahoma;"
             "text-align: center;vertical-align: middle");
@@ -199,7 +199,7 @@ TEST(GridHtmlTest, StylesAndClasses) {
   // A wrapping cell has no nowrap attribute.
   ResultGridModel grid(3, 2);
   const std::string doc = HTMLDocument(grid, [](int col, int row) {
-    CellLook l = ResultGridModel::DefaultCellLook(col, row);
+    CellVisuals l = ResultGridModel::DefaultCellVisuals(col, row);
     if (row == 1 && col == 1) l.font_name = "TAHOMA";
     if (row == 1 && col == 2) {
       l.background = kGreen;
@@ -221,7 +221,7 @@ TEST(GridHtmlTest, MissingFolderGivesTheCreateError) {
   grid.SetCells(1, 1, "a phrase");
   const std::string missing = dir.File("gone/export.html");
   try {
-    grid.SaveHTML(missing, ResultGridModel::DefaultCellLook);
+    grid.SaveHTML(missing, ResultGridModel::DefaultCellVisuals);
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + missing + "\". ", 0), 0u);

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 
 #include "grid/CellMarkup.h"
-#include "grid/MarkupRenderer.h"
+#include "grid/view/MarkupRenderer.h"
 
 namespace kelvaro {
 namespace {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "tests/support/TempDir.h"
 
 namespace kelvaro {
 namespace {
@@ -30,6 +31,15 @@ class RecordingListener : public ResultGridListener {
     Log("remove " + Pair(first, last));
   }
   void AfterRowsRemoved() override { Log("removed " + std::to_string(grid_.RowCount())); }
+  void BeforeRowsReordered() override { Log("reorder"); }
+  void AfterRowsReordered(const std::vector<int>& new_row) override {
+    std::string line = "reordered";
+    for (const int row : new_row) line += " " + std::to_string(row);
+    Log(line);
+  }
+  void ColumnCellsChanged(int col, int first, int last) override {
+    Log("column " + std::to_string(col) + " " + Pair(first, last));
+  }
   void BeforeReset() override { Log("reset"); }
   void AfterReset() override { Log("reset done"); }
   void ColumnWidthChanged(int col) override { Log("width " + std::to_string(col)); }
@@ -174,6 +184,41 @@ TEST(ResultGridModelTest, SortByKeywordIgnoresCaseAndLeavesHiddenRowsAlone) {
   EXPECT_EQ(grid.Cells(1, 5), "aaa hidden");
 }
 
+TEST(ResultGridModelTest, PhrasesOfDigitsSortAsText) {
+  ResultGridModel grid(5, 5);
+  const char* const phrases[] = {"7 11", "2024 2025", "apple", "10"};
+  for (int row = 1; row <= 4; ++row) grid.SetCells(1, row, phrases[row - 1]);
+  grid.SortRows(1, true, /*as_text=*/true);
+  EXPECT_EQ(Rows(grid), (std::vector<std::string>{"10|", "2024 2025|", "7 11|", "apple|"}));
+  grid.SortRows(1, true);
+  EXPECT_EQ(Rows(grid), (std::vector<std::string>{"10|", "7 11|", "2024 2025|", "apple|"}));
+}
+
+// A project read back keeps "Y"/"N" in column 0; the text is what a save writes, so it
+// follows every toggle of the box (a click, Space, tick all).
+TEST(ResultGridModelTest, YesNoTextFollowsTheBox) {
+  ResultGridModel grid(5, 4);
+  grid.SetCells(0, 1, "Y");
+  grid.SetCells(0, 2, "N");
+  grid.SetCells(0, 3, "3");  // a row number stays
+  for (int row = 1; row <= 3; ++row) grid.AddCheckBox(0, row, row != 2, false);
+  grid.ToggleCheck(0, 1);
+  EXPECT_FALSE(grid.IsChecked(0, 1));
+  EXPECT_EQ(grid.Cells(0, 1), "N");
+  grid.ToggleAllChecks(0);
+  EXPECT_EQ(grid.Cells(0, 1) + grid.Cells(0, 2) + grid.Cells(0, 3), "YY3");
+  grid.ToggleAllChecks(0);
+  EXPECT_EQ(grid.Cells(0, 1) + grid.Cells(0, 2) + grid.Cells(0, 3), "NN3");
+  EXPECT_FALSE(grid.IsChecked(0, 3));
+  // Saved and read back, the rows say what the boxes showed.
+  testing::TempDir dir;
+  grid.ToggleCheck(0, 2);
+  grid.SaveCSV(dir.File("ticks.csv"));
+  ResultGridModel opened(5, 2);
+  opened.LoadCSV(dir.File("ticks.csv"), -1);
+  EXPECT_EQ(opened.Cells(0, 1) + opened.Cells(0, 2), "NY");
+}
+
 TEST(ResultGridModelTest, ToggleAllChecksTicksEveryBoxUnlessAllAreTicked) {
   ResultGridModel grid(5, 5);
   grid.AddCheckBox(0, 1, true, false);
@@ -299,6 +344,25 @@ TEST(ResultGridModelTest, ListenerHearsEveryChangeInPairs) {
   listener.Take();
   grid.RemoveRows(0, 1);  // the only row: the grid keeps one, so this is a reset
   EXPECT_EQ(listener.Take(), (Log{"suspend", "reset", "reset done", "resume"}));
+
+  // Sort, tick all and Clear Checked are told as what they are.
+  grid.SetRowCount(5);
+  for (int row = 1; row < 5; ++row) {
+    grid.SetCells(1, row, std::string(1, static_cast<char>('e' - row)));
+    grid.AddCheckBox(0, row, row % 2 == 0, false);
+  }
+  listener.Take();
+  grid.SortRows(1, true);  // d c b a -> a b c d
+  EXPECT_EQ(listener.Take(), (Log{"suspend", "reorder", "reordered 0 4 3 2 1", "resume"}));
+  grid.ToggleAllChecks(0);
+  EXPECT_EQ(listener.Take(), (Log{"column 0 2,4"}));
+  grid.ToggleCheck(0, 2);
+  grid.ToggleCheck(0, 4);
+  listener.Take();
+  grid.RemoveCheckedRows(0);  // b and d stay, a and c go as one block
+  EXPECT_EQ(listener.Take(), (Log{"suspend", "reorder", "reordered 0 3 1 4 2", "remove 3,4",
+                                  "removed 3", "resume"}));
+  EXPECT_EQ(grid.Cells(1, 1) + grid.Cells(1, 2), "bd");
 
   grid.SetListener(nullptr);
   grid.SetCells(0, 0, "x");

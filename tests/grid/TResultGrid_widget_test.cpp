@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "grid/GridCellDelegate.h"
-#include "grid/GridHeaderView.h"
-#include "grid/GridTableModel.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/GridCellDelegate.h"
+#include "grid/view/GridHeaderView.h"
+#include "grid/view/GridTableModel.h"
+#include "grid/view/TResultGrid.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/GridShapes.h"
 #include "ui/OpenLink.h"
@@ -127,21 +127,44 @@ TEST_F(GridWidgetTest, ClickInCheckColumnFlipsTheBoxButNotInTheHeader) {
   EXPECT_EQ(grid->Model().Cells(0, 1), "");
 }
 
-TEST_F(GridWidgetTest, ClickOnCountDigitsOpensItsQueryButNotRightOfThem) {
+// A count link holds the query URL with the key: a click opens the public results page of
+// the query, and a screen reader gets the digits and that page, never the query URL.
+TEST_F(GridWidgetTest, CountLinkOpensAndReadsAsItsPublicResultsPage) {
   auto grid = MainGridWithRow();
+  QSignalSpy messages(grid.get(), &TResultGrid::StatusMessage);
   const QRect cell = CellRect(*grid, 2, 1);
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.topRight() + QPoint(-4, 8));
   EXPECT_TRUE(opened_.empty());
 
+  const std::string page = "https://www.google.com/search?q=%22red+shoes%22";
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, OnText(*grid, cell, "12345"));
-  ASSERT_EQ(opened_.size(), 1u);
-  EXPECT_EQ(opened_[0], kCountUrl);
+  EXPECT_EQ(opened_, std::vector<std::string>{page});
+  const QModelIndex index = grid->model()->index(0, 2);
+  EXPECT_EQ(index.data(Qt::AccessibleTextRole).toString(), "12345");
+  EXPECT_EQ(index.data(Qt::AccessibleDescriptionRole).toString(), QString::fromStdString(page));
+
+  // A phrase's quote kept in the URL, the key behind it: still the phrase's page only.
+  grid->Model().SetCells(
+      2, 1, CountLink("https://serpapi.com/search.json?q=\"red+shoes\"&api_key=SECRET", "9"));
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, OnText(*grid, cell, "9"));
+  EXPECT_EQ(opened_.back(), page);
+  // No public page to build: nothing opens and the status bar says why.
+  grid->Model().SetCells(2, 1, CountLink("https://gw.example/count?key=SECRET", "9"));
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, OnText(*grid, cell, "9"));
+  EXPECT_EQ(opened_.size(), 2u);
+  ASSERT_EQ(messages.count(), 1);
+  EXPECT_FALSE(messages[0][0].toString().isEmpty());
+  EXPECT_TRUE(grid->model()->index(0, 2).data(Qt::AccessibleDescriptionRole).isNull());
 
   // The hand cursor shows over the digits only.
-  QTest::mouseMove(grid->viewport(), OnText(*grid, cell, "12345"));
+  QTest::mouseMove(grid->viewport(), OnText(*grid, cell, "9"));
   EXPECT_EQ(grid->viewport()->cursor().shape(), Qt::PointingHandCursor);
   QTest::mouseMove(grid->viewport(), cell.topRight() + QPoint(-4, 8));
   EXPECT_EQ(grid->viewport()->cursor().shape(), Qt::ArrowCursor);
+
+  // Qt reads the stored text when the accessible one is empty: a link with no digits.
+  grid->Model().SetCells(2, 1, CountLink("https://gw.example/count?key=SECRET", ""));
+  EXPECT_EQ(grid->model()->index(0, 2).data(Qt::AccessibleTextRole).toString(), " ");
 }
 
 TEST_F(GridWidgetTest, LinkTextCellOpensAnywhereWithTheHandCursorOverTheWholeCell) {
@@ -176,9 +199,8 @@ TEST_F(GridWidgetTest, OnlyWebAndMailLinksOpen) {
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
   EXPECT_TRUE(opened_.empty());
 
-  grid->Model().SetCells(2, 1, CountLink("mailto:someone@example.com", "12345"));
-  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                    OnText(*grid, CellRect(*grid, 2, 1), "12345"));
+  grid->Model().SetCells(1, 1, "mailto:someone@example.com");
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellRect(*grid, 1, 1).center());
   EXPECT_EQ(opened_, std::vector<std::string>{"mailto:someone@example.com"});
 }
 
@@ -382,6 +404,52 @@ TEST_F(GridWidgetTest, HeaderClickSortsASecondClickReversesAndTheWindowCanRefuse
   EXPECT_EQ(order(), "apple mango zebra ");
 }
 
+// A sort moves rows (the current cell stays on its row), tick all changes the check column,
+// Clear Checked removes rows: the view hears each as that, never as a reset.
+TEST_F(GridWidgetTest, SortTickAllAndClearCheckedKeepTheCurrentCell) {
+  auto grid = MakeGrid(testing::KeywordGridValues());
+  QAbstractItemModelTester tester(&grid->TableModel(),
+                                  QAbstractItemModelTester::FailureReportingMode::Fatal);
+  ResultGridModel& model = grid->Model();
+  const char* const phrases[] = {"zebra", "7 11", "apple", "mango"};
+  const char* const counts[] = {"5", "300", "20", "1"};
+  model.SetRowCount(5);
+  for (int row = 1; row <= 4; ++row) {
+    model.SetCells(1, row, phrases[row - 1]);
+    model.SetCells(3, row, counts[row - 1]);
+    model.AddCheckBox(0, row, false, false);
+  }
+  QSignalSpy resets(&grid->TableModel(), &QAbstractItemModel::modelReset);
+  QSignalSpy layouts(&grid->TableModel(), &QAbstractItemModel::layoutChanged);
+  QSignalSpy changes(&grid->TableModel(), &QAbstractItemModel::dataChanged);
+  QSignalSpy removals(&grid->TableModel(), &QAbstractItemModel::rowsRemoved);
+  auto current = [&grid] { return grid->currentIndex().siblingAtColumn(1).data().toString(); };
+  grid->setCurrentIndex(grid->model()->index(2, 3));  // apple
+
+  grid->SortByColumn(1, true);  // phrases as text: "7 11" first
+  EXPECT_EQ(model.Cells(1, 1), "7 11");
+  EXPECT_EQ(current(), "apple");
+  grid->SortByColumn(3, false);  // counts as numbers
+  EXPECT_EQ(model.Cells(1, 1), "7 11");
+  EXPECT_EQ(model.Cells(1, 2), "apple");
+  EXPECT_EQ(current(), "apple");
+  EXPECT_EQ(layouts.count(), 2);
+
+  QTest::keyClick(grid.get(), Qt::Key_Down);  // the place is kept: the keys work on
+  EXPECT_EQ(current(), "zebra");
+  grid->SetTickAllOnHeaderClick(true);
+  QTest::mouseClick(grid->Header().viewport(), Qt::LeftButton, {}, HeaderRect(*grid, 0).center());
+  ASSERT_EQ(changes.count(), 1);
+  EXPECT_EQ(changes[0][0].toModelIndex(), grid->model()->index(0, 0));
+  EXPECT_EQ(changes[0][1].toModelIndex(), grid->model()->index(3, 0));
+
+  model.ToggleCheck(0, 3);  // zebra stays
+  EXPECT_EQ(model.RemoveCheckedRows(0), 3);
+  EXPECT_EQ(removals.count(), 1);
+  EXPECT_EQ(current(), "zebra");
+  EXPECT_EQ(resets.count(), 0);
+}
+
 TEST_F(GridWidgetTest, CheckColumnHeaderClickTicksAllOrUnticksAll) {
   auto grid = MainGridWithRow();
   grid->SetSortable(true);
@@ -476,9 +544,9 @@ TEST_F(GridWidgetTest, HintOnlyWhereTheTextDoesNotFit) {
   EXPECT_TRUE(QToolTip::text().contains(QString(80, QLatin1Char('w'))));
   QToolTip::hideText();
 
-  EXPECT_TRUE(grid->Look().CellHint(2, 1, CellRect(*grid, 2, 1).size()).isEmpty());
+  EXPECT_TRUE(grid->Painter().CellHint(2, 1, CellRect(*grid, 2, 1).size()).isEmpty());
   grid->Model().SetColWidths(2, 12);
-  const QString hint = grid->Look().CellHint(2, 1, CellRect(*grid, 2, 1).size());
+  const QString hint = grid->Painter().CellHint(2, 1, CellRect(*grid, 2, 1).size());
   EXPECT_TRUE(hint.contains("12345"));
   EXPECT_FALSE(hint.contains("googleapis"));  // the link's address is not the hint
 }

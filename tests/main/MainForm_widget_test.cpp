@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
-#include "grid/GridHeaderView.h"
-#include "grid/TResultGrid.h"
+#include "grid/view/GridHeaderView.h"
+#include "grid/view/TResultGrid.h"
 #include "main/KeywordWorker.h"
 #include "main/MainForm.h"
 #include "main/ProjectFiles.h"
@@ -131,7 +131,7 @@ class MainFormTest : public ::testing::Test {
   }
 
   uint32_t Background(int col, int row) {
-    return Rgb(frm_->gRes->CellVisuals(col, row, GridDrawState{}).background);
+    return Rgb(frm_->gRes->Visuals(col, row, GridDrawState{}).background);
   }
 
   // A click in the middle of column `col`'s header.
@@ -334,12 +334,15 @@ TEST_F(MainFormTest, ClearCheckedAnsweredNoStillRenumbersAndYesRemovesTickedRows
   EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "b");
   EXPECT_EQ(frm_->gRes->Model().Cells(0, 1), "1");
 
-  // Every row ticked: a header and one empty row are left.
+  // Every row ticked: a header and one empty row are left, nothing numbered, no box.
   frm_->gRes->Model().ToggleCheck(0, 1);
   AnswerNextBox(&yes, QStringLiteral("&Yes"));
   frm_->bClearAll->click();
   ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
-  EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), "");
+  for (int col = 0; col < frm_->gRes->Model().ColCount(); ++col) {
+    EXPECT_EQ(frm_->gRes->Model().Cells(col, 1), "") << "column " << col;
+  }
+  EXPECT_FALSE(frm_->gRes->Model().HasCheckBox(0, 1));
   EXPECT_EQ(frm_->gRes->Model().UpdateCount(), 0);
 }
 
@@ -533,22 +536,16 @@ TEST_F(MainFormTest, ExportsWriteTheDocumentedBytes) {
       "<tr>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">Y</td>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">red shoes</td>",
-      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u1\" "
-      "target=\"_blank\">150000</a></td>",
-      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u2\" "
-      "target=\"_blank\">20000</a></td>",
-      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u3\" "
-      "target=\"_blank\">60000</a></td>",
+      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\">150000</td>",
+      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\">20000</td>",
+      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\">60000</td>",
       "</tr>",
       "<tr>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">N</td>",
       "<td class=\"c1\" nowrap=\"nowrap\" target=\"_blank\">blue hats</td>",
-      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u4\" "
-      "target=\"_blank\">700000</a></td>",
-      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u5\" "
-      "target=\"_blank\">5000</a></td>",
-      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\"><a href=\"u6\" "
-      "target=\"_blank\">12000</a></td>",
+      "<td class=\"c4\" nowrap=\"nowrap\" target=\"_blank\">700000</td>",
+      "<td class=\"c2\" nowrap=\"nowrap\" target=\"_blank\">5000</td>",
+      "<td class=\"c3\" nowrap=\"nowrap\" target=\"_blank\">12000</td>",
       "</tr>",
       "</table>",
       "",
@@ -703,6 +700,7 @@ TEST_F(MainFormTest, ButtonsAreRefusedDuringARun) {
   ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
   EXPECT_EQ(frm_->gRes->Model().RowCount(), 3);
   EXPECT_EQ(frm_->gRes->Model().Cells(1, 2), "blue hats");
+  EXPECT_TRUE(frm_->barStatus->currentMessage().isEmpty());
 }
 
 // Stop during the first of three keywords: that keyword is completed, then the run ends.

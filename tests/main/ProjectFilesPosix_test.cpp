@@ -22,7 +22,7 @@ TEST(ExportTest, AFailedExportLeavesTheOldFileAsItWas) {
   testing::WriteBytes(html, "old html");
   EXPECT_EQ(testing::ErrorOnFullDisk([&] { ExportCSV(grid, csv); }), "Stream write error");
   EXPECT_EQ(
-      testing::ErrorOnFullDisk([&] { ExportHTML(grid, ResultGridModel::DefaultCellLook, html); }),
+      testing::ErrorOnFullDisk([&] { ExportHTML(grid, ResultGridModel::DefaultCellVisuals, html); }),
       "Stream write error");
   EXPECT_EQ(testing::ReadBytes(csv), "old csv");
   EXPECT_EQ(testing::ReadBytes(html), "old html");
@@ -31,7 +31,7 @@ TEST(ExportTest, AFailedExportLeavesTheOldFileAsItWas) {
   // With room on the disk the file is the tidied export.
   ExportCSV(grid, csv);
   EXPECT_EQ(testing::ReadBytes(csv), "Keyword,\"\"\r\n" + std::string(8000, 'k') + ",\"\"\r\n");
-  ExportHTML(grid, ResultGridModel::DefaultCellLook, html);
+  ExportHTML(grid, ResultGridModel::DefaultCellVisuals, html);
   EXPECT_NE(testing::ReadBytes(html).find("nowrap=\"nowrap\" target=\"_blank\">"),
             std::string::npos);
 }

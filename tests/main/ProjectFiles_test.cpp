@@ -58,13 +58,13 @@ TEST(ExportTest, WritesTheTidiedGridAndReportsAFolderThatIsNotThere) {
   const auto file = dir.File("out.csv");
   ExportCSV(grid, file);
   EXPECT_EQ(testing::ReadBytes(file), "\"\",\"\"\r\na,1\r\n");
-  EXPECT_THROW(ExportHTML(grid, ResultGridModel::DefaultCellLook, dir.File("missing/out.html")),
+  EXPECT_THROW(ExportHTML(grid, ResultGridModel::DefaultCellVisuals, dir.File("missing/out.html")),
                Error);
 }
 
 // An HTML export is sent to other people: its count links open the public results page
-// and carry neither the API key nor the engine code, for either service. The grid keeps
-// its query URLs, and other links stay.
+// and carry neither the API key nor the engine code, for either service, whatever the URL
+// holds. The grid keeps its query URLs; a link with no public page is exported as its text.
 TEST(ExportHTMLTest, CountLinksCarryNoKeyAndNoEngineCode) {
   const SearchSettings settings{"secret-key", "secret-cx", "", "http://127.0.0.1:8080"};
   const std::string google =
@@ -74,14 +74,16 @@ TEST(ExportHTMLTest, CountLinksCarryNoKeyAndNoEngineCode) {
   const auto link = [](const std::string& url, const std::string& count) {
     return "<a href=\"" + url + "\">" + count + "</a>";
   };
-  ResultGridModel grid(5, 2);
+  ResultGridModel grid(5, 3);
   grid.SetCells(1, 1, "red shoes");
   grid.SetCells(2, 1, link(serp, "12,345"));
   grid.SetCells(3, 1, link(google, "678"));
   grid.SetCells(4, 1, link("u1", "90"));
+  grid.SetCells(2, 2, link("https://serpapi.com/search.json?q=\"red+shoes\"&api_key=secret", "5"));
+  grid.SetCells(3, 2, link("https://gw.example/customsearch/v1?cx=secret-cx&key=secret", "6"));
   testing::TempDir dir;
   const auto file = dir.File("export.html");
-  ExportHTML(grid, ResultGridModel::DefaultCellLook, file);
+  ExportHTML(grid, ResultGridModel::DefaultCellVisuals, file);
 
   const std::string html = testing::ReadBytes(file);
   EXPECT_EQ(html.find("secret"), std::string::npos);
@@ -91,7 +93,12 @@ TEST(ExportHTMLTest, CountLinksCarryNoKeyAndNoEngineCode) {
   EXPECT_NE(html.find("<a href=\"https://www.google.com/search?q=allintitle%3A+red+shoes\" "
                       "target=\"_blank\">678</a>"),
             std::string::npos);
-  EXPECT_NE(html.find("<a href=\"u1\" target=\"_blank\">90</a>"), std::string::npos);
+  EXPECT_NE(html.find(">90</td>"), std::string::npos);
+  EXPECT_NE(html.find("<a href=\"https://www.google.com/search?q=%22red+shoes%22\" "
+                      "target=\"_blank\">5</a>"),
+            std::string::npos);
+  EXPECT_NE(html.find(">6</td>"), std::string::npos);
+  EXPECT_EQ(html.find("u1"), std::string::npos);
   EXPECT_EQ(grid.Cells(3, 1), link(google, "678"));
 }
 

@@ -2,7 +2,7 @@
 
 // Grids shaped like the two windows' grids, for the grid widget's tests and benchmarks (each
 // window defines its own columns; these copy them).
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 
 namespace kelvaro::testing {
 

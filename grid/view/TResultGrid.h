@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "grid/GridLook.h"
 #include "grid/ResultGridModel.h"
+#include "grid/view/CellPainter.h"
 
 namespace kelvaro {
 
@@ -37,6 +37,8 @@ struct GridCreationValues {
   int row_count = 2;
   std::vector<std::string> column_headers;
   std::vector<int> col_widths;
+  // Sorted as text whatever it holds: the phrases' column in both windows.
+  int text_sort_column = 1;
 };
 
 // The results grid of both windows: a table over one ResultGridModel with the header
@@ -45,15 +47,15 @@ struct GridCreationValues {
 // in-place editing and column auto-size. Cells are addressed (col, row), row 0 being
 // the header. Every change made to Model() directly (the workers' steps do that) shows
 // at once. Its delegate paints the data cells and its header view the header row, both
-// with the grid's Look(); the grid itself handles input, hints and auto-size. A grid can
+// with the grid's Painter(); the grid itself handles input, hints and auto-size. A grid can
 // sort its data rows by a header click and tick all boxes by a click on the check
 // column's header; both are off until switched on. GUI thread only.
 class TResultGrid : public QTableView {
   Q_OBJECT
 
  public:
-  static constexpr int kCheckSize = GridLook::kCheckSize;
-  static constexpr int kTextInset = GridLook::kTextInset;
+  static constexpr int kCheckSize = CellPainter::kCheckSize;
+  static constexpr int kTextInset = CellPainter::kTextInset;
   static constexpr int kCheckColumn = 0;  // the column of the rows' check boxes
 
   explicit TResultGrid(const GridCreationValues& values, QWidget* parent = nullptr);
@@ -85,21 +87,21 @@ class TResultGrid : public QTableView {
   // Every cell's look as painting computes it, for the HTML document (header background
   // the button-face colour). The function holds the grid's current colours and fonts and
   // reads the cells when called, so it must not outlive the grid.
-  CellLookFunction HTMLLooks();
-  // Writes the HTML document with HTMLLooks(). Throws kelvaro::Error.
+  CellVisualsFunction HTMLVisuals();
+  // Writes the HTML document with HTMLVisuals(). Throws kelvaro::Error.
   void SaveHTML(const std::string& file_name);
 
   // The look of a cell and the size of its text, as painting computes them.
-  CellAppearance CellVisuals(int col, int row, const GridDrawState& state) {
-    return look_.CellVisuals(col, row, state);
+  CellVisuals Visuals(int col, int row, const GridDrawState& state) const {
+    return painter_.Visuals(col, row, state);
   }
-  QSize CellTextSize(int col, int row) { return look_.CellTextSize(col, row); }
+  QSize CellTextSize(int col, int row) { return painter_.CellTextSize(col, row); }
   // Fits the column to its widest cell, header included: check box + text + 8. With
   // AutoSizeGrowOnly a column is never narrowed. A non-zero extra is added afterwards.
   void AutoSizeColumn(int col, int extra);
 
-  QFont GridFont() const { return look_.GridFont(); }
-  QFont FixedFont() const { return look_.FixedFont(); }
+  QFont GridFont() const { return painter_.GridFont(); }
+  QFont FixedFont() const { return painter_.FixedFont(); }
 
   // True while a cell's in-place editor is open.
   bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
@@ -107,10 +109,14 @@ class TResultGrid : public QTableView {
   // The URL a left click at `pos` (viewport coordinates) opens, or nullptr.
   const std::string* LinkAt(const QPoint& pos);
 
-  GridLook& Look() { return look_; }
+  CellPainter& Painter() { return painter_; }
   GridTableModel& TableModel() { return *table_model_; }
   GridCellDelegate& Delegate() { return *delegate_; }
   GridHeaderView& Header() { return *header_; }
+
+ signals:
+  // A line for the window's status bar (why a clicked link opened nothing).
+  void StatusMessage(const QString& text);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -133,14 +139,14 @@ class TResultGrid : public QTableView {
   void SetUpdatesSuspended(bool suspended);
 
   std::unique_ptr<ResultGridModel> model_;
-  GridLook look_;
+  CellPainter painter_;
   GridTableModel* table_model_ = nullptr;
   GridCellDelegate* delegate_ = nullptr;
   GridHeaderView* header_ = nullptr;
   SortRequestEvent on_sort_request_;
   bool sortable_ = false;
   bool tick_all_ = false;
-  bool sorting_ = false;
+  int text_sort_column_ = -1;
   bool sort_ascending_ = true;
   bool applying_width_ = false;
   bool swallow_release_ = false;

@@ -9,7 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "grid/MarkupRenderer.h"
+#include "grid/CellVisuals.h"
+#include "grid/view/MarkupRenderer.h"
 
 class QPainter;
 class QPoint;
@@ -28,19 +29,11 @@ struct GridDrawState {
   bool selected = false;
 };
 
-// What a cell looks like, after the colour hook.
-struct CellAppearance {
-  QFont font;
-  QColor text_color;
-  QColor background;
-  QColor gradient_end;  // header cells: the fill runs from background to this; else invalid
-};
-
-// How the cells of one grid look: fonts, colours, check-box pictures and the markup
-// layout, shared by the grid's delegate (data cells), its header view (row 0) and the
-// grid itself (measuring, hit-testing links, hints). It reads the cell store and takes
-// its palette and style from `widget`. GUI thread only.
-class GridLook {
+// Computes each cell's CellVisuals and paints the cells of one grid: fonts, colours,
+// check-box pictures and the markup layout, shared by the grid's delegate (data cells), its header
+// view (row 0) and the grid itself (measuring, hit-testing links, hints). It reads the cell store
+// and takes its palette and style from `widget`. GUI thread only.
+class CellPainter {
  public:
   static constexpr int kCheckSize = 15;  // check boxes are this square, at 2,2 in the cell
   static constexpr int kTextInset = 2;   // text starts this far inside the cell
@@ -51,7 +44,7 @@ class GridLook {
   using ColorHook =
       std::function<void(int row, int col, const GridDrawState& state, QBrush& brush, QFont& font)>;
 
-  GridLook(const ResultGridModel& model, const QWidget& widget);
+  CellPainter(const ResultGridModel& model, const QWidget& widget);
 
   const ResultGridModel& Model() const { return model_; }
   void SetColorHook(ColorHook hook) { color_hook_ = std::move(hook); }
@@ -61,7 +54,7 @@ class GridLook {
 
   // Header cells the header font on a white to button-face gradient, data cells the grid
   // font on the window colour; then the colour hook.
-  CellAppearance CellVisuals(int col, int row, const GridDrawState& state);
+  CellVisuals Visuals(int col, int row, const GridDrawState& state) const;
   // Width and height in pixels of the cell's text as painted (markup + 2 pixels each way,
   // plain text up to its first CR with the height of one line; empty 0 x 0).
   QSize CellTextSize(int col, int row);
@@ -89,8 +82,11 @@ class GridLook {
 
  private:
   QPoint TextOrigin(const QRect& rect, bool has_box) const;
+  // The font and background of a cell after the colour hook.
+  QFont HookedFont(int col, int row, const GridDrawState& state, QColor* background) const;
+  QColor TextColor() const;
   void PaintContent(QPainter& painter, const QRect& rect, const QPoint& origin, int col, int row,
-                    const CellAppearance& look);
+                    const QFont& font);
   const QPixmap& CheckPixmap(bool checked, qreal device_pixel_ratio);
 
   const ResultGridModel& model_;

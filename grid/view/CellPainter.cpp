@@ -1,4 +1,4 @@
-#include "grid/GridLook.h"
+#include "grid/view/CellPainter.h"
 
 #include <QFontMetrics>
 #include <QLinearGradient>
@@ -24,6 +24,13 @@ QFont TahomaFont() {
   return font;
 }
 
+uint32_t Rgb(const QColor& color) { return color.rgb() & 0xFFFFFFu; }
+
+int PointSize(const QFont& font, int dpi) {
+  if (font.pointSizeF() > 0) return static_cast<int>(std::lround(font.pointSizeF()));
+  return static_cast<int>(std::lround(font.pixelSize() * 72.0 / dpi));
+}
+
 QColor HalfIntensity(const QColor& color) {
   return QColor(color.red() / 2, color.green() / 2, color.blue() / 2);
 }
@@ -33,45 +40,50 @@ std::string FirstLine(const std::string& text) { return text.substr(0, text.find
 
 }  // namespace
 
-GridLook::GridLook(const ResultGridModel& model, const QWidget& widget)
+CellPainter::CellPainter(const ResultGridModel& model, const QWidget& widget)
     : model_(model), widget_(widget), grid_font_(TahomaFont()), fixed_font_(TahomaFont()) {}
 
-void GridLook::ForgetPictures() {
+void CellPainter::ForgetPictures() {
   check_pixmaps_[0] = QPixmap();
   check_pixmaps_[1] = QPixmap();
 }
 
-CellAppearance GridLook::CellVisuals(int col, int row, const GridDrawState& state) {
-  const QPalette& colours = widget_.palette();
-  CellAppearance look;
-  look.text_color = colours.color(QPalette::Text);
-  if (row < 1) {
-    look.font = fixed_font_;
-    look.background = QColor(Qt::white);
-    look.gradient_end = colours.color(QPalette::Button);
-  } else {
-    look.font = grid_font_;
-    look.background = colours.color(QPalette::Base);
-  }
-  if (color_hook_) {
-    QBrush brush(look.background);
-    color_hook_(row, col, state, brush, look.font);
-    look.background = brush.color();
-  }
-  return look;
+QFont CellPainter::HookedFont(int col, int row, const GridDrawState& state,
+                              QColor* background) const {
+  QFont font = row < 1 ? fixed_font_ : grid_font_;
+  QBrush brush(row < 1 ? QColor(Qt::white) : widget_.palette().color(QPalette::Base));
+  if (color_hook_) color_hook_(row, col, state, brush, font);
+  if (background) *background = brush.color();
+  return font;
 }
 
-QSize GridLook::CellTextSize(int col, int row) {
+QColor CellPainter::TextColor() const { return widget_.palette().color(QPalette::Text); }
+
+CellVisuals CellPainter::Visuals(int col, int row, const GridDrawState& state) const {
+  QColor background;
+  const QFont font = HookedFont(col, row, state, &background);
+  CellVisuals visuals;
+  visuals.background = Rgb(background);
+  if (row < 1) visuals.gradient_end = Rgb(widget_.palette().color(QPalette::Button));
+  visuals.text_color = Rgb(TextColor());
+  visuals.font_name = FromQString(font.family());
+  visuals.font_size_pt = PointSize(font, widget_.logicalDpiY());
+  visuals.bold = font.bold();
+  visuals.italic = font.italic();
+  return visuals;
+}
+
+QSize CellPainter::CellTextSize(int col, int row) {
   const std::string& text = model_.Cells(col, row);
   if (text.empty()) return QSize(0, 0);
   GridDrawState state;
   state.fixed = row < 1;
-  const CellAppearance look = CellVisuals(col, row, state);
+  const QFont font = HookedFont(col, row, state, nullptr);
   if (ClassifyText(text) == TextKind::kMarkup) {
-    const QSize size = markup_.Measure(text, look.font);
+    const QSize size = markup_.Measure(text, font);
     return QSize(size.width() + 2, size.height() + 2);
   }
-  const QFontMetrics metrics(look.font);
+  const QFontMetrics metrics(font);
   const QString line = ToQString(FirstLine(text));
   const int width = line.contains(QLatin1Char('\t'))
                         ? metrics.size(Qt::TextSingleLine | Qt::TextExpandTabs, line).width()
@@ -79,12 +91,12 @@ QSize GridLook::CellTextSize(int col, int row) {
   return QSize(width, metrics.height());
 }
 
-QPoint GridLook::TextOrigin(const QRect& rect, bool has_box) const {
+QPoint CellPainter::TextOrigin(const QRect& rect, bool has_box) const {
   return QPoint(rect.left() + kTextInset + (has_box ? kCheckSize + kTextInset : 0),
                 rect.top() + kTextInset);
 }
 
-const QPixmap& GridLook::CheckPixmap(bool checked, qreal device_pixel_ratio) {
+const QPixmap& CellPainter::CheckPixmap(bool checked, qreal device_pixel_ratio) {
   QPixmap& pixmap = check_pixmaps_[checked ? 1 : 0];
   if (pixmap.isNull() || pixmap.devicePixelRatio() != device_pixel_ratio) {
     // The platform style draws the box once; painting copies the picture.
@@ -102,8 +114,8 @@ const QPixmap& GridLook::CheckPixmap(bool checked, qreal device_pixel_ratio) {
   return pixmap;
 }
 
-void GridLook::PaintContent(QPainter& painter, const QRect& rect, const QPoint& origin, int col,
-                            int row, const CellAppearance& look) {
+void CellPainter::PaintContent(QPainter& painter, const QRect& rect, const QPoint& origin, int col,
+                               int row, const QFont& font) {
   const bool has_box = model_.HasCheckBox(col, row);
   if (has_box) {
     const QPixmap& box =
@@ -120,49 +132,51 @@ void GridLook::PaintContent(QPainter& painter, const QRect& rect, const QPoint& 
   if (room.width() <= 0 || room.height() <= 0) return;
   const TextKind kind = ClassifyText(text);
   if (kind == TextKind::kMarkup) {
-    markup_.Draw(painter, text, look.font, look.text_color, URLColor(), text_origin, room);
+    markup_.Draw(painter, text, font, TextColor(), URLColor(), text_origin, room);
     return;
   }
   // Formula, rich and wide texts never come from the program; they show as plain text.
   const bool link = kind == TextKind::kPlain && IsLinkText(text);
   if (link) {
-    QFont font = look.font;
-    font.setUnderline(true);
-    painter.setFont(font);
+    QFont underlined = font;
+    underlined.setUnderline(true);
+    painter.setFont(underlined);
     painter.setPen(URLColor());
   } else {
-    painter.setFont(look.font);
-    painter.setPen(look.text_color);
+    painter.setFont(font);
+    painter.setPen(TextColor());
   }
   painter.drawText(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextExpandTabs,
                    ToQString(FirstLine(text)));
 }
 
-void GridLook::PaintDataCell(QPainter& painter, const QRect& rect, int col, int row,
-                             const GridDrawState& state, bool has_focus) {
-  const CellAppearance look = CellVisuals(col, row, state);
-  painter.fillRect(rect, look.background);
+void CellPainter::PaintDataCell(QPainter& painter, const QRect& rect, int col, int row,
+                                const GridDrawState& state, bool has_focus) {
+  QColor background;
+  const QFont font = HookedFont(col, row, state, &background);
+  painter.fillRect(rect, background);
   painter.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), GridLineColor());
   painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), GridLineColor());
   PaintContent(painter, rect, QPoint(rect.left() + kTextInset, rect.top() + kTextInset), col, row,
-               look);
+               font);
   if (state.focused && has_focus) {
-    painter.setPen(QPen(look.text_color, 1, Qt::DotLine));
+    painter.setPen(QPen(TextColor(), 1, Qt::DotLine));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRect(rect.left() + 1, rect.top() + 1, rect.width() - 4, rect.height() - 4));
   }
 }
 
-void GridLook::PaintHeaderCell(QPainter& painter, const QRect& rect, int col, bool pressed) {
+void CellPainter::PaintHeaderCell(QPainter& painter, const QRect& rect, int col, bool pressed) {
   if (col < 0 || col >= model_.ColCount()) return;
   GridDrawState state;
   state.fixed = true;
-  const CellAppearance look = CellVisuals(col, 0, state);
-  const QColor end = look.gradient_end.isValid() ? look.gradient_end : look.background;
+  QColor background;
+  const QFont font = HookedFont(col, 0, state, &background);
+  const QColor end = widget_.palette().color(QPalette::Button);
   // Pressed cells look sunken: the gradient turned over and the shadow at the top left.
   QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
-  gradient.setColorAt(0, pressed ? end : look.background);
-  gradient.setColorAt(1, pressed ? look.background : end);
+  gradient.setColorAt(0, pressed ? end : background);
+  gradient.setColorAt(1, pressed ? background : end);
   painter.fillRect(rect, gradient);
   const QColor fixed_color = widget_.palette().color(QPalette::Button);
   const QColor light = pressed ? GridFixedLineColor() : QColor(Qt::white);
@@ -175,25 +189,25 @@ void GridLook::PaintHeaderCell(QPainter& painter, const QRect& rect, int col, bo
   const int shift = pressed ? 1 : 0;
   PaintContent(painter, rect.adjusted(0, 0, 0, -1),
                QPoint(rect.left() + kTextInset + shift, rect.top() + kTextInset + shift), col, 0,
-               look);
+               font);
 }
 
-const std::string* GridLook::LinkAtCell(int col, int row, const QRect& rect, const QPoint& pos) {
+const std::string* CellPainter::LinkAtCell(int col, int row, const QRect& rect, const QPoint& pos) {
   const std::string& text = model_.Cells(col, row);
   if (text.empty() || !rect.contains(pos)) return nullptr;
   const TextKind kind = ClassifyText(text);
   if (kind == TextKind::kMarkup) {
     GridDrawState state;
     state.fixed = row < 1;
-    const CellAppearance look = CellVisuals(col, row, state);
+    const QFont font = HookedFont(col, row, state, nullptr);
     const QPoint origin = TextOrigin(rect, model_.HasCheckBox(col, row));
-    return markup_.LinkAt(text, look.font, pos - origin);
+    return markup_.LinkAt(text, font, pos - origin);
   }
   // A plain text holding an address is one link over the whole cell.
   return kind == TextKind::kPlain && IsLinkText(text) ? &text : nullptr;
 }
 
-QString GridLook::CellHint(int col, int row, const QSize& cell_size) {
+QString CellPainter::CellHint(int col, int row, const QSize& cell_size) {
   if (col < 0 || col >= model_.ColCount()) return {};
   const std::string& text = model_.Cells(col, row);
   if (text.empty()) return {};
@@ -205,7 +219,7 @@ QString GridLook::CellHint(int col, int row, const QSize& cell_size) {
          QStringLiteral("</p>");
 }
 
-void GridLook::ShowCellHint(int col, int row, const QRect& rect, QWidget* widget) {
+void CellPainter::ShowCellHint(int col, int row, const QRect& rect, QWidget* widget) {
   const QString hint = rect.isValid() ? CellHint(col, row, rect.size()) : QString();
   if (hint.isEmpty()) {
     QToolTip::hideText();

@@ -3,5 +3,5 @@ target_sources(kelvaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/GridTableModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GridHeaderView.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GridCellDelegate.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/GridLook.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CellPainter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MarkupRenderer.cpp)

@@ -1,4 +1,4 @@
-#include "grid/MarkupRenderer.h"
+#include "grid/view/MarkupRenderer.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "grid/CellMarkup.h"
 #include "ui/TextConvert.h"
 
 namespace kelvaro {
@@ -85,29 +86,6 @@ std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
-}
-
-// The HREF value of an A tag's inside ("a href=\"u\" title=..."), or nothing.
-bool HrefOf(const std::string& tag, std::string* url) {
-  const std::string lower = Lower(tag);
-  size_t pos = lower.find("href");
-  if (pos == std::string::npos) return false;
-  pos = lower.find('=', pos + 4);
-  if (pos == std::string::npos) return false;
-  ++pos;
-  while (pos < tag.size() && tag[pos] == ' ') ++pos;
-  if (pos >= tag.size()) return false;
-  const char quote = tag[pos];
-  if (quote == '"' || quote == '\'') {
-    const size_t end = tag.find(quote, pos + 1);
-    if (end == std::string::npos) return false;
-    *url = tag.substr(pos + 1, end - pos - 1);
-  } else {
-    size_t end = pos;
-    while (end < tag.size() && tag[end] != ' ') ++end;
-    *url = tag.substr(pos, end - pos);
-  }
-  return true;
 }
 
 QFont RunFont(const QFont& base, const MarkupRun& run) {
@@ -207,7 +185,7 @@ MarkupText MarkupRenderer::Parse(const std::string& text) {
         if (closing) {
           flush();
           link = -1;
-        } else if (HrefOf(tag.substr(name_end), &url)) {
+        } else if (ReadHref(std::string_view(tag).substr(name_end), &url)) {
           flush();
           link = static_cast<int>(markup.links.size());
           markup.links.push_back(std::move(url));

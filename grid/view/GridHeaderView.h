@@ -5,7 +5,7 @@
 
 namespace kelvaro {
 
-class GridLook;
+class CellPainter;
 
 // The grid's header row 0, painted by the grid's look. A cell looks pressed while the
 // mouse button is held on it; a click (press and release on the same cell, away from its
@@ -16,7 +16,7 @@ class GridHeaderView : public QHeaderView {
   Q_OBJECT
 
  public:
-  GridHeaderView(GridLook& look, QWidget* parent);
+  GridHeaderView(CellPainter& painter, QWidget* parent);
 
   void SetClickHandler(std::function<void(int col)> handler) { on_click_ = std::move(handler); }
   void SetAutoSizeHandler(std::function<void(int col)> handler) {
@@ -49,7 +49,7 @@ class GridHeaderView : public QHeaderView {
   int ClickableSectionAt(int x) const;
   void SetPressed(int section);
 
-  GridLook& look_;
+  CellPainter& painter_;
   std::function<void(int)> on_click_;
   std::function<void(int)> on_auto_size_;
   int pressed_section_ = -1;

@@ -1,4 +1,4 @@
-#include "grid/TResultGrid.h"
+#include "grid/view/TResultGrid.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -9,21 +9,19 @@
 #include <cmath>
 
 #include "grid/CellMarkup.h"
-#include "grid/GridCellDelegate.h"
-#include "grid/GridHeaderView.h"
-#include "grid/GridTableModel.h"
+#include "grid/view/GridCellDelegate.h"
+#include "grid/view/GridHeaderView.h"
+#include "grid/view/GridTableModel.h"
+#include "ui/HandlerGuard.h"
 #include "ui/OpenLink.h"
 #include "ui/TextConvert.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 namespace {
 
-uint32_t Rgb(const QColor& color) { return color.rgb() & 0xFFFFFFu; }
-
-int PointSize(const QFont& font, int dpi) {
-  if (font.pointSizeF() > 0) return static_cast<int>(std::lround(font.pointSizeF()));
-  return static_cast<int>(std::lround(font.pixelSize() * 72.0 / dpi));
-}
+constexpr char kNoPublicPageText[] =
+    "The link is not a query of a known search service, so it has no public results page to open.";
 
 // A column title as the header shows it: each backslash followed by "n" becomes a CR.
 std::string HeaderTitle(const std::string& title) {
@@ -45,7 +43,8 @@ std::string HeaderTitle(const std::string& title) {
 TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
     : QTableView(parent),
       model_(std::make_unique<ResultGridModel>(values.col_count, values.row_count)),
-      look_(*model_, *this) {
+      painter_(*model_, *this),
+      text_sort_column_(values.text_sort_column) {
   for (int col = 0; col < static_cast<int>(values.column_headers.size()); ++col) {
     if (col >= model_->ColCount()) break;
     model_->SetCells(col, 0, HeaderTitle(values.column_headers[col]));
@@ -54,9 +53,9 @@ TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
     if (col < model_->ColCount()) model_->SetColWidths(col, values.col_widths[col]);
   }
 
-  setFont(look_.GridFont());
-  header_ = new GridHeaderView(look_, this);
-  header_->setFont(look_.FixedFont());
+  setFont(painter_.GridFont());
+  header_ = new GridHeaderView(painter_, this);
+  header_->setFont(painter_.FixedFont());
   // New columns (a wide file) come at the model's default width, so only the columns set
   // otherwise are resized one by one.
   header_->setDefaultSectionSize(ResultGridModel::kDefaultColWidth);
@@ -83,14 +82,14 @@ TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
   setMouseTracking(true);
   viewport()->setMouseTracking(true);
 
-  delegate_ = new GridCellDelegate(look_, this);
+  delegate_ = new GridCellDelegate(painter_, this);
   setItemDelegate(delegate_);
   table_model_ = new GridTableModel(*model_, this);
   table_model_->SetColumnWidthHandler([this](int col) { ApplyColumnWidth(col); });
   table_model_->SetUpdatesHandler([this](bool suspended) { SetUpdatesSuspended(suspended); });
   table_model_->SetResetHandler([this] {
     ApplyAllColumnWidths();
-    if (!sorting_) header_->ShowSortArrow(-1, true);
+    header_->ShowSortArrow(-1, true);
   });
   setModel(table_model_);
   // Rows added or removed leave the order the arrow shows.
@@ -115,11 +114,11 @@ TResultGrid::~TResultGrid() {
 
 void TResultGrid::SetOnGetCellColor(GetCellColorEvent handler) {
   if (handler) {
-    look_.SetColorHook([this, handler = std::move(handler)](
-                           int row, int col, const GridDrawState& state, QBrush& brush,
-                           QFont& font) { handler(*this, row, col, state, brush, font); });
+    painter_.SetColorHook([this, handler = std::move(handler)](
+                              int row, int col, const GridDrawState& state, QBrush& brush,
+                              QFont& font) { handler(*this, row, col, state, brush, font); });
   } else {
-    look_.SetColorHook({});
+    painter_.SetColorHook({});
   }
   viewport()->update();
   header_->viewport()->update();
@@ -149,9 +148,7 @@ int TResultGrid::SortColumn() const { return header_->SortArrowColumn(); }
 void TResultGrid::SortByColumn(int col, bool ascending) {
   if (col < 0 || col >= model_->ColCount()) return;
   CloseOpenEditor();
-  sorting_ = true;
-  model_->SortRows(col, ascending);
-  sorting_ = false;
+  model_->SortRows(col, ascending, col == text_sort_column_);
   sort_ascending_ = ascending;
   header_->ShowSortArrow(col, ascending);
 }
@@ -184,46 +181,37 @@ void TResultGrid::AutoSizeColumn(int col, int extra) {
   const int rows = model_->RowCount();
   for (int row = 0; row < rows; ++row) {
     const int box = model_->HasCheckBox(col, row) ? kCheckSize : 0;
-    widest = std::max(widest, box + look_.CellTextSize(col, row).width());
+    widest = std::max(widest, box + painter_.CellTextSize(col, row).width());
   }
   // One-pixel grid lines: the insets and lines add 4 + 2 * 2.
-  const int width = widest + 2 * kTextInset + 2 * (GridLook::kGridLineWidth + 1);
+  const int width = widest + 2 * kTextInset + 2 * (CellPainter::kGridLineWidth + 1);
   if (!(model_->AutoSizeGrowOnly() && model_->ColWidths(col) >= width)) {
     model_->SetColWidths(col, width);
   }
   if (extra != 0) model_->SetColWidths(col, model_->ColWidths(col) + extra);
 }
 
-CellLookFunction TResultGrid::HTMLLooks() {
-  const uint32_t header_background = Rgb(palette().color(QPalette::Button));
-  const int dpi = logicalDpiY();
-  GridLook* grid_look = &look_;
-  return [grid_look, header_background, dpi](int col, int row) {
+CellVisualsFunction TResultGrid::HTMLVisuals() {
+  const uint32_t header_background = palette().color(QPalette::Button).rgb() & 0xFFFFFFu;
+  CellPainter* painter = &painter_;
+  return [painter, header_background](int col, int row) {
     GridDrawState state;
     state.fixed = row < 1;
-    const CellAppearance painted = grid_look->CellVisuals(col, row, state);
-    CellLook look;
-    look.background = row < 1 ? header_background : Rgb(painted.background);
-    look.text_color = Rgb(painted.text_color);
-    look.font_name = FromQString(painted.font.family());
-    look.font_size_pt = PointSize(painted.font, dpi);
-    look.bold = painted.font.bold();
-    look.italic = painted.font.italic();
-    look.h_align = CellLook::HAlign::Left;
-    look.v_align = CellLook::VAlign::Top;
-    look.word_wrap = false;
-    return look;
+    CellVisuals visuals = painter->Visuals(col, row, state);
+    if (row < 1) visuals.background = header_background;
+    visuals.gradient_end.reset();
+    return visuals;
   };
 }
 
 void TResultGrid::SaveHTML(const std::string& file_name) {
-  model_->SaveHTML(file_name, HTMLLooks());
+  model_->SaveHTML(file_name, HTMLVisuals());
 }
 
 const std::string* TResultGrid::LinkAt(const QPoint& pos) {
   const QModelIndex index = indexAt(pos);
   if (!index.isValid()) return nullptr;
-  return look_.LinkAtCell(index.column(), index.row() + 1, visualRect(index), pos);
+  return painter_.LinkAtCell(index.column(), index.row() + 1, visualRect(index), pos);
 }
 
 void TResultGrid::CloseOpenEditor() {
@@ -241,13 +229,20 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event, bool act) {
   const int col = index.column();
   const int row = index.row() + 1;
   if (event->button() == Qt::LeftButton) {
-    if (const std::string* url = look_.LinkAtCell(col, row, visualRect(index), pos)) {
+    if (const std::string* url = painter_.LinkAtCell(col, row, visualRect(index), pos)) {
       if (!act) return true;
-      const std::string address = *url;  // closing an editor may change the cell
-      CloseOpenEditor();
+      // A count's link holds the query URL, key included: the browser gets the public
+      // results page of the same query instead (as the HTML export does), never the query.
+      const bool count_link = ClassifyText(model_->Cells(col, row)) == TextKind::kMarkup;
+      const std::string address = count_link ? PublicResultsURL(*url) : *url;
+      CloseOpenEditor();  // may change the cell: `url` is not read after this
       setFocus(Qt::MouseFocusReason);
       setCurrentIndex(index);
-      OpenLink(address);
+      if (address.empty()) {
+        emit StatusMessage(QString::fromLatin1(kNoPublicPageText));
+      } else {
+        OpenLink(address);
+      }
       return true;
     }
     if (model_->HasCheckBox(col, row)) {
@@ -273,43 +268,51 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event, bool act) {
 }
 
 void TResultGrid::mousePressEvent(QMouseEvent* event) {
-  if (HandleCellPress(event, true)) {
-    swallow_release_ = true;
-    event->accept();
-    return;
-  }
-  swallow_release_ = false;
-  QTableView::mousePressEvent(event);
+  RunHandler([&] {
+    if (HandleCellPress(event, true)) {
+      swallow_release_ = true;
+      event->accept();
+      return;
+    }
+    swallow_release_ = false;
+    QTableView::mousePressEvent(event);
+  });
 }
 
 void TResultGrid::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The second press of a double-click already ticked the box or opened the link; the
-  // double-click itself must not start the editor there.
-  if (HandleCellPress(event, false)) {
-    swallow_release_ = true;
-    event->accept();
-    return;
-  }
-  QTableView::mouseDoubleClickEvent(event);
+  RunHandler([&] {
+    // The second press of a double-click already ticked the box or opened the link; the
+    // double-click itself must not start the editor there.
+    if (HandleCellPress(event, false)) {
+      swallow_release_ = true;
+      event->accept();
+      return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+  });
 }
 
 void TResultGrid::mouseReleaseEvent(QMouseEvent* event) {
-  if (swallow_release_) {
-    // The press was a tick or a link: no selection, no editing.
-    swallow_release_ = false;
-    event->accept();
-    return;
-  }
-  QTableView::mouseReleaseEvent(event);
+  RunHandler([&] {
+    if (swallow_release_) {
+      // The press was a tick or a link: no selection, no editing.
+      swallow_release_ = false;
+      event->accept();
+      return;
+    }
+    QTableView::mouseReleaseEvent(event);
+  });
 }
 
 void TResultGrid::mouseMoveEvent(QMouseEvent* event) {
-  UpdateCursor(event->position().toPoint());
-  if (swallow_release_ && event->buttons() != Qt::NoButton) {
-    event->accept();
-    return;
-  }
-  QTableView::mouseMoveEvent(event);
+  RunHandler([&] {
+    UpdateCursor(event->position().toPoint());
+    if (swallow_release_ && event->buttons() != Qt::NoButton) {
+      event->accept();
+      return;
+    }
+    QTableView::mouseMoveEvent(event);
+  });
 }
 
 void TResultGrid::UpdateCursor(const QPoint& pos) {
@@ -324,47 +327,56 @@ void TResultGrid::UpdateCursor(const QPoint& pos) {
 }
 
 void TResultGrid::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Space &&
-      (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-    const QModelIndex index = currentIndex();
-    if (index.isValid() && model_->HasCheckBox(index.column(), index.row() + 1)) {
-      model_->ToggleCheck(index.column(), index.row() + 1);
-      event->accept();
-      return;
+  RunHandler([&] {
+    if (event->key() == Qt::Key_Space &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      const QModelIndex index = currentIndex();
+      if (index.isValid() && model_->HasCheckBox(index.column(), index.row() + 1)) {
+        model_->ToggleCheck(index.column(), index.row() + 1);
+        event->accept();
+        return;
+      }
     }
-  }
-  QTableView::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
+  });
 }
 
 bool TResultGrid::viewportEvent(QEvent* event) {
-  switch (event->type()) {
-    case QEvent::ToolTip: {
-      const auto* help = static_cast<QHelpEvent*>(event);
-      const QModelIndex index = indexAt(help->pos());
-      if (!index.isValid()) {
-        QToolTip::hideText();
-      } else {
-        look_.ShowCellHint(index.column(), index.row() + 1, visualRect(index), viewport());
+  bool handled = false;
+  RunHandler([&] {
+    switch (event->type()) {
+      case QEvent::ToolTip: {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        if (!index.isValid()) {
+          QToolTip::hideText();
+        } else {
+          painter_.ShowCellHint(index.column(), index.row() + 1, visualRect(index), viewport());
+        }
+        handled = true;
+        return;
       }
-      return true;
+      case QEvent::Leave:
+        if (hand_cursor_) {
+          hand_cursor_ = false;
+          viewport()->unsetCursor();
+        }
+        break;
+      default:
+        break;
     }
-    case QEvent::Leave:
-      if (hand_cursor_) {
-        hand_cursor_ = false;
-        viewport()->unsetCursor();
-      }
-      break;
-    default:
-      break;
-  }
-  return QTableView::viewportEvent(event);
+    handled = QTableView::viewportEvent(event);
+  });
+  return handled;
 }
 
 void TResultGrid::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange) {
-    look_.ForgetPictures();
-  }
-  QTableView::changeEvent(event);
+  RunHandler([&] {
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange) {
+      painter_.ForgetPictures();
+    }
+    QTableView::changeEvent(event);
+  });
 }
 
 }  // namespace kelvaro

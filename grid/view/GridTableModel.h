@@ -28,8 +28,9 @@ class GridTableModel : public QAbstractTableModel, public ResultGridListener {
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-  // Display: the stored text; edit: what the in-place editor shows (markup stripped);
-  // check state for cells with a check box.
+  // Display: the stored text; edit and accessible text: what the in-place editor shows
+  // (markup stripped); accessible description: a count link's public results page; check
+  // state for cells with a check box.
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
@@ -44,6 +45,9 @@ class GridTableModel : public QAbstractTableModel, public ResultGridListener {
   void AfterRowsInserted() override;
   void BeforeRowsRemoved(int first, int last) override;
   void AfterRowsRemoved() override;
+  void BeforeRowsReordered() override;
+  void AfterRowsReordered(const std::vector<int>& new_row) override;
+  void ColumnCellsChanged(int col, int first, int last) override;
   void BeforeReset() override;
   void AfterReset() override;
   void ColumnWidthChanged(int col) override;

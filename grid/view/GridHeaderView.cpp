@@ -1,4 +1,4 @@
-#include "grid/GridHeaderView.h"
+#include "grid/view/GridHeaderView.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -6,8 +6,9 @@
 #include <QPolygon>
 #include <QStyle>
 
-#include "grid/GridLook.h"
 #include "grid/ResultGridModel.h"
+#include "grid/view/CellPainter.h"
+#include "ui/HandlerGuard.h"
 
 namespace kelvaro {
 namespace {
@@ -19,8 +20,8 @@ int EventX(const QMouseEvent* event) { return event->position().toPoint().x(); }
 
 }  // namespace
 
-GridHeaderView::GridHeaderView(GridLook& look, QWidget* parent)
-    : QHeaderView(Qt::Horizontal, parent), look_(look) {
+GridHeaderView::GridHeaderView(CellPainter& painter, QWidget* parent)
+    : QHeaderView(Qt::Horizontal, parent), painter_(painter) {
   setSectionsClickable(false);
   setSectionsMovable(false);
   setSortIndicatorShown(false);
@@ -32,12 +33,12 @@ GridHeaderView::GridHeaderView(GridLook& look, QWidget* parent)
 }
 
 QSize GridHeaderView::sizeHint() const {
-  return QSize(QHeaderView::sizeHint().width(), look_.Model().RowHeights(0));
+  return QSize(QHeaderView::sizeHint().width(), painter_.Model().RowHeights(0));
 }
 
 void GridHeaderView::paintSection(QPainter* painter, const QRect& rect, int logical_index) const {
   if (!rect.isValid()) return;
-  look_.PaintHeaderCell(*painter, rect, logical_index, logical_index == pressed_section_);
+  painter_.PaintHeaderCell(*painter, rect, logical_index, logical_index == pressed_section_);
   if (logical_index != arrow_column_) return;
   // A small filled triangle at the right end of the cell, clear of the border.
   const int half = 4;
@@ -52,7 +53,7 @@ void GridHeaderView::paintSection(QPainter* painter, const QRect& rect, int logi
   painter->save();
   painter->setRenderHint(QPainter::Antialiasing);
   painter->setPen(Qt::NoPen);
-  painter->setBrush(GridLook::GridFixedLineColor());
+  painter->setBrush(CellPainter::GridFixedLineColor());
   painter->drawPolygon(arrow);
   painter->restore();
 }
@@ -113,48 +114,59 @@ void GridHeaderView::SetPressed(int section) {
 }
 
 void GridHeaderView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) SetPressed(ClickableSectionAt(EventX(event)));
-  QHeaderView::mousePressEvent(event);
+  RunHandler([&] {
+    if (event->button() == Qt::LeftButton) SetPressed(ClickableSectionAt(EventX(event)));
+    QHeaderView::mousePressEvent(event);
+  });
 }
 
 void GridHeaderView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    const int pressed = pressed_section_;
-    SetPressed(-1);
-    QHeaderView::mouseReleaseEvent(event);
-    if (pressed >= 0 && ClickableSectionAt(EventX(event)) == pressed && on_click_) {
-      on_click_(pressed);
+  RunHandler([&] {
+    if (event->button() == Qt::LeftButton) {
+      const int pressed = pressed_section_;
+      SetPressed(-1);
+      QHeaderView::mouseReleaseEvent(event);
+      if (pressed >= 0 && ClickableSectionAt(EventX(event)) == pressed && on_click_) {
+        on_click_(pressed);
+      }
+      return;
     }
-    return;
-  }
-  QHeaderView::mouseReleaseEvent(event);
+    QHeaderView::mouseReleaseEvent(event);
+  });
 }
 
 void GridHeaderView::mouseDoubleClickEvent(QMouseEvent* event) {
-  // Qt's own double-click would fit the column to its visible rows only; the grid
-  // measures every row. A double-click elsewhere is a second press.
-  if (event->button() != Qt::LeftButton) return;
-  const int column = AutoSizeColumnAt(EventX(event));
-  if (column >= 0) {
-    if (on_auto_size_) on_auto_size_(column);
-  } else {
-    SetPressed(ClickableSectionAt(EventX(event)));
-  }
-  event->accept();
+  RunHandler([&] {
+    // Qt's own double-click would fit the column to its visible rows only; the grid
+    // measures every row. A double-click elsewhere is a second press.
+    if (event->button() != Qt::LeftButton) return;
+    const int column = AutoSizeColumnAt(EventX(event));
+    if (column >= 0) {
+      if (on_auto_size_) on_auto_size_(column);
+    } else {
+      SetPressed(ClickableSectionAt(EventX(event)));
+    }
+    event->accept();
+  });
 }
 
 bool GridHeaderView::viewportEvent(QEvent* event) {
-  if (event->type() == QEvent::ToolTip) {
-    const auto* help = static_cast<QHelpEvent*>(event);
-    const int section = logicalIndexAt(help->pos());
-    QRect rect;
-    if (section >= 0) {
-      rect = QRect(sectionViewportPosition(section), 0, sectionSize(section), height());
+  bool handled = false;
+  RunHandler([&] {
+    if (event->type() == QEvent::ToolTip) {
+      const auto* help = static_cast<QHelpEvent*>(event);
+      const int section = logicalIndexAt(help->pos());
+      QRect rect;
+      if (section >= 0) {
+        rect = QRect(sectionViewportPosition(section), 0, sectionSize(section), height());
+      }
+      painter_.ShowCellHint(section, 0, rect, viewport());
+      handled = true;
+      return;
     }
-    look_.ShowCellHint(section, 0, rect, viewport());
-    return true;
-  }
-  return QHeaderView::viewportEvent(event);
+    handled = QHeaderView::viewportEvent(event);
+  });
+  return handled;
 }
 
 }  // namespace kelvaro

@@ -1,9 +1,10 @@
-#include "grid/GridTableModel.h"
+#include "grid/view/GridTableModel.h"
 
 #include <algorithm>
 
 #include "grid/CellMarkup.h"
 #include "ui/TextConvert.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 
@@ -48,6 +49,22 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole: {
       const std::string& text = grid_.Cells(col, row);
       return ToQString(PassesMarkupTest(text) ? StripMarkup(text) : text);
+    }
+    case Qt::AccessibleTextRole: {
+      // A screen reader reads what is painted, as the in-place editor shows it: never the
+      // markup, whose link holds the key. Qt reads the display text for an empty name, so a
+      // link with no text to show reads as a space.
+      const std::string& text = grid_.Cells(col, row);
+      if (!PassesMarkupTest(text)) return ToQString(text);
+      const std::string shown = StripMarkup(text);
+      return shown.empty() ? QStringLiteral(" ") : ToQString(shown);
+    }
+    case Qt::AccessibleDescriptionRole: {
+      const std::string& text = grid_.Cells(col, row);
+      if (!PassesMarkupTest(text)) return {};
+      const std::string page = PublicResultsURL(FirstLinkAddress(text));
+      if (page.empty()) return {};
+      return ToQString(page);
     }
     case Qt::CheckStateRole:
       if (!grid_.HasCheckBox(col, row)) return {};
@@ -124,6 +141,33 @@ void GridTableModel::AfterRowsRemoved() {
   if (!removing_) return;
   removing_ = false;
   endRemoveRows();
+}
+
+void GridTableModel::BeforeRowsReordered() {
+  if (resetting_) return;
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void GridTableModel::AfterRowsReordered(const std::vector<int>& new_row) {
+  if (resetting_) return;
+  // The current cell and the selection are persistent indexes: they move with their rows.
+  const QModelIndexList from = persistentIndexList();
+  QModelIndexList to;
+  to.reserve(from.size());
+  for (const QModelIndex& old : from) {
+    const auto row = static_cast<size_t>(old.row() + 1);
+    to.push_back(row < new_row.size() ? index(new_row[row] - 1, old.column()) : old);
+  }
+  changePersistentIndexList(from, to);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void GridTableModel::ColumnCellsChanged(int col, int first, int last) {
+  if (resetting_ || inserting_ || removing_ || col < 0 || col >= grid_.ColCount()) return;
+  last = std::min(last, grid_.RowCount() - 1);
+  if (first < 1 || first > last) return;
+  emit dataChanged(index(first - 1, col), index(last - 1, col),
+                   {Qt::DisplayRole, Qt::EditRole, Qt::CheckStateRole});
 }
 
 void GridTableModel::BeforeReset() {

@@ -1,11 +1,11 @@
-#include "grid/GridCellDelegate.h"
+#include "grid/view/GridCellDelegate.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 
-#include "grid/GridLook.h"
 #include "grid/ResultGridModel.h"
+#include "grid/view/CellPainter.h"
 
 namespace kelvaro {
 namespace {
@@ -14,8 +14,8 @@ constexpr const char* kInitialTextProperty = "kelvaroInitialText";
 
 }  // namespace
 
-GridCellDelegate::GridCellDelegate(GridLook& look, QObject* parent)
-    : QStyledItemDelegate(parent), look_(look) {}
+GridCellDelegate::GridCellDelegate(CellPainter& painter, QObject* parent)
+    : QStyledItemDelegate(parent), painter_(painter) {}
 
 void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
@@ -23,23 +23,23 @@ void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   state.focused = option.state.testFlag(QStyle::State_HasFocus);
   state.selected = option.state.testFlag(QStyle::State_Selected);
   const bool has_focus = option.widget != nullptr && option.widget->hasFocus();
-  look_.PaintDataCell(*painter, option.rect, index.column(), index.row() + 1, state, has_focus);
+  painter_.PaintDataCell(*painter, option.rect, index.column(), index.row() + 1, state, has_focus);
 }
 
 QSize GridCellDelegate::sizeHint(const QStyleOptionViewItem& /*option*/,
                                  const QModelIndex& index) const {
   const int col = index.column();
   const int row = index.row() + 1;
-  const QSize text = look_.CellTextSize(col, row);
-  const int box = look_.Model().HasCheckBox(col, row) ? GridLook::kCheckSize : 0;
-  return QSize(box + text.width() + 8, look_.Model().RowHeights(row));
+  const QSize text = painter_.CellTextSize(col, row);
+  const int box = painter_.Model().HasCheckBox(col, row) ? CellPainter::kCheckSize : 0;
+  return QSize(box + text.width() + 8, painter_.Model().RowHeights(row));
 }
 
 QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
                                         const QModelIndex& /*index*/) const {
   auto* editor = new QLineEdit(parent);
   editor->setFrame(false);
-  editor->setFont(look_.GridFont());
+  editor->setFont(painter_.GridFont());
   open_editor_ = editor;
   return editor;
 }

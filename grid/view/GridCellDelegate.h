@@ -5,7 +5,7 @@
 
 namespace kelvaro {
 
-class GridLook;
+class CellPainter;
 
 // Paints the grid's data cells with the grid's look and runs the in-place editor: it
 // shows the text with its markup stripped; when the editing ends, a text the user changed
@@ -16,7 +16,7 @@ class GridCellDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
-  GridCellDelegate(GridLook& look, QObject* parent);
+  GridCellDelegate(CellPainter& painter, QObject* parent);
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
@@ -37,7 +37,7 @@ class GridCellDelegate : public QStyledItemDelegate {
   bool eventFilter(QObject* object, QEvent* event) override;
 
  private:
-  GridLook& look_;
+  CellPainter& painter_;
   mutable QPointer<QWidget> open_editor_;
 };
 
