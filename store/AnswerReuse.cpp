@@ -3,6 +3,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/CodePage.h"
+
 namespace kelvaro {
 
 std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
@@ -15,6 +17,49 @@ std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
       keys.push_back({settings.service, settings.endpoint, kind, text});
   }
   return keys;
+}
+
+StartCost KeywordRunStartCost(const AnswerStore* store, int reuse_days,
+                              const SearchSettings& settings,
+                              const std::vector<std::string>& phrases) {
+  const std::vector<AnswerKey> keys =
+      RunAnswerKeys(settings, phrases, {QueryKind::Phrase, QueryKind::Title, QueryKind::URL});
+  StartCost cost;
+  if (store != nullptr) cost.stored = store->CountFresh(keys, reuse_days);
+  cost.queries = static_cast<int64_t>(keys.size()) - cost.stored;
+  return cost;
+}
+
+StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
+                                const SearchSettings& settings,
+                                const std::vector<std::string>& phrases, size_t max_results) {
+  StartCost cost;
+  const auto per_phrase = static_cast<int64_t>(1 + max_results);
+  if (store == nullptr || reuse_days <= 0) {
+    cost.queries = static_cast<int64_t>(phrases.size()) * per_phrase;
+    return cost;
+  }
+  // The worker asks for the backlinks of a result as the grid shows its link.
+  const unsigned code_page = SystemCodePage();
+  for (const std::string& phrase : phrases) {
+    const std::optional<StoredAnswer> answer =
+        store->Lookup(settings.service, settings.endpoint, QueryKind::Phrase, phrase, reuse_days);
+    if (!answer) {
+      cost.queries += per_phrase;
+      continue;
+    }
+    ++cost.stored;
+    if (!answer->results) continue;  // no result list: no backlinks to ask
+    std::vector<std::string> links;
+    for (size_t i = 0; i < answer->results->size() && i < max_results; ++i) {
+      links.push_back(FromUtf8((*answer->results)[i].link, code_page));
+    }
+    const int stored_links =
+        store->CountFresh(RunAnswerKeys(settings, links, {QueryKind::Backlinks}), reuse_days);
+    cost.stored += stored_links;
+    cost.queries += static_cast<int64_t>(links.size()) - stored_links;
+  }
+  return cost;
 }
 
 AnswerReuse::AnswerReuse(AccountLimits& limits, WorkerHost& host, AnswerStore* store,

@@ -7,6 +7,7 @@
 // account's limits, and an answer with a count is recorded. Without a store, or with reuse
 // off, a run asks and pauses exactly as it would without one.
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -24,6 +25,23 @@ namespace kelvaro {
 std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
                                      const std::vector<std::string>& texts,
                                      std::initializer_list<QueryKind> kinds);
+
+// What Start would cost now: the queries it sends (for Deep Analysis at most this many) and
+// the stored answers that stand in for the others. For the line under a window's Start button;
+// `store` may be nullptr, and with `reuse_days` 0 or less nothing counts as stored.
+struct StartCost {
+  int64_t queries = 0;
+  int64_t stored = 0;
+};
+// A keyword run: three queries a phrase.
+StartCost KeywordRunStartCost(const AnswerStore* store, int reuse_days,
+                              const SearchSettings& settings,
+                              const std::vector<std::string>& phrases);
+// Deep Analysis: a query a phrase and one a listed result (at most `max_results`); a stored
+// phrase answer tells its results, and so which backlink answers are stored too.
+StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
+                                const SearchSettings& settings,
+                                const std::vector<std::string>& phrases, size_t max_results);
 
 class AnswerReuse {
  public:
