@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,12 +11,13 @@ namespace kelvaro {
 // no entry, empty lines in between are. Both windows read their memo this way.
 std::vector<std::string> KeywordLines(const std::string& memo_text);
 
-// The line under each window's Start button that says what Start will send for the memo:
-// the phrases as KeywordLines counts them (none for a memo of blanks only, which Start
-// refuses), then the queries. A keyword run asks three counts per phrase
-// ("5 phrases: 15 queries"); a deep analysis asks one query per phrase and one per listed
-// result, at most ten of them ("3 phrases: up to 33 queries").
-std::string KeywordRunCostText(const std::string& memo_text);
-std::string DeepAnalysisCostText(const std::string& memo_text);
+// The phrases Start hands to the worker for the memo: as KeywordLines counts them, and none
+// for a memo of blanks only (Start refuses it).
+std::size_t StartPhraseCount(const std::string& memo_text);
+
+// Queries per phrase: a keyword run asks three counts; a deep analysis asks one query and
+// one per listed result, at most ten of them.
+inline constexpr std::size_t kKeywordRunQueriesPerPhrase = 3;
+inline constexpr std::size_t kDeepAnalysisMaxQueriesPerPhrase = 1 + 10;
 
 }  // namespace kelvaro

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "grid/view/TResultGrid.h"
-#include "main/MainGrid.h"
+#include "main/KeywordGrid.h"
 #include "tests/support/qt/GridShapes.h"
 
 namespace kelvaro {

@@ -18,10 +18,10 @@
 #include <memory>
 #include <string>
 
-#include "grid/view/GridCellDelegate.h"
 #include "grid/view/CellPainter.h"
+#include "grid/view/GridCellDelegate.h"
 #include "grid/view/TResultGrid.h"
-#include "main/MainGrid.h"
+#include "main/KeywordGrid.h"
 #include "tests/support/qt/GridShapes.h"
 #include "ui/TextConvert.h"
 

@@ -15,25 +15,13 @@
 #include "grid/view/TResultGrid.h"
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
-#include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
-#include "web/uHelper.h"
 
 namespace kelvaro {
 namespace {
 
 // The first widths of Page Title and URL, which a reset puts back.
 constexpr int kTitleUrlWidth = 160;
-
-// The top-results grid: the result's number, Page Title, URL and its backlink count.
-GridCreationValues DeepAnalysisGridColumns() {
-  GridCreationValues values;
-  values.col_count = 4;
-  values.row_count = 2;
-  values.column_headers = {"", "Page Title", "URL", "Backlinks"};
-  values.col_widths = {20, kTitleUrlWidth, kTitleUrlWidth, 65};
-  return values;
-}
 // What the columns may take of the grid's width: the rest is the vertical scroll bar and
 // the frame.
 constexpr int kGridWidthReserve = 22;
@@ -48,15 +36,41 @@ namespace DeepAnalysisForm {
 // Defined here, where the worker is a complete type.
 TAnalyzeThread::~TAnalyzeThread() = default;
 
+GridCreationValues TopResultsGridColumns() {
+  GridCreationValues values;
+  values.col_count = 4;
+  values.row_count = 2;
+  values.column_headers = {"", "Page Title", "URL", "Backlinks"};
+  values.col_widths = {20, kTitleUrlWidth, kTitleUrlWidth, 65};
+  return values;
+}
+
 }  // namespace DeepAnalysisForm
 
-TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent)
-    : QDialog(parent), services_(services), run_(services, this) {
+TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmDeepAnalysis"));
   setWindowTitle(QStringLiteral("Deep Analysis"));
   setModal(true);
   setFont(WindowFont());
   BuildLayout();
+
+  KeywordRunParts parts = WindowRunParts(this);
+  parts.queries_per_phrase = kDeepAnalysisMaxQueriesPerPhrase;
+  parts.up_to = true;
+  parts.reset_grid = [this] { ResetGrid(); };
+  parts.make_worker = [this, &services](std::vector<std::string> keywords, WorkerHost& host) {
+    DeepAnalysisForm::DeepAnalysisWorkerSink sink;
+    sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
+    sink.AutoFitColumns = [this] { AutoFitColumns(); };
+    auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
+        std::move(keywords), host, gRes->Model(), sink, CheckBox2->isChecked());
+    worker->SetAnswerStore(services.answers, services.reuse_days);
+    return std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
+  };
+  // The second pass reads the rows back to tell phrases, results and averages apart, so
+  // nothing in the grid may change under it but what the worker writes.
+  parts.running_changed = [this](bool running) { gRes->SetReadOnly(running); };
+  run_ = std::make_unique<KeywordRun>(services, std::move(parts));
 }
 
 TfrmDeepAnalysis::~TfrmDeepAnalysis() = default;
@@ -66,19 +80,10 @@ void TfrmDeepAnalysis::BuildLayout() {
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
 
-  // Top panel: the keywords and Start/Stop.
-  const KeywordPanel top = BuildKeywordPanel(
-      this, QStringLiteral("List the top results and their backlinks for every phrase"),
+  // Top panel: the keywords, Start/Stop and below them what Start will send.
+  const KeywordPanel top = BuildKeywordPanelOf(
+      this, this, QStringLiteral("List the top results and their backlinks for every phrase"),
       QStringLiteral("Stop the analysis"));
-  pnlSettings = top.panel;
-  pnlSettingsTitle = top.title;
-  Memo1 = top.memo;
-  bStart = top.start;
-  bStop = top.stop;
-  lblCost = new QLabel(pnlSettings);
-  lblCost->setObjectName(QStringLiteral("lblCost"));
-  lblCost->setStatusTip(QStringLiteral("What Start will send to the search service"));
-  // At the foot of the column, where the main window shows its own.
   top.keywords_column->addStretch();
   top.keywords_column->addWidget(lblCost);
   top.controls->addStretch();
@@ -94,7 +99,7 @@ void TfrmDeepAnalysis::BuildLayout() {
   auto* results_column = new QVBoxLayout(results);
   results_column->setContentsMargins(0, 0, 0, 0);
   results_column->setSpacing(0);
-  gRes = new TResultGrid(DeepAnalysisGridColumns(), results);
+  gRes = new TResultGrid(DeepAnalysisForm::TopResultsGridColumns(), results);
   gRes->setObjectName(QStringLiteral("gRes"));
   // Its rows are groups (a phrase, its results, the averages), so it is never sorted.
   gRes->SetTickAllOnHeaderClick(true);
@@ -104,39 +109,27 @@ void TfrmDeepAnalysis::BuildLayout() {
   column->addWidget(results, 1);
 
   // Bottom panel: Close at the right.
-  auto* bottom = new QWidget(this);
-  bottom->setObjectName(QStringLiteral("Panel3"));
-  bottom->setFixedHeight(33);
-  auto* row = new QHBoxLayout(bottom);
-  row->setContentsMargins(6, 4, 6, 4);
+  const BottomPanel bottom = BuildBottomPanel(this);
   TBXButton2 = HintedButton(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
-                            QStringLiteral("Close Deep Analysis"), bottom);
-  row->addStretch();
-  row->addWidget(TBXButton2);
-  column->addWidget(bottom);
+                            QStringLiteral("Close Deep Analysis"), bottom.panel);
+  bottom.row->addStretch();
+  bottom.row->addWidget(TBXButton2);
+  column->addWidget(bottom.panel);
 
-  barStatus = new QStatusBar(this);
-  barStatus->setObjectName(QStringLiteral("barStatus"));
+  barStatus = WindowStatusBar(this);
   barStatus->setSizeGripEnabled(false);
   connect(gRes, &TResultGrid::StatusMessage, barStatus,
           [this](const QString& text) { barStatus->showMessage(text); });
   column->addWidget(barStatus);
 
-  CheckBox1 = new QCheckBox(QStringLiteral("Don't erase old results (append the new)"), this);
-  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setChecked(false);
-  CheckBox1->setVisible(false);
-  CheckBox2 = new QCheckBox(QStringLiteral("Autofit Page Title and URL"), this);
-  CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
-  CheckBox2->setChecked(true);
-  CheckBox2->setVisible(false);
+  CheckBox1 = HiddenCheckBox(QStringLiteral("Don't erase old results (append the new)"),
+                             QStringLiteral("CheckBox1"), false, this);
+  CheckBox2 = HiddenCheckBox(QStringLiteral("Autofit Page Title and URL"),
+                             QStringLiteral("CheckBox2"), true, this);
 
   ConnectHandler(bStart, this, &TfrmDeepAnalysis::btnStartClick);
   ConnectHandler(bStop, this, &TfrmDeepAnalysis::bStopClick);
   ConnectHandler(TBXButton2, this, &TfrmDeepAnalysis::TBXButton2Click);
-  connect(Memo1, &QPlainTextEdit::textChanged, this,
-          [this] { RunHandler([this] { Memo1Change(); }); });
-  Memo1Change();
 
   resize(1010, 612);
   CentreOnScreen(this);
@@ -156,37 +149,6 @@ void TfrmDeepAnalysis::ResetGrid() {
   grid.SetColWidths(2, kTitleUrlWidth);
 }
 
-bool TfrmDeepAnalysis::IsAnalysing() const { return run_.IsRunning(); }
-
-void TfrmDeepAnalysis::LockMemo(bool locked) { LockKeywordMemo(Memo1, locked); }
-
-void TfrmDeepAnalysis::Memo1Change() {
-  lblCost->setText(ToQString(DeepAnalysisCostText(FromQString(Memo1->toPlainText()))));
-}
-
-void TfrmDeepAnalysis::btnStartClick() {
-  if (IsAnalysing()) {
-    ShowInformation(kAnalyzingText, this);
-    return;
-  }
-  const std::string memo_text = FromQString(Memo1->toPlainText());
-  if (Trim(memo_text).empty()) {
-    ShowInformation(kNoKeywordsText, this);
-    return;
-  }
-  if (!CheckBox1->isChecked()) ResetGrid();
-  DeepAnalysisForm::DeepAnalysisWorkerSink sink;
-  sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
-  sink.AutoFitColumns = [this] { AutoFitColumns(); };
-  auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
-      KeywordLines(memo_text), run_.Host(), gRes->Model(), sink, CheckBox2->isChecked());
-  worker->SetAnswerStore(services_.answers, services_.reuse_days);
-  run_.Start(std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker)),
-             [this] { HandleWorkerFinished(); });
-  LockMemo(true);
-  barProgress->setValue(0);
-}
-
 void TfrmDeepAnalysis::AutoFitColumns() {
   ResultGridModel& grid = gRes->Model();
   grid.SetAutoSizeGrowOnly(true);
@@ -198,25 +160,6 @@ void TfrmDeepAnalysis::AutoFitColumns() {
   if (excess <= 0) return;
   const int narrowed = grid.ColWidths(2) - (excess - excess % 2);
   grid.SetColWidths(2, std::max(narrowed, std::min(kMinUrlWidth, grid.ColWidths(2))));
-}
-
-void TfrmDeepAnalysis::bStopClick() { run_.Stop(); }
-
-void TfrmDeepAnalysis::HandleWorkerFinished() {
-  LockMemo(false);
-  barProgress->setValue(0);
-  ShowRunCost(barStatus, AnalyzeThread()->worker());
-  services_.chime.Play(services_.ChimePath());
-}
-
-bool TfrmDeepAnalysis::ShutdownWorker() { return run_.Shutdown(); }
-
-bool TfrmDeepAnalysis::FormCloseQuery() {
-  if (IsAnalysing()) {
-    ShowInformation(kAnalyzingText, this);
-    return false;
-  }
-  return true;
 }
 
 void TfrmDeepAnalysis::reject() {

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 #include <string>
 
-#include "ui/RunController.h"
+#include "ui/KeywordRun.h"
 
 class QCheckBox;
 class QLabel;
@@ -16,6 +17,7 @@ class QWidget;
 namespace kelvaro {
 
 class TResultGrid;
+struct GridCreationValues;
 
 namespace DeepAnalysisForm {
 
@@ -27,6 +29,10 @@ class TAnalyzeThread : public WorkerThreadOf<DeepAnalysisWorker> {
   using WorkerThreadOf::WorkerThreadOf;
   ~TAnalyzeThread() override;
 };
+
+// The top-results grid's columns: the result's number, Page Title, URL and its backlink
+// count, with their titles and first widths.
+GridCreationValues TopResultsGridColumns();
 
 }  // namespace DeepAnalysisForm
 
@@ -47,26 +53,23 @@ class TfrmDeepAnalysis : public QDialog {
   // Header and one empty row; columns 1 and 2 back to their first widths.
   void ResetGrid();
   // While the last worker's end notice has not arrived.
-  bool IsAnalysing() const;
+  bool IsAnalysing() const { return run_->IsRunning(); }
 
   // Stops a run under way for good (the window goes away): no step runs after this
   // returns. Returns false when the worker is still inside a download.
-  bool ShutdownWorker();
+  bool ShutdownWorker() { return run_->Shutdown(); }
 
   DeepAnalysisForm::TAnalyzeThread* AnalyzeThread() {
-    return static_cast<DeepAnalysisForm::TAnalyzeThread*>(run_.Thread());
+    return static_cast<DeepAnalysisForm::TAnalyzeThread*>(run_->Thread());
   }
-  RunController& Run() { return run_; }
+  KeywordRun& Run() { return *run_; }
 
   // Handlers (public so that tests can drive the window as a person would).
-  void btnStartClick();
-  void bStopClick();
-  void HandleWorkerFinished();
+  void btnStartClick() { run_->btnStartClick(); }
+  void bStopClick() { run_->bStopClick(); }
   // False (after telling the user why) while analysing: the window stays open.
-  bool FormCloseQuery();
+  bool FormCloseQuery() { return run_->FormCloseQuery(); }
   void TBXButton2Click();
-  // Keeps the cost line under Start and Stop in step with the memo.
-  void Memo1Change();
 
   // Controls.
   QWidget* pnlSettings;
@@ -89,14 +92,13 @@ class TfrmDeepAnalysis : public QDialog {
 
  private:
   void BuildLayout();
-  void LockMemo(bool locked);
   // The worker's row step: fits Page Title and URL to their texts, never narrowing them,
   // then gives back from URL what the columns overflow the grid by.
   void AutoFitColumns();
 
-  RunServices& services_;
-  // Declared last: its destructor waits for the run, which uses the grid.
-  RunController run_;
+  // Made once the controls are. Declared last: its destructor waits for the run, which
+  // uses the grid.
+  std::unique_ptr<KeywordRun> run_;
 };
 
 }  // namespace kelvaro

@@ -2,9 +2,10 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <string>
 
-#include "ui/RunController.h"
+#include "ui/KeywordRun.h"
 
 class QCheckBox;
 class QFileDialog;
@@ -24,6 +25,7 @@ class SettingsStore;
 class TfSettings;
 class TfrmDeepAnalysis;
 class TResultGrid;
+struct GridCreationValues;
 struct GridDrawState;
 
 // What start-up hands the main window besides the shared pieces. The shipped program
@@ -44,6 +46,10 @@ class TAnalyzeThread : public WorkerThreadOf<KeywordWorker> {
   using WorkerThreadOf::WorkerThreadOf;
   ~TAnalyzeThread() override;
 };
+
+// The keyword grid's columns: the tick box, the phrase and its three counts, with their
+// titles and widths.
+GridCreationValues KeywordGridColumns();
 
 }  // namespace MainForm
 
@@ -68,8 +74,8 @@ class Tfrm : public QMainWindow {
   void FormActivate();
 
   ApiCredentials& Credentials() { return services_.credentials; }
+  // The completion chime's player: start-up's, shared by both windows.
   ChimePlayer& MediaPlayer1() { return services_.chime; }
-  void PlayChime();
   bool IsSearching(bool show);
 
   // Stops a run under way for good (process end): no step runs after this returns.
@@ -78,14 +84,13 @@ class Tfrm : public QMainWindow {
 
   bool TerminateRequested = false;
   MainForm::TAnalyzeThread* AnalyzeThread() {
-    return static_cast<MainForm::TAnalyzeThread*>(run_.Thread());
+    return static_cast<MainForm::TAnalyzeThread*>(run_->Thread());
   }
-  RunController& Run() { return run_; }
+  KeywordRun& Run() { return *run_; }
 
   // Handlers (public so that tests can drive the window as a person would).
-  void btnStartClick();
-  void bStopClick();
-  void HandleWorkerFinished();
+  void btnStartClick() { run_->btnStartClick(); }
+  void bStopClick() { run_->bStopClick(); }
   void bClearClick();
   void bClearAllClick();
   void TBXButton1Click();
@@ -95,8 +100,8 @@ class Tfrm : public QMainWindow {
   void bOpenClick();
   void bExportClick();
   void Button3Click();
-  // Keeps the cost line under the delay field in step with the memo.
-  void Memo1Change();
+  // A header click asks first: refused, with the reason in the status bar, during a run.
+  bool gResSortRequest(int col);
   void gResGetCellColor(TResultGrid& Sender, int ARow, int ACol, const GridDrawState& AState,
                         QBrush& ABrush, QFont& AFont);
 
@@ -112,7 +117,7 @@ class Tfrm : public QMainWindow {
   QPushButton* bStop;
   QLabel* Label1;
   QLineEdit* Edit1;
-  QLabel* lblCost;  // what Start will send: "5 phrases: 15 queries"
+  QLabel* lblCost;  // beside the delay: what Start will send, "5 phrases: 15 queries"
   QPushButton* btSettings;
   QPushButton* TBXButton1;
   QLabel* Panel1;
@@ -137,9 +142,9 @@ class Tfrm : public QMainWindow {
 
  private:
   void BuildLayout();
-  bool FormCloseQuery();
+  KeywordRunParts RunParts();
+  bool FormCloseQuery() { return run_->FormCloseQuery(); }
   bool FormClose();
-  void LockMemo(bool locked);
   // "Reuse Days" from the settings store into the shared services.
   void LoadReuseDays();
   // Asks the overwrite question when `file` exists; true to go on.
@@ -152,8 +157,9 @@ class Tfrm : public QMainWindow {
   TfrmDeepAnalysis* frmDeepAnalysis_ = nullptr;
   TfSettings* fSettings_ = nullptr;
   bool closing_for_good_ = false;
-  // Declared last: its destructor waits for the run, which uses the grid.
-  RunController run_;
+  // Made once the controls are. Declared last: its destructor waits for the run, which
+  // uses the grid.
+  std::unique_ptr<KeywordRun> run_;
 };
 
 }  // namespace kelvaro

@@ -1,4 +1,4 @@
 target_sources(kelvaro_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/KeywordWorker.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MainGrid.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/KeywordGrid.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProjectFiles.cpp)

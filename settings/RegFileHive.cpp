@@ -15,7 +15,7 @@
 // every value stays on its own line(s) and reads back exactly. Other types keep their
 // form: dword: for REG_DWORD, hex: for REG_BINARY, hex(N): for everything else.
 //
-// Every write rewrites the whole file through a temporary file; sections, values,
+// Every save rewrites the whole file once, through a temporary file; sections, values,
 // comments and blank lines that Kelvaro does not own are written back as they were read.
 
 #include <pwd.h>
@@ -486,8 +486,15 @@ class RegFileKey : public SettingsKey {
   }
 
   bool Set(const std::string& name, std::uint32_t type, const std::string& data) override {
+    return SetValues({NamedValue{name, RawValue{type, data}}}) == 1;
+  }
+
+  // All values in one replacement of the file, or none of them.
+  std::size_t SetValues(const std::vector<NamedValue>& values) override {
     Document next = doc_;
-    if (!SetValue(next, key_, name, RawValue{type, data})) return false;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (!SetValue(next, key_, values[i].name, values[i].value)) return i;
+    }
     // The file holds the user's API key: like the registry's per-user hive, only its owner
     // may read it, and so may the temporary file it is written through.
     try {
@@ -499,11 +506,11 @@ class RegFileKey : public SettingsKey {
       }
       WriteFileAtomically(file_name_, Serialize(next), FileAccess::kOwnerOnly);
     } catch (const std::exception&) {
-      return false;
+      return 0;
     }
     damaged_bytes_.reset();
     doc_ = std::move(next);
-    return true;
+    return values.size();
   }
 
  private:

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kelvaro {
 
@@ -23,6 +24,12 @@ struct RawValue {
   std::string data;
 };
 
+// A value to store under its name.
+struct NamedValue {
+  std::string name;
+  RawValue value;
+};
+
 // One open key of the current user's hive. Closed when destroyed.
 class SettingsKey {
  public:
@@ -34,6 +41,15 @@ class SettingsKey {
   // Stores `data` under `name` with `type`, replacing any value of that name. False when
   // the value could not be stored; the hive then holds what it held before.
   virtual bool Set(const std::string& name, std::uint32_t type, const std::string& data) = 0;
+  // Stores `values` in order; returns how many were stored before the first that could not
+  // be (values.size() when all were). The registry stores one value at a time, as Set()
+  // does; a hive file writes them all in one replacement of the file, or none.
+  virtual std::size_t SetValues(const std::vector<NamedValue>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (!Set(values[i].name, values[i].value.type, values[i].value.data)) return i;
+    }
+    return values.size();
+  }
 };
 
 // The current user's hive: the registry's HKEY_CURRENT_USER on Windows, a .reg-format

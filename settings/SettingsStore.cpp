@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "base/Error.h"
 
@@ -23,10 +25,11 @@ std::string ReadText(const SettingsKey& key, const std::string& name) {
   return data.substr(0, data.find('\0'));
 }
 
-void WriteText(SettingsKey& key, const std::string& name, const std::string& text) {
+// A REG_SZ value: the text and its terminating NUL byte.
+NamedValue TextValue(const std::string& name, const std::string& text) {
   std::string data = text;
   data.push_back('\0');
-  if (!key.Set(name, kRegSz, data)) throw Error("Failed to set data for '" + name + "'");
+  return NamedValue{name, RawValue{kRegSz, std::move(data)}};
 }
 
 }  // namespace
@@ -75,7 +78,11 @@ int SettingsStore::LoadReuseDays() const {
 void SettingsStore::SaveReuseDays(int days) {
   const std::unique_ptr<SettingsKey> key = hive_->CreateKey(kSettingsKeyPath);
   if (!key) throw Error(std::string("Failed to set data for '") + kReuseDaysValueName + "'");
-  WriteText(*key, kReuseDaysValueName, std::to_string(std::clamp(days, 0, kMaxReuseDays)));
+  const std::vector<NamedValue> values = {
+      TextValue(kReuseDaysValueName, std::to_string(std::clamp(days, 0, kMaxReuseDays)))};
+  if (key->SetValues(values) < values.size()) {
+    throw Error(std::string("Failed to set data for '") + kReuseDaysValueName + "'");
+  }
 }
 
 void SettingsStore::LoadValues(SearchSettings& settings, int count) const {
@@ -93,7 +100,12 @@ void SettingsStore::SaveValues(const SearchSettings& settings, int count) {
   if (!key) throw Error(std::string("Failed to set data for '") + kApiKeyValueName + "'");
   const std::string* const fields[] = {&settings.api_key, &settings.engine_code, &settings.service,
                                        &settings.endpoint};
-  for (int i = 0; i < count; ++i) WriteText(*key, kValueNames[i], *fields[i]);
+  std::vector<NamedValue> values;
+  for (int i = 0; i < count; ++i) values.push_back(TextValue(kValueNames[i], *fields[i]));
+  const std::size_t stored = key->SetValues(values);
+  if (stored < values.size()) {
+    throw Error("Failed to set data for '" + values[stored].name + "'");
+  }
 }
 
 }  // namespace kelvaro

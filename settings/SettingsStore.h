@@ -46,9 +46,11 @@ class SettingsStore {
   void Load(Credentials& settings) const;
 
   // Writes "APIkey" := api_key, then "Engine Code" := engine_code, each as REG_SZ whose
-  // data is the text followed by one NUL byte, creating the key when it is missing.
+  // data is the text followed by one NUL byte, creating the key when it is missing. A hive
+  // file gets all values in one replacement of the file; the registry one value at a time.
   // Throws kelvaro::Error "Failed to set data for '<name>'" at the first value that cannot
-  // be written ("APIkey" when the key cannot be created); nothing after it is written.
+  // be written ("APIkey" when the key or the file cannot be written); nothing after it is
+  // written, and in a hive file nothing at all.
   void Save(const Credentials& settings);
 
   // Like Load(Credentials&), then "Search Service" into service and "Endpoint" into endpoint,

@@ -1,7 +1,9 @@
 # The settings store keeps the API key and engine code in the current user's hive: the
 # registry on Windows, a .reg-format file elsewhere. The store is the same everywhere;
 # only the hive behind settings/SettingsHive.h differs.
-target_sources(kelvaro_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/SettingsStore.cpp)
+target_sources(kelvaro_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/SettingsStore.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EndpointPolicy.cpp)
 if(WIN32)
   target_sources(kelvaro_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/WindowsRegistryHive.cpp)
 else()

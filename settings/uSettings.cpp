@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/WorkerHost.h"
+#include "settings/EndpointPolicy.h"
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
 #include "web/SearchService.h"
@@ -91,11 +92,11 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   setWindowTitle(QStringLiteral("Kelvaro - Settings"));
   setFont(TahomaPixels(11, false));
   setModal(true);
-  resize(585, 305);
+  resize(585, 335);
 
   gbGoogle = new QGroupBox(QStringLiteral("Google"), this);
   gbGoogle->setObjectName(QStringLiteral("gbGoogle"));
-  gbGoogle->setGeometry(8, 24, 561, 230);
+  gbGoogle->setGeometry(8, 24, 561, 260);
   const QString service_caption = QStringLiteral("Search service");
   const QString code_caption = QStringLiteral("Custom Search Engine Code");
   const QString key_caption = QStringLiteral("API Key");
@@ -121,26 +122,34 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   leAPIKey->setObjectName(QStringLiteral("leAPIKey"));
   leEndpoint = AddLabelledEdit(gbGoogle, endpoint_caption, 188, edit_left);
   leEndpoint->setObjectName(QStringLiteral("leEndpoint"));
-  connect(cbSearchService, &QComboBox::currentIndexChanged, this,
-          [this] { cbSearchServiceChange(); });
+  lbEndpointRule = AddNote(gbGoogle, 216, false);
+  lbEndpointRule->setObjectName(QStringLiteral("lbEndpointRule"));
+  lbEndpointRule->setText(QStringLiteral(
+      "Every request carries the API key: https:// for any host, http:// only for this "
+      "computer (localhost, 127.x.x.x, [::1]). Empty: the service's own address."));
+  // An endpoint typed for one service would take the key of another there.
+  connect(cbSearchService, &QComboBox::currentIndexChanged, this, [this] {
+    leEndpoint->clear();
+    cbSearchServiceChange();
+  });
 
   BitBtn1 =
       new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(176, 270, 75, 25);
+  BitBtn1->setGeometry(176, 300, 75, 25);
   BitBtn1->setDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
   BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                             QStringLiteral("Cancel"), this);
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setGeometry(272, 270, 75, 25);
+  BitBtn2->setGeometry(272, 300, 75, 25);
   connect(BitBtn2, &QPushButton::clicked, this, [this] { done(kResultCancel); });
 
   BitBtn3 = new QPushButton(style()->standardIcon(QStyle::SP_BrowserStop),
                             QStringLiteral("Terminate program"), this);
   BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-  BitBtn3->setGeometry(368, 270, 161, 25);
+  BitBtn3->setGeometry(368, 300, 161, 25);
   BitBtn3->setVisible(false);
   connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
 
@@ -160,6 +169,7 @@ bool TfSettings::HasNeededValues(const Credentials& values) {
 }
 
 int TfSettings::Execute() {
+  FormShow();
   move(0, 0);
   return exec();
 }
@@ -167,11 +177,6 @@ int TfSettings::Execute() {
 void TfSettings::SetToday(std::function<QDate()> today) {
   today_ = std::move(today);
   cbSearchServiceChange();
-}
-
-void TfSettings::showEvent(QShowEvent* event) {
-  FormShow();
-  QDialog::showEvent(event);
 }
 
 void TfSettings::reject() { done(kResultCancel); }
@@ -213,7 +218,15 @@ void TfSettings::BitBtn1Click() {
   values.engine_code = EditedText(leCustomSearchEngineCode, shown_.engine_code);
   values.api_key = EditedText(leAPIKey, shown_.api_key);
   values.endpoint = EditedText(leEndpoint, shown_.endpoint);
-  if (!IsValidEndpoint(values.endpoint)) {
+  if (IsClearTextRemoteEndpoint(values.endpoint)) {
+    ShowErrorBox("The endpoint \"" + values.endpoint +
+                     "\" would carry the API key unencrypted: use https://, or http:// only for "
+                     "localhost, 127.0.0.0/8 or [::1]",
+                 this);
+    leEndpoint->setFocus();
+    return;
+  }
+  if (!IsAcceptableEndpoint(values.endpoint)) {
     ShowErrorBox("Invalid endpoint \"" + values.endpoint +
                      "\": leave it empty for the service's own address, or give http:// or "
                      "https:// and a host, optionally with a port and a path",

@@ -23,7 +23,7 @@ class TfSettings : public QDialog {
  public:
   static constexpr int kResultTerminate = 7;
 
-  // `credentials`: the main window's values, shown in the dialog at every showing.
+  // `credentials`: the main window's values, shown in the dialog at every opening.
   explicit TfSettings(const ApiCredentials& credentials, QWidget* parent = nullptr);
 
   // Whether `values` name a known service and hold what it needs: a key, and an engine code
@@ -31,6 +31,8 @@ class TfSettings : public QDialog {
   static bool HasNeededValues(const Credentials& values);
 
   // Fills the dialog from the main window's values, shows it modally and returns its result.
+  // Only opening fills it: a show event while it is open (restored after being minimised)
+  // keeps what is typed.
   int Execute();
 
   // The set OK accepted: the chosen service and the edits' texts. A field whose text the user
@@ -47,12 +49,12 @@ class TfSettings : public QDialog {
   QLineEdit* leCustomSearchEngineCode;
   QLineEdit* leAPIKey;
   QLineEdit* leEndpoint;
-  QPushButton* BitBtn1;  // OK
-  QPushButton* BitBtn2;  // Cancel
-  QPushButton* BitBtn3;  // Terminate program
+  QLabel* lbEndpointRule;  // which endpoints may carry the key
+  QPushButton* BitBtn1;    // OK
+  QPushButton* BitBtn2;    // Cancel
+  QPushButton* BitBtn3;    // Terminate program
 
  protected:
-  void showEvent(QShowEvent* event) override;
   // Esc and the close box answer Cancel (2).
   void reject() override;
 

@@ -1,12 +1,14 @@
 #include "ui/FormParts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace kelvaro {
@@ -70,6 +72,8 @@ KeywordPanel BuildKeywordPanel(QWidget* parent, const QString& start_hint,
   parts.memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   parts.memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   parts.memo->setStatusTip(QStringLiteral("Keyword phrases, one per line"));
+  // A tab typed into a phrase would be sent inside its queries: Tab moves on instead.
+  parts.memo->setTabChangesFocus(true);
   parts.controls->addWidget(parts.memo, 0, Qt::AlignTop);
 
   parts.keywords_column = new QVBoxLayout;
@@ -86,6 +90,9 @@ KeywordPanel BuildKeywordPanel(QWidget* parent, const QString& start_hint,
   buttons->addWidget(parts.start);
   buttons->addWidget(parts.stop);
   parts.keywords_column->addLayout(buttons);
+  parts.cost = new QLabel(parts.panel);
+  parts.cost->setObjectName(QStringLiteral("lblCost"));
+  parts.cost->setStatusTip(QStringLiteral("What Start will send to the search service"));
   parts.controls->addLayout(parts.keywords_column);
   top->addLayout(parts.controls);
   return parts;
@@ -99,6 +106,36 @@ QProgressBar* ResultsProgressBar(QWidget* parent) {
   bar->setTextVisible(false);
   bar->setFixedHeight(16);
   return bar;
+}
+
+BottomPanel BuildBottomPanel(QWidget* parent) {
+  BottomPanel parts{};
+  parts.panel = new QWidget(parent);
+  parts.panel->setObjectName(QStringLiteral("Panel3"));
+  parts.panel->setFixedHeight(33);
+  parts.row = new QHBoxLayout(parts.panel);
+  parts.row->setContentsMargins(6, 4, 6, 4);
+  return parts;
+}
+
+QStatusBar* WindowStatusBar(QWidget* parent) {
+  auto* bar = new QStatusBar(parent);
+  bar->setObjectName(QStringLiteral("barStatus"));
+  // The label for what a run cost is added now, while no message shows: one added under a
+  // message stays hidden after the message goes.
+  auto* cost = new QLabel(bar);
+  cost->setObjectName(QStringLiteral("lblRunCost"));
+  bar->addWidget(cost);
+  return bar;
+}
+
+QCheckBox* HiddenCheckBox(const QString& caption, const QString& name, bool checked,
+                          QWidget* parent) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  box->setChecked(checked);
+  box->setVisible(false);
+  return box;
 }
 
 void LockKeywordMemo(QPlainTextEdit* memo, bool locked) {

@@ -6,10 +6,12 @@
 
 #include "ui/HandlerGuard.h"
 
+class QCheckBox;
 class QHBoxLayout;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
+class QStatusBar;
 class QVBoxLayout;
 class QWidget;
 
@@ -33,22 +35,52 @@ QPushButton* HintedButton(const QString& caption, const QString& name, const QSt
 
 // The top panel both windows share: 110 pixels, white, an empty title strip, the keyword
 // memo (295 x 77, word wrap, vertical scroll bar), the bold "Keywords" label and the Start
-// and Stop buttons below it (with the window's own hints). Each window adds the rest to
-// `keywords_column` and `controls`.
+// and Stop buttons below it (with the window's own hints). Each window places the cost
+// label and adds the rest to `keywords_column` and `controls`.
 struct KeywordPanel {
   QWidget* panel;
   QLabel* title;
   QPlainTextEdit* memo;
   QPushButton* start;
   QPushButton* stop;
+  QLabel* cost;                  // what Start will send: "5 phrases: 15 queries"
   QVBoxLayout* keywords_column;  // below the "Keywords" label
   QHBoxLayout* controls;         // memo, keywords column, then what the window adds
 };
 KeywordPanel BuildKeywordPanel(QWidget* parent, const QString& start_hint,
                                const QString& stop_hint);
 
+// BuildKeywordPanel into `form`'s controls of the same names.
+template <typename Form>
+KeywordPanel BuildKeywordPanelOf(Form* form, QWidget* parent, const QString& start_hint,
+                                 const QString& stop_hint) {
+  KeywordPanel top = BuildKeywordPanel(parent, start_hint, stop_hint);
+  form->pnlSettings = top.panel;
+  form->pnlSettingsTitle = top.title;
+  form->Memo1 = top.memo;
+  form->bStart = top.start;
+  form->bStop = top.stop;
+  form->lblCost = top.cost;
+  return top;
+}
+
 // The 16-pixel smooth 0-100 progress bar along the bottom of the results.
 QProgressBar* ResultsProgressBar(QWidget* parent);
+
+// The 33-pixel bottom panel `Panel3`; the window adds its buttons to `row`.
+struct BottomPanel {
+  QWidget* panel;
+  QHBoxLayout* row;
+};
+BottomPanel BuildBottomPanel(QWidget* parent);
+
+// The status bar `barStatus`, showing the hints of the control under the mouse, with the
+// label `lblRunCost` that ShowRunCost fills.
+QStatusBar* WindowStatusBar(QWidget* parent);
+
+// A check box the user never sees, holding a switch the window reads.
+QCheckBox* HiddenCheckBox(const QString& caption, const QString& name, bool checked,
+                          QWidget* parent);
 
 // Read-only in light green while a run is under way, editable in the normal colour after.
 void LockKeywordMemo(QPlainTextEdit* memo, bool locked);

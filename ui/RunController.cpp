@@ -67,13 +67,9 @@ bool RunController::Shutdown(int wait_ms) {
 }
 
 void ShowRunCost(QStatusBar* bar, const std::string& text) {
-  auto* label = bar->findChild<QLabel*>(QStringLiteral("lblRunCost"));
-  if (label == nullptr) {
-    label = new QLabel(bar);
-    label->setObjectName(QStringLiteral("lblRunCost"));
-    bar->addWidget(label);
+  if (auto* label = bar->findChild<QLabel*>(QStringLiteral("lblRunCost"))) {
+    label->setText(ToQString(text));
   }
-  label->setText(ToQString(text));
 }
 
 }  // namespace kelvaro

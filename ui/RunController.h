@@ -7,8 +7,6 @@
 
 #include "ui/RunServices.h"
 #include "ui/WorkerBridge.h"
-#include "web/RunLimits.h"
-#include "web/ServiceQuery.h"
 
 class QStatusBar;
 class QWidget;
@@ -55,25 +53,8 @@ class RunController : public QObject {
   bool closing_for_good_ = false;
 };
 
-// Shows what a run cost ("Queries sent: N." and, when the service told, " Searches left:
-// M.", and how long it waited for a limit) in `bar`, on a label of its own that passing
-// messages such as hints cover only while they show. The same label carries a wait's
-// notice during the run. `worker` is the run's worker, its Run() over.
+// Shows `text` (what a run cost) in `bar` (made by WindowStatusBar), on a label of its own
+// that passing messages such as hints cover only while they show.
 void ShowRunCost(QStatusBar* bar, const std::string& text);
-
-// The status line after a run: what it cost, then how many phrases the searches running out
-// left uncounted.
-template <typename Worker>
-std::string RunEndText(const Worker& worker) {
-  std::string text = RunCostText(worker.QueriesSent(), worker.SearchesLeft(), worker.WaitedMs());
-  if (worker.NotCounted() > 0) {
-    text += " " + LimitTexts::NotCounted(worker.NotCounted(), worker.Phrases());
-  }
-  return text;
-}
-template <typename Worker>
-void ShowRunCost(QStatusBar* bar, const Worker& worker) {
-  ShowRunCost(bar, RunEndText(worker));
-}
 
 }  // namespace kelvaro

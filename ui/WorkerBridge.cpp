@@ -43,7 +43,9 @@ bool GuiThreadBridge::Call(const std::function<void()>& step) {
       },
       Qt::QueuedConnection);
   std::unique_lock<std::mutex> lock(mutex_);
+  ++waiting_calls_;
   changed_.wait(lock, [&] { return state->done || (abandoned_ && !state->started); });
+  --waiting_calls_;
   return state->done;
 }
 
@@ -81,7 +83,9 @@ bool GuiThreadBridge::CallUntilDone(
       },
       Qt::QueuedConnection);
   std::unique_lock<std::mutex> lock(mutex_);
+  ++waiting_calls_;
   changed_.wait(lock, [&] { return *done_flag || abandoned_; });
+  --waiting_calls_;
   return *done_flag;
 }
 
@@ -102,6 +106,11 @@ void GuiThreadBridge::Abandon() {
 bool GuiThreadBridge::Abandoned() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return abandoned_;
+}
+
+int GuiThreadBridge::WaitingCalls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waiting_calls_;
 }
 
 void GuiThreadBridge::Reset() {

@@ -3,12 +3,15 @@
 #include <QObject>
 #include <QThread>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "base/WorkerHost.h"
+#include "ui/RunTexts.h"
 
 class QWidget;
 
@@ -38,11 +41,14 @@ class GuiThreadBridge : public QObject {
   bool Abandoned() const;
   // Re-opens the door for the next run (GUI thread, no worker running).
   void Reset();
+  // How many workers wait in Call() or CallUntilDone() now (tests wait on it).
+  int WaitingCalls() const;
 
  private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   bool abandoned_ = false;
+  int waiting_calls_ = 0;
 };
 
 // The host both windows give their workers: steps and questions run on the GUI thread
@@ -90,6 +96,8 @@ class WorkerThread : public QThread {
 
   // Asks the worker to stop at its next stopping point; from any thread.
   virtual void RequestStop() {}
+  // What the run cost; read once the run is over.
+  virtual RunCost Cost() const { return {}; }
 
  protected:
   void run() override;
@@ -98,8 +106,8 @@ class WorkerThread : public QThread {
   std::function<void()> body_;
 };
 
-// A window's worker thread: it owns the worker (any class with Run() and RequestStop())
-// and waits for the run before the worker goes.
+// A window's worker thread: it owns the worker (any class with Run(), RequestStop(),
+// QueriesSent(), SearchesLeft(), WaitedMs(), NotCounted() and Phrases()) and waits for the run before the worker goes.
 template <typename Worker>
 class WorkerThreadOf : public WorkerThread {
  public:
@@ -109,6 +117,10 @@ class WorkerThreadOf : public WorkerThread {
 
   Worker& worker() { return *worker_; }
   void RequestStop() override { worker_->RequestStop(); }
+  RunCost Cost() const override {
+    return {worker_->QueriesSent(), worker_->SearchesLeft(), worker_->WaitedMs(),
+            worker_->NotCounted(), worker_->Phrases()};
+  }
 
  private:
   std::unique_ptr<Worker> worker_;

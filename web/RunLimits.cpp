@@ -50,11 +50,6 @@ std::string LimitTexts::Waiting(WaitKind kind, int64_t per_hour, std::time_t nex
          LocalClock(minute_up, false) + "; Stop ends the run.";
 }
 
-std::string LimitTexts::NotCounted(int not_counted, int phrases) {
-  return std::to_string(not_counted) + " of " + std::to_string(phrases) +
-         " phrases not counted: the account has no searches left.";
-}
-
 AccountLimits::AccountLimits(WorkerHost& host, const std::atomic<bool>& stop, LimitTimings timings)
     : host_(host), stop_(stop), timings_(timings) {}
 

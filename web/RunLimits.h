@@ -36,8 +36,6 @@ struct LimitTexts {
   // "Hourly search limit reached (P an hour). Next try at HH:MM; Stop ends the run." or
   // "Search limit per minute reached. Next try at HH:MM:SS; Stop ends the run." (local time).
   static std::string Waiting(WaitKind kind, int64_t per_hour, std::time_t next_try);
-  // "12 of 40 phrases not counted: the account has no searches left."
-  static std::string NotCounted(int not_counted, int phrases);
 };
 
 class AccountLimits {

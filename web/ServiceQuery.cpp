@@ -95,14 +95,4 @@ std::optional<int64_t> AskSearchesLeft(WorkerHost& host) {
   return figures ? figures->searches_left : std::nullopt;
 }
 
-std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left, int64_t waited_ms) {
-  std::string text = "Queries sent: " + std::to_string(queries_sent) + ".";
-  if (searches_left) text += " Searches left: " + std::to_string(*searches_left) + ".";
-  if (waited_ms > 0) {
-    const int64_t minutes = std::max<int64_t>(1, (waited_ms + 30000) / 60000);
-    text += " Waited " + std::to_string(minutes) + " min for the hourly limit.";
-  }
-  return text;
-}
-
 }  // namespace kelvaro

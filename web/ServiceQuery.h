@@ -74,10 +74,4 @@ std::optional<AccountFigures> AskAccount(WorkerHost& host);
 // The searches left on the account as AskAccount tells them.
 std::optional<int64_t> AskSearchesLeft(WorkerHost& host);
 
-// What a run cost, as the status line shows it: "Queries sent: N." and, when known,
-// " Searches left: M.", and when the run waited for a limit, " Waited W min for the hourly
-// limit." (whole minutes, at least 1).
-std::string RunCostText(int queries_sent, std::optional<int64_t> searches_left,
-                        int64_t waited_ms = 0);
-
 }  // namespace kelvaro

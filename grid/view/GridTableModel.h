@@ -25,6 +25,8 @@ class GridTableModel : public QAbstractTableModel, public ResultGridListener {
   void SetUpdatesHandler(std::function<void(bool suspended)> handler);
   // Called after a reset (column count or every row may have changed).
   void SetResetHandler(std::function<void()> handler);
+  // Read-only: no cell can be edited (selection, check boxes and links still work).
+  void SetReadOnly(bool on) { read_only_ = on; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -61,6 +63,7 @@ class GridTableModel : public QAbstractTableModel, public ResultGridListener {
   bool removing_ = false;
   bool removing_header_ = false;
   bool resetting_ = false;
+  bool read_only_ = false;
 };
 
 }  // namespace kelvaro

@@ -78,7 +78,9 @@ TResultGrid::TResultGrid(const GridCreationValues& values, QWidget* parent)
                   QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-  setTabKeyNavigation(true);
+  // Tab and Shift+Tab move the focus on to the window's other controls; the arrow keys
+  // move between cells.
+  setTabKeyNavigation(false);
   setMouseTracking(true);
   viewport()->setMouseTracking(true);
 
@@ -212,6 +214,11 @@ const std::string* TResultGrid::LinkAt(const QPoint& pos) {
   const QModelIndex index = indexAt(pos);
   if (!index.isValid()) return nullptr;
   return painter_.LinkAtCell(index.column(), index.row() + 1, visualRect(index), pos);
+}
+
+void TResultGrid::SetReadOnly(bool on) {
+  if (on) CloseOpenEditor();
+  table_model_->SetReadOnly(on);
 }
 
 void TResultGrid::CloseOpenEditor() {

@@ -103,6 +103,10 @@ class TResultGrid : public QTableView {
   QFont GridFont() const { return painter_.GridFont(); }
   QFont FixedFont() const { return painter_.FixedFont(); }
 
+  // Read-only: an open editor is closed and no cell can be edited; scrolling, selection,
+  // check boxes and links still work.
+  void SetReadOnly(bool on);
+
   // True while a cell's in-place editor is open.
   bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
 

@@ -19,14 +19,12 @@ TEST(KeywordLinesTest, TypedLinesOnly) {
   EXPECT_EQ(KeywordLines(longest + "\nx"), (Lines{longest.substr(0, 4096), "x"}));
 }
 
-TEST(KeywordLinesTest, CostLineCountsThePhrasesStartSends) {
-  EXPECT_EQ(KeywordRunCostText("a\nb\n\nc\nd\n"), "5 phrases: 15 queries");
-  EXPECT_EQ(DeepAnalysisCostText("a\r\nb\r\nc"), "3 phrases: up to 33 queries");
-  EXPECT_EQ(KeywordRunCostText("red shoes\n"), "1 phrase: 3 queries");
-  EXPECT_EQ(DeepAnalysisCostText("red shoes"), "1 phrase: up to 11 queries");
-  // Start refuses a memo of blanks, so nothing would be sent.
-  EXPECT_EQ(KeywordRunCostText(""), "0 phrases: 0 queries");
-  EXPECT_EQ(DeepAnalysisCostText(" \n\t\n"), "0 phrases: 0 queries");
+// Start refuses a memo of blanks, so nothing would be sent.
+TEST(KeywordLinesTest, StartPhraseCountIsWhatStartSends) {
+  EXPECT_EQ(StartPhraseCount("a\nb\n\nc\nd\n"), 5u);
+  EXPECT_EQ(StartPhraseCount("red shoes"), 1u);
+  EXPECT_EQ(StartPhraseCount(""), 0u);
+  EXPECT_EQ(StartPhraseCount(" \n\t\n"), 0u);
 }
 
 }  // namespace

@@ -129,8 +129,9 @@ TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
   EXPECT_FALSE(form->gRes->Sortable());
   EXPECT_EQ(rows, 2);
   EXPECT_EQ(form->gRes->Model().Cells(1, 1), "");
-  EXPECT_EQ(width1, 160);
-  EXPECT_EQ(width2, 160);
+  const GridCreationValues first = DeepAnalysisForm::TopResultsGridColumns();
+  EXPECT_EQ(width1, first.col_widths[1]);
+  EXPECT_EQ(width2, first.col_widths[2]);
 }
 
 TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonWithNothingTickedAsksForTicks) {
@@ -277,6 +278,11 @@ TEST_F(DeepAnalysisFormTest, StartAndCloseAreRefusedDuringARun) {
 
   EXPECT_TRUE(form->Memo1->isReadOnly());
   EXPECT_EQ(form->Memo1->palette().color(QPalette::Base), QColor(192, 220, 192));
+  // The grid cannot be edited while the worker reads its rows back: no editor opens.
+  const QModelIndex cell = form->gRes->model()->index(0, 1);
+  form->gRes->edit(cell);
+  EXPECT_FALSE(form->gRes->IsEditing());
+  EXPECT_FALSE(form->gRes->model()->setData(cell, QStringLiteral("typed")));
 
   SeenBox start_box;
   AnswerNextBox(&start_box, QStringLiteral("OK"));
@@ -308,6 +314,8 @@ TEST_F(DeepAnalysisFormTest, StartAndCloseAreRefusedDuringARun) {
   gate_.Open();
   ASSERT_TRUE(WaitUntil([&] { return !form->IsAnalysing(); }));
   EXPECT_EQ(form->gRes->Model().Cells(1, 2), "<b>red shoes</b>");
+  form->gRes->edit(cell);
+  EXPECT_TRUE(form->gRes->IsEditing());  // editable again
   // Idle again: Close closes.
   form->TBXButton2Click();
   EXPECT_FALSE(form->isVisible());

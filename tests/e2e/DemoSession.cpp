@@ -5,16 +5,18 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColor>
-#include <QCompleter>
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -172,29 +174,31 @@ void TypeReplacing(QWidget* edit, const QString& text) {
   }
 }
 
-void TypeFileNameAndEnter(QWidget* dialog, const QString& path) {
+void EnterFileName(QWidget* dialog, const QString& path) {
+  auto* file_dialog = qobject_cast<QFileDialog*>(dialog);
   auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  if (edit == nullptr) {
-    ADD_FAILURE() << "the file dialog has no file name edit (a native dialog?)";
+  auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  if (file_dialog == nullptr || edit == nullptr || buttons == nullptr) {
+    ADD_FAILURE() << "not Qt's own file dialog (a native one?)";
     dialog->close();
     return;
   }
-  TypeReplacing(edit, path);
-  // Under load the completion list can take over keys while the path is typed (it was seen
-  // to leave "/" as the folder and a doubled suffix); the name is then put in as typed.
-  if (edit->text() != path) edit->setText(path);
-  // The completion list may have opened over the edit while typing; Esc closes it (and
-  // only it), so that Enter reaches the dialog.
-  if (QCompleter* completer = edit->completer();
-      completer && completer->popup() && completer->popup()->isVisible()) {
-    QTest::keyClick(completer->popup(), Qt::Key_Escape);
+  // Typing the path key by key raced the dialog's completion list, which fills from a
+  // folder read in the background: now and then it took keys or Enter. Here the dialog
+  // goes to the file's folder and the name is put into the file name edit, which reads
+  // nothing in the background; the dialog's button then accepts it, as the mouse would.
+  const QFileInfo file(path);
+  file_dialog->setDirectory(file.absolutePath());
+  edit->setText(file.fileName());
+  QPushButton* accept = buttons->button(file_dialog->acceptMode() == QFileDialog::AcceptSave
+                                            ? QDialogButtonBox::Save
+                                            : QDialogButtonBox::Open);
+  if (accept == nullptr || !accept->isEnabled()) {
+    ADD_FAILURE() << "the file dialog does not take \"" << path.toStdString() << "\"";
+    dialog->close();
+    return;
   }
-  QTest::keyClick(edit, Qt::Key_Return);
-  if (dialog->isVisible()) {
-    // Enter in the edit went to the completion list after all; once more.
-    QTest::qWait(50);
-    if (dialog->isVisible()) QTest::keyClick(edit, Qt::Key_Return);
-  }
+  Click(accept);
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeout_ms, const QString& what) {

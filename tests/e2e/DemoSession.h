@@ -102,9 +102,9 @@ QAbstractButton* ButtonCaptioned(QWidget* parent, const QString& caption);
 void Click(QWidget* widget);
 // Presses the box's button captioned `caption` with the mouse.
 void ClickButtonOf(QWidget* box, const QString& caption);
-// In a file dialog: types `path` into its file name edit (replacing what is there), lets
-// the completion list go and presses Enter.
-void TypeFileNameAndEnter(QWidget* dialog, const QString& path);
+// In a file dialog: puts `path` in as the file name and presses the dialog's Save or Open
+// button.
+void EnterFileName(QWidget* dialog, const QString& path);
 // Selects everything in a text edit or line edit and types `text` in its place; "\n"
 // is typed as Enter.
 void TypeReplacing(QWidget* edit, const QString& text);

@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTest>
 
 #include "grid/view/TResultGrid.h"
 #include "tests/e2e/DemoSession.h"
@@ -24,8 +23,6 @@ void RunDemoPhrases(Tfrm& frm) {
   Click(frm.bStart);
   ASSERT_TRUE(WaitForRunEnd(frm));
   ASSERT_EQ(frm.gRes->Model().RowCount(), 5);
-  // Let the last repaint land before anything is grabbed.
-  QTest::qWait(200);
 }
 
 TEST(Docs, Screenshots) {
@@ -38,7 +35,6 @@ TEST(Docs, Screenshots) {
   // Leave two phrases ticked for the Deep Analysis picture.
   ClickCheckBox(*frm.gRes, 2);
   ClickCheckBox(*frm.gRes, 4);
-  QTest::qWait(100);
   ASSERT_TRUE(SaveWidgetPicture(&frm, QDir(folder).filePath("main-window.png")));
   ASSERT_TRUE(SaveWidgetPicture(frm.gRes, QDir(folder).filePath("grid.png")));
 
@@ -47,7 +43,6 @@ TEST(Docs, Screenshots) {
       ModalWatch::Arm(QStringLiteral("the Deep Analysis window"), IsWidget(&deep), [&](QWidget*) {
         Click(deep.bStart);
         EXPECT_TRUE(WaitForRunEnd(deep));
-        QTest::qWait(200);
         EXPECT_TRUE(SaveWidgetPicture(&deep, QDir(folder).filePath("deep-analysis.png")));
         Click(deep.TBXButton2);
       });
@@ -57,7 +52,6 @@ TEST(Docs, Screenshots) {
   TfSettings& settings = session.settings();
   auto dialog =
       ModalWatch::Arm(QStringLiteral("the settings dialog"), IsWidget(&settings), [&](QWidget*) {
-        QTest::qWait(100);
         EXPECT_TRUE(SaveWidgetPicture(&settings, QDir(folder).filePath("settings.png")));
         Click(settings.BitBtn2);
       });
@@ -66,7 +60,6 @@ TEST(Docs, Screenshots) {
 
   // The easiest phrases on top: sorted by Allintitle, smallest count first.
   ClickHeader(*frm.gRes, 3);
-  QTest::qWait(100);
   ASSERT_TRUE(SaveWidgetPicture(frm.gRes, QDir(folder).filePath("sorted-grid.png")));
   for (const char* name :
        {"main-window.png", "grid.png", "deep-analysis.png", "settings.png", "sorted-grid.png"}) {
@@ -89,7 +82,7 @@ TEST(Docs, HtmlExport) {
   }
   auto dialog = ModalWatch::Arm(QStringLiteral("the Export to HTML dialog"),
                                 IsFileDialog(QStringLiteral("dlgS2")),
-                                [path](QWidget* d) { TypeFileNameAndEnter(d, path); });
+                                [path](QWidget* d) { EnterFileName(d, path); });
   Click(frm.Button3);
   ASSERT_TRUE(dialog->Handled());
   EXPECT_TRUE(FileText(path).contains(QStringLiteral("</table>")));

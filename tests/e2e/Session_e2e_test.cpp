@@ -1,5 +1,5 @@
 // The whole program, driven on a real X server as a person would: phrases typed into the
-// memo, buttons clicked, file names typed into the real file dialogs, questions answered
+// memo, buttons clicked, file names put into the real file dialogs, questions answered
 // with the mouse. What is checked is what the person gets: the grid, the colours on the
 // screen and the files on disk.
 #include <gtest/gtest.h>
@@ -60,10 +60,10 @@ class EndToEnd : public ::testing::Test {
     EXPECT_EQ(frm.barProgress->value(), 0);
   }
 
-  // Answers the next file dialog `name` with `path` (typed, then Enter).
+  // Answers the next file dialog `name` with `path` (put in, then Save or Open).
   std::shared_ptr<ModalWatch> AnswerFileDialog(const QString& name, const QString& path) {
     return ModalWatch::Arm(QStringLiteral("the file dialog ") + name, IsFileDialog(name),
-                           [path](QWidget* dialog) { TypeFileNameAndEnter(dialog, path); });
+                           [path](QWidget* dialog) { EnterFileName(dialog, path); });
   }
   // Answers the next message box titled `title` with the button `caption`.
   std::shared_ptr<ModalWatch> AnswerBox(const QString& title, const QString& caption) {

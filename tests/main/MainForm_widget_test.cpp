@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "deep/DeepAnalysisForm.h"
 #include "grid/view/GridHeaderView.h"
 #include "grid/view/TResultGrid.h"
 #include "main/KeywordWorker.h"
@@ -227,8 +228,8 @@ TEST_F(MainFormTest, TwoPhrasesGiveLinkedCountRowsAndTheWindowIsIdleAfter) {
   EXPECT_EQ(frm_->MediaPlayer1().PlayCount(), 2);
 }
 
-// What a person sees first: the caption, the client area, the grid's columns, the delay,
-// and the hint of the control under the mouse in the status bar.
+// What a person sees first: the caption, the client area, the delay, and the hint of the
+// control under the mouse in the status bar.
 TEST_F(MainFormTest, LayoutAndHints) {
   EXPECT_EQ(frm_->windowTitle(), QStringLiteral("Kelvaro"));
   EXPECT_EQ(frm_->size(), QSize(889, 491));
@@ -236,22 +237,72 @@ TEST_F(MainFormTest, LayoutAndHints) {
   EXPECT_EQ(frm_->Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
   EXPECT_EQ(frm_->barProgress->minimum(), 0);
   EXPECT_EQ(frm_->barProgress->maximum(), 100);
-  ASSERT_EQ(frm_->gRes->Model().ColCount(), 5);
   ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
-  const char* titles[] = {"", "Keyword", "Quotes", "Allintitle", "Allinurl"};
-  const int widths[] = {20, 229, 100, 100, 100};
-  for (int col = 0; col < 5; ++col) {
-    EXPECT_EQ(frm_->gRes->Model().Cells(col, 0), titles[col]);
-    EXPECT_EQ(frm_->gRes->Model().ColWidths(col), widths[col]);
-  }
   EXPECT_FALSE(frm_->CheckBox1->isVisible());
   EXPECT_FALSE(frm_->CheckBox1->isChecked());
   // The cost line follows the typing.
   Type({"red shoes", "blue hats"});
   EXPECT_EQ(frm_->lblCost->text(), QStringLiteral("2 phrases: 6 queries"));
   QTest::mouseMove(frm_->bSave);
-  ASSERT_TRUE(WaitUntil([&] { return !frm_->barStatus->currentMessage().isEmpty(); }, 2000));
+  ASSERT_TRUE(WaitUntil([&] { return !frm_->barStatus->currentMessage().isEmpty(); }));
   EXPECT_EQ(frm_->barStatus->currentMessage(), frm_->bSave->statusTip());
+}
+
+// The columns each window defines are the ones its grid shows: the one place their titles
+// and widths are checked.
+TEST_F(MainFormTest, BothWindowsShowTheirColumns) {
+  TfrmDeepAnalysis deep(services_, frm_.get());
+  const struct {
+    GridCreationValues defined;
+    TResultGrid* grid;
+    std::vector<std::string> titles;
+    std::vector<int> widths;
+  } windows[] = {
+      {MainForm::KeywordGridColumns(),
+       frm_->gRes,
+       {"", "Keyword", "Quotes", "Allintitle", "Allinurl"},
+       {20, 229, 100, 100, 100}},
+      {DeepAnalysisForm::TopResultsGridColumns(),
+       deep.gRes,
+       {"", "Page Title", "URL", "Backlinks"},
+       {20, 160, 160, 65}},
+  };
+  for (const auto& w : windows) {
+    EXPECT_EQ(w.defined.column_headers, w.titles);
+    EXPECT_EQ(w.defined.col_widths, w.widths);
+    ASSERT_EQ(w.grid->Model().ColCount(), static_cast<int>(w.titles.size()));
+    ASSERT_EQ(w.grid->Model().RowCount(), 2);
+    for (int col = 0; col < w.grid->Model().ColCount(); ++col) {
+      EXPECT_EQ(w.grid->Model().Cells(col, 0), w.titles[col]);
+      EXPECT_EQ(w.grid->Model().ColWidths(col), w.widths[col]);
+    }
+  }
+}
+
+// Tab moves on from the memo (no tab character gets into a phrase) and from the grid,
+// Shift+Tab back; the arrow keys still move between the grid's cells.
+TEST_F(MainFormTest, TabMovesBetweenControls) {
+  frm_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frm_.get()));
+  frm_->Memo1->setFocus();
+  QTest::keyClicks(frm_->Memo1, QStringLiteral("red"));
+  QTest::keyClick(frm_->Memo1, Qt::Key_Tab);
+  EXPECT_EQ(frm_->Memo1->toPlainText(), QStringLiteral("red"));
+  EXPECT_EQ(QApplication::focusWidget(), frm_->bStart);
+  QTest::keyClick(frm_->bStart, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), frm_->Memo1);
+
+  PutRow(1, "a", "1", "1", "1");
+  PutRow(2, "b", "1", "1", "1");
+  frm_->gRes->setFocus();
+  frm_->gRes->setCurrentIndex(frm_->gRes->model()->index(0, 1));
+  QTest::keyClick(frm_->gRes, Qt::Key_Down);
+  EXPECT_EQ(frm_->gRes->currentIndex(), frm_->gRes->model()->index(1, 1));
+  QTest::keyClick(frm_->gRes, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), frm_->bSave);
+  QTest::keyClick(frm_->bSave, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), frm_->gRes);
+  EXPECT_EQ(frm_->gRes->currentIndex(), frm_->gRes->model()->index(1, 1));
 }
 
 // The colour rule at its thresholds, through the handler the grid asks when painting.
@@ -724,10 +775,9 @@ TEST_F(MainFormTest, PhraseWiderThanTheMemoStaysOnePhrase) {
   const std::string phrase =
       "a rather long keyword phrase that the memo has to wrap over more than one line";
   frm_->Memo1->setPlainText(QString::fromStdString(phrase));
-  QTest::qWait(20);
   const QTextBlock block = frm_->Memo1->document()->firstBlock();
-  ASSERT_NE(block.layout(), nullptr);
-  ASSERT_GT(block.layout()->lineCount(), 1);  // the test is only worth it when it wraps
+  // The test is only worth it when the memo wraps the phrase, which it does once laid out.
+  ASSERT_TRUE(WaitUntil([&] { return block.layout() && block.layout()->lineCount() > 1; }));
   RunToEnd();
   ASSERT_EQ(frm_->gRes->Model().RowCount(), 2);
   EXPECT_EQ(frm_->gRes->Model().Cells(1, 1), phrase);
@@ -901,6 +951,8 @@ TEST_F(MainFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft) {
                  std::to_string(searchsim::PhraseCount("niche blue hats"))));
   auto* cost = frm_->barStatus->findChild<QLabel*>(QStringLiteral("lblRunCost"));
   ASSERT_NE(cost, nullptr);
+  // A hint of the control under the mouse may cover it, but only while it shows.
+  frm_->barStatus->clearMessage();
   EXPECT_TRUE(cost->isVisible());
   EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 3. Searches left: 99997."));
 }

@@ -223,11 +223,27 @@ TEST_F(RegFileHiveTest, NoPartOfItIsEverReadableByOthers) {
   umask(old_mask);
 
   const perms others = perms::group_all | perms::others_all;
-  ASSERT_EQ(during_write.size(), 5u);  // two values, then the damaged copy and two values
+  // One replacement of the file per save (both values at once), then the damaged copy
+  // and the file again.
+  ASSERT_EQ(during_write.size(), 3u);
   for (const perms mode : during_write) EXPECT_EQ(mode & others, perms::none);
   EXPECT_EQ(std::filesystem::status(location + ".damaged").permissions() & others, perms::none);
   EXPECT_EQ(std::filesystem::status(dir_.File("Dovrane")).permissions(), perms::owner_all);
   EXPECT_EQ(std::filesystem::status(dir_.File("Dovrane/Kelvaro")).permissions(), perms::owner_all);
+}
+
+// All four values of one save go into the file at once: a failure cannot leave a new key
+// beside the old service and endpoint.
+TEST_F(RegFileHiveTest, OneSaveIsOneReplacementOfTheFile) {
+  int writes = 0;
+  SetTemporaryFileObserver([&writes](const std::string&) { ++writes; });
+  SettingsStore(file_).SaveSearchSettings({"key", "cx", "SerpApi", "https://proxy.example"});
+  SetTemporaryFileObserver(nullptr);
+  EXPECT_EQ(writes, 1);
+  SearchSettings loaded;
+  SettingsStore(file_).LoadSearchSettings(loaded);
+  EXPECT_EQ(loaded.api_key, "key");
+  EXPECT_EQ(loaded.endpoint, "https://proxy.example");
 }
 
 TEST_F(RegFileHiveTest, UnwritableLocationFailsAtTheFirstValue) {

@@ -2,11 +2,13 @@
 // chime file written at creation, and the settings written at close.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -239,6 +241,61 @@ TEST(SettingsDialog, InvalidEndpointIsRefusedAndTheDialogKeepsWhatWasTyped) {
   EXPECT_TRUE(still_open);
   EXPECT_EQ(kept, "ftp://proxy.example");
   EXPECT_EQ(dialog.AcceptedValues().endpoint, "http://127.0.0.1:8080/search-proxy");
+}
+
+// An endpoint belongs to its service: choosing another empties it. An http:// endpoint on
+// another computer would carry the key in clear text: refused, with the rule beside the field.
+TEST(SettingsDialog, ServiceChangeEmptiesTheEndpointAndClearTextToAnotherHostIsRefused) {
+  ApiCredentials credentials;
+  credentials.Set({"key", "", kSerpApi, "https://serp-proxy.example"});
+  TfSettings dialog(credentials);
+  QString after_change;
+  SeenBox error;
+  bool still_open = false;
+  AnswerNextModal([&](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    d->cbSearchService->setCurrentText(kGoogleCustomSearch);
+    after_change = d->leEndpoint->text();
+    d->cbSearchService->setCurrentText(kSerpApi);
+    d->leEndpoint->setText("http://proxy.example:8080");
+    AnswerNextBox(&error, "OK");
+    testing::ClickButton(d, "OK");
+    still_open = d->isVisible();
+    d->leEndpoint->setText("http://localhost:8080");
+    testing::ClickButton(d, "OK");
+  });
+  ASSERT_EQ(dialog.Execute(), 1);
+  EXPECT_EQ(after_change, "");
+  EXPECT_TRUE(still_open);
+  EXPECT_TRUE(error.text.contains("use https://")) << error.text.toStdString();
+  EXPECT_EQ(dialog.AcceptedValues().endpoint, "http://localhost:8080");
+  EXPECT_TRUE(dialog.lbEndpointRule->text().contains("http:// only for this computer"));
+}
+
+// A show event while the dialog is open (restored after being minimised) keeps what is
+// typed; the next opening shows the values in memory again.
+TEST(SettingsDialog, OnlyOpeningFillsTheFields) {
+  ApiCredentials credentials;
+  credentials.Set({"stored", "cx"});
+  TfSettings dialog(credentials);
+  QString kept;
+  QString next_opening;
+  AnswerNextModal([&](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    d->leAPIKey->setText("half-typed");
+    QShowEvent restored;
+    QApplication::sendEvent(d, &restored);
+    kept = d->leAPIKey->text();
+    testing::ClickButton(d, "Cancel");
+  });
+  EXPECT_EQ(dialog.Execute(), 2);
+  AnswerNextModal([&](QWidget* modal) {
+    next_opening = qobject_cast<TfSettings*>(modal)->leAPIKey->text();
+    modal->close();
+  });
+  dialog.Execute();
+  EXPECT_EQ(kept, "half-typed");
+  EXPECT_EQ(next_opening, "stored");
 }
 
 // A key saved on Windows in cp1252 is not valid in the local encoding: OK without touching

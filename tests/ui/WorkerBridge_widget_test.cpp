@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTest>
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "base/ApiCredentials.h"
 #include "tests/support/qt/ModalAnswer.h"
+#include "ui/FormParts.h"
 #include "ui/RunController.h"
 #include "ui/WorkerBridge.h"
 
@@ -54,10 +55,14 @@ TEST(WorkerBridgeTest, AbandonDropsPendingStepsAndWakesSleepAndCall) {
     slept_fully = bridge.Sleep(60000);
   });
   worker.start();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // Wait, without running the event loop, until the worker waits inside Call().
+  const QDeadlineTimer limit(20000);
+  while (bridge.WaitingCalls() == 0 && !limit.hasExpired()) std::this_thread::yield();
+  ASSERT_EQ(bridge.WaitingCalls(), 1);
   bridge.Abandon();
-  ASSERT_TRUE(worker.wait(QDeadlineTimer(3000)));
-  QTest::qWait(10);  // the queued step is delivered now and must not run
+  ASSERT_TRUE(worker.wait(QDeadlineTimer(20000)));
+  // The queued step is delivered now and must not run.
+  QCoreApplication::sendPostedEvents(&bridge);
   EXPECT_FALSE(step_ran);
   EXPECT_FALSE(call_result);
   EXPECT_FALSE(slept_fully);
@@ -118,7 +123,7 @@ TEST(WorkerBridgeTest, ShutdownStopsAWorkerInItsPause) {
   PausingThread* pausing = thread.get();
   run.Start(std::move(thread), nullptr);
   ASSERT_TRUE(WaitUntil([&] { return pausing->pausing_.load(); }));
-  EXPECT_TRUE(run.Shutdown(1500));
+  EXPECT_TRUE(run.Shutdown(20000));  // far below the pause: only a cut-short pause ends in time
 }
 
 // A worker waiting for the answer to its question while the window goes away: the box
@@ -146,7 +151,7 @@ TEST(WorkerBridgeTest, AbandonWakesAWorkerWaitingForAnOpenBox) {
 // A wait's notice reaches the window's status bar, and the wait hears Stop at once.
 TEST(WorkerBridgeTest, AWaitShowsItsNoticeInTheStatusBarAndEndsOnStop) {
   QMainWindow window;
-  window.setStatusBar(new QStatusBar(&window));
+  window.setStatusBar(WindowStatusBar(&window));
   RunServices services;
   RunController run(services, &window);
   std::atomic<bool> stop{false};

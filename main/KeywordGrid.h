@@ -11,9 +11,9 @@ class ResultGridModel;
 namespace MainForm {
 
 // Column titles and widths of the main window's grid.
-inline constexpr int kMainGridColumns = 5;
-extern const char* const kMainGridTitles[kMainGridColumns];
-extern const int kMainGridWidths[kMainGridColumns];
+inline constexpr int kKeywordGridColumns = 5;
+extern const char* const kKeywordGridTitles[kKeywordGridColumns];
+extern const int kKeywordGridWidths[kKeywordGridColumns];
 
 // The pause between searches, in milliseconds, from the delay edit's text (seconds).
 // A text that is not an integer gives 10 s; a negative number gives no pause; seconds
@@ -38,7 +38,7 @@ std::string CheckedKeywords(const ResultGridModel& grid);
 
 // Clear All's grid part: header and one data row, empty in every column, without a check
 // box.
-void ResetMainGrid(ResultGridModel& grid);
+void ResetKeywordGrid(ResultGridModel& grid);
 
 // Clear Checked: removes the ticked rows in one pass (when `remove` is true), then leaves
 // a header and one empty row, or writes the row numbers 1, 2, ... into column 0.

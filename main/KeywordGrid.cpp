@@ -1,4 +1,4 @@
-#include "main/MainGrid.h"
+#include "main/KeywordGrid.h"
 
 #include <limits>
 
@@ -7,9 +7,9 @@
 
 namespace kelvaro::MainForm {
 
-const char* const kMainGridTitles[kMainGridColumns] = {"", "Keyword", "Quotes", "Allintitle",
+const char* const kKeywordGridTitles[kKeywordGridColumns] = {"", "Keyword", "Quotes", "Allintitle",
                                                        "Allinurl"};
-const int kMainGridWidths[kMainGridColumns] = {20, 229, 100, 100, 100};
+const int kKeywordGridWidths[kKeywordGridColumns] = {20, 229, 100, 100, 100};
 
 int SearchDelayFromText(const std::string& text) {
   int32_t seconds = 0;
@@ -65,7 +65,7 @@ std::string CheckedKeywords(const ResultGridModel& grid) {
   return text;
 }
 
-void ResetMainGrid(ResultGridModel& grid) {
+void ResetKeywordGrid(ResultGridModel& grid) {
   grid.SetRowCount(2);
   // Every column: an opened project wider than the five columns widened the grid.
   for (int col = 0; col < grid.ColCount(); ++col) grid.SetCells(col, 1, "");

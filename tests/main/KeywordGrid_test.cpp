@@ -1,4 +1,4 @@
-#include "main/MainGrid.h"
+#include "main/KeywordGrid.h"
 
 #include <gtest/gtest.h>
 
@@ -46,10 +46,10 @@ TEST(StripTagsTest, TagsAndUnclosedTag) {
   EXPECT_EQ(DigitsToInt64("99999999999999999999"), -1);
 }
 
-class MainGridTest : public ::testing::Test {
+class KeywordGridTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int c = 0; c < kMainGridColumns; ++c) grid.SetCells(c, 0, kMainGridTitles[c]);
+    for (int c = 0; c < kKeywordGridColumns; ++c) grid.SetCells(c, 0, kKeywordGridTitles[c]);
   }
   void AddPhrase(const std::string& phrase, bool checked) {
     grid.AddRow();
@@ -58,10 +58,10 @@ class MainGridTest : public ::testing::Test {
     if (!checked) grid.ToggleCheck(0, row);
     grid.SetCells(1, row, phrase);
   }
-  ResultGridModel grid{kMainGridColumns, 1};
+  ResultGridModel grid{kKeywordGridColumns, 1};
 };
 
-TEST_F(MainGridTest, CheckedKeywordsJoinedWithoutTrailingBreak) {
+TEST_F(KeywordGridTest, CheckedKeywordsJoinedWithoutTrailingBreak) {
   AddPhrase("a", true);
   AddPhrase("b", false);
   AddPhrase("c", true);
@@ -71,7 +71,7 @@ TEST_F(MainGridTest, CheckedKeywordsJoinedWithoutTrailingBreak) {
   EXPECT_EQ(CheckedKeywords(grid), "");
 }
 
-TEST_F(MainGridTest, ClearCheckedRemovesTickedRowsAndRenumbers) {
+TEST_F(KeywordGridTest, ClearCheckedRemovesTickedRowsAndRenumbers) {
   AddPhrase("a", true);
   AddPhrase("b", false);
   AddPhrase("c", true);
@@ -84,7 +84,7 @@ TEST_F(MainGridTest, ClearCheckedRemovesTickedRowsAndRenumbers) {
   EXPECT_FALSE(grid.IsChecked(0, 1));
 }
 
-TEST_F(MainGridTest, ClearCheckedAnsweredNoStillRenumbers) {
+TEST_F(KeywordGridTest, ClearCheckedAnsweredNoStillRenumbers) {
   AddPhrase("a", true);
   AddPhrase("b", true);
   ClearCheckedRows(grid, false);
@@ -93,7 +93,7 @@ TEST_F(MainGridTest, ClearCheckedAnsweredNoStillRenumbers) {
   EXPECT_EQ(grid.Cells(0, 2), "2");
 }
 
-TEST_F(MainGridTest, ClearCheckedOfEveryRowLeavesOneEmptyRow) {
+TEST_F(KeywordGridTest, ClearCheckedOfEveryRowLeavesOneEmptyRow) {
   AddPhrase("a", true);
   AddPhrase("b", true);
   ClearCheckedRows(grid, true);
@@ -103,11 +103,11 @@ TEST_F(MainGridTest, ClearCheckedOfEveryRowLeavesOneEmptyRow) {
   EXPECT_EQ(grid.Cells(1, 0), "Keyword");
 }
 
-TEST_F(MainGridTest, NoEarlierRowComesBackAfterANewRunAndClearChecked) {
+TEST_F(KeywordGridTest, NoEarlierRowComesBackAfterANewRunAndClearChecked) {
   AddPhrase("one", true);
   AddPhrase("two", true);
   AddPhrase("three", true);
-  ResetMainGrid(grid);  // Start again, with one phrase: the worker fills row 1
+  ResetKeywordGrid(grid);  // Start again, with one phrase: the worker fills row 1
   grid.AddCheckBox(0, 1, true, false);
   grid.SetCells(1, 1, "new");
   ClearCheckedRows(grid, true);
@@ -119,13 +119,13 @@ TEST_F(MainGridTest, NoEarlierRowComesBackAfterANewRunAndClearChecked) {
   EXPECT_FALSE(grid.HasCheckBox(0, 2));
 }
 
-TEST_F(MainGridTest, ResetAndProjectCheckBoxes) {
+TEST_F(KeywordGridTest, ResetAndProjectCheckBoxes) {
   AddPhrase("a", true);
   AddPhrase("b", true);
   // An opened project wider than the window's five columns widened the grid.
   grid.SetColCount(7);
   grid.SetCells(6, 1, "wide");
-  ResetMainGrid(grid);
+  ResetKeywordGrid(grid);
   EXPECT_EQ(grid.RowCount(), 2);
   EXPECT_EQ(grid.Cells(1, 1), "");
   EXPECT_EQ(grid.Cells(6, 1), "");

@@ -1,0 +1,66 @@
+// The main window's project and export buttons: Save Project, Open Project, Export to CSV
+// and Export to HTML, each behind its file dialog and, for an existing file, the overwrite
+// question.
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "grid/view/TResultGrid.h"
+#include "main/KeywordGrid.h"
+#include "main/MainForm.h"
+#include "main/ProjectFiles.h"
+#include "ui/MessageBox.h"
+#include "ui/TextConvert.h"
+
+namespace kelvaro {
+namespace {
+
+constexpr char kOverwriteText[] = "The file you specified exists. Do you want to overwrite it?";
+
+}  // namespace
+
+bool Tfrm::ConfirmOverwrite(const QString& file) {
+  if (!QFileInfo::exists(file)) return true;
+  return AskConfirmation(kOverwriteText, kButtonYes | kButtonCancel, this) == kResultYes;
+}
+
+QString Tfrm::ChooseSaveFile(QFileDialog* dialog) {
+  const QString file = RunFileDialog(dialog);
+  if (file.isEmpty() || !ConfirmOverwrite(file)) return QString();
+  return file;
+}
+
+// A failed save shows its error in the standard error box (RunHandler); the grid's safe
+// writing leaves an existing file as it was.
+void Tfrm::bSaveClick() {
+  if (IsSearching(true)) return;
+  const QString file = ChooseSaveFile(dlgS);
+  if (file.isEmpty()) return;
+  gRes->Model().SetSaveWithHTML(true);
+  gRes->Model().SaveCSV(FromQString(file));
+}
+
+void Tfrm::bOpenClick() {
+  if (IsSearching(true)) return;
+  const QString file = RunFileDialog(dlgO);
+  if (file.isEmpty()) return;
+  gRes->Model().LoadCSV(FromQString(file), -1);
+  MainForm::AddProjectCheckBoxes(gRes->Model());
+}
+
+void Tfrm::bExportClick() {
+  if (IsSearching(true)) return;
+  const QString file = ChooseSaveFile(dlgS);
+  if (file.isEmpty()) return;
+  gRes->Model().SetSaveWithHTML(false);
+  MainForm::ExportCSV(gRes->Model(), FromQString(file));
+}
+
+void Tfrm::Button3Click() {
+  if (IsSearching(true)) return;
+  const QString file = ChooseSaveFile(dlgS2);
+  if (file.isEmpty()) return;
+  gRes->Model().SetSaveWithHTML(true);
+  MainForm::ExportHTML(gRes->Model(), gRes->HTMLVisuals(), FromQString(file));
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,27 @@
+#include <gtest/gtest.h>
+
+#include "ui/RunTexts.h"
+
+namespace kelvaro {
+namespace {
+
+TEST(RunTextsTest, PlannedCostLine) {
+  EXPECT_EQ(PlannedCostText(5, 3, false), "5 phrases: 15 queries");
+  EXPECT_EQ(PlannedCostText(1, 3, false), "1 phrase: 3 queries");
+  EXPECT_EQ(PlannedCostText(3, 11, true), "3 phrases: up to 33 queries");
+  // No bound on nothing.
+  EXPECT_EQ(PlannedCostText(0, 11, true), "0 phrases: 0 queries");
+}
+
+TEST(RunTextsTest, RunCostLine) {
+  EXPECT_EQ(RunCostText({}), "Queries sent: 0.");
+  EXPECT_EQ(RunCostText({12, 0}), "Queries sent: 12. Searches left: 0.");
+  EXPECT_EQ(RunCostText({60, 190, 12 * 60000 - 20000}),
+            "Queries sent: 60. Searches left: 190. Waited 12 min for the hourly limit.");
+  EXPECT_EQ(RunCostText({120, 0, 1, 12, 40}),
+            "Queries sent: 120. Searches left: 0. Waited 1 min for the hourly limit. 12 of 40 "
+            "phrases not counted: the account has no searches left.");
+}
+
+}  // namespace
+}  // namespace kelvaro

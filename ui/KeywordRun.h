@@ -1,0 +1,84 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/RunController.h"
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QStatusBar;
+class QWidget;
+
+namespace kelvaro {
+
+// What a window hands its run: its controls, and the two things only the window knows,
+// how its grid is reset and which worker it runs.
+struct KeywordRunParts {
+  QWidget* window = nullptr;  // the boxes stand over it
+  QPlainTextEdit* memo = nullptr;
+  QLabel* planned_cost = nullptr;  // beside Start: what Start will send for the memo
+  QProgressBar* progress = nullptr;
+  QStatusBar* status = nullptr;  // what the run cost, at its end
+  QCheckBox* append = nullptr;   // the never-visible "Don't erase old results (append the new)"
+  // The queries one phrase costs; `up_to`: at most that many.
+  std::size_t queries_per_phrase = 0;
+  bool up_to = false;
+  std::function<void()> reset_grid;
+  // The window's worker for the memo's phrases, reaching the window through `host`.
+  std::function<std::unique_ptr<WorkerThread>(std::vector<std::string> keywords, WorkerHost& host)>
+      make_worker;
+  // Called with true when a run starts and with false when it ends; may be empty.
+  std::function<void(bool running)> running_changed;
+};
+
+// The parts every window has, from its controls of these names; the window adds the rest.
+template <typename Form>
+KeywordRunParts WindowRunParts(Form* form) {
+  KeywordRunParts parts;
+  parts.window = form;
+  parts.memo = form->Memo1;
+  parts.planned_cost = form->lblCost;
+  parts.progress = form->barProgress;
+  parts.status = form->barStatus;
+  parts.append = form->CheckBox1;
+  return parts;
+}
+
+// The run both windows tell: Start refuses while a run is under way and for a blank memo,
+// resets the grid, starts the window's worker, locks the memo and zeroes the progress bar;
+// the run's end unlocks the memo, shows what the run cost, zeroes the bar and plays the
+// chime; closing the window is refused while a run is under way. GUI thread only.
+class KeywordRun {
+ public:
+  // `services` and the controls in `parts` outlive the run.
+  KeywordRun(RunServices& services, KeywordRunParts parts);
+
+  void btnStartClick();
+  void bStopClick() { controller_.Stop(); }
+  // The run's end notice.
+  void HandleWorkerFinished();
+  // From Start until the end notice has arrived.
+  bool IsRunning() const { return controller_.IsRunning(); }
+  // False (after telling the user why) while a run is under way.
+  bool FormCloseQuery();
+  // Keeps the line beside Start in step with the memo.
+  void Memo1Change();
+  // See RunController::Shutdown.
+  bool Shutdown() { return controller_.Shutdown(); }
+
+  // The last run's thread, or nullptr before the first Start.
+  WorkerThread* Thread() const { return controller_.Thread(); }
+  RunController& Controller() { return controller_; }
+
+ private:
+  RunServices& services_;
+  KeywordRunParts parts_;
+  RunController controller_;
+};
+
+}  // namespace kelvaro

@@ -1,0 +1,32 @@
+#pragma once
+
+// The sentences the windows show about what a run costs. The core counts; these say it.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kelvaro {
+
+// The line beside each window's Start button: what Start will send for `phrases` phrases at
+// `queries_per_phrase` each ("5 phrases: 15 queries"); with `up_to` the count is a bound
+// ("3 phrases: up to 33 queries").
+std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase, bool up_to);
+
+// What a run cost, as its worker counted it once the run was over.
+struct RunCost {
+  int queries_sent = 0;
+  std::optional<int64_t> searches_left;  // when the service told
+  int64_t waited_ms = 0;                 // waiting out the service's limits
+  int not_counted = 0;                   // phrases left uncounted when the searches ran out
+  int phrases = 0;
+};
+
+// What a run cost, in the status bar at its end: "Queries sent: N.", when the service told
+// " Searches left: M.", when the run waited " Waited W min for the hourly limit." (whole
+// minutes, at least 1), and when the searches ran out " P of Q phrases not counted: the
+// account has no searches left."
+std::string RunCostText(const RunCost& cost);
+
+}  // namespace kelvaro
