@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <optional>
 #include <utility>
 
 #include "base/KeywordLines.h"
@@ -26,6 +27,7 @@
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
+#include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
 #include "web/ServiceQuery.h"
 #include "web/uHelper.h"
@@ -67,10 +69,14 @@ KeywordRunParts Tfrm::RunParts() {
   KeywordRunParts parts = WindowRunParts(this);
   parts.queries_per_phrase = kKeywordRunQueriesPerPhrase;
   parts.reset_grid = [this] { MainForm::ResetKeywordGrid(gRes->Model()); };
+  parts.start_cost = KeywordRunStartCost;
   parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host) {
     const int delay_ms = MainForm::SearchDelayFromText(FromQString(Edit1->text()));
     MainForm::KeywordWorkerSink sink;
     sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
+    sink.MarkStoredCell = [this](int col, int row, int64_t arrived) {
+      gRes->Model().SetCellHint(col, row, StoredAnswerHint(arrived));
+    };
     auto worker = std::make_unique<MainForm::KeywordWorker>(std::move(keywords), host,
                                                             gRes->Model(), sink, delay_ms);
     worker->SetAnswerStore(services_.answers, services_.reuse_days);
@@ -118,6 +124,17 @@ void Tfrm::LoadReuseDays() {
   }
 }
 
+// The new days apply to the next run even when they cannot be stored.
+void Tfrm::SaveReuseDays(int days) {
+  services_.reuse_days = days;
+  if (store_ == nullptr) return;
+  try {
+    store_->SaveReuseDays(days);
+  } catch (const std::exception& e) {
+    ShowErrorBox(e.what(), this);
+  }
+}
+
 void Tfrm::FormShow() {
   if (fSettings_ == nullptr) return;  // nothing to ask with
   for (;;) {
@@ -142,10 +159,12 @@ void Tfrm::changeEvent(QEvent* event) {
 
 void Tfrm::btSettingsClick() {
   if (fSettings_ == nullptr) return;
+  fSettings_->SetReuseDays(services_.reuse_days);
   const int result = fSettings_->Execute();
   if (result == kResultOk) {
     Credentials().Set(fSettings_->AcceptedValues());
-    LoadReuseDays();
+    if (const std::optional<int> days = fSettings_->AcceptedReuseDays()) SaveReuseDays(*days);
+    run_->Memo1Change();
   } else if (result == TfSettings::kResultTerminate) {
     TerminateRequested = true;
     // From the Settings button the window is active again right away.

@@ -145,8 +145,9 @@ class Tfrm : public QMainWindow {
   KeywordRunParts RunParts();
   bool FormCloseQuery() { return run_->FormCloseQuery(); }
   bool FormClose();
-  // "Reuse Days" from the settings store into the shared services.
+  // "Reuse Days" from the settings store into the shared services, and back after OK.
   void LoadReuseDays();
+  void SaveReuseDays(int days);
   // Asks the overwrite question when `file` exists; true to go on.
   bool ConfirmOverwrite(const QString& file);
   // Runs a save dialog and the overwrite question; "" when the user backed out.

@@ -13,6 +13,9 @@ namespace kelvaro {
 // `queries_per_phrase` each ("5 phrases: 15 queries"); with `up_to` the count is a bound
 // ("3 phrases: up to 33 queries").
 std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase, bool up_to);
+// The same with the answer store: only the queries Start will send, and the stored answers
+// that stand in for the rest when there are any ("12 phrases: 9 queries, 27 stored").
+std::string PlannedCostText(std::size_t phrases, int64_t queries, int64_t stored, bool up_to);
 
 // What a run cost, as its worker counted it once the run was over.
 struct RunCost {
@@ -21,12 +24,17 @@ struct RunCost {
   int64_t waited_ms = 0;                 // waiting out the service's limits
   int not_counted = 0;                   // phrases left uncounted when the searches ran out
   int phrases = 0;
+  int stored_used = 0;  // stored answers used instead of queries
 };
 
-// What a run cost, in the status bar at its end: "Queries sent: N.", when the service told
-// " Searches left: M.", when the run waited " Waited W min for the hourly limit." (whole
-// minutes, at least 1), and when the searches ran out " P of Q phrases not counted: the
-// account has no searches left."
+// What a run cost, in the status bar at its end: "Queries sent: N.", when it used stored
+// answers " Stored answers used: S.", when the service told " Searches left: M.", when the run
+// waited " Waited W min for the hourly limit." (whole minutes, at least 1), and when the searches
+// ran out " P of Q phrases not counted: the account has no searches left."
 std::string RunCostText(const RunCost& cost);
+
+// The hint of a count cell filled from the answer store: "Stored answer from 2026-12-09 14:05
+// UTC", `arrived` in seconds since 1970 UTC.
+std::string StoredAnswerHint(int64_t arrived);
 
 }  // namespace kelvaro

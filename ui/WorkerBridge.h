@@ -107,7 +107,8 @@ class WorkerThread : public QThread {
 };
 
 // A window's worker thread: it owns the worker (any class with Run(), RequestStop(),
-// QueriesSent(), SearchesLeft(), WaitedMs(), NotCounted() and Phrases()) and waits for the run before the worker goes.
+// QueriesSent(), SearchesLeft(), WaitedMs(), NotCounted(), Phrases() and StoredUsed()) and waits
+// for the run before the worker goes.
 template <typename Worker>
 class WorkerThreadOf : public WorkerThread {
  public:
@@ -119,7 +120,7 @@ class WorkerThreadOf : public WorkerThread {
   void RequestStop() override { worker_->RequestStop(); }
   RunCost Cost() const override {
     return {worker_->QueriesSent(), worker_->SearchesLeft(), worker_->WaitedMs(),
-            worker_->NotCounted(), worker_->Phrases()};
+            worker_->NotCounted(),  worker_->Phrases(),      worker_->StoredUsed()};
   }
 
  private:

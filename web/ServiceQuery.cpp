@@ -31,8 +31,12 @@ Credentials ToCredentials(const SearchSettings& settings) {
 }
 
 SearchSettings RequestSettings(WorkerHost& host) {
-  SearchSettings settings = ToSearchSettings(host.CurrentCredentials());
-  if (Trim(settings.endpoint).empty()) settings.endpoint = host.Endpoint();
+  return RequestSettings(host.CurrentCredentials(), host.Endpoint());
+}
+
+SearchSettings RequestSettings(const Credentials& credentials, const std::string& endpoint) {
+  SearchSettings settings = ToSearchSettings(credentials);
+  if (Trim(settings.endpoint).empty()) settings.endpoint = endpoint;
   return settings;
 }
 

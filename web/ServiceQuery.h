@@ -23,6 +23,8 @@ Credentials ToCredentials(const SearchSettings& settings);
 // stored endpoint when there is one and otherwise the host's (the endpoint start-up was
 // given; empty means the service's own address).
 SearchSettings RequestSettings(WorkerHost& host);
+// The same from `credentials` and the endpoint start-up was given.
+SearchSettings RequestSettings(const Credentials& credentials, const std::string& endpoint);
 
 // An answer the account paid for before, as the answer store keeps it.
 struct StoredAnswer {

@@ -11,6 +11,10 @@ TEST(RunTextsTest, PlannedCostLine) {
   EXPECT_EQ(PlannedCostText(3, 11, true), "3 phrases: up to 33 queries");
   // No bound on nothing.
   EXPECT_EQ(PlannedCostText(0, 11, true), "0 phrases: 0 queries");
+  // With stored answers only what will be sent counts.
+  EXPECT_EQ(PlannedCostText(12, 9, 27, false), "12 phrases: 9 queries, 27 stored");
+  EXPECT_EQ(PlannedCostText(1, 0, 3, false), "1 phrase: 0 queries, 3 stored");
+  EXPECT_EQ(PlannedCostText(2, 11, 0, true), "2 phrases: up to 11 queries");
 }
 
 TEST(RunTextsTest, RunCostLine) {
@@ -21,6 +25,13 @@ TEST(RunTextsTest, RunCostLine) {
   EXPECT_EQ(RunCostText({120, 0, 1, 12, 40}),
             "Queries sent: 120. Searches left: 0. Waited 1 min for the hourly limit. 12 of 40 "
             "phrases not counted: the account has no searches left.");
+  RunCost reused{9, 181};
+  reused.stored_used = 27;
+  EXPECT_EQ(RunCostText(reused), "Queries sent: 9. Stored answers used: 27. Searches left: 181.");
+}
+
+TEST(RunTextsTest, StoredAnswerHintSaysWhenInUtc) {
+  EXPECT_EQ(StoredAnswerHint(1'796'825'100), "Stored answer from 2026-12-09 14:05 UTC");
 }
 
 }  // namespace
