@@ -2,7 +2,8 @@
 // settings store and an answer store of its own in a temporary folder, so every feature can be
 // tried without an API key or a network. Its numbers are invented, and its caption says so. It
 // starts on Google Custom Search; the substitute answers SerpApi's requests on the same address
-// too, so choosing SerpApi in Settings works the same way.
+// too, so choosing SerpApi in Settings works the same way. It also answers the volume service,
+// so the demo shows monthly searches and the Keyword Golden Ratio.
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -48,7 +49,9 @@ int main(int argc, char** argv) {
   service.SetAccount("demo-spent", spent);
   DemoFolder folder;
   kelvaro::SettingsStore store(folder.File("Settings.reg"));
-  store.Save(kelvaro::Credentials{"demo-key", "demo-cx"});
+  // A volume key too, so the demo shows the Volume and KGR columns.
+  store.SaveSettings(kelvaro::Credentials{"demo-key", "demo-cx", "", "", "demo-volume-key", "us"},
+                     /*with_volume=*/true);
 
   kelvaro::MainFormEnvironment environment;
   environment.store = &store;

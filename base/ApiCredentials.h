@@ -14,6 +14,9 @@ struct Credentials {
   std::string engine_code;
   std::string search_service{};
   std::string endpoint{};
+  // The volume service's key (empty: no monthly searches) and its two-letter country.
+  std::string volume_key{};
+  std::string volume_country{};
 };
 
 // The credentials in memory, created once at start-up and handed to both windows and the

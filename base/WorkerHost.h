@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/ApiCredentials.h"
 
@@ -55,6 +56,12 @@ class WorkerHost {
   // `slice_ms`, ending early when `stop` is set or the window goes away. True when the
   // whole time passed. By default Pause slices.
   virtual bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms = 1000);
+  // POSTs the form-encoded `body` with `headers` ("Name: value" each) added to the usual ones;
+  // the answer as Fetch gives it. By default nothing is sent (an empty answer).
+  virtual HttpAnswer Post(const std::string& /*url*/, const std::vector<std::string>& /*headers*/,
+                          const std::string& /*body*/) {
+    return HttpAnswer();
+  }
   // Puts `text` in the window's status bar (a wait's notice); empty takes it away.
   virtual void ShowStatus(const std::string& /*text*/) {}
 };

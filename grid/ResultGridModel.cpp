@@ -239,11 +239,25 @@ namespace {
 struct SortKey {
   enum class Kind { kNumber, kText, kEmpty } kind = Kind::kEmpty;
   int64_t number = 0;
+  std::string fraction;  // a ratio's digits after its ".", without trailing zeros
   std::string text;
 };
 
-// A whole number, "-" before it allowed, commas or spaces between and after its digits.
-bool ReadCount(std::string_view text, int64_t& value) {
+// A whole number, "-" before it allowed, commas or spaces between and after its digits; or a
+// ratio such as "0.18" (digits, ".", digits), whose digits after the "." go to `fraction`.
+bool ReadCount(std::string_view text, int64_t& value, std::string& fraction) {
+  const size_t dot = text.find('.');
+  if (dot != std::string_view::npos) {
+    const std::string_view after = text.substr(dot + 1);
+    if (after.empty() || after.find_first_not_of("0123456789") != std::string_view::npos) {
+      return false;
+    }
+    text = text.substr(0, dot);
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+      return false;
+    }
+    fraction = std::string(after.substr(0, after.find_last_not_of('0') + 1));
+  }
   const bool negative = !text.empty() && text[0] == '-';
   if (negative) text.remove_prefix(1);
   if (text.empty() || text[0] < '0' || text[0] > '9') return false;
@@ -259,7 +273,7 @@ SortKey MakeSortKey(const std::string& cell, bool as_text) {
   SortKey key;
   if (begin == std::string::npos) return key;
   shown = shown.substr(begin, shown.find_last_not_of(" \t") - begin + 1);
-  if (!as_text && ReadCount(shown, key.number)) {
+  if (!as_text && ReadCount(shown, key.number, key.fraction)) {
     key.kind = SortKey::Kind::kNumber;
     return key;
   }
@@ -273,7 +287,10 @@ SortKey MakeSortKey(const std::string& cell, bool as_text) {
 
 bool KeyLess(const SortKey& a, const SortKey& b) {
   if (a.kind != b.kind) return a.kind < b.kind;
-  if (a.kind == SortKey::Kind::kNumber) return a.number < b.number;
+  if (a.kind == SortKey::Kind::kNumber) {
+    // Fractions without trailing zeros compare as their digits do.
+    return a.number != b.number ? a.number < b.number : a.fraction < b.fraction;
+  }
   return a.text < b.text;
 }
 

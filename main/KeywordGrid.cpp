@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "grid/ResultGridModel.h"
+#include "main/GoldenRatio.h"
 #include "web/uHelper.h"
 
 namespace kelvaro::MainForm {
@@ -85,6 +86,38 @@ void AddProjectCheckBoxes(ResultGridModel& grid) {
   for (int row = 1; row < grid.RowCount(); ++row) {
     if (!grid.Cells(1, row).empty()) grid.AddCheckBox(0, row, true, false);
   }
+}
+
+bool HasVolumeColumns(const ResultGridModel& grid) {
+  return grid.ColCount() > kKgrColumn && grid.Cells(kVolumeColumn, 0) == kVolumeTitle &&
+         grid.Cells(kKgrColumn, 0) == kKgrTitle;
+}
+
+void ShowVolumeColumns(ResultGridModel& grid, bool on) {
+  if (on) {
+    if (HasVolumeColumns(grid)) return;
+    if (grid.ColCount() < kKgrColumn + 1) grid.SetColCount(kKgrColumn + 1);
+    grid.SetCells(kVolumeColumn, 0, kVolumeTitle);
+    grid.SetCells(kKgrColumn, 0, kKgrTitle);
+    grid.SetColWidths(kVolumeColumn, kVolumeWidth);
+    grid.SetColWidths(kKgrColumn, kKgrWidth);
+    return;
+  }
+  if (!HasVolumeColumns(grid) || grid.ColCount() != kKgrColumn + 1) return;
+  for (int row = 1; row < grid.RowCount(); ++row) {
+    if (!grid.Cells(kVolumeColumn, row).empty() || !grid.Cells(kKgrColumn, row).empty()) return;
+  }
+  grid.SetCells(kVolumeColumn, 0, "");
+  grid.SetCells(kKgrColumn, 0, "");
+  grid.SetColCount(kKeywordGridColumns);
+}
+
+std::optional<uint32_t> KeywordCellColor(const ResultGridModel& grid, int col, int row) {
+  if (row > 0 && (col == kVolumeColumn || col == kKgrColumn) && HasVolumeColumns(grid)) {
+    const std::string text = StripTags(grid.RawCells(col, row));
+    return col == kVolumeColumn ? VolumeColor(text) : KgrColor(text);
+  }
+  return CountCellColor(col, row, grid.RawCells(col, row));
 }
 
 }  // namespace kelvaro::MainForm

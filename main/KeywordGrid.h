@@ -15,6 +15,26 @@ inline constexpr int kKeywordGridColumns = 5;
 extern const char* const kKeywordGridTitles[kKeywordGridColumns];
 extern const int kKeywordGridWidths[kKeywordGridColumns];
 
+// The two columns monthly searches add after Allinurl, with their titles and widths.
+inline constexpr int kVolumeColumn = 5;
+inline constexpr int kKgrColumn = 6;
+inline constexpr char kVolumeTitle[] = "Volume";
+inline constexpr char kKgrTitle[] = "KGR";
+inline constexpr int kVolumeWidth = 80;
+inline constexpr int kKgrWidth = 60;
+
+// Whether the grid's header names the Volume and KGR columns in their places.
+bool HasVolumeColumns(const ResultGridModel& grid);
+
+// With `on`, widens the grid to the Volume and KGR columns (titled, keeping every text);
+// without it, takes them away again when they are the grid's last two columns and hold
+// nothing below the header.
+void ShowVolumeColumns(ResultGridModel& grid, bool on);
+
+// The background of any cell of the keyword grid: the counts' bands (CountCellColor), and
+// for the Volume and KGR columns, when the header names them, their own bands.
+std::optional<uint32_t> KeywordCellColor(const ResultGridModel& grid, int col, int row);
+
 // The pause between searches, in milliseconds, from the delay edit's text (seconds).
 // A text that is not an integer gives 10 s; a negative number gives no pause; seconds
 // too many for the millisecond count saturate at its largest value.

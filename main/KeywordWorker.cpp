@@ -3,16 +3,19 @@
 #include <cstdint>
 #include <utility>
 
+#include "base/CodePage.h"
 #include "base/WorkerSteps.h"
 #include "grid/ResultGridModel.h"
+#include "main/GoldenRatio.h"
 #include "store/AnswerReuse.h"
 #include "web/ServiceQuery.h"
+#include "web/VolumeService.h"
+#include "web/uHelper.h"
 
 namespace kelvaro::MainForm {
 
 namespace {
 
-constexpr int kColumns = 5;
 constexpr int kQueriesPerKeyword = 3;
 constexpr int kPauseBetweenKeywordsMs = 500;
 
@@ -37,6 +40,7 @@ void KeywordWorker::Run() noexcept {
     if (!queries.ConfirmStart(Keywords, {QueryKind::Phrase, QueryKind::Title, QueryKind::URL}, 0)) {
       return;
     }
+    AskVolumes();
     for (size_t i = 0; i < Keywords.size(); ++i) {
       if (RunKeyword(i, queries) == Outcome::kEnd) break;
     }
@@ -65,9 +69,21 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AnswerReuse& queries)
     }
 
     if (q == 0) {
-      AddResultRow({"", k, CountLink(answer.url, count), "", ""}, answer.StoredAt());
+      std::vector<std::string> cells = {"", k, CountLink(answer.url, count), "", ""};
+      if (volumes_asked_) {
+        cells.push_back(volumes_[i] ? std::to_string(*volumes_[i]) : std::string());
+        cells.emplace_back();
+      }
+      AddResultRow(std::move(cells), answer.StoredAt());
     } else {
       SetResultCell(q == 1 ? 3 : 4, CountLink(answer.url, count), answer.StoredAt());
+    }
+    if (q == 1 && volumes_asked_) {
+      int64_t allintitle = 0;
+      const std::string kgr = KgrText(
+          TryStrToInt64(count, allintitle) ? std::optional<int64_t>(allintitle) : std::nullopt,
+          volumes_[i]);
+      if (!kgr.empty()) SetResultCell(6, kgr);
     }
     if (q < kQueriesPerKeyword - 1) {
       SetProgress(kQueriesPerKeyword * i + q + 1);
@@ -81,6 +97,40 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AnswerReuse& queries)
   // Half a second between keywords; after the last one the run simply ends.
   if (!last) queries.Pause(kPauseBetweenKeywordsMs);
   return Outcome::kNext;
+}
+
+void KeywordWorker::AskVolumes() {
+  const Credentials credentials = host_.CurrentCredentials();
+  if (Trim(credentials.volume_key).empty()) return;
+  volumes_asked_ = true;
+  volumes_.assign(Keywords.size(), std::nullopt);
+  // The service reads UTF-8; the lines are in the system's code page.
+  std::vector<std::string> phrases;
+  phrases.reserve(Keywords.size());
+  for (const std::string& k : Keywords) phrases.push_back(ToUtf8(k, SystemCodePage()));
+  const std::string url = VolumeURL(host_.Endpoint());
+  const std::vector<std::string> headers = VolumeHeaders(credentials.volume_key);
+  std::vector<std::optional<int64_t>> asked(Keywords.size());
+  for (const VolumeRequest& request : VolumeRequests(phrases, credentials.volume_country)) {
+    if (StopRequested) break;
+    HttpAnswer http;
+    try {
+      http = host_.Post(url, headers, request.body);
+    } catch (...) {
+      // A request that throws is a failed one.
+    }
+    const VolumeAnswer answer = ReadVolumeAnswer(http.status, http.body, request, phrases);
+    if (answer.credits) volume_credits_left_ = answer.credits;
+    if (!answer.ok) {
+      volume_failure_ = FromUtf8(answer.message, SystemCodePage());
+      break;
+    }
+    for (size_t j = 0; j < request.phrases.size(); ++j) asked[request.phrases[j]] = answer.volumes[j];
+  }
+  const std::vector<size_t> sources = VolumeSources(phrases);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (sources[i] != SIZE_MAX) volumes_[i] = asked[sources[i]];
+  }
 }
 
 void KeywordWorker::SetProgress(size_t done_queries) {
@@ -105,7 +155,7 @@ void KeywordWorker::AddResultRow(std::vector<std::string> cells, std::optional<i
       row = grid_.RowCount() - 1;
     }
     grid_.AddCheckBox(0, row, true, false);
-    for (int col = 0; col < kColumns && col < static_cast<int>(cells.size()); ++col) {
+    for (int col = 0; col < grid_.ColCount() && col < static_cast<int>(cells.size()); ++col) {
       grid_.SetCells(col, row, cells[col]);
     }
     if (stored_at && sink_.MarkStoredCell) sink_.MarkStoredCell(2, row, *stored_at);

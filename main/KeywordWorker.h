@@ -30,7 +30,9 @@ struct KeywordWorkerSink {
 
 // The keyword run: three counts per keyword line (phrase, allintitle, allinurl), one grid
 // row per line, each count a link to the query that produced it, asked of the search
-// service the credentials choose; at its end it asks how many searches are left. It runs on a
+// service the credentials choose; at its end it asks how many searches are left. With a
+// volume key in the credentials it first asks the volume service for every line's monthly
+// searches, and the rows get two more cells: the volume and the Keyword Golden Ratio. It runs on a
 // worker thread; every change to the grid and the progress bar is a step run through
 // host.Synchronize, so the model is only ever touched on the GUI thread.
 class KeywordWorker {
@@ -66,6 +68,13 @@ class KeywordWorker {
   int NotCounted() const { return not_counted_; }
   int Phrases() const { return static_cast<int>(Keywords.size()); }
 
+  // Whether the run asked for monthly searches (a volume key was set), why they are missing
+  // when the volume service failed (the service's message, possibly empty), and the credits
+  // the volume account had left.
+  bool VolumesAsked() const { return volumes_asked_; }
+  std::optional<std::string> VolumeFailure() const { return volume_failure_; }
+  std::optional<int64_t> VolumeCreditsLeft() const { return volume_credits_left_; }
+
   // The clock of the waits for the service's limits (tests shorten it). Before Run().
   void SetLimitTimings(const LimitTimings& timings) { limit_timings_ = timings; }
   // The answer store the run records in and, with `reuse_days` > 0, reuses answers of that
@@ -83,11 +92,14 @@ class KeywordWorker {
   // One keyword's three queries; kEnd when the run must end (a failure the user did not
   // want to go on from, a failure on the last keyword, or the searches ran out).
   Outcome RunKeyword(size_t i, AnswerReuse& queries);
+  // The monthly searches of every line, before the first count; a failure leaves them unknown.
+  void AskVolumes();
 
   // The steps run on the GUI thread; each gets its values as arguments. `stored_at`: when
   // the count's stored answer arrived (nullopt: asked now).
   void AddResultRow(std::vector<std::string> cells, std::optional<int64_t> stored_at);
-  void SetResultCell(int col, std::string text, std::optional<int64_t> stored_at);
+  void SetResultCell(int col, std::string text,
+                     std::optional<int64_t> stored_at = std::nullopt);
   void SetProgress(size_t done_queries);
 
   const std::vector<std::string> Keywords;
@@ -104,6 +116,10 @@ class KeywordWorker {
   std::optional<int64_t> searches_left_;
   int64_t waited_ms_ = 0;
   int not_counted_ = 0;
+  bool volumes_asked_ = false;
+  std::vector<std::optional<int64_t>> volumes_;  // per line, once asked
+  std::optional<std::string> volume_failure_;
+  std::optional<int64_t> volume_credits_left_;
 };
 
 }  // namespace kelvaro::MainForm

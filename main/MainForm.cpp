@@ -16,6 +16,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/CodePage.h"
 #include "base/KeywordLines.h"
 #include "deep/DeepAnalysisForm.h"
 #include "grid/view/TResultGrid.h"
@@ -30,6 +31,7 @@
 #include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
 #include "web/ServiceQuery.h"
+#include "web/VolumeService.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -70,7 +72,14 @@ KeywordRunParts Tfrm::RunParts() {
   parts.queries_per_phrase = kKeywordRunQueriesPerPhrase;
   parts.reset_grid = [this] { MainForm::ResetKeywordGrid(gRes->Model()); };
   parts.start_cost = KeywordRunStartCost;
+  parts.volume_credits = [this](const std::vector<std::string>& lines) -> std::size_t {
+    if (!VolumesWanted()) return 0;
+    std::vector<std::string> phrases;
+    for (const std::string& line : lines) phrases.push_back(ToUtf8(line, SystemCodePage()));
+    return VolumeCredits(phrases);
+  };
   parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host) {
+    MainForm::ShowVolumeColumns(gRes->Model(), VolumesWanted());
     const int delay_ms = MainForm::SearchDelayFromText(FromQString(Edit1->text()));
     MainForm::KeywordWorkerSink sink;
     sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
@@ -104,14 +113,26 @@ void Tfrm::FormCreate() {
   // What was read stays in memory even when loading fails, an unknown service name
   // included: the settings dialog then asks for what is missing or wrong.
   SearchSettings values;
+  kelvaro::Credentials loaded;
   try {
     store_->LoadSearchSettings(values);
+    loaded = ToCredentials(values);
+    save_volume_ = store_->LoadVolumeSettings(loaded);
   } catch (const std::exception& e) {
     Credentials().Set(ToCredentials(values));
     ShowErrorBox(e.what(), this);
     return;
   }
-  Credentials().Set(ToCredentials(values));
+  Credentials().Set(loaded);
+  VolumeSettingsChanged();
+}
+
+bool Tfrm::VolumesWanted() { return !Trim(Credentials().Get().volume_key).empty(); }
+
+void Tfrm::VolumeSettingsChanged() {
+  if (VolumesWanted()) save_volume_ = true;
+  if (!run_->IsRunning()) MainForm::ShowVolumeColumns(gRes->Model(), VolumesWanted());
+  run_->Memo1Change();
 }
 
 // An odd or unreadable value means no reuse: the runs then ask the service, as always.
@@ -164,7 +185,7 @@ void Tfrm::btSettingsClick() {
   if (result == kResultOk) {
     Credentials().Set(fSettings_->AcceptedValues());
     if (const std::optional<int> days = fSettings_->AcceptedReuseDays()) SaveReuseDays(*days);
-    run_->Memo1Change();
+    VolumeSettingsChanged();  // the cost line too
   } else if (result == TfSettings::kResultTerminate) {
     TerminateRequested = true;
     // From the Settings button the window is active again right away.
@@ -229,7 +250,7 @@ bool Tfrm::gResSortRequest(int /*col*/) {
 
 void Tfrm::gResGetCellColor(TResultGrid& Sender, int ARow, int ACol,
                             const GridDrawState& /*AState*/, QBrush& ABrush, QFont& /*AFont*/) {
-  const auto color = MainForm::CountCellColor(ACol, ARow, Sender.Model().RawCells(ACol, ARow));
+  const auto color = MainForm::KeywordCellColor(Sender.Model(), ACol, ARow);
   if (color) ABrush.setColor(QColor::fromRgb(*color));
 }
 
@@ -248,7 +269,7 @@ void Tfrm::closeEvent(QCloseEvent* event) {
 bool Tfrm::FormClose() {
   if (store_ == nullptr) return true;
   try {
-    store_->SaveSearchSettings(ToSearchSettings(Credentials().Get()));
+    store_->SaveSettings(Credentials().Get(), save_volume_);
   } catch (const std::exception& e) {
     ShowErrorBox(e.what(), this);
     return false;

@@ -148,6 +148,11 @@ class Tfrm : public QMainWindow {
   // "Reuse Days" from the settings store into the shared services, and back after OK.
   void LoadReuseDays();
   void SaveReuseDays(int days);
+  // Whether runs ask for monthly searches (a volume key is set).
+  bool VolumesWanted();
+  // After the volume settings changed: the Volume and KGR columns of an idle grid and the
+  // cost line follow them.
+  void VolumeSettingsChanged();
   // Asks the overwrite question when `file` exists; true to go on.
   bool ConfirmOverwrite(const QString& file);
   // Runs a save dialog and the overwrite question; "" when the user backed out.
@@ -158,6 +163,8 @@ class Tfrm : public QMainWindow {
   TfrmDeepAnalysis* frmDeepAnalysis_ = nullptr;
   TfSettings* fSettings_ = nullptr;
   bool closing_for_good_ = false;
+  // The store held volume values at start, or the user set a key: they are written at close.
+  bool save_volume_ = false;
   // Made once the controls are. Declared last: its destructor waits for the run, which
   // uses the grid.
   std::unique_ptr<KeywordRun> run_;

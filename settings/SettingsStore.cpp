@@ -60,6 +60,30 @@ void SettingsStore::LoadSearchSettings(SearchSettings& settings) const {
 
 void SettingsStore::SaveSearchSettings(const SearchSettings& settings) { SaveValues(settings, 4); }
 
+bool SettingsStore::LoadVolumeSettings(Credentials& settings) const {
+  settings.volume_key.clear();
+  settings.volume_country = kDefaultVolumeCountry;
+  const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
+  if (!key) return false;
+  const bool stored =
+      key->Query(kVolumeKeyValueName).has_value() || key->Query(kVolumeCountryValueName).has_value();
+  settings.volume_key = ReadText(*key, kVolumeKeyValueName);
+  if (key->Query(kVolumeCountryValueName)) {
+    settings.volume_country = ReadText(*key, kVolumeCountryValueName);
+  }
+  return stored;
+}
+
+void SettingsStore::SaveSettings(const Credentials& settings, bool with_volume) {
+  std::vector<NamedValue> volume;
+  if (with_volume) {
+    volume.push_back(TextValue(kVolumeKeyValueName, settings.volume_key));
+    volume.push_back(TextValue(kVolumeCountryValueName, settings.volume_country));
+  }
+  SaveValues({settings.api_key, settings.engine_code, settings.search_service, settings.endpoint},
+             4, volume);
+}
+
 int SettingsStore::LoadReuseDays() const {
   const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
   if (!key) return 0;
@@ -94,7 +118,8 @@ void SettingsStore::LoadValues(SearchSettings& settings, int count) const {
   for (int i = 0; i < count; ++i) *fields[i] = ReadText(*key, kValueNames[i]);
 }
 
-void SettingsStore::SaveValues(const SearchSettings& settings, int count) {
+void SettingsStore::SaveValues(const SearchSettings& settings, int count,
+                               const std::vector<NamedValue>& more) {
   const std::unique_ptr<SettingsKey> key = hive_->CreateKey(kSettingsKeyPath);
   // A key that cannot be created makes the first write fail, as the registry does.
   if (!key) throw Error(std::string("Failed to set data for '") + kApiKeyValueName + "'");
@@ -102,6 +127,7 @@ void SettingsStore::SaveValues(const SearchSettings& settings, int count) {
                                        &settings.endpoint};
   std::vector<NamedValue> values;
   for (int i = 0; i < count; ++i) values.push_back(TextValue(kValueNames[i], *fields[i]));
+  values.insert(values.end(), more.begin(), more.end());
   const std::size_t stored = key->SetValues(values);
   if (stored < values.size()) {
     throw Error("Failed to set data for '" + values[stored].name + "'");

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/WorkerHost.h"
 #include "settings/SettingsHive.h"
@@ -22,6 +23,11 @@ inline constexpr char kEndpointValueName[] = "Endpoint";
 // to kMaxReuseDays; 0 (also absent, empty or anything else) means always asking the service.
 inline constexpr char kReuseDaysValueName[] = "Reuse Days";
 inline constexpr int kMaxReuseDays = 3650;
+// The volume service's key (absent or empty: no monthly searches) and its two-letter country
+// (absent: kDefaultVolumeCountry; empty: worldwide).
+inline constexpr char kVolumeKeyValueName[] = "Volume Key";
+inline constexpr char kVolumeCountryValueName[] = "Volume Country";
+inline constexpr char kDefaultVolumeCountry[] = "us";
 
 // The stored search settings: the API key and engine code, the search service and its
 // endpoint. The main window loads them once while it is created and saves them once when it
@@ -63,6 +69,15 @@ class SettingsStore {
   // endpoint, in that order and with the same rules.
   void SaveSearchSettings(const SearchSettings& settings);
 
+  // "Volume Key" into volume_key and "Volume Country" into volume_country, the other fields
+  // untouched, with Load's rules (an absent country gives kDefaultVolumeCountry). Returns
+  // whether the store holds either value. Throws as Load does.
+  bool LoadVolumeSettings(Credentials& settings) const;
+
+  // Like SaveSearchSettings with the search settings of `settings`, and with `with_volume`
+  // "Volume Key" and "Volume Country" too, all in one write of the store.
+  void SaveSettings(const Credentials& settings, bool with_volume);
+
   // "Reuse Days" as a number of days, 0 to kMaxReuseDays. A value that is missing, empty, of
   // another type, not a decimal whole number (digits only) or above kMaxReuseDays gives 0.
   // Throws the hive's kelvaro::Error when the hive cannot be read.
@@ -74,7 +89,8 @@ class SettingsStore {
  private:
   // The first `count` values in the order APIkey, Engine Code, Search Service, Endpoint.
   void LoadValues(SearchSettings& settings, int count) const;
-  void SaveValues(const SearchSettings& settings, int count);
+  void SaveValues(const SearchSettings& settings, int count,
+                  const std::vector<NamedValue>& more = {});
 
   std::unique_ptr<SettingsHive> hive_;
 };

@@ -18,6 +18,7 @@
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
 #include "web/SearchService.h"
+#include "web/VolumeService.h"
 
 namespace kelvaro {
 namespace {
@@ -95,7 +96,7 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   setWindowTitle(QStringLiteral("Kelvaro - Settings"));
   setFont(TahomaPixels(11, false));
   setModal(true);
-  resize(585, 371);
+  resize(585, 451);
 
   gbGoogle = new QGroupBox(QStringLiteral("Google"), this);
   gbGoogle->setObjectName(QStringLiteral("gbGoogle"));
@@ -136,9 +137,20 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
     cbSearchServiceChange();
   });
 
-  // Below the group box: how old a stored answer may be to stand in for a query.
+  // Monthly searches: a volume key of its own, and the country the volumes are for.
+  gbVolume = new QGroupBox(QStringLiteral("Monthly searches (Keywords Everywhere)"), this);
+  gbVolume->setObjectName(QStringLiteral("gbVolume"));
+  gbVolume->setGeometry(8, 292, 561, 76);
+  leVolumeKey = AddLabelledEdit(gbVolume, key_caption, 16, edit_left);
+  leVolumeKey->setObjectName(QStringLiteral("leVolumeKey"));
+  leVolumeKey->setPlaceholderText(QStringLiteral("empty: no Volume and KGR columns"));
+  leVolumeCountry = AddLabelledEdit(gbVolume, QStringLiteral("Country"), 46, edit_left);
+  leVolumeCountry->setObjectName(QStringLiteral("leVolumeCountry"));
+  leVolumeCountry->setPlaceholderText(QStringLiteral("two letters, e.g. us; empty: worldwide"));
+
+  // Below the group boxes: how old a stored answer may be to stand in for a query.
   auto* reuse_row = new QWidget(this);
-  reuse_row->setGeometry(8, 294, 561, 30);
+  reuse_row->setGeometry(8, 376, 561, 30);
   auto* reuse_layout = new QHBoxLayout(reuse_row);
   reuse_layout->setContentsMargins(0, 0, 0, 0);
   auto* reuse_before = new QLabel(QStringLiteral("Reuse answers younger than"), reuse_row);
@@ -157,27 +169,29 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   BitBtn1 =
       new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(176, 336, 75, 25);
+  BitBtn1->setGeometry(176, 416, 75, 25);
   BitBtn1->setDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
   BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                             QStringLiteral("Cancel"), this);
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setGeometry(272, 336, 75, 25);
+  BitBtn2->setGeometry(272, 416, 75, 25);
   connect(BitBtn2, &QPushButton::clicked, this, [this] { done(kResultCancel); });
 
   BitBtn3 = new QPushButton(style()->standardIcon(QStyle::SP_BrowserStop),
                             QStringLiteral("Terminate program"), this);
   BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-  BitBtn3->setGeometry(368, 336, 161, 25);
+  BitBtn3->setGeometry(368, 416, 161, 25);
   BitBtn3->setVisible(false);
   connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
 
   setTabOrder(cbSearchService, leCustomSearchEngineCode);
   setTabOrder(leCustomSearchEngineCode, leAPIKey);
   setTabOrder(leAPIKey, leEndpoint);
-  setTabOrder(leEndpoint, seReuseDays);
+  setTabOrder(leEndpoint, leVolumeKey);
+  setTabOrder(leVolumeKey, leVolumeCountry);
+  setTabOrder(leVolumeCountry, seReuseDays);
   setTabOrder(seReuseDays, BitBtn1);
   setTabOrder(BitBtn1, BitBtn2);
   setTabOrder(BitBtn2, BitBtn3);
@@ -214,6 +228,8 @@ void TfSettings::FormShow() {
   leAPIKey->setText(ToQString(shown_.api_key));
   leCustomSearchEngineCode->setText(ToQString(shown_.engine_code));
   leEndpoint->setText(ToQString(shown_.endpoint));
+  leVolumeKey->setText(ToQString(shown_.volume_key));
+  leVolumeCountry->setText(ToQString(shown_.volume_country));
   seReuseDays->setValue(reuse_days_);
   BitBtn3->setVisible(true);
   BitBtn3->setEnabled(true);
@@ -255,6 +271,15 @@ void TfSettings::BitBtn1Click() {
                      "https:// and a host, optionally with a port and a path",
                  this);
     leEndpoint->setFocus();
+    return;
+  }
+  values.volume_key = EditedText(leVolumeKey, shown_.volume_key);
+  values.volume_country = EditedText(leVolumeCountry, shown_.volume_country);
+  if (!IsVolumeCountry(values.volume_country)) {
+    ShowErrorBox("Invalid country \"" + values.volume_country +
+                     "\": give a two-letter code such as us, or leave it empty for worldwide",
+                 this);
+    leVolumeCountry->setFocus();
     return;
   }
   accepted_ = std::move(values);

@@ -17,7 +17,7 @@ class QSpinBox;
 namespace kelvaro {
 
 // The settings dialog "Kelvaro - Settings": the search service, the custom search engine
-// code, the API key and the endpoint. Created hidden at start-up and reused for every
+// code, the API key and the endpoint, and the volume service's key and country. Created hidden at start-up and reused for every
 // showing. Results: 1 OK, 2 Cancel (also the close box), 7 "Terminate program".
 class TfSettings : public QDialog {
   Q_OBJECT
@@ -58,6 +58,9 @@ class TfSettings : public QDialog {
   QLineEdit* leAPIKey;
   QLineEdit* leEndpoint;
   QLabel* lbEndpointRule;  // which endpoints may carry the key
+  QGroupBox* gbVolume;     // monthly searches
+  QLineEdit* leVolumeKey;
+  QLineEdit* leVolumeCountry;
   QSpinBox* seReuseDays;   // "Reuse answers younger than [ ] days (0: always ask the service)"
   QPushButton* BitBtn1;    // OK
   QPushButton* BitBtn2;    // Cancel

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "tools/SearchAnswers.h"
+#include "tools/VolumeAnswers.h"
 
 namespace kelvaro::searchsim {
 
@@ -239,6 +240,10 @@ class SubstituteSearchServer::Impl {
         Handle(request, response);
       });
     }
+    server_.Post("/v1/get_keyword_data",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                   Handle(request, response);
+                 });
     if (config_.port == 0) {
       port_ = server_.bind_to_any_port("127.0.0.1");
     } else if (server_.bind_to_port("127.0.0.1", config_.port)) {
@@ -400,6 +405,7 @@ class SubstituteSearchServer::Impl {
     record.target = request.target;
     record.q = request.get_param_value("q");
     record.user_agent = request.get_header_value("User-Agent");
+    record.body = request.body;
     for (const auto& [name, value] : request.headers) {
       // httplib adds the socket's addresses as pseudo-headers.
       if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
@@ -418,6 +424,7 @@ class SubstituteSearchServer::Impl {
   Answer AnswerFor(const httplib::Request& request) {
     if (request.path == "/search.json") return SerpApiAnswerFor(request);
     if (request.path == "/account.json") return SerpApiAccountFor(request);
+    if (request.method == "POST") return VolumeAnswerFor(request);
     const std::string key = request.get_param_value("key");
     const std::string cx = request.get_param_value("cx");
     {
@@ -446,6 +453,18 @@ class SubstituteSearchServer::Impl {
   }
 
   static Answer Error(const ApiError& error) { return {error.code, ErrorAnswerJson(error)}; }
+
+  Answer VolumeAnswerFor(const httplib::Request& request) {
+    std::vector<std::string> phrases;
+    const size_t count = request.get_param_value_count("kw[]");
+    for (size_t i = 0; i < count; ++i) phrases.push_back(request.get_param_value("kw[]", i));
+    std::lock_guard lock(mutex_);
+    if (request.get_header_value("Authorization") != "Bearer " + config_.volume_key) {
+      return {401, VolumeErrorJson(kVolumeInvalidKey)};
+    }
+    volume_credits_used_ += static_cast<int64_t>(phrases.size());
+    return {200, VolumeAnswerJson(phrases, config_.volume_credits - volume_credits_used_)};
+  }
 
   // The same rules in SerpApi's form: the key in api_key, no engine code, engine=google.
   Answer SerpApiAnswerFor(const httplib::Request& request) {
@@ -516,6 +535,7 @@ class SubstituteSearchServer::Impl {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   int64_t used_today_ = 0;
+  int64_t volume_credits_used_ = 0;
   std::map<std::string, Metered> accounts_;
   Fault fault_;
   std::vector<RecordedRequest> requests_;

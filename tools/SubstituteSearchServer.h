@@ -28,6 +28,9 @@
 //   GET /account.json?api_key=...   key (401), then 200 with total_searches_left: the day's
 //       quota left (100000 less the day's searches without a quota); uses no quota.
 // The two forms share the key, the quota and the faults.
+//   POST /v1/get_keyword_data   Keywords Everywhere's keyword data: the bearer token not the
+//       volume key: 401 {"message": ...}; else 200 with VolumeAnswers.h's volumes for every
+//       kw[] phrase, one credit per phrase.
 // Keys given an Account (SetAccount) are valid too, each with its own metering instead of the
 // daily quota: a monthly allowance (SerpApi 429 kSerpApiOutOfSearches, Google's per-day 429),
 // an hourly limit over a window of any length (SerpApi 429 kSerpApiHourlyLimit with
@@ -79,6 +82,7 @@ struct RecordedRequest {
   std::string q;           // the decoded q parameter
   std::string user_agent;  // the User-Agent header
   HeaderList headers;      // every header, sorted by name
+  std::string body;        // a POST's body as sent
 };
 
 struct SubstituteSearchServerConfig {
@@ -86,6 +90,9 @@ struct SubstituteSearchServerConfig {
   std::string api_key = "demo-key";
   std::string engine_code = "demo-cx";
   int64_t daily_quota = -1;  // queries per day; negative for no limit
+  // The volume service's key (a bearer token) and the credits its account starts with.
+  std::string volume_key = "demo-volume-key";
+  int64_t volume_credits = 100000;
 };
 
 // One key's account.

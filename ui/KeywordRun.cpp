@@ -63,13 +63,15 @@ bool KeywordRun::FormCloseQuery() {
 void KeywordRun::Memo1Change() {
   const std::string memo_text = FromQString(parts_.memo->toPlainText());
   const std::size_t phrases = StartPhraseCount(memo_text);
-  std::string text = PlannedCostText(phrases, parts_.queries_per_phrase, parts_.up_to);
+  const std::vector<std::string> lines = KeywordLines(memo_text);
+  const std::size_t credits = parts_.volume_credits ? parts_.volume_credits(lines) : 0;
+  std::string text = PlannedCostText(phrases, parts_.queries_per_phrase, parts_.up_to, credits);
   if (phrases > 0 && parts_.start_cost && services_.answers != nullptr &&
       services_.reuse_days > 0) {
-    const StartCost cost = parts_.start_cost(
-        services_.answers, services_.reuse_days,
-        RequestSettings(services_.credentials.Get(), services_.endpoint), KeywordLines(memo_text));
-    text = PlannedCostText(phrases, cost.queries, cost.stored, parts_.up_to);
+    const StartCost cost =
+        parts_.start_cost(services_.answers, services_.reuse_days,
+                          RequestSettings(services_.credentials.Get(), services_.endpoint), lines);
+    text = PlannedQueriesText(phrases, cost.queries, cost.stored, parts_.up_to, credits);
   }
   parts_.planned_cost->setText(ToQString(text));
 }

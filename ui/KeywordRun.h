@@ -29,6 +29,8 @@ struct KeywordRunParts {
   // The queries one phrase costs; `up_to`: at most that many.
   std::size_t queries_per_phrase = 0;
   bool up_to = false;
+  // The volume credits Start will spend on the memo's lines (may be empty: none).
+  std::function<std::size_t(const std::vector<std::string>& lines)> volume_credits;
   std::function<void()> reset_grid;
   // The window's worker for the memo's phrases, reaching the window through `host`.
   std::function<std::unique_ptr<WorkerThread>(std::vector<std::string> keywords, WorkerHost& host)>

@@ -5,15 +5,33 @@
 
 namespace kelvaro {
 
-std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase, bool up_to) {
-  return PlannedCostText(phrases, static_cast<int64_t>(phrases * queries_per_phrase), 0, up_to);
+namespace {
+
+// 98753 as "98,753".
+std::string WithThousands(int64_t value) {
+  std::string digits = std::to_string(value < 0 ? -value : value);
+  for (int pos = static_cast<int>(digits.size()) - 3; pos > 0; pos -= 3) digits.insert(pos, ",");
+  return value < 0 ? "-" + digits : digits;
 }
 
-std::string PlannedCostText(std::size_t phrases, int64_t queries, int64_t stored, bool up_to) {
+}  // namespace
+
+std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase, bool up_to,
+                            std::size_t volume_credits) {
+  return PlannedQueriesText(phrases, static_cast<int64_t>(phrases * queries_per_phrase), 0, up_to,
+                            volume_credits);
+}
+
+std::string PlannedQueriesText(std::size_t phrases, int64_t queries, int64_t stored, bool up_to,
+                               std::size_t volume_credits) {
   std::string text = std::to_string(phrases) + (phrases == 1 ? " phrase: " : " phrases: ");
   if (queries > 0 && up_to) text += "up to ";
   text += std::to_string(queries) + " queries";
   if (stored > 0) text += ", " + std::to_string(stored) + " stored";
+  if (volume_credits > 0) {
+    text += ", " + std::to_string(volume_credits) +
+            (volume_credits == 1 ? " volume credit" : " volume credits");
+  }
   return text;
 }
 
@@ -30,6 +48,14 @@ std::string RunCostText(const RunCost& cost) {
   if (cost.not_counted > 0) {
     text += " " + std::to_string(cost.not_counted) + " of " + std::to_string(cost.phrases) +
             " phrases not counted: the account has no searches left.";
+  }
+  if (cost.volume_credits_left) {
+    text += " Volume credits left: " + WithThousands(*cost.volume_credits_left) + ".";
+  }
+  if (cost.volume_failure) {
+    text += " Monthly searches unavailable: " +
+            (cost.volume_failure->empty() ? std::string("the service gave no usable answer.")
+                                          : *cost.volume_failure);
   }
   return text;
 }

@@ -8,6 +8,7 @@
 
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
+#include "web/uHelper.h"
 
 namespace kelvaro {
 
@@ -167,6 +168,12 @@ HttpAnswer QtWorkerHost::Fetch(const std::string& url, int receive_timeout_ms) {
   if (bridge_.Abandoned()) return HttpAnswer();
   if (fetch_) return fetch_(url, receive_timeout_ms);
   return WorkerHost::Fetch(url, receive_timeout_ms);
+}
+
+HttpAnswer QtWorkerHost::Post(const std::string& url, const std::vector<std::string>& headers,
+                              const std::string& body) {
+  if (bridge_.Abandoned()) return HttpAnswer();
+  return PostForm(url, headers, body);
 }
 
 bool QtWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {

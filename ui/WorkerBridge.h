@@ -74,6 +74,8 @@ class QtWorkerHost : public WorkerHost {
   int AskYesNo(const std::string& text) override;
   void Pause(int ms) override;
   HttpAnswer Fetch(const std::string& url, int receive_timeout_ms) override;
+  HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
+                  const std::string& body) override;
   // Ends early on Stop (checked every slice) and when the window goes away.
   bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
   void ShowStatus(const std::string& text) override;
@@ -119,8 +121,14 @@ class WorkerThreadOf : public WorkerThread {
   Worker& worker() { return *worker_; }
   void RequestStop() override { worker_->RequestStop(); }
   RunCost Cost() const override {
-    return {worker_->QueriesSent(), worker_->SearchesLeft(), worker_->WaitedMs(),
-            worker_->NotCounted(),  worker_->Phrases(),      worker_->StoredUsed()};
+    RunCost cost{worker_->QueriesSent(), worker_->SearchesLeft(), worker_->WaitedMs(),
+                 worker_->NotCounted(), worker_->Phrases()};
+    cost.stored_used = worker_->StoredUsed();
+    if constexpr (requires(const Worker& w) { w.VolumeCreditsLeft(); }) {
+      cost.volume_credits_left = worker_->VolumeCreditsLeft();
+      cost.volume_failure = worker_->VolumeFailure();
+    }
+    return cost;
   }
 
  private:

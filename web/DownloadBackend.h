@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "base/WorkerHost.h"
 
@@ -26,6 +27,17 @@ inline constexpr size_t kMaxAnswerBytes = 16u * 1024u * 1024u;
 // final HTTP status and its Retry-After (in seconds) where the backend can tell; never throws.
 HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
                           ConnectionUse connection_use);
+
+// What makes a request a POST: headers of its own ("Name: value") besides DownloadPage's, and a
+// form-encoded body.
+struct PostData {
+  std::vector<std::string> headers;
+  std::string body;
+};
+
+// DownloadAnswer's request as a POST of `post`, with the same rules for the answer.
+HttpAnswer PostAnswer(const std::string& url, const PostData& post,
+                      std::chrono::milliseconds receive_timeout, ConnectionUse connection_use);
 
 // The body of DownloadAnswer.
 inline std::string Download(const std::string& url, std::chrono::milliseconds receive_timeout,

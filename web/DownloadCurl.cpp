@@ -92,11 +92,15 @@ class CurlSession {
   CurlSession& operator=(const CurlSession&) = delete;
 
   // Fills transfer->body with what arrives; returns the final HTTP status (0: none).
+  // A POST when `post` is given.
   int Fetch(const std::string& url, std::chrono::milliseconds receive_timeout,
-             Transfer& transfer) {
+             Transfer& transfer, const PostData* post = nullptr) {
     if (easy_ == nullptr || multi_ == nullptr || headers_ == nullptr) return 0;
     curl_easy_reset(easy_);  // keeps the connections, forgets the previous request's options
     if (!Configure(url, transfer)) return 0;
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> post_headers(nullptr,
+                                                                             &curl_slist_free_all);
+    if (post != nullptr && !ConfigurePost(*post, post_headers)) return 0;
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return 0;
 
     transfer.last_arrival = Clock::now();
@@ -119,6 +123,26 @@ class CurlSession {
   }
 
  private:
+  // The request's own header list (DownloadPage's headers and the post's) lives in `list` until
+  // the transfer is done; libcurl copies neither the list nor the body.
+  bool ConfigurePost(const PostData& post,
+                     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>& list) {
+    curl_slist* headers = nullptr;
+    for (const curl_slist* item = headers_; item != nullptr; item = item->next) {
+      headers = curl_slist_append(headers, item->data);
+    }
+    for (const std::string& header : post.headers) {
+      headers = headers == nullptr ? nullptr : curl_slist_append(headers, header.c_str());
+    }
+    list.reset(headers);
+    if (headers == nullptr) return false;
+    return curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
+           curl_easy_setopt(easy_, CURLOPT_POST, 1L) == CURLE_OK &&
+           curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+                            static_cast<curl_off_t>(post.body.size())) == CURLE_OK &&
+           curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, post.body.c_str()) == CURLE_OK;
+  }
+
   bool Configure(const std::string& url, Transfer& transfer) {
     bool ok = curl_easy_setopt(easy_, CURLOPT_URL, url.c_str()) == CURLE_OK;
     const auto set = [&](CURLoption option, auto value) {
@@ -155,20 +179,18 @@ class CurlSession {
   curl_slist* headers_ = nullptr;
 };
 
-}  // namespace
-
-HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
-                          ConnectionUse connection_use) {
+HttpAnswer Exchange(const std::string& url, const PostData* post,
+                    std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
   Transfer transfer;
   HttpAnswer answer;
   try {
     if (!CurlReady()) return answer;
     if (connection_use == ConnectionUse::kReuse) {
       thread_local CurlSession session;
-      answer.status = session.Fetch(url, receive_timeout, transfer);
+      answer.status = session.Fetch(url, receive_timeout, transfer, post);
     } else {
       CurlSession session;
-      answer.status = session.Fetch(url, receive_timeout, transfer);
+      answer.status = session.Fetch(url, receive_timeout, transfer, post);
     }
   } catch (...) {
     // Only allocation can throw here; the part received so far is still the answer.
@@ -176,6 +198,18 @@ HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds rece
   answer.body = std::move(transfer.body);
   answer.retry_after_s = transfer.retry_after_s;
   return answer;
+}
+
+}  // namespace
+
+HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
+                          ConnectionUse connection_use) {
+  return Exchange(url, nullptr, receive_timeout, connection_use);
+}
+
+HttpAnswer PostAnswer(const std::string& url, const PostData& post,
+                      std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
+  return Exchange(url, &post, receive_timeout, connection_use);
 }
 
 }  // namespace kelvaro::internal

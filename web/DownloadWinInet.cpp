@@ -94,10 +94,9 @@ void ReadStatus(HINTERNET request, HttpAnswer& answer) {
   }
 }
 
-}  // namespace
-
-HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
-                          ConnectionUse connection_use) {
+// A GET, or a POST of `post` when it is given.
+HttpAnswer Exchange(const std::string& url, const PostData* post,
+                    std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
   HttpAnswer answer;
   std::string& body = answer.body;
   try {
@@ -118,14 +117,23 @@ HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds rece
     // The reload flag: the answer always comes from the server, never from the local cache.
     DWORD flags = INTERNET_FLAG_RELOAD;
     if (target.secure) flags |= INTERNET_FLAG_SECURE;
-    InternetHandle request(HttpOpenRequestA(connection.get(), "GET", target.object.c_str(), nullptr,
-                                            nullptr, nullptr, flags, 0));
+    InternetHandle request(HttpOpenRequestA(connection.get(), post != nullptr ? "POST" : "GET",
+                                            target.object.c_str(), nullptr, nullptr, nullptr,
+                                            flags, 0));
     if (!request) return answer;
     SetReceiveTimeout(request.get(), timeout_ms);
 
     const bool fresh = connection_use == ConnectionUse::kFresh;
-    if (!HttpSendRequestA(request.get(), fresh ? kCloseHeader : nullptr,
-                          fresh ? static_cast<DWORD>(sizeof kCloseHeader - 1) : 0, nullptr, 0)) {
+    std::string headers = fresh ? kCloseHeader : "";
+    std::string form;
+    if (post != nullptr) {
+      headers += "Content-Type: application/x-www-form-urlencoded\r\n";
+      for (const std::string& header : post->headers) headers += header + "\r\n";
+      form = post->body;
+    }
+    if (!HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
+                          static_cast<DWORD>(headers.size()), form.empty() ? nullptr : form.data(),
+                          static_cast<DWORD>(form.size()))) {
       return answer;
     }
     ReadStatus(request.get(), answer);
@@ -150,6 +158,18 @@ HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds rece
     // Only allocation can throw here; the part received so far is still the answer.
   }
   return answer;
+}
+
+}  // namespace
+
+HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
+                          ConnectionUse connection_use) {
+  return Exchange(url, nullptr, receive_timeout, connection_use);
+}
+
+HttpAnswer PostAnswer(const std::string& url, const PostData& post,
+                      std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
+  return Exchange(url, &post, receive_timeout, connection_use);
 }
 
 }  // namespace kelvaro::internal

@@ -88,6 +88,13 @@ HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms) {
                                   internal::ConnectionUse::kReuse);
 }
 
+HttpAnswer PostForm(const std::string& url, const std::vector<std::string>& headers,
+                    const std::string& body, int receive_timeout_ms) {
+  return internal::PostAnswer(url, internal::PostData{headers, body},
+                              std::chrono::milliseconds(receive_timeout_ms),
+                              internal::ConnectionUse::kReuse);
+}
+
 namespace internal {
 
 int ParseRetryAfter(const std::string& value) {

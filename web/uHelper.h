@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/WorkerHost.h"
 
@@ -29,6 +30,11 @@ std::string DownloadPage(const std::string& url);
 // DownloadPage's request with the answer's HTTP status and Retry-After header where the platform
 // tells them (libcurl does; WinInet as far as it can), and a receive time-out of its own.
 HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms = kReceiveTimeoutMs);
+
+// POSTs the form-encoded `body` to the URL with DownloadPage's headers and `headers` ("Name:
+// value" each) added; the answer as DownloadAnswer gives it. Never throws.
+HttpAnswer PostForm(const std::string& url, const std::vector<std::string>& headers,
+                    const std::string& body, int receive_timeout_ms = kReceiveTimeoutMs);
 
 // Cuts the text between the first start_marker and the next end_marker into value. Returns
 // true when both markers were found and the cut text is a valid 64-bit integer text (see

@@ -208,6 +208,14 @@ TEST(ResultGridModelTest, ACellHintMovesWithItsRowAndGoesWithANewText) {
   EXPECT_EQ(grid.CellHint(2, 2), "");
 }
 
+TEST(ResultGridModelTest, RatiosSortByTheirValue) {
+  ResultGridModel grid(5, 7);
+  const char* const ratios[] = {"12.50", "0.18", "", "2.00", "0.2", "1.5.0"};
+  for (int row = 1; row <= 6; ++row) grid.SetCells(3, row, ratios[row - 1]);
+  grid.SortRows(3, true);
+  EXPECT_EQ(Rows(grid), (std::vector<std::string>{"|0.18", "|0.2", "|2.00", "|12.50", "|1.5.0", "|"}));
+}
+
 // A project read back keeps "Y"/"N" in column 0; the text is what a save writes, so it
 // follows every toggle of the box (a click, Space, tick all).
 TEST(ResultGridModelTest, YesNoTextFollowsTheBox) {

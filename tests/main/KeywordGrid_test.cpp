@@ -142,5 +142,36 @@ TEST_F(KeywordGridTest, ResetAndProjectCheckBoxes) {
   EXPECT_FALSE(grid.HasCheckBox(0, 3));
 }
 
+// Volume and KGR: columns a volume key adds, coloured by their header wherever the grid came
+// from (a run or an opened project), taken away again only while they are empty.
+TEST(VolumeColumnsTest, ComeAndGoAndColourByTheirHeader) {
+  ResultGridModel grid(kKeywordGridColumns, 3);
+  grid.SetCells(6, 1, "0.10");  // a text beyond the five columns is not a KGR
+  EXPECT_EQ(KeywordCellColor(grid, 6, 1), std::nullopt);
+  ShowVolumeColumns(grid, true);
+  ASSERT_EQ(grid.ColCount(), 7);
+  EXPECT_EQ(grid.Cells(5, 0), "Volume");
+  EXPECT_EQ(grid.Cells(6, 0), "KGR");
+  grid.SetCells(5, 1, "120");
+  grid.SetCells(5, 2, "1300");
+  grid.SetCells(6, 2, "1.01");
+  grid.SetCells(3, 2, "<a href=\"https://x/?q=a\">60000</a>");
+  EXPECT_EQ(KeywordCellColor(grid, 5, 1), 0x00FF00u);
+  EXPECT_EQ(KeywordCellColor(grid, 6, 1), 0x00FF00u);
+  EXPECT_EQ(KeywordCellColor(grid, 5, 2), std::nullopt);
+  EXPECT_EQ(KeywordCellColor(grid, 6, 2), 0xFF3C3Cu);
+  EXPECT_EQ(KeywordCellColor(grid, 3, 2), 0xFF3C3Cu);  // the counts keep their bands
+  EXPECT_EQ(KeywordCellColor(grid, 6, 0), std::nullopt);
+  ShowVolumeColumns(grid, false);  // they hold texts: they stay
+  EXPECT_EQ(grid.ColCount(), 7);
+  for (int row = 1; row <= 2; ++row) {
+    grid.SetCells(5, row, "");
+    grid.SetCells(6, row, "");
+  }
+  ShowVolumeColumns(grid, false);
+  EXPECT_EQ(grid.ColCount(), kKeywordGridColumns);
+  EXPECT_EQ(grid.Cells(5, 0), "");
+}
+
 }  // namespace
 }  // namespace kelvaro::MainForm

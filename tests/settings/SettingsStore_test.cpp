@@ -197,6 +197,29 @@ TEST_F(SettingsStoreTest, UnknownOrMistypedServiceIsReportedWithTheOtherValuesRe
   EXPECT_EQ(settings.api_key, "key");
 }
 
+TEST_F(SettingsStoreTest, VolumeValuesAreWrittenOnlyWhenAskedAndReadWithTheirDefault) {
+  Credentials values{"k", "cx", "SerpApi", "", "VOLKEY", "gb"};
+  SettingsStore(location_).SaveSettings(values, /*with_volume=*/false);
+  Credentials read;
+  EXPECT_FALSE(SettingsStore(location_).LoadVolumeSettings(read));
+  EXPECT_EQ(read.volume_key, "");
+  EXPECT_EQ(read.volume_country, "us");
+  EXPECT_EQ(GetRaw(kVolumeKeyValueName), std::nullopt);
+
+  SettingsStore(location_).SaveSettings(values, /*with_volume=*/true);
+  EXPECT_TRUE(SettingsStore(location_).LoadVolumeSettings(read));
+  EXPECT_EQ(read.volume_key, "VOLKEY");
+  EXPECT_EQ(read.volume_country, "gb");
+  EXPECT_EQ(GetRaw(kVolumeKeyValueName)->type, kRegSz);
+  SearchSettings search;
+  SettingsStore(location_).LoadSearchSettings(search);
+  EXPECT_EQ(search.api_key, "k");
+  EXPECT_EQ(search.service, "SerpApi");
+
+  SetRaw(kVolumeCountryValueName, kRegDword, "\x01\x00\x00\x00"s);
+  EXPECT_THROW(SettingsStore(location_).LoadVolumeSettings(read), Error);
+}
+
 TEST_F(SettingsStoreTest, ReuseDaysIsADecimalTextAndAnythingElseMeansZero) {
   EXPECT_EQ(SettingsStore(location_).LoadReuseDays(), 0);
   SettingsStore(location_).SaveReuseDays(30);

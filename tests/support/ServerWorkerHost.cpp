@@ -19,6 +19,12 @@ HttpAnswer ServerWorkerHost::Fetch(const std::string& url, int receive_timeout_m
                                   internal::ConnectionUse::kReuse);
 }
 
+HttpAnswer ServerWorkerHost::Post(const std::string& url, const std::vector<std::string>& headers,
+                                  const std::string& body) {
+  FakeWorkerHost::Download(url);  // records it
+  return PostForm(url, headers, body);
+}
+
 bool ServerWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
   // The server's windows are time: a wait lets it pass as a window's host would (the
   // ordinary pauses stay instant, as FakeWorkerHost's).

@@ -9,12 +9,15 @@ TEST(RunTextsTest, PlannedCostLine) {
   EXPECT_EQ(PlannedCostText(5, 3, false), "5 phrases: 15 queries");
   EXPECT_EQ(PlannedCostText(1, 3, false), "1 phrase: 3 queries");
   EXPECT_EQ(PlannedCostText(3, 11, true), "3 phrases: up to 33 queries");
+  EXPECT_EQ(PlannedCostText(12, 3, false, 12), "12 phrases: 36 queries, 12 volume credits");
   // No bound on nothing.
   EXPECT_EQ(PlannedCostText(0, 11, true), "0 phrases: 0 queries");
   // With stored answers only what will be sent counts.
-  EXPECT_EQ(PlannedCostText(12, 9, 27, false), "12 phrases: 9 queries, 27 stored");
-  EXPECT_EQ(PlannedCostText(1, 0, 3, false), "1 phrase: 0 queries, 3 stored");
-  EXPECT_EQ(PlannedCostText(2, 11, 0, true), "2 phrases: up to 11 queries");
+  EXPECT_EQ(PlannedQueriesText(12, 9, 27, false), "12 phrases: 9 queries, 27 stored");
+  EXPECT_EQ(PlannedQueriesText(1, 0, 3, false), "1 phrase: 0 queries, 3 stored");
+  EXPECT_EQ(PlannedQueriesText(2, 11, 0, true), "2 phrases: up to 11 queries");
+  EXPECT_EQ(PlannedQueriesText(12, 9, 27, false, 12),
+            "12 phrases: 9 queries, 27 stored, 12 volume credits");
 }
 
 TEST(RunTextsTest, RunCostLine) {
@@ -28,6 +31,12 @@ TEST(RunTextsTest, RunCostLine) {
   RunCost reused{9, 181};
   reused.stored_used = 27;
   EXPECT_EQ(RunCostText(reused), "Queries sent: 9. Stored answers used: 27. Searches left: 181.");
+  RunCost volumes{36, 164};
+  volumes.volume_credits_left = 98753;
+  volumes.volume_failure = "Invalid API key.";
+  EXPECT_EQ(RunCostText(volumes),
+            "Queries sent: 36. Searches left: 164. Volume credits left: 98,753. Monthly searches "
+            "unavailable: Invalid API key.");
 }
 
 TEST(RunTextsTest, StoredAnswerHintSaysWhenInUtc) {

@@ -15,12 +15,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "web/CustomSearch.h"
 #include "web/DownloadBackend.h"
+#include "web/VolumeService.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -220,6 +222,19 @@ TEST_F(DownloadPageServiceTest, ErrorAnswersReturnTheirJsonBody) {
             "Abnormal request terminatiom. Request contains an invalid argument.");
   EXPECT_EQ(ErrorText(DownloadPage(Url("fail now"))),
             "Abnormal request terminatiom. Backend Error");
+}
+
+TEST_F(DownloadPageServiceTest, PostsTheVolumeRequestWithItsBearerKey) {
+  const std::vector<std::string> phrases = {"few words", "novolume here"};
+  const std::vector<VolumeRequest> requests = VolumeRequests(phrases, "us");
+  ASSERT_EQ(requests.size(), 1u);
+  const HttpAnswer answer =
+      PostForm(VolumeURL(endpoint_), VolumeHeaders("demo-volume-key"), requests[0].body);
+  const VolumeAnswer volumes = ReadVolumeAnswer(answer.status, answer.body, requests[0], phrases);
+  ASSERT_TRUE(volumes.ok) << answer.body.substr(0, 200);
+  EXPECT_EQ(volumes.volumes, (std::vector<std::optional<int64_t>>{120, std::nullopt}));
+  const HttpAnswer refused = PostForm(VolumeURL(endpoint_), VolumeHeaders("x"), requests[0].body);
+  EXPECT_EQ(refused.status, 401);
 }
 
 TEST_F(DownloadPageServiceTest, TlsToThePlainPortGivesTheEmptyText) {

@@ -13,9 +13,11 @@
 
 #include "tools/SearchAnswers.h"
 #include "tools/SubstituteSearchServer.h"
+#include "tools/VolumeAnswers.h"
 #include "web/CustomSearch.h"
 #include "web/DownloadBackend.h"
 #include "web/uHelper.h"
+#include "web/VolumeService.h"
 
 namespace kelvaro {
 namespace {
@@ -50,6 +52,31 @@ TEST_F(DownloadPageTest, ReturnsTheAnswerWithItsCount) {
   EXPECT_EQ(count, std::to_string(searchsim::PhraseCount("red shoes")));
   EXPECT_EQ(body, searchsim::SearchAnswerJson("red shoes", "demo-cx", std::stoll(count),
                                               searchsim::ItemsFor("red shoes", std::stoll(count))));
+}
+
+TEST_F(DownloadPageTest, PostsTheVolumeRequestWithItsHeadersAndReadsTheAnswer) {
+  const std::vector<std::string> phrases = {"red shoes", "few words", "novolume here"};
+  const std::vector<VolumeRequest> requests = VolumeRequests(phrases, "us");
+  ASSERT_EQ(requests.size(), 1u);
+  const HttpAnswer answer = PostForm(VolumeURL(service_.Endpoint()),
+                                     VolumeHeaders("demo-volume-key"), requests[0].body);
+  const VolumeAnswer volumes = ReadVolumeAnswer(answer.status, answer.body, requests[0], phrases);
+  ASSERT_TRUE(volumes.ok) << answer.body;
+  EXPECT_EQ(volumes.volumes, (std::vector<std::optional<int64_t>>{
+                                 searchsim::VolumeFor("red shoes"), 120, std::nullopt}));
+  EXPECT_EQ(volumes.credits, 100000 - 3);
+  const auto recorded = service_.Requests();
+  ASSERT_EQ(recorded.size(), 1u);
+  EXPECT_EQ(recorded[0].body, requests[0].body);
+  EXPECT_EQ(recorded[0].target, "/v1/get_keyword_data");
+  EXPECT_EQ(recorded[0].user_agent, kUserAgent);
+
+  const HttpAnswer refused =
+      PostForm(VolumeURL(service_.Endpoint()), VolumeHeaders("wrong"), requests[0].body);
+  const VolumeAnswer failed = ReadVolumeAnswer(refused.status, refused.body, requests[0], phrases);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.message, searchsim::kVolumeInvalidKey);
+  EXPECT_EQ(DownloadPage(Url("red shoes")).empty(), false);  // a GET after a POST is a GET
 }
 
 TEST_F(DownloadPageTest, SendsTheUserAgentNoCacheAndTheURLAsBuilt) {
