@@ -1,9 +1,9 @@
 // kelvaro-demo: Kelvaro wired to the substitute search service inside the process, with a
-// settings store of its own in a temporary folder, so every feature can be tried without
-// an API key or a network. Its numbers are invented, and its caption says so. It starts on
-// Google Custom Search; the substitute answers SerpApi's requests on the same address too,
-// so choosing SerpApi in Settings works the same way. It also answers the volume service, so
-// the demo shows monthly searches and the Keyword Golden Ratio.
+// settings store and an answer store of its own in a temporary folder, so every feature can be
+// tried without an API key or a network. Its numbers are invented, and its caption says so. It
+// starts on Google Custom Search; the substitute answers SerpApi's requests on the same address
+// too, so choosing SerpApi in Settings works the same way. It also answers the volume service,
+// so the demo shows monthly searches and the Keyword Golden Ratio.
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -16,7 +16,7 @@
 
 namespace {
 
-// A fresh folder for the demo's settings, removed when the demo ends.
+// A fresh folder for the demo's settings and answers, removed when the demo ends.
 class DemoFolder {
  public:
   DemoFolder() {
@@ -58,5 +58,7 @@ int main(int argc, char** argv) {
   environment.caption = QStringLiteral("Kelvaro (offline demo)");
   environment.initial_keywords =
       "niche trail running shoes\ncommon garden tools\npopular phone cases\nfew results here";
-  return kelvaro::RunKelvaro(argc, argv, std::move(environment), service.Endpoint());
+  // The demo's answers stay in its own folder and go with it.
+  return kelvaro::RunKelvaro(argc, argv, std::move(environment), service.Endpoint(),
+                             folder.File("answers.sqlite"));
 }

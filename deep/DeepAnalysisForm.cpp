@@ -15,6 +15,7 @@
 #include "grid/view/TResultGrid.h"
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
+#include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
 
 namespace kelvaro {
@@ -58,13 +59,22 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
   parts.queries_per_phrase = kDeepAnalysisMaxQueriesPerPhrase;
   parts.up_to = true;
   parts.reset_grid = [this] { ResetGrid(); };
-  parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host) {
+  parts.start_cost = [](const AnswerStore* store, int reuse_days, const SearchSettings& settings,
+                        const std::vector<std::string>& phrases) {
+    return DeepAnalysisStartCost(store, reuse_days, settings, phrases,
+                                 DeepAnalysisForm::DeepAnalysisWorker::kMaxResults);
+  };
+  parts.make_worker = [this, &services](std::vector<std::string> keywords, WorkerHost& host) {
     DeepAnalysisForm::DeepAnalysisWorkerSink sink;
     sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
     sink.AutoFitColumns = [this] { AutoFitColumns(); };
-    return std::make_unique<DeepAnalysisForm::TAnalyzeThread>(
-        std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
-            std::move(keywords), host, gRes->Model(), sink, CheckBox2->isChecked()));
+    sink.MarkStoredCell = [this](int col, int row, int64_t arrived) {
+      gRes->Model().SetCellHint(col, row, StoredAnswerHint(arrived));
+    };
+    auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
+        std::move(keywords), host, gRes->Model(), sink, CheckBox2->isChecked());
+    worker->SetAnswerStore(services.answers, services.reuse_days);
+    return std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
   };
   // The second pass reads the rows back to tell phrases, results and averages apart, so
   // nothing in the grid may change under it but what the worker writes.

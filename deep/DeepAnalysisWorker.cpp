@@ -6,6 +6,7 @@
 #include "base/WorkerSteps.h"
 #include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
+#include "store/AnswerReuse.h"
 #include "web/ServiceQuery.h"
 
 namespace kelvaro::DeepAnalysisForm {
@@ -46,9 +47,13 @@ DeepAnalysisWorker::DeepAnalysisWorker(std::vector<std::string> keywords, Worker
 void DeepAnalysisWorker::Run() noexcept {
   try {
     AccountLimits limits(host_, StopRequested, limit_timings_);
-    const auto upper_bound = static_cast<int64_t>(Keywords.size() * (1 + kMaxResults));
-    if (!limits.ConfirmStart(upper_bound)) return;
-    if (FirstPass(limits)) SecondPass(limits);
+    AnswerReuse queries(limits, host_, answer_store_, reuse_days_);
+    // Up to one backlink query per listed result.
+    if (!queries.ConfirmStart(Keywords, {QueryKind::Phrase}, static_cast<int>(kMaxResults))) {
+      return;
+    }
+    if (FirstPass(queries)) SecondPass(queries);
+    stored_used_ = queries.StoredUsed();
     waited_ms_ = limits.WaitedMs();
     if (limits.RanOut()) not_counted_ = static_cast<int>(Keywords.size() - counted_);
     // An account nobody could reach during the run is not asked again.
@@ -58,7 +63,7 @@ void DeepAnalysisWorker::Run() noexcept {
   }
 }
 
-bool DeepAnalysisWorker::FirstPass(AccountLimits& limits) {
+bool DeepAnalysisWorker::FirstPass(AnswerReuse& queries) {
   StartRowCount = ReadRowCount();
   const size_t n = Keywords.size();
   for (size_t i = 0; i < n; ++i) {
@@ -66,7 +71,7 @@ bool DeepAnalysisWorker::FirstPass(AccountLimits& limits) {
     ServiceAnswer answer;
     std::string total;
     const AccountLimits::Action action =
-        limits.Query(QueryKind::Phrase, k, queries_sent_, answer, total);
+        queries.Query(QueryKind::Phrase, k, queries_sent_, answer, total);
     if (action == AccountLimits::Action::kEnd) return false;
     if (action != AccountLimits::Action::kCounted) {
       // Yes goes straight on with the next phrase: no progress, no pause.
@@ -75,7 +80,7 @@ bool DeepAnalysisWorker::FirstPass(AccountLimits& limits) {
     }
 
     ++counted_;
-    AddResultRow({"", Bold(k), Bold(total), ""});
+    AddResultRow({"", Bold(k), Bold(total), ""}, 2, answer.StoredAt());
     if (!answer.HasResultList()) {
       host_.ShowMessage(kEmptyResultText);
       continue;
@@ -95,12 +100,12 @@ bool DeepAnalysisWorker::FirstPass(AccountLimits& limits) {
         RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1))));
     if (StopRequested) return false;
     // Half a second between phrases; the second pass follows the last one at once.
-    if (i + 1 < n) host_.Pause(kPauseBetweenPhrasesMs);
+    if (i + 1 < n) queries.Pause(kPauseBetweenPhrasesMs);
   }
   return true;
 }
 
-void DeepAnalysisWorker::SecondPass(AccountLimits& limits) {
+void DeepAnalysisWorker::SecondPass(AnswerReuse& queries) {
   const int s = StartRowCount;
   const int e = ReadRowCount();
   // 64-bit: the counts of ten well-linked pages overflow 32 bits easily.
@@ -122,13 +127,13 @@ void DeepAnalysisWorker::SecondPass(AccountLimits& limits) {
     ServiceAnswer answer;
     std::string count;
     const AccountLimits::Action action =
-        limits.Query(QueryKind::Backlinks, c2, queries_sent_, answer, count);
+        queries.Query(QueryKind::Backlinks, c2, queries_sent_, answer, count);
     if (action == AccountLimits::Action::kEnd) return;
     if (action != AccountLimits::Action::kCounted) {
       if (AskToContinue(host_, answer.ErrorText(), r == e - 1)) continue;
       return;
     }
-    SetResultCell(3, r, count);
+    SetResultCell(3, r, count, answer.StoredAt());
     sum += ParseCount(count);
     ++counted;
     ShowProgress(static_cast<int>(RoundHalfEven(static_cast<int64_t>(r - s + 1) * 80,
@@ -147,14 +152,16 @@ int DeepAnalysisWorker::ReadRowCount() {
   return rows;
 }
 
-void DeepAnalysisWorker::AddResultRow(std::vector<std::string> cells) {
-  host_.Synchronize([this, cells = std::move(cells)] {
+void DeepAnalysisWorker::AddResultRow(std::vector<std::string> cells, int stored_col,
+                                      std::optional<int64_t> stored_at) {
+  host_.Synchronize([this, cells = std::move(cells), stored_col, stored_at] {
     // Always appended: the grid's empty row 1 stays above the results.
     grid_.AddRow();
     const int row = grid_.RowCount() - 1;
     for (int col = 0; col < kColumns && col < static_cast<int>(cells.size()); ++col) {
       grid_.SetCells(col, row, cells[col]);
     }
+    if (stored_at && sink_.MarkStoredCell) sink_.MarkStoredCell(stored_col, row, *stored_at);
     if (autofit_) {
       grid_.SetAutoSizeGrowOnly(true);
       if (sink_.AutoFitColumns) sink_.AutoFitColumns();
@@ -170,8 +177,12 @@ std::vector<std::string> DeepAnalysisWorker::ReadRowCells(int row) {
   return cells;
 }
 
-void DeepAnalysisWorker::SetResultCell(int col, int row, std::string text) {
-  host_.Synchronize([this, col, row, text = std::move(text)] { grid_.SetCells(col, row, text); });
+void DeepAnalysisWorker::SetResultCell(int col, int row, std::string text,
+                                       std::optional<int64_t> stored_at) {
+  host_.Synchronize([this, col, row, text = std::move(text), stored_at] {
+    grid_.SetCells(col, row, text);
+    if (stored_at && sink_.MarkStoredCell) sink_.MarkStoredCell(col, row, *stored_at);
+  });
 }
 
 void DeepAnalysisWorker::ShowProgress(int progress) {

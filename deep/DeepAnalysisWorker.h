@@ -11,8 +11,10 @@
 #include "web/RunLimits.h"
 
 namespace kelvaro {
+class AnswerReuse;
+class AnswerStore;
 class ResultGridModel;
-}
+}  // namespace kelvaro
 
 namespace kelvaro::DeepAnalysisForm {
 
@@ -25,6 +27,9 @@ struct DeepAnalysisWorkerSink {
   // is set on the model: the window fits columns 1 and 2 to their widest text and
   // narrows column 2 when the columns overflow the grid.
   std::function<void()> AutoFitColumns;
+  // The count in cell (`col`, `row`) is a stored answer that arrived at `arrived` (seconds
+  // since 1970 UTC); called right after the cell is written.
+  std::function<void(int col, int row, int64_t arrived)> MarkStoredCell;
 };
 
 // The deep analysis run. First pass: per phrase, the total count and the top results
@@ -67,18 +72,29 @@ class DeepAnalysisWorker {
 
   // The clock of the waits for the service's limits (tests shorten it). Before Run().
   void SetLimitTimings(const LimitTimings& timings) { limit_timings_ = timings; }
+  // The answer store the run records in and, with `reuse_days` > 0, reuses answers of that
+  // age from (nullptr: none). Before Run(); the store outlives the run.
+  void SetAnswerStore(AnswerStore* store, int reuse_days) {
+    answer_store_ = store;
+    reuse_days_ = reuse_days;
+  }
+  // Stored answers the run used instead of queries, read once Run() has returned.
+  int StoredUsed() const { return stored_used_; }
 
  private:
   // false when the run ended before the last phrase was done.
-  bool FirstPass(AccountLimits& limits);
-  void SecondPass(AccountLimits& limits);
+  bool FirstPass(AnswerReuse& queries);
+  void SecondPass(AnswerReuse& queries);
 
   // The steps run on the GUI thread; each gets its values as arguments and hands back
   // what it read as its result.
   int ReadRowCount();
-  void AddResultRow(std::vector<std::string> cells);
+  // `stored_at`: when the stored answer of the count in column `stored_col` arrived.
+  void AddResultRow(std::vector<std::string> cells, int stored_col = -1,
+                    std::optional<int64_t> stored_at = std::nullopt);
   std::vector<std::string> ReadRowCells(int row);
-  void SetResultCell(int col, int row, std::string text);
+  void SetResultCell(int col, int row, std::string text,
+                     std::optional<int64_t> stored_at = std::nullopt);
   void ShowProgress(int progress);
 
   const std::vector<std::string> Keywords;
@@ -89,7 +105,10 @@ class DeepAnalysisWorker {
   // The grid's row count when the run began: the second pass starts below it.
   int StartRowCount = 0;
   LimitTimings limit_timings_;
+  AnswerStore* answer_store_ = nullptr;
+  int reuse_days_ = 0;
   int queries_sent_ = 0;
+  int stored_used_ = 0;
   size_t counted_ = 0;  // phrases with their total
   std::optional<int64_t> searches_left_;
   int64_t waited_ms_ = 0;

@@ -75,6 +75,10 @@ class ResultGridModel {
   const std::string& Cells(int col, int row) const;
   void SetCells(int col, int row, const std::string& text);
   const std::string& RawCells(int col, int row) const;
+  // A cell's own hint (its tooltip), "" for none. It moves with its row, is never saved, and
+  // goes when the cell is given a text (SetCells), the same text included.
+  const std::string& CellHint(int col, int row) const;
+  void SetCellHint(int col, int row, const std::string& hint);
   int ColWidths(int col) const;
   void SetColWidths(int col, int width);
   int RowHeights(int row) const;
@@ -138,6 +142,7 @@ class ResultGridModel {
   struct Row {
     std::vector<std::string> cells;    // may be shorter than the column count
     std::vector<CheckBoxEntry> boxes;  // usually none or one
+    std::vector<std::string> hints;    // by column; usually empty
     int height = kDefaultRowHeight;
   };
 

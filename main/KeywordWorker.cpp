@@ -7,6 +7,7 @@
 #include "base/WorkerSteps.h"
 #include "grid/ResultGridModel.h"
 #include "main/GoldenRatio.h"
+#include "store/AnswerReuse.h"
 #include "web/ServiceQuery.h"
 #include "web/VolumeService.h"
 #include "web/uHelper.h"
@@ -35,11 +36,15 @@ KeywordWorker::KeywordWorker(std::vector<std::string> keywords, WorkerHost& host
 void KeywordWorker::Run() noexcept {
   try {
     AccountLimits limits(host_, StopRequested, limit_timings_);
-    if (!limits.ConfirmStart(static_cast<int64_t>(kQueriesPerKeyword * Keywords.size()))) return;
+    AnswerReuse queries(limits, host_, answer_store_, reuse_days_);
+    if (!queries.ConfirmStart(Keywords, {QueryKind::Phrase, QueryKind::Title, QueryKind::URL}, 0)) {
+      return;
+    }
     AskVolumes();
     for (size_t i = 0; i < Keywords.size(); ++i) {
-      if (RunKeyword(i, limits) == Outcome::kEnd) break;
+      if (RunKeyword(i, queries) == Outcome::kEnd) break;
     }
+    stored_used_ = queries.StoredUsed();
     waited_ms_ = limits.WaitedMs();
     if (limits.RanOut()) not_counted_ = static_cast<int>(Keywords.size() - counted_);
     // An account nobody could reach during the run is not asked again.
@@ -49,14 +54,14 @@ void KeywordWorker::Run() noexcept {
   }
 }
 
-KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AccountLimits& limits) {
+KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AnswerReuse& queries) {
   const std::string& k = Keywords[i];
   const bool last = i + 1 == Keywords.size();
   const QueryKind kinds[kQueriesPerKeyword] = {QueryKind::Phrase, QueryKind::Title, QueryKind::URL};
   for (int q = 0; q < kQueriesPerKeyword; ++q) {
     ServiceAnswer answer;
     std::string count;
-    const AccountLimits::Action action = limits.Query(kinds[q], k, queries_sent_, answer, count);
+    const AccountLimits::Action action = queries.Query(kinds[q], k, queries_sent_, answer, count);
     if (action == AccountLimits::Action::kEnd) return Outcome::kEnd;
     if (action == AccountLimits::Action::kErrorPath) {
       // Yes goes straight on with the next keyword: no progress, no pause.
@@ -69,9 +74,9 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AccountLimits& limits
         cells.push_back(volumes_[i] ? std::to_string(*volumes_[i]) : std::string());
         cells.emplace_back();
       }
-      AddResultRow(std::move(cells));
+      AddResultRow(std::move(cells), answer.StoredAt());
     } else {
-      SetResultCell(q == 1 ? 3 : 4, CountLink(answer.url, count));
+      SetResultCell(q == 1 ? 3 : 4, CountLink(answer.url, count), answer.StoredAt());
     }
     if (q == 1 && volumes_asked_) {
       int64_t allintitle = 0;
@@ -82,15 +87,15 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AccountLimits& limits
     }
     if (q < kQueriesPerKeyword - 1) {
       SetProgress(kQueriesPerKeyword * i + q + 1);
-      host_.Pause(search_delay_ms_);
+      queries.Pause(search_delay_ms_);
     }
   }
   ++counted_;
-  if (!last) host_.Pause(search_delay_ms_);
+  if (!last) queries.Pause(search_delay_ms_);
   SetProgress(kQueriesPerKeyword * (i + 1));
   if (StopRequested) return Outcome::kEnd;
   // Half a second between keywords; after the last one the run simply ends.
-  if (!last) host_.Pause(kPauseBetweenKeywordsMs);
+  if (!last) queries.Pause(kPauseBetweenKeywordsMs);
   return Outcome::kNext;
 }
 
@@ -139,8 +144,8 @@ void KeywordWorker::SetProgress(size_t done_queries) {
 
 // The steps below run on the GUI thread while the worker waits; the host guards them.
 
-void KeywordWorker::AddResultRow(std::vector<std::string> cells) {
-  host_.Synchronize([this, cells = std::move(cells)] {
+void KeywordWorker::AddResultRow(std::vector<std::string> cells, std::optional<int64_t> stored_at) {
+  host_.Synchronize([this, cells = std::move(cells), stored_at] {
     // A freshly cleared grid has one empty data row: the first result goes there.
     int row;
     if (grid_.RowCount() == 2 && grid_.Cells(1, 1).empty() && grid_.Cells(2, 1).empty()) {
@@ -153,12 +158,16 @@ void KeywordWorker::AddResultRow(std::vector<std::string> cells) {
     for (int col = 0; col < grid_.ColCount() && col < static_cast<int>(cells.size()); ++col) {
       grid_.SetCells(col, row, cells[col]);
     }
+    if (stored_at && sink_.MarkStoredCell) sink_.MarkStoredCell(2, row, *stored_at);
   });
 }
 
-void KeywordWorker::SetResultCell(int col, std::string text) {
-  host_.Synchronize(
-      [this, col, text = std::move(text)] { grid_.SetCells(col, grid_.RowCount() - 1, text); });
+void KeywordWorker::SetResultCell(int col, std::string text, std::optional<int64_t> stored_at) {
+  host_.Synchronize([this, col, text = std::move(text), stored_at] {
+    const int row = grid_.RowCount() - 1;
+    grid_.SetCells(col, row, text);
+    if (stored_at && sink_.MarkStoredCell) sink_.MarkStoredCell(col, row, *stored_at);
+  });
 }
 
 }  // namespace kelvaro::MainForm

@@ -11,8 +11,10 @@
 #include "web/RunLimits.h"
 
 namespace kelvaro {
+class AnswerReuse;
+class AnswerStore;
 class ResultGridModel;
-}
+}  // namespace kelvaro
 
 namespace kelvaro::MainForm {
 
@@ -21,6 +23,9 @@ namespace kelvaro::MainForm {
 struct KeywordWorkerSink {
   // Puts the progress bar at `progress` (0-100).
   std::function<void(int progress)> ShowProgress;
+  // The count in cell (`col`, `row`) is a stored answer that arrived at `arrived` (seconds
+  // since 1970 UTC); called right after the cell is written.
+  std::function<void(int col, int row, int64_t arrived)> MarkStoredCell;
 };
 
 // The keyword run: three counts per keyword line (phrase, allintitle, allinurl), one grid
@@ -72,19 +77,29 @@ class KeywordWorker {
 
   // The clock of the waits for the service's limits (tests shorten it). Before Run().
   void SetLimitTimings(const LimitTimings& timings) { limit_timings_ = timings; }
+  // The answer store the run records in and, with `reuse_days` > 0, reuses answers of that
+  // age from (nullptr: none). Before Run(); the store outlives the run.
+  void SetAnswerStore(AnswerStore* store, int reuse_days) {
+    answer_store_ = store;
+    reuse_days_ = reuse_days;
+  }
+  // Stored answers the run used instead of queries, read once Run() has returned.
+  int StoredUsed() const { return stored_used_; }
 
  private:
   enum class Outcome { kNext, kEnd };
 
   // One keyword's three queries; kEnd when the run must end (a failure the user did not
   // want to go on from, a failure on the last keyword, or the searches ran out).
-  Outcome RunKeyword(size_t i, AccountLimits& limits);
+  Outcome RunKeyword(size_t i, AnswerReuse& queries);
   // The monthly searches of every line, before the first count; a failure leaves them unknown.
   void AskVolumes();
 
-  // The steps run on the GUI thread; each gets its values as arguments.
-  void AddResultRow(std::vector<std::string> cells);
-  void SetResultCell(int col, std::string text);
+  // The steps run on the GUI thread; each gets its values as arguments. `stored_at`: when
+  // the count's stored answer arrived (nullopt: asked now).
+  void AddResultRow(std::vector<std::string> cells, std::optional<int64_t> stored_at);
+  void SetResultCell(int col, std::string text,
+                     std::optional<int64_t> stored_at = std::nullopt);
   void SetProgress(size_t done_queries);
 
   const std::vector<std::string> Keywords;
@@ -93,8 +108,11 @@ class KeywordWorker {
   KeywordWorkerSink sink_;
   const int search_delay_ms_;
   LimitTimings limit_timings_;
+  AnswerStore* answer_store_ = nullptr;
+  int reuse_days_ = 0;
   int queries_sent_ = 0;
-  size_t counted_ = 0;     // phrases with all three counts
+  int stored_used_ = 0;
+  size_t counted_ = 0;  // phrases with all three counts
   std::optional<int64_t> searches_left_;
   int64_t waited_ms_ = 0;
   int not_counted_ = 0;

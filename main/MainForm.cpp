@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <optional>
 #include <utility>
 
 #include "base/CodePage.h"
@@ -27,6 +28,7 @@
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
+#include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
 #include "web/ServiceQuery.h"
 #include "web/VolumeService.h"
@@ -69,6 +71,7 @@ KeywordRunParts Tfrm::RunParts() {
   KeywordRunParts parts = WindowRunParts(this);
   parts.queries_per_phrase = kKeywordRunQueriesPerPhrase;
   parts.reset_grid = [this] { MainForm::ResetKeywordGrid(gRes->Model()); };
+  parts.start_cost = KeywordRunStartCost;
   parts.volume_credits = [this](const std::vector<std::string>& lines) -> std::size_t {
     if (!VolumesWanted()) return 0;
     std::vector<std::string> phrases;
@@ -80,8 +83,13 @@ KeywordRunParts Tfrm::RunParts() {
     const int delay_ms = MainForm::SearchDelayFromText(FromQString(Edit1->text()));
     MainForm::KeywordWorkerSink sink;
     sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
-    return std::make_unique<MainForm::TAnalyzeThread>(std::make_unique<MainForm::KeywordWorker>(
-        std::move(keywords), host, gRes->Model(), sink, delay_ms));
+    sink.MarkStoredCell = [this](int col, int row, int64_t arrived) {
+      gRes->Model().SetCellHint(col, row, StoredAnswerHint(arrived));
+    };
+    auto worker = std::make_unique<MainForm::KeywordWorker>(std::move(keywords), host,
+                                                            gRes->Model(), sink, delay_ms);
+    worker->SetAnswerStore(services_.answers, services_.reuse_days);
+    return std::make_unique<MainForm::TAnalyzeThread>(std::move(worker));
   };
   // A header click refused during the run said why; that holds no longer.
   parts.running_changed = [this](bool running) {
@@ -101,6 +109,7 @@ void Tfrm::FormCreate() {
     return;
   }
   if (store_ == nullptr) return;
+  LoadReuseDays();
   // What was read stays in memory even when loading fails, an unknown service name
   // included: the settings dialog then asks for what is missing or wrong.
   SearchSettings values;
@@ -124,6 +133,27 @@ void Tfrm::VolumeSettingsChanged() {
   if (VolumesWanted()) save_volume_ = true;
   if (!run_->IsRunning()) MainForm::ShowVolumeColumns(gRes->Model(), VolumesWanted());
   run_->Memo1Change();
+}
+
+// An odd or unreadable value means no reuse: the runs then ask the service, as always.
+void Tfrm::LoadReuseDays() {
+  if (store_ == nullptr) return;
+  try {
+    services_.reuse_days = store_->LoadReuseDays();
+  } catch (const std::exception&) {
+    services_.reuse_days = 0;
+  }
+}
+
+// The new days apply to the next run even when they cannot be stored.
+void Tfrm::SaveReuseDays(int days) {
+  services_.reuse_days = days;
+  if (store_ == nullptr) return;
+  try {
+    store_->SaveReuseDays(days);
+  } catch (const std::exception& e) {
+    ShowErrorBox(e.what(), this);
+  }
 }
 
 void Tfrm::FormShow() {
@@ -150,10 +180,12 @@ void Tfrm::changeEvent(QEvent* event) {
 
 void Tfrm::btSettingsClick() {
   if (fSettings_ == nullptr) return;
+  fSettings_->SetReuseDays(services_.reuse_days);
   const int result = fSettings_->Execute();
   if (result == kResultOk) {
     Credentials().Set(fSettings_->AcceptedValues());
-    VolumeSettingsChanged();
+    if (const std::optional<int> days = fSettings_->AcceptedReuseDays()) SaveReuseDays(*days);
+    VolumeSettingsChanged();  // the cost line too
   } else if (result == TfSettings::kResultTerminate) {
     TerminateRequested = true;
     // From the Settings button the window is active again right away.

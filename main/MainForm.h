@@ -145,6 +145,9 @@ class Tfrm : public QMainWindow {
   KeywordRunParts RunParts();
   bool FormCloseQuery() { return run_->FormCloseQuery(); }
   bool FormClose();
+  // "Reuse Days" from the settings store into the shared services, and back after OK.
+  void LoadReuseDays();
+  void SaveReuseDays(int days);
   // Whether runs ask for monthly searches (a volume key is set).
   bool VolumesWanted();
   // After the volume settings changed: the Volume and KGR columns of an idle grid and the

@@ -3,15 +3,18 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <algorithm>
 #include <utility>
 
 #include "base/WorkerHost.h"
 #include "settings/EndpointPolicy.h"
+#include "settings/SettingsStore.h"
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
 #include "web/SearchService.h"
@@ -93,7 +96,7 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   setWindowTitle(QStringLiteral("Kelvaro - Settings"));
   setFont(TahomaPixels(11, false));
   setModal(true);
-  resize(585, 415);
+  resize(585, 451);
 
   gbGoogle = new QGroupBox(QStringLiteral("Google"), this);
   gbGoogle->setObjectName(QStringLiteral("gbGoogle"));
@@ -145,23 +148,41 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   leVolumeCountry->setObjectName(QStringLiteral("leVolumeCountry"));
   leVolumeCountry->setPlaceholderText(QStringLiteral("two letters, e.g. us; empty: worldwide"));
 
+  // Below the group boxes: how old a stored answer may be to stand in for a query.
+  auto* reuse_row = new QWidget(this);
+  reuse_row->setGeometry(8, 376, 561, 30);
+  auto* reuse_layout = new QHBoxLayout(reuse_row);
+  reuse_layout->setContentsMargins(0, 0, 0, 0);
+  auto* reuse_before = new QLabel(QStringLiteral("Reuse answers younger than"), reuse_row);
+  reuse_before->setFont(TahomaPixels(11, true));
+  seReuseDays = new QSpinBox(reuse_row);
+  seReuseDays->setObjectName(QStringLiteral("seReuseDays"));
+  seReuseDays->setFont(TahomaPixels(13, false));
+  seReuseDays->setRange(0, kMaxReuseDays);
+  reuse_before->setBuddy(seReuseDays);
+  reuse_layout->addWidget(reuse_before);
+  reuse_layout->addWidget(seReuseDays);
+  reuse_layout->addWidget(
+      new QLabel(QStringLiteral("days (0: always ask the service)"), reuse_row));
+  reuse_layout->addStretch();
+
   BitBtn1 =
       new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(176, 380, 75, 25);
+  BitBtn1->setGeometry(176, 416, 75, 25);
   BitBtn1->setDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
   BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                             QStringLiteral("Cancel"), this);
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setGeometry(272, 380, 75, 25);
+  BitBtn2->setGeometry(272, 416, 75, 25);
   connect(BitBtn2, &QPushButton::clicked, this, [this] { done(kResultCancel); });
 
   BitBtn3 = new QPushButton(style()->standardIcon(QStyle::SP_BrowserStop),
                             QStringLiteral("Terminate program"), this);
   BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-  BitBtn3->setGeometry(368, 380, 161, 25);
+  BitBtn3->setGeometry(368, 416, 161, 25);
   BitBtn3->setVisible(false);
   connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
 
@@ -170,7 +191,8 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   setTabOrder(leAPIKey, leEndpoint);
   setTabOrder(leEndpoint, leVolumeKey);
   setTabOrder(leVolumeKey, leVolumeCountry);
-  setTabOrder(leVolumeCountry, BitBtn1);
+  setTabOrder(leVolumeCountry, seReuseDays);
+  setTabOrder(seReuseDays, BitBtn1);
   setTabOrder(BitBtn1, BitBtn2);
   setTabOrder(BitBtn2, BitBtn3);
   cbSearchServiceChange();
@@ -208,6 +230,7 @@ void TfSettings::FormShow() {
   leEndpoint->setText(ToQString(shown_.endpoint));
   leVolumeKey->setText(ToQString(shown_.volume_key));
   leVolumeCountry->setText(ToQString(shown_.volume_country));
+  seReuseDays->setValue(reuse_days_);
   BitBtn3->setVisible(true);
   BitBtn3->setEnabled(true);
   cbSearchService->setFocus();
@@ -260,6 +283,8 @@ void TfSettings::BitBtn1Click() {
     return;
   }
   accepted_ = std::move(values);
+  accepted_reuse_days_.reset();
+  if (seReuseDays->value() != reuse_days_) accepted_reuse_days_ = seReuseDays->value();
   done(kResultOk);
 }
 

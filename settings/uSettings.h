@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDialog>
 #include <functional>
+#include <optional>
 
 #include "base/ApiCredentials.h"
 
@@ -11,6 +12,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace kelvaro {
 
@@ -39,6 +41,12 @@ class TfSettings : public QDialog {
   // left as shown keeps its stored bytes, so bytes the local encoding cannot show survive.
   Credentials AcceptedValues() const { return accepted_; }
 
+  // "Reuse Days" as the field shows it at the next opening.
+  void SetReuseDays(int days) { reuse_days_ = days; }
+  // The days the last OK accepted when the field was changed; nullopt when it was left as
+  // shown (nothing new to store).
+  std::optional<int> AcceptedReuseDays() const { return accepted_reuse_days_; }
+
   // Where the dialog takes today's local date from (the closure notice depends on it).
   void SetToday(std::function<QDate()> today);
 
@@ -53,6 +61,7 @@ class TfSettings : public QDialog {
   QGroupBox* gbVolume;     // monthly searches
   QLineEdit* leVolumeKey;
   QLineEdit* leVolumeCountry;
+  QSpinBox* seReuseDays;   // "Reuse answers younger than [ ] days (0: always ask the service)"
   QPushButton* BitBtn1;    // OK
   QPushButton* BitBtn2;    // Cancel
   QPushButton* BitBtn3;    // Terminate program
@@ -70,6 +79,8 @@ class TfSettings : public QDialog {
   const ApiCredentials& credentials_;
   Credentials shown_;     // the values the dialog was filled from
   Credentials accepted_;  // what the last OK accepted
+  int reuse_days_ = 0;
+  std::optional<int> accepted_reuse_days_;
   std::function<QDate()> today_;
 };
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "web/CustomSearch.h"
+#include "web/ServiceQuery.h"  // StoredAnswer
 
 namespace kelvaro {
 
@@ -40,15 +41,6 @@ struct AnswerKey {
   std::string endpoint;  // as set by the user; empty means the service's own address
   QueryKind kind = QueryKind::Phrase;
   std::string text;  // the keyword line or result URL, byte for byte (not encoded)
-};
-
-// A stored answer.
-struct StoredAnswer {
-  std::string count;  // the count text as cut from the answer
-  // A phrase answer's listed results, in order; nullopt when the answer had no result list
-  // at all (and for the other kinds), which is not the same as an empty list.
-  std::optional<std::vector<SearchResult>> results;
-  int64_t arrived = 0;  // when it arrived, seconds since 1970 UTC
 };
 
 class AnswerStore {

@@ -12,6 +12,7 @@
 #include "ui/MessageBox.h"
 #include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
+#include "web/ServiceQuery.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -47,6 +48,8 @@ void KeywordRun::HandleWorkerFinished() {
   LockKeywordMemo(parts_.memo, false);
   parts_.progress->setValue(0);
   ShowRunCost(parts_.status, RunCostText(controller_.Thread()->Cost()));
+  // The run's answers are stored now.
+  Memo1Change();
   // No temporary folder: no sound, and the end of the run stands.
   services_.chime.Play(services_.ChimePath());
 }
@@ -60,10 +63,17 @@ bool KeywordRun::FormCloseQuery() {
 void KeywordRun::Memo1Change() {
   const std::string memo_text = FromQString(parts_.memo->toPlainText());
   const std::size_t phrases = StartPhraseCount(memo_text);
-  const std::size_t credits =
-      parts_.volume_credits ? parts_.volume_credits(KeywordLines(memo_text)) : 0;
-  parts_.planned_cost->setText(
-      ToQString(PlannedCostText(phrases, parts_.queries_per_phrase, parts_.up_to, credits)));
+  const std::vector<std::string> lines = KeywordLines(memo_text);
+  const std::size_t credits = parts_.volume_credits ? parts_.volume_credits(lines) : 0;
+  std::string text = PlannedCostText(phrases, parts_.queries_per_phrase, parts_.up_to, credits);
+  if (phrases > 0 && parts_.start_cost && services_.answers != nullptr &&
+      services_.reuse_days > 0) {
+    const StartCost cost =
+        parts_.start_cost(services_.answers, services_.reuse_days,
+                          RequestSettings(services_.credentials.Get(), services_.endpoint), lines);
+    text = PlannedQueriesText(phrases, cost.queries, cost.stored, parts_.up_to, credits);
+  }
+  parts_.planned_cost->setText(ToQString(text));
 }
 
 }  // namespace kelvaro

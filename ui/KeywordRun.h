@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "store/AnswerReuse.h"
 #include "ui/RunController.h"
 
 class QCheckBox;
@@ -34,6 +35,11 @@ struct KeywordRunParts {
   // The window's worker for the memo's phrases, reaching the window through `host`.
   std::function<std::unique_ptr<WorkerThread>(std::vector<std::string> keywords, WorkerHost& host)>
       make_worker;
+  // With the answer store on: what Start would send for the phrases now and the stored answers
+  // that stand in for the rest (KeywordRunStartCost, DeepAnalysisStartCost). May be empty.
+  std::function<StartCost(const AnswerStore* store, int reuse_days, const SearchSettings& settings,
+                          const std::vector<std::string>& phrases)>
+      start_cost;
   // Called with true when a run starts and with false when it ends; may be empty.
   std::function<void(bool running)> running_changed;
 };
@@ -68,7 +74,7 @@ class KeywordRun {
   bool IsRunning() const { return controller_.IsRunning(); }
   // False (after telling the user why) while a run is under way.
   bool FormCloseQuery();
-  // Keeps the line beside Start in step with the memo.
+  // Keeps the line beside Start in step with the memo, the answer store and the settings.
   void Memo1Change();
   // See RunController::Shutdown.
   bool Shutdown() { return controller_.Shutdown(); }

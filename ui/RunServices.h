@@ -8,6 +8,8 @@
 
 namespace kelvaro {
 
+class AnswerStore;
+
 // Fetches a URL: the body of the answer, empty (or partial) when anything fails.
 using Downloader = std::function<std::string(const std::string& url)>;
 
@@ -16,13 +18,18 @@ using Downloader = std::function<std::string(const std::string& url)>;
 // credentials, which the workers read.
 struct RunServices {
   ApiCredentials credentials;
-  ChimePlayer chime;     // played at the end of every run of either window
+  ChimePlayer chime;  // played at the end of every run of either window
   // Where the chime file goes: found once (start-up does it), so the file is written and
   // played in one folder; "": GetTempDir() on first use, kept from then on.
   mutable std::string temp_dir;
   std::string
       endpoint;  // where queries go when the settings name no endpoint; "": the service's own
   Downloader download;  // empty: DownloadPage
+  // The answers already paid for, which the workers record in and reuse (nullptr: none).
+  // Start-up destroys it only after both windows' worker threads have ended.
+  AnswerStore* answers = nullptr;
+  // "Reuse Days" as last loaded from the settings store; each run takes it at Start.
+  int reuse_days = 0;
 
   // The chime file in the temporary folder. Throws kelvaro::Error when there is no
   // temporary folder.

@@ -1,6 +1,7 @@
 #include "ui/RunTexts.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace kelvaro {
 
@@ -17,10 +18,16 @@ std::string WithThousands(int64_t value) {
 
 std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase, bool up_to,
                             std::size_t volume_credits) {
-  const std::size_t queries = phrases * queries_per_phrase;
+  return PlannedQueriesText(phrases, static_cast<int64_t>(phrases * queries_per_phrase), 0, up_to,
+                            volume_credits);
+}
+
+std::string PlannedQueriesText(std::size_t phrases, int64_t queries, int64_t stored, bool up_to,
+                               std::size_t volume_credits) {
   std::string text = std::to_string(phrases) + (phrases == 1 ? " phrase: " : " phrases: ");
   if (queries > 0 && up_to) text += "up to ";
   text += std::to_string(queries) + " queries";
+  if (stored > 0) text += ", " + std::to_string(stored) + " stored";
   if (volume_credits > 0) {
     text += ", " + std::to_string(volume_credits) +
             (volume_credits == 1 ? " volume credit" : " volume credits");
@@ -30,6 +37,9 @@ std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase,
 
 std::string RunCostText(const RunCost& cost) {
   std::string text = "Queries sent: " + std::to_string(cost.queries_sent) + ".";
+  if (cost.stored_used > 0) {
+    text += " Stored answers used: " + std::to_string(cost.stored_used) + ".";
+  }
   if (cost.searches_left) text += " Searches left: " + std::to_string(*cost.searches_left) + ".";
   if (cost.waited_ms > 0) {
     const int64_t minutes = std::max<int64_t>(1, (cost.waited_ms + 30000) / 60000);
@@ -48,6 +58,19 @@ std::string RunCostText(const RunCost& cost) {
                                           : *cost.volume_failure);
   }
   return text;
+}
+
+std::string StoredAnswerHint(int64_t arrived) {
+  const auto when = static_cast<std::time_t>(arrived);
+  std::tm utc{};
+#ifdef _WIN32
+  const bool ok = gmtime_s(&utc, &when) == 0;
+#else
+  const bool ok = gmtime_r(&when, &utc) != nullptr;
+#endif
+  char text[32] = "";
+  if (ok) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &utc);
+  return std::string("Stored answer from ") + text + " UTC";
 }
 
 }  // namespace kelvaro

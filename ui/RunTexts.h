@@ -15,6 +15,10 @@ namespace kelvaro {
 // ("12 phrases: 36 queries, 12 volume credits").
 std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase, bool up_to,
                             std::size_t volume_credits = 0);
+// The same with the answer store: only the `queries` Start will send, then the stored answers
+// that stand in for the rest when there are any ("12 phrases: 9 queries, 27 stored").
+std::string PlannedQueriesText(std::size_t phrases, int64_t queries, int64_t stored, bool up_to,
+                               std::size_t volume_credits = 0);
 
 // What a run cost, as its worker counted it once the run was over.
 struct RunCost {
@@ -23,17 +27,23 @@ struct RunCost {
   int64_t waited_ms = 0;                 // waiting out the service's limits
   int not_counted = 0;                   // phrases left uncounted when the searches ran out
   int phrases = 0;
+  int stored_used = 0;  // stored answers used instead of queries
   // Monthly searches: the credits the volume account has left, and why the volumes are
   // missing when the volume service failed (its message, possibly empty).
-  std::optional<int64_t> volume_credits_left;
-  std::optional<std::string> volume_failure;
+  std::optional<int64_t> volume_credits_left{};
+  std::optional<std::string> volume_failure{};
 };
 
-// What a run cost, in the status bar at its end: "Queries sent: N.", when the service told
-// " Searches left: M.", when the run waited " Waited W min for the hourly limit." (whole
-// minutes, at least 1), and when the searches ran out " P of Q phrases not counted: the
-// account has no searches left." Then " Volume credits left: 98,753." when the volume service
-// told, and last " Monthly searches unavailable: <message>" when it failed.
+// What a run cost, in the status bar at its end: "Queries sent: N.", when it used stored
+// answers " Stored answers used: S.", when the service told " Searches left: M.", when the run
+// waited " Waited W min for the hourly limit." (whole minutes, at least 1), and when the searches
+// ran out " P of Q phrases not counted: the account has no searches left." Then " Volume credits
+// left: 98,753." when the volume service told, and last " Monthly searches unavailable:
+// <message>" when it failed.
 std::string RunCostText(const RunCost& cost);
+
+// The hint of a count cell filled from the answer store: "Stored answer from 2026-12-09 14:05
+// UTC", `arrived` in seconds since 1970 UTC.
+std::string StoredAnswerHint(int64_t arrived);
 
 }  // namespace kelvaro

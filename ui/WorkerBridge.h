@@ -109,7 +109,8 @@ class WorkerThread : public QThread {
 };
 
 // A window's worker thread: it owns the worker (any class with Run(), RequestStop(),
-// QueriesSent(), SearchesLeft(), WaitedMs(), NotCounted() and Phrases()) and waits for the run before the worker goes.
+// QueriesSent(), SearchesLeft(), WaitedMs(), NotCounted(), Phrases() and StoredUsed()) and waits
+// for the run before the worker goes.
 template <typename Worker>
 class WorkerThreadOf : public WorkerThread {
  public:
@@ -122,6 +123,7 @@ class WorkerThreadOf : public WorkerThread {
   RunCost Cost() const override {
     RunCost cost{worker_->QueriesSent(), worker_->SearchesLeft(), worker_->WaitedMs(),
                  worker_->NotCounted(), worker_->Phrases()};
+    cost.stored_used = worker_->StoredUsed();
     if constexpr (requires(const Worker& w) { w.VolumeCreditsLeft(); }) {
       cost.volume_credits_left = worker_->VolumeCreditsLeft();
       cost.volume_failure = worker_->VolumeFailure();

@@ -1,6 +1,7 @@
 #include "web/ServiceQuery.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <utility>
 
 #include "web/uHelper.h"
@@ -30,12 +31,20 @@ Credentials ToCredentials(const SearchSettings& settings) {
 }
 
 SearchSettings RequestSettings(WorkerHost& host) {
-  SearchSettings settings = ToSearchSettings(host.CurrentCredentials());
-  if (Trim(settings.endpoint).empty()) settings.endpoint = host.Endpoint();
+  return RequestSettings(host.CurrentCredentials(), host.Endpoint());
+}
+
+SearchSettings RequestSettings(const Credentials& credentials, const std::string& endpoint) {
+  SearchSettings settings = ToSearchSettings(credentials);
+  if (Trim(settings.endpoint).empty()) settings.endpoint = endpoint;
   return settings;
 }
 
 bool ServiceAnswer::ReadCount(std::string& count) const {
+  if (stored) {
+    count = stored->count;
+    return true;
+  }
   return service != nullptr && service->ReadCount(body, count);
 }
 
@@ -45,10 +54,16 @@ std::string ServiceAnswer::ErrorText() const {
 }
 
 bool ServiceAnswer::HasResultList() const {
+  if (stored) return stored->results.has_value();
   return service != nullptr && service->HasResultList(body);
 }
 
 std::vector<SearchResult> ServiceAnswer::ReadResults(size_t max_results) const {
+  if (stored) {
+    if (!stored->results) return {};
+    const size_t n = std::min(max_results, stored->results->size());
+    return {stored->results->begin(), stored->results->begin() + static_cast<std::ptrdiff_t>(n)};
+  }
   if (service == nullptr) return {};
   return service->ReadResults(body, max_results);
 }
@@ -59,6 +74,7 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   ServiceAnswer answer;
   answer.service_name = settings.service;
   answer.service = FindSearchService(settings.service);
+  answer.endpoint = settings.endpoint;
   if (answer.service == nullptr) return answer;
   answer.url = answer.service->QueryURL(kind, text, settings);
   ++queries_sent;

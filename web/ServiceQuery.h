@@ -23,21 +23,40 @@ Credentials ToCredentials(const SearchSettings& settings);
 // stored endpoint when there is one and otherwise the host's (the endpoint start-up was
 // given; empty means the service's own address).
 SearchSettings RequestSettings(WorkerHost& host);
+// The same from `credentials` and the endpoint start-up was given.
+SearchSettings RequestSettings(const Credentials& credentials, const std::string& endpoint);
 
-// One answer, read by the service that built its request.
+// An answer the account paid for before, as the answer store keeps it.
+struct StoredAnswer {
+  std::string count;  // the count text as cut from the answer
+  // A phrase answer's listed results, in order; nullopt when the answer had no result list
+  // at all (and for the other kinds), which is not the same as an empty list.
+  std::optional<std::vector<SearchResult>> results;
+  int64_t arrived = 0;  // when it arrived, seconds since 1970 UTC
+};
+
+// One answer, read by the service that built its request, or taken from the answer store
+// instead of a request (`stored`; its body is then empty and its URL the one a request would
+// use now).
 struct ServiceAnswer {
   const SearchService* service = nullptr;  // nullptr: unknown service, nothing was sent
   std::string service_name;
+  std::string endpoint;  // as the request's settings had it; empty: the service's own address
   std::string url;
   std::string body;
   int status = 0;          // the HTTP status where the host tells it; 0 when unknown
   int retry_after_s = -1;  // the answer's Retry-After in seconds; -1 when absent
+  std::optional<StoredAnswer> stored;
 
   // As the service's ReadCount; false for an unknown service.
   bool ReadCount(std::string& count) const;
   // As the service's ErrorText; `Unknown search service "<name>"` for an unknown one.
   std::string ErrorText() const;
   bool HasResultList() const;
+  // When the stored answer arrived; nullopt for an answer asked now.
+  std::optional<int64_t> StoredAt() const {
+    return stored ? std::optional<int64_t>(stored->arrived) : std::nullopt;
+  }
   std::vector<SearchResult> ReadResults(size_t max_results) const;
 };
 

@@ -209,6 +209,13 @@ const std::string* CellPainter::LinkAtCell(int col, int row, const QRect& rect, 
 
 QString CellPainter::CellHint(int col, int row, const QSize& cell_size) {
   if (col < 0 || col >= model_.ColCount()) return {};
+  const QString own = ToQString(model_.CellHint(col, row));
+  const QString clipped = ClippedTextHint(col, row, cell_size);
+  if (clipped.isEmpty() || own.isEmpty()) return clipped.isEmpty() ? own : clipped;
+  return clipped + QStringLiteral("<p>") + own.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+QString CellPainter::ClippedTextHint(int col, int row, const QSize& cell_size) {
   const std::string& text = model_.Cells(col, row);
   if (text.empty()) return {};
   const QSize size = CellTextSize(col, row);

@@ -66,10 +66,11 @@ class CellPainter {
 
   // The URL a click at `pos` opens in cell (col, row) painted at `rect`, or nullptr.
   const std::string* LinkAtCell(int col, int row, const QRect& rect, const QPoint& pos);
-  // The hint text of a cell, empty when its text fits a cell of `cell_size`.
+  // The hint text of a cell: its whole text when that does not fit a cell of `cell_size`,
+  // then the model's own hint for the cell; empty when there is neither.
   QString CellHint(int col, int row, const QSize& cell_size);
   // Shows the hint of cell (col, row) painted at `rect` in `widget`, or hides the hint
-  // when the cell's text fits (or col is -1).
+  // when the cell has none (or col is -1).
   void ShowCellHint(int col, int row, const QRect& rect, QWidget* widget);
 
   // The check-box pictures are drawn again after a style or palette change.
@@ -81,6 +82,8 @@ class CellPainter {
   static QColor URLColor() { return QColor(0, 0, 255); }
 
  private:
+  // The cell's whole text as a hint when it does not fit a cell of `cell_size`, else empty.
+  QString ClippedTextHint(int col, int row, const QSize& cell_size);
   QPoint TextOrigin(const QRect& rect, bool has_box) const;
   // The font and background of a cell after the colour hook.
   QFont HookedFont(int col, int row, const GridDrawState& state, QColor* background) const;

@@ -194,6 +194,20 @@ TEST(ResultGridModelTest, PhrasesOfDigitsSortAsText) {
   EXPECT_EQ(Rows(grid), (std::vector<std::string>{"10|", "7 11|", "2024 2025|", "apple|"}));
 }
 
+// A cell's hint tells where its text came from, so it follows the row and goes with the text.
+TEST(ResultGridModelTest, ACellHintMovesWithItsRowAndGoesWithANewText) {
+  ResultGridModel grid(3, 3);
+  grid.SetCells(1, 1, "b");
+  grid.SetCells(1, 2, "a");
+  grid.SetCells(2, 1, "12");
+  grid.SetCellHint(2, 1, "from the store");
+  grid.SortRows(1, true);
+  EXPECT_EQ(grid.CellHint(2, 2), "from the store");
+  EXPECT_EQ(grid.CellHint(2, 1), "");
+  grid.SetCells(2, 2, "12");
+  EXPECT_EQ(grid.CellHint(2, 2), "");
+}
+
 TEST(ResultGridModelTest, RatiosSortByTheirValue) {
   ResultGridModel grid(5, 7);
   const char* const ratios[] = {"12.50", "0.18", "", "2.00", "0.2", "1.5.0"};

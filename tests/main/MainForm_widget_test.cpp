@@ -34,6 +34,7 @@
 #include "main/ProjectFiles.h"
 #include "settings/SettingsStore.h"
 #include "settings/uSettings.h"
+#include "store/AnswerStore.h"
 #include "tests/support/DownloadGate.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
@@ -955,6 +956,29 @@ TEST_F(MainFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft) {
   frm_->barStatus->clearMessage();
   EXPECT_TRUE(cost->isVisible());
   EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 3. Searches left: 99997."));
+}
+
+// With the answer store and reuse on, a second run over the same phrase sends nothing; the
+// line before Start, the status line and the cells' hints tell what came from the store.
+TEST_F(MainFormTest, ASecondRunTakesItsAnswersFromTheStore) {
+  AnswerStore answers(temp_.File("answers.sqlite"));
+  services_.answers = &answers;
+  services_.reuse_days = 30;
+  Type({"niche blue hats"});
+  RunToEnd();
+  const std::string first = frm_->gRes->Model().Cells(2, 1);
+  EXPECT_EQ(frm_->lblCost->text(), QStringLiteral("1 phrase: 0 queries, 3 stored"));
+  EXPECT_EQ(frm_->gRes->Model().CellHint(2, 1), "");
+
+  service_.ClearRequests();
+  RunToEnd();
+  EXPECT_TRUE(service_.Requests().empty());
+  EXPECT_EQ(frm_->gRes->Model().Cells(2, 1), first);
+  EXPECT_EQ(frm_->gRes->Model().CellHint(4, 1).rfind("Stored answer from ", 0), 0u);
+  auto* cost = frm_->barStatus->findChild<QLabel*>(QStringLiteral("lblRunCost"));
+  ASSERT_NE(cost, nullptr);
+  EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 0. Stored answers used: 3."));
+  services_.answers = nullptr;
 }
 
 // The window loads the service and endpoint with the key pair and saves all four at close;

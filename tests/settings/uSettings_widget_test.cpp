@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -314,6 +315,33 @@ TEST(SettingsDialog, OkKeepsTheBytesOfUntouchedFields) {
   EXPECT_EQ(accepted.api_key, "k\xE9y");
   EXPECT_EQ(accepted.engine_code, "typed");
   EXPECT_EQ(accepted.search_service, "");  // still the default service, as stored
+}
+
+// "Reuse Days" is read at creation and shown in the dialog; OK stores it only when changed.
+TEST_F(SettingsWindowTest, ReuseDaysAreShownAndOkStoresThemOnlyWhenChanged) {
+  store_.Save({"key", "cx"});
+  store_.SaveReuseDays(30);
+  auto frm = MakeWindow();
+  frm->FormCreate();
+  const auto answer = [](int* shown, int typed) {
+    AnswerNextModal([=](QWidget* modal) {
+      auto* d = qobject_cast<TfSettings*>(modal);
+      *shown = d->seReuseDays->value();
+      if (typed >= 0) d->seReuseDays->setValue(typed);
+      testing::ClickButton(d, "OK");
+    });
+  };
+  const std::string before = testing::ReadBytes(hive_);
+  int shown = -1;
+  answer(&shown, -1);
+  frm->btSettingsClick();
+  EXPECT_EQ(shown, 30);
+  EXPECT_EQ(testing::ReadBytes(hive_), before);
+
+  answer(&shown, 7);
+  frm->btSettingsClick();
+  EXPECT_EQ(services_.back().reuse_days, 7);
+  EXPECT_EQ(SettingsStore(hive_).LoadReuseDays(), 7);
 }
 
 TEST_F(SettingsWindowTest, WrongTypeIsReportedAndTheDialogAsksForTheRest) {

@@ -12,6 +12,12 @@ TEST(RunTextsTest, PlannedCostLine) {
   EXPECT_EQ(PlannedCostText(12, 3, false, 12), "12 phrases: 36 queries, 12 volume credits");
   // No bound on nothing.
   EXPECT_EQ(PlannedCostText(0, 11, true), "0 phrases: 0 queries");
+  // With stored answers only what will be sent counts.
+  EXPECT_EQ(PlannedQueriesText(12, 9, 27, false), "12 phrases: 9 queries, 27 stored");
+  EXPECT_EQ(PlannedQueriesText(1, 0, 3, false), "1 phrase: 0 queries, 3 stored");
+  EXPECT_EQ(PlannedQueriesText(2, 11, 0, true), "2 phrases: up to 11 queries");
+  EXPECT_EQ(PlannedQueriesText(12, 9, 27, false, 12),
+            "12 phrases: 9 queries, 27 stored, 12 volume credits");
 }
 
 TEST(RunTextsTest, RunCostLine) {
@@ -22,12 +28,19 @@ TEST(RunTextsTest, RunCostLine) {
   EXPECT_EQ(RunCostText({120, 0, 1, 12, 40}),
             "Queries sent: 120. Searches left: 0. Waited 1 min for the hourly limit. 12 of 40 "
             "phrases not counted: the account has no searches left.");
+  RunCost reused{9, 181};
+  reused.stored_used = 27;
+  EXPECT_EQ(RunCostText(reused), "Queries sent: 9. Stored answers used: 27. Searches left: 181.");
   RunCost volumes{36, 164};
   volumes.volume_credits_left = 98753;
   volumes.volume_failure = "Invalid API key.";
   EXPECT_EQ(RunCostText(volumes),
             "Queries sent: 36. Searches left: 164. Volume credits left: 98,753. Monthly searches "
             "unavailable: Invalid API key.");
+}
+
+TEST(RunTextsTest, StoredAnswerHintSaysWhenInUtc) {
+  EXPECT_EQ(StoredAnswerHint(1'796'825'100), "Stored answer from 2026-12-09 14:05 UTC");
 }
 
 }  // namespace
