@@ -2,8 +2,7 @@
 # registry on Windows, a .reg-format file elsewhere. The store is the same everywhere;
 # only the hive behind settings/SettingsHive.h differs.
 target_sources(kelvaro_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/SettingsStore.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/EndpointPolicy.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/SettingsStore.cpp)
 if(WIN32)
   target_sources(kelvaro_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/WindowsRegistryHive.cpp)
 else()

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "base/WorkerHost.h"
-#include "settings/EndpointPolicy.h"
+#include "web/EndpointPolicy.h"
 #include "settings/SettingsStore.h"
 #include "ui/MessageBox.h"
 #include "ui/TextConvert.h"

@@ -1,6 +1,7 @@
 target_sources(kelvaro_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/uHelper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CustomSearch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EndpointPolicy.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SearchService.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ServiceQuery.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RunLimits.cpp

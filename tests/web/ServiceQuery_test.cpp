@@ -19,7 +19,7 @@ using ::testing::IsEmpty;
 TEST(QueryService, EndpointComesFromTheSettingsThenTheHostThenTheService) {
   FakeWorkerHost host;
   int sent = 0;
-  host.SetCredentials({"k", "", kSerpApi, " http://proxy.test:81/serp/ "});
+  host.SetCredentials({"k", "", kSerpApi, " https://proxy.test:81/serp/ "});
   QueryService(host, QueryKind::Phrase, "a", sent);
   host.SetCredentials({"k", "", kSerpApi, ""});
   QueryService(host, QueryKind::Phrase, "b", sent);
@@ -27,7 +27,7 @@ TEST(QueryService, EndpointComesFromTheSettingsThenTheHostThenTheService) {
   QueryService(host, QueryKind::Phrase, "c", sent);
   EXPECT_EQ(sent, 3);
   EXPECT_THAT(host.Downloads(),
-              ElementsAre("http://proxy.test:81/serp/search.json?engine=google&q=a&hl=en"
+              ElementsAre("https://proxy.test:81/serp/search.json?engine=google&q=a&hl=en"
                           "&lr=lang_en&api_key=k",
                           "https://customsearch.test/search.json?engine=google&q=b&hl=en"
                           "&lr=lang_en&api_key=k",
@@ -49,6 +49,23 @@ TEST(QueryService, AnUnknownServiceSendsNothingAndSaysWhy) {
   EXPECT_EQ(sent, 0);
   EXPECT_THAT(host.Downloads(), IsEmpty());
   EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
+}
+
+// A stored http:// endpoint of another computer (kept from before the dialog refused it, or
+// edited by hand) never gets the key: nothing is sent, and the error says why.
+TEST(QueryService, AClearTextRemoteEndpointSendsNothingAndSaysWhy) {
+  FakeWorkerHost host;
+  host.SetCredentials({"k", "", "SerpApi", "http://proxy.example"});
+  int sent = 0;
+  const ServiceAnswer answer = QueryService(host, QueryKind::Phrase, "a", sent);
+  std::string count;
+  EXPECT_FALSE(answer.ReadCount(count));
+  EXPECT_EQ(answer.ErrorText(),
+            "The endpoint \"http://proxy.example\" would carry the API key unencrypted: use "
+            "https://, or http:// only for localhost, 127.0.0.0/8 or [::1]");
+  EXPECT_EQ(sent, 0);
+  EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
+  EXPECT_THAT(host.Downloads(), IsEmpty());
 }
 
 TEST(AskSearchesLeft, OnlySerpApiIsAskedAndAFailedAnswerSaysNothing) {

@@ -1,4 +1,4 @@
-#include "settings/EndpointPolicy.h"
+#include "web/EndpointPolicy.h"
 
 #include <gtest/gtest.h>
 
