@@ -214,7 +214,7 @@ BENCHMARK(BM_LibcurlTlsReuse)->Unit(benchmark::kMicrosecond)->MinTime(1.0)->UseR
 BENCHMARK(BM_LibcurlTlsFreshConnection)->Unit(benchmark::kMicrosecond)->MinTime(1.0)->UseRealTime();
 
 // The console report, remembering each benchmark's real time per request for the ratios.
-class RatioReporter final : public benchmark::ConsoleReporter {
+class DownloadRatioReporter final : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
@@ -243,7 +243,7 @@ class RatioReporter final : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
-  RatioReporter reporter;
+  DownloadRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatio("plain HTTP, DownloadPage", "BM_DownloadPageReuse",
                       "BM_DownloadPageFreshConnection");

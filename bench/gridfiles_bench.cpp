@@ -328,7 +328,7 @@ class RecordingReporter : public benchmark::ConsoleReporter {
   // Colours only on a terminal, as the library's own reporter does.
   RecordingReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
 
-  struct Times {
+  struct FileTimes {
     double cpu = 0;
     double wall = 0;
   };
@@ -346,12 +346,12 @@ class RecordingReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
   }
 
-  Times Get(const std::string& name) const {
+  FileTimes Get(const std::string& name) const {
     const auto it = times.find(name);
-    return it == times.end() ? Times{} : it->second;
+    return it == times.end() ? FileTimes{} : it->second;
   }
 
-  std::map<std::string, Times> times;
+  std::map<std::string, FileTimes> times;
 };
 
 void PrintSummary(const RecordingReporter& reporter) {

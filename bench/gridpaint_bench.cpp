@@ -211,7 +211,7 @@ void BM_ScrollResultGridTopToBottom(benchmark::State& state) {
 BENCHMARK(BM_ScrollResultGridTopToBottom)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Keeps the per-iteration times so the ratio can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
+class PaintRatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
@@ -235,11 +235,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
  private:
-  struct Times {
+  struct PaintTimes {
     double real;
     double cpu;
   };
-  std::map<std::string, Times> times_;
+  std::map<std::string, PaintTimes> times_;
 };
 
 }  // namespace
@@ -249,7 +249,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
-  kelvaro::RatioReporter reporter;
+  kelvaro::PaintRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   kelvaro::g_grids.reset();  // widgets go while the application still exists
