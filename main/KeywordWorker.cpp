@@ -111,7 +111,15 @@ void KeywordWorker::AskVolumes() {
   const std::string url = VolumeURL(host_.Endpoint());
   const std::vector<std::string> headers = VolumeHeaders(credentials.volume_key);
   std::vector<std::optional<int64_t>> asked(Keywords.size());
-  for (const VolumeRequest& request : VolumeRequests(phrases, credentials.volume_country)) {
+  // Volumes already paid for stand in for a request, as stored counts do; the others are asked.
+  std::vector<std::string> to_ask = phrases;
+  if (answer_store_ != nullptr && reuse_days_ > 0) {
+    for (size_t i = 0; i < phrases.size(); ++i) {
+      asked[i] = answer_store_->LookupVolume(credentials.volume_country, phrases[i], reuse_days_);
+      if (asked[i]) to_ask[i].clear();  // an empty line is never asked
+    }
+  }
+  for (const VolumeRequest& request : VolumeRequests(to_ask, credentials.volume_country)) {
     if (StopRequested) break;
     HttpAnswer http;
     try {
@@ -119,13 +127,19 @@ void KeywordWorker::AskVolumes() {
     } catch (...) {
       // A request that throws is a failed one.
     }
-    const VolumeAnswer answer = ReadVolumeAnswer(http.status, http.body, request, phrases);
+    const VolumeAnswer answer = ReadVolumeAnswer(http.status, http.body, request, to_ask);
     if (answer.credits) volume_credits_left_ = answer.credits;
     if (!answer.ok) {
       volume_failure_ = FromUtf8(answer.message, SystemCodePage());
       break;
     }
-    for (size_t j = 0; j < request.phrases.size(); ++j) asked[request.phrases[j]] = answer.volumes[j];
+    for (size_t j = 0; j < request.phrases.size(); ++j) {
+      const size_t i = request.phrases[j];
+      asked[i] = answer.volumes[j];
+      if (asked[i] && answer_store_ != nullptr) {
+        answer_store_->RecordVolume(credentials.volume_country, phrases[i], *asked[i]);
+      }
+    }
   }
   const std::vector<size_t> sources = VolumeSources(phrases);
   for (size_t i = 0; i < sources.size(); ++i) {

@@ -11,6 +11,7 @@
 
 #include "store/AnswerStoreFile.h"
 #include "web/SearchService.h"
+#include "web/uHelper.h"
 
 namespace kelvaro {
 namespace {
@@ -115,6 +116,16 @@ std::string Unused(const std::string& path, const std::string& why) {
 
 // The service and endpoint an answer is filed under: an empty service is Google Custom
 // Search, and an endpoint that names the service's own address is empty.
+// The volume service's answers: filed under its name, by country (volumes differ per country).
+constexpr char kVolumeServiceName[] = "Keywords Everywhere";
+std::string VolumeKind(const std::string& country) {
+  std::string code = Trim(country);
+  for (char& ch : code) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return "volume:" + code;
+}
+
 std::pair<std::string, std::string> FiledUnder(const std::string& service,
                                                const std::string& endpoint) {
   const SearchService* known = FindSearchService(service);
@@ -267,6 +278,14 @@ AnswerStore::Connection* AnswerStore::ThisThreadConnection() const {
 std::optional<StoredAnswer> AnswerStore::Lookup(const std::string& service,
                                                 const std::string& endpoint, QueryKind kind,
                                                 const std::string& text, int max_age_days) const {
+  return LookupNamed(service, endpoint, QueryKindName(kind), text, max_age_days);
+}
+
+std::optional<StoredAnswer> AnswerStore::LookupNamed(const std::string& service,
+                                                     const std::string& endpoint,
+                                                     const std::string& kind,
+                                                     const std::string& text,
+                                                     int max_age_days) const {
   if (max_age_days <= 0) return std::nullopt;
   Connection* connection = ThisThreadConnection();
   if (connection == nullptr) return std::nullopt;
@@ -276,7 +295,7 @@ std::optional<StoredAnswer> AnswerStore::Lookup(const std::string& service,
   const int64_t now = clock_();
   BindText(statement, 1, filed_service);
   BindText(statement, 2, filed_endpoint);
-  sqlite3_bind_text(statement, 3, QueryKindName(kind), -1, nullptr);
+  BindText(statement, 3, kind);
   BindText(statement, 4, text);
   sqlite3_bind_int64(statement, 5, now - max_age_days * kSecondsPerDay);
   sqlite3_bind_int64(statement, 6, now);
@@ -307,6 +326,31 @@ std::optional<StoredAnswer> AnswerStore::Lookup(const AnswerKey& key, int max_ag
 bool AnswerStore::Record(const std::string& service, const std::string& endpoint, QueryKind kind,
                          const std::string& text, const std::string& count,
                          const std::optional<std::vector<SearchResult>>& results) {
+  // Result lists are kept for phrase queries only.
+  return RecordNamed(service, endpoint, QueryKindName(kind), text, count,
+                     kind == QueryKind::Phrase ? results : std::nullopt);
+}
+
+std::optional<int64_t> AnswerStore::LookupVolume(const std::string& country,
+                                                 const std::string& phrase,
+                                                 int max_age_days) const {
+  const std::optional<StoredAnswer> answer =
+      LookupNamed(kVolumeServiceName, "", VolumeKind(country), phrase, max_age_days);
+  int64_t volume = 0;
+  if (!answer || !TryStrToInt64(answer->count, volume) || volume < 0) return std::nullopt;
+  return volume;
+}
+
+bool AnswerStore::RecordVolume(const std::string& country, const std::string& phrase,
+                               int64_t volume) {
+  return RecordNamed(kVolumeServiceName, "", VolumeKind(country), phrase, std::to_string(volume),
+                     std::nullopt);
+}
+
+bool AnswerStore::RecordNamed(const std::string& service, const std::string& endpoint,
+                              const std::string& kind, const std::string& text,
+                              const std::string& count,
+                              const std::optional<std::vector<SearchResult>>& results) {
   Connection* connection = ThisThreadConnection();
   if (connection == nullptr) return false;
   sqlite3* db = connection->db();
@@ -320,9 +364,9 @@ bool AnswerStore::Record(const std::string& service, const std::string& endpoint
     const auto [filed_service, filed_endpoint] = FiledUnder(service, endpoint);
     BindText(upsert, 1, filed_service);
     BindText(upsert, 2, filed_endpoint);
-    sqlite3_bind_text(upsert, 3, QueryKindName(kind), -1, nullptr);
+    BindText(upsert, 3, kind);
     BindText(upsert, 4, text);
-    const bool listed = kind == QueryKind::Phrase && results.has_value();
+    const bool listed = results.has_value();
     BindText(upsert, 5, count);
     sqlite3_bind_int(upsert, 6, listed ? 1 : 0);
     sqlite3_bind_int64(upsert, 7, clock_());

@@ -83,6 +83,13 @@ class AnswerStore {
               const std::string& text, const std::string& count,
               const std::optional<std::vector<SearchResult>>& results = std::nullopt);
 
+  // Monthly searches of a phrase (as sent, UTF-8) for a country, kept like counts: the volume
+  // service's answers, filed apart from the search services'. The same rules as Lookup and
+  // Record.
+  std::optional<int64_t> LookupVolume(const std::string& country, const std::string& phrase,
+                                      int max_age_days) const;
+  bool RecordVolume(const std::string& country, const std::string& phrase, int64_t volume);
+
   // How many of `queries` have an answer Lookup would return (for the cost line before a run).
   int CountFresh(const std::vector<AnswerKey>& queries, int max_age_days) const;
 
@@ -97,6 +104,13 @@ class AnswerStore {
   // Marks the store unavailable after SQLite found the file damaged, so nothing more is
   // written into it.
   void NoteFailure(int sqlite_code) const;
+  // Lookup and Record by the kind's stored name.
+  std::optional<StoredAnswer> LookupNamed(const std::string& service, const std::string& endpoint,
+                                          const std::string& kind, const std::string& text,
+                                          int max_age_days) const;
+  bool RecordNamed(const std::string& service, const std::string& endpoint,
+                   const std::string& kind, const std::string& text, const std::string& count,
+                   const std::optional<std::vector<SearchResult>>& results);
 
   const std::string path_;
   const AnswerClock clock_;

@@ -36,6 +36,13 @@ bool AnswerStore::Record(const std::string&, const std::string&, QueryKind, cons
   return false;
 }
 
+std::optional<int64_t> AnswerStore::LookupVolume(const std::string&, const std::string&,
+                                                 int) const {
+  return std::nullopt;
+}
+
+bool AnswerStore::RecordVolume(const std::string&, const std::string&, int64_t) { return false; }
+
 int AnswerStore::CountFresh(const std::vector<AnswerKey>&, int) const { return 0; }
 
 }  // namespace kelvaro

@@ -11,7 +11,9 @@
 #include "grid/ResultGridModel.h"
 #include "main/GoldenRatio.h"
 #include "main/KeywordWorker.h"
+#include "store/AnswerStore.h"
 #include "tests/support/ServerWorkerHost.h"
+#include "tests/support/TempDir.h"
 #include "tools/SearchAnswers.h"
 #include "tools/SubstituteSearchServer.h"
 #include "tools/VolumeAnswers.h"
@@ -24,11 +26,13 @@ class KeywordVolumesTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { setenv("no_proxy", "127.0.0.1,localhost", 1); }
 
-  KeywordWorker& Run(const std::string& volume_key, std::vector<std::string> keywords) {
+  KeywordWorker& Run(const std::string& volume_key, std::vector<std::string> keywords,
+                     AnswerStore* store = nullptr, int reuse_days = 0) {
     host_.SetCredentials({"demo-key", "demo-cx", kSerpApi, "", volume_key, "us"});
     host_.SetEndpoint(server_.Endpoint());
     worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, grid_,
                                               KeywordWorkerSink{}, 0);
+    worker_->SetAnswerStore(store, reuse_days);
     worker_->Run();
     return *worker_;
   }
@@ -84,6 +88,24 @@ TEST_F(KeywordVolumesTest, AFailedVolumeRequestLeavesTheCountsUntouched) {
   EXPECT_EQ(worker.VolumeFailure(), std::string(searchsim::kVolumeInvalidKey));
   EXPECT_TRUE(host_.Messages().empty());
   EXPECT_TRUE(host_.Questions().empty());
+}
+
+TEST_F(KeywordVolumesTest, StoredVolumesAreReusedLikeCounts) {
+  testing::TempDir dir;
+  AnswerStore store(dir.File("answers.sqlite"));
+  Run("demo-volume-key", {"red shoes"}, &store, 0);  // recorded, though not reused
+  server_.ClearRequests();
+  Run("demo-volume-key", {"red shoes", "few words"}, &store, 30);
+  int posts = 0;
+  for (const auto& request : server_.Requests()) {
+    if (request.target == "/v1/get_keyword_data") {
+      ++posts;
+      EXPECT_EQ(request.body, "dataSource=gkp&country=us&currency=usd&kw%5B%5D=few%20words");
+    }
+  }
+  EXPECT_EQ(posts, 1);  // for the new phrase only
+  EXPECT_EQ(grid_.Cells(5, grid_.RowCount() - 2), std::to_string(*searchsim::VolumeFor("red shoes")));
+  EXPECT_EQ(grid_.Cells(5, grid_.RowCount() - 1), "120");
 }
 
 TEST_F(KeywordVolumesTest, WithoutAVolumeKeyNothingIsAskedAndRowsHaveFiveCells) {
