@@ -110,7 +110,7 @@ const std::string& ResultGridModel::Cells(int col, int row) const {
 void ResultGridModel::SetCells(int col, int row, const std::string& text) {
   if (col < 0 || row < 0) return;
   if (!CellHint(col, row).empty())
-    rows_[static_cast<size_t>(row)].hints[static_cast<size_t>(col)].clear();
+    (*rows_[static_cast<size_t>(row)].hints)[static_cast<size_t>(col)].clear();
   std::string& cell = CellForWrite(col, row);
   if (cell == text) return;
   cell = text;
@@ -119,15 +119,18 @@ void ResultGridModel::SetCells(int col, int row, const std::string& text) {
 
 const std::string& ResultGridModel::CellHint(int col, int row) const {
   const Row* r = StoredRow(row);
-  if (r == nullptr || col < 0 || static_cast<size_t>(col) >= r->hints.size()) return EmptyText();
-  return r->hints[static_cast<size_t>(col)];
+  if (r == nullptr || col < 0 || !r->hints || static_cast<size_t>(col) >= r->hints->size()) {
+    return EmptyText();
+  }
+  return (*r->hints)[static_cast<size_t>(col)];
 }
 
 void ResultGridModel::SetCellHint(int col, int row, const std::string& hint) {
   if (col < 0 || row < 0 || CellHint(col, row) == hint) return;
   Row& r = RowForWrite(row);
-  if (static_cast<size_t>(col) >= r.hints.size()) r.hints.resize(static_cast<size_t>(col) + 1);
-  r.hints[static_cast<size_t>(col)] = hint;
+  if (!r.hints) r.hints = std::make_unique<std::vector<std::string>>();
+  if (static_cast<size_t>(col) >= r.hints->size()) r.hints->resize(static_cast<size_t>(col) + 1);
+  (*r.hints)[static_cast<size_t>(col)] = hint;
   NotifyCell(col, row);
 }
 

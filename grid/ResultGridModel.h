@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -142,8 +143,22 @@ class ResultGridModel {
   struct Row {
     std::vector<std::string> cells;    // may be shorter than the column count
     std::vector<CheckBoxEntry> boxes;  // usually none or one
-    std::vector<std::string> hints;    // by column; usually empty
+    // By column. Most rows have none, and a large project's rows then cost a pointer each.
+    std::unique_ptr<std::vector<std::string>> hints;
     int height = kDefaultRowHeight;
+
+    Row() = default;
+    Row(Row&&) = default;
+    Row& operator=(Row&&) = default;
+    Row(const Row& other)
+        : cells(other.cells),
+          boxes(other.boxes),
+          hints(other.hints ? std::make_unique<std::vector<std::string>>(*other.hints) : nullptr),
+          height(other.height) {}
+    Row& operator=(const Row& other) {
+      if (this != &other) *this = Row(other);
+      return *this;
+    }
   };
 
   bool IsVisibleCell(int col, int row) const;
