@@ -1,12 +1,6 @@
 // The code page conversions through the system's own tables.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/WindowsApi.h"  // first: the headers below need its types
 
 #include <string>
 

@@ -1,13 +1,10 @@
 // On Windows a path is UTF-16; narrow names are in the ANSI code page, as the ANSI functions
 // (fopen, the registry's ...A functions) read them.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "base/WindowsApi.h"
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cerrno>

@@ -1,13 +1,7 @@
 // The current user's hive on Windows: the registry under HKEY_CURRENT_USER, reached
 // through the ANSI functions so texts stay 8-bit bytes in the system code page.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/WindowsApi.h"  // first: the headers below need its types
 
 #include <memory>
 #include <optional>

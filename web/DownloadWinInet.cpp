@@ -8,13 +8,7 @@
 // where only a time-out set on the request before it is sent holds. Setting it on both handles
 // gives the same transfer on either.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "base/WindowsApi.h"  // first: wininet.h needs its types
 #include <wininet.h>
 
 #include <algorithm>
