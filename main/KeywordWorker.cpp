@@ -110,15 +110,10 @@ void KeywordWorker::AskVolumes() {
   for (const std::string& k : Keywords) phrases.push_back(ToUtf8(k, SystemCodePage()));
   const std::string url = VolumeURL(host_.Endpoint());
   const std::vector<std::string> headers = VolumeHeaders(credentials.volume_key);
-  std::vector<std::optional<int64_t>> asked(Keywords.size());
   // Volumes already paid for stand in for a request, as stored counts do; the others are asked.
-  std::vector<std::string> to_ask = phrases;
-  if (answer_store_ != nullptr && reuse_days_ > 0) {
-    for (size_t i = 0; i < phrases.size(); ++i) {
-      asked[i] = answer_store_->LookupVolume(credentials.volume_country, phrases[i], reuse_days_);
-      if (asked[i]) to_ask[i].clear();  // an empty line is never asked
-    }
-  }
+  std::vector<std::optional<int64_t>> asked;
+  const std::vector<std::string> to_ask =
+      VolumesToAsk(answer_store_, reuse_days_, credentials.volume_country, phrases, asked);
   for (const VolumeRequest& request : VolumeRequests(to_ask, credentials.volume_country)) {
     if (StopRequested) break;
     HttpAnswer http;

@@ -23,6 +23,7 @@
 #include "main/KeywordGrid.h"
 #include "main/KeywordWorker.h"
 #include "settings/SettingsStore.h"
+#include "store/AnswerReuse.h"
 #include "settings/uSettings.h"
 #include "ui/Chime.h"
 #include "ui/FormParts.h"
@@ -76,7 +77,10 @@ KeywordRunParts Tfrm::RunParts() {
     if (!VolumesWanted()) return 0;
     std::vector<std::string> phrases;
     for (const std::string& line : lines) phrases.push_back(ToUtf8(line, SystemCodePage()));
-    return VolumeCredits(phrases);
+    // Volumes in the store cost nothing.
+    std::vector<std::optional<int64_t>> stored;
+    return VolumeCredits(VolumesToAsk(services_.answers, services_.reuse_days,
+                                      Credentials().Get().volume_country, phrases, stored));
   };
   parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host) {
     MainForm::ShowVolumeColumns(gRes->Model(), VolumesWanted());

@@ -62,6 +62,20 @@ StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
   return cost;
 }
 
+std::vector<std::string> VolumesToAsk(const AnswerStore* store, int reuse_days,
+                                      const std::string& country,
+                                      const std::vector<std::string>& phrases,
+                                      std::vector<std::optional<int64_t>>& stored) {
+  std::vector<std::string> to_ask = phrases;
+  stored.assign(phrases.size(), std::nullopt);
+  if (store == nullptr || reuse_days <= 0) return to_ask;
+  for (size_t i = 0; i < phrases.size(); ++i) {
+    stored[i] = store->LookupVolume(country, phrases[i], reuse_days);
+    if (stored[i]) to_ask[i].clear();
+  }
+  return to_ask;
+}
+
 AnswerReuse::AnswerReuse(AccountLimits& limits, WorkerHost& host, AnswerStore* store,
                          int reuse_days)
     : limits_(limits), host_(host), store_(store), reuse_days_(reuse_days) {}

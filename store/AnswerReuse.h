@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,14 @@ StartCost KeywordRunStartCost(const AnswerStore* store, int reuse_days,
 StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
                                 const SearchSettings& settings,
                                 const std::vector<std::string>& phrases, size_t max_results);
+
+// The phrases (UTF-8) whose monthly searches for `country` a run must still ask for: `phrases`
+// with each one whose volume is stored within `reuse_days` emptied (an empty phrase is never
+// asked). The stored volumes go to `stored`, by the same index. `store` may be nullptr.
+std::vector<std::string> VolumesToAsk(const AnswerStore* store, int reuse_days,
+                                      const std::string& country,
+                                      const std::vector<std::string>& phrases,
+                                      std::vector<std::optional<int64_t>>& stored);
 
 class AnswerReuse {
  public:

@@ -11,6 +11,7 @@
 #include "grid/ResultGridModel.h"
 #include "main/GoldenRatio.h"
 #include "main/KeywordWorker.h"
+#include "store/AnswerReuse.h"
 #include "store/AnswerStore.h"
 #include "tests/support/ServerWorkerHost.h"
 #include "tests/support/TempDir.h"
@@ -18,6 +19,7 @@
 #include "tools/SubstituteSearchServer.h"
 #include "tools/VolumeAnswers.h"
 #include "web/SearchService.h"
+#include "web/VolumeService.h"
 
 namespace kelvaro::MainForm {
 namespace {
@@ -94,6 +96,11 @@ TEST_F(KeywordVolumesTest, StoredVolumesAreReusedLikeCounts) {
   testing::TempDir dir;
   AnswerStore store(dir.File("answers.sqlite"));
   Run("demo-volume-key", {"red shoes"}, &store, 0);  // recorded, though not reused
+  // What the line beside Start counts: only the volume not stored yet.
+  std::vector<std::optional<int64_t>> stored;
+  EXPECT_EQ(VolumeCredits(VolumesToAsk(&store, 30, "us", {"red shoes", "few words"}, stored)), 1u);
+  EXPECT_EQ(stored[0], searchsim::VolumeFor("red shoes"));
+  EXPECT_EQ(VolumeCredits(VolumesToAsk(&store, 0, "us", {"red shoes", "few words"}, stored)), 2u);
   server_.ClearRequests();
   Run("demo-volume-key", {"red shoes", "few words"}, &store, 30);
   int posts = 0;
