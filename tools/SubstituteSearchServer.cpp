@@ -285,7 +285,11 @@ class SubstituteSearchServer::Impl {
   }
   void SetAccount(const std::string& api_key, const Account& account) {
     std::lock_guard lock(mutex_);
-    accounts_[api_key] = Metered{account, 0, 0, 0, Clock::now()};
+    accounts_[api_key] = Metered{account, 0, 0, 0, AccountNow()};
+  }
+  void PassAccountTime(milliseconds time) {
+    std::lock_guard lock(mutex_);
+    passed_ += time;
   }
   void InjectFault(const Fault& fault) {
     std::lock_guard lock(mutex_);
@@ -342,7 +346,7 @@ class SubstituteSearchServer::Impl {
   // For a key with an account: the answer that turns the search away, or nullopt once the
   // search is counted. Called under mutex_.
   std::optional<Answer> Meter(Metered& metered, bool serp) {
-    const auto now = Clock::now();
+    const auto now = AccountNow();
     metered.Roll(now);
     if (metered.RunOut()) {
       if (serp) return Answer{429, SerpApiErrorJson(kSerpApiOutOfSearches)};
@@ -507,7 +511,7 @@ class SubstituteSearchServer::Impl {
     if (!key.empty() && account != accounts_.end()) {
       Metered& metered = account->second;
       if (!metered.account.account_answer.empty()) return {200, metered.account.account_answer};
-      metered.Roll(Clock::now());
+      metered.Roll(AccountNow());
       return {200, SerpApiAccountJson(metered.Figures())};
     }
     if (key.empty() || key != config_.api_key) return {401, SerpApiErrorJson(kSerpApiInvalidKey)};
@@ -535,6 +539,9 @@ class SubstituteSearchServer::Impl {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   int64_t used_today_ = 0;
+  milliseconds passed_{0};  // PassAccountTime's sum
+  // The accounts' clock: real time and what PassAccountTime added. Called under mutex_.
+  Clock::time_point AccountNow() const { return Clock::now() + passed_; }
   int64_t volume_credits_used_ = 0;
   std::map<std::string, Metered> accounts_;
   Fault fault_;
@@ -565,6 +572,10 @@ void SubstituteSearchServer::StartNewDay() { impl_->StartNewDay(); }
 
 void SubstituteSearchServer::SetAccount(const std::string& api_key, const Account& account) {
   impl_->SetAccount(api_key, account);
+}
+
+void SubstituteSearchServer::PassAccountTime(std::chrono::milliseconds time) {
+  impl_->PassAccountTime(time);
 }
 
 void SubstituteSearchServer::InjectFault(const Fault& fault) { impl_->InjectFault(fault); }

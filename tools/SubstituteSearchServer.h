@@ -124,6 +124,9 @@ class SubstituteSearchServer {
   void StartNewDay();                   // the queries used so far no longer count
   // Makes `api_key` valid with its own account (replacing the one it had).
   void SetAccount(const std::string& api_key, const Account& account);
+  // Moves the accounts' clock on by `time` at once, as if it had passed: a test that meets a
+  // window never waits for it.
+  void PassAccountTime(std::chrono::milliseconds time);
 
   void InjectFault(const Fault& fault);
   void ClearFault();

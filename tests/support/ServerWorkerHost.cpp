@@ -26,6 +26,11 @@ HttpAnswer ServerWorkerHost::Post(const std::string& url, const std::vector<std:
 }
 
 bool ServerWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
+  if (pass_time_) {
+    if (stop) return false;
+    pass_time_(ms);
+    return !stop;
+  }
   // The server's windows are time: a wait lets it pass as a window's host would (the
   // ordinary pauses stay instant, as FakeWorkerHost's).
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

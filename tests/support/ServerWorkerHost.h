@@ -23,6 +23,10 @@ class ServerWorkerHost : public FakeWorkerHost {
   bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
   void ShowStatus(const std::string& text) override;
 
+  // With a hook, a wait passes no real time: the hook is given the milliseconds to move the
+  // server's clock on by (SubstituteSearchServer::PassAccountTime). Without one a wait sleeps,
+  // as a window's host does (the benchmark's case).
+  void PassTimeWith(std::function<void(int ms)> pass_time) { pass_time_ = std::move(pass_time); }
   // Called with each status text as it is shown (to press Stop during a wait).
   void OnStatus(std::function<void(const std::string&)> hook);
   std::vector<std::string> Statuses() const;
@@ -31,6 +35,7 @@ class ServerWorkerHost : public FakeWorkerHost {
   mutable std::mutex status_mutex_;
   std::vector<std::string> statuses_;
   std::function<void(const std::string&)> on_status_;
+  std::function<void(int ms)> pass_time_;
 };
 
 }  // namespace kelvaro::testing
