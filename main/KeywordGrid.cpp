@@ -84,7 +84,10 @@ void ClearCheckedRows(ResultGridModel& grid, bool remove) {
 
 void AddProjectCheckBoxes(ResultGridModel& grid) {
   for (int row = 1; row < grid.RowCount(); ++row) {
-    if (!grid.Cells(1, row).empty()) grid.AddCheckBox(0, row, true, false);
+    // A row saved unticked reads "N" and comes back unticked; "Y", a row number or nothing
+    // comes back ticked.
+    if (grid.Cells(1, row).empty()) continue;
+    grid.AddCheckBox(0, row, grid.Cells(0, row) != ResultGridModel::kUncheckedText, false);
   }
 }
 

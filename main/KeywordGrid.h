@@ -64,8 +64,8 @@ void ResetKeywordGrid(ResultGridModel& grid);
 // a header and one empty row, or writes the row numbers 1, 2, ... into column 0.
 void ClearCheckedRows(ResultGridModel& grid, bool remove);
 
-// Open Project's last step: a check box, ticked, in column 0 of every data row with a
-// keyword.
+// Open Project's last step: a check box in column 0 of every data row with a keyword, ticked
+// unless the row's column 0 reads "N" (saved unticked).
 void AddProjectCheckBoxes(ResultGridModel& grid);
 
 }  // namespace MainForm

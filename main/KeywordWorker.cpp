@@ -41,7 +41,8 @@ void KeywordWorker::Run() noexcept {
       return;
     }
     AskVolumes();
-    for (size_t i = 0; i < Keywords.size(); ++i) {
+    // Stop while the volumes were asked for ends the run before its first paid query.
+    for (size_t i = 0; i < Keywords.size() && !StopRequested; ++i) {
       if (RunKeyword(i, queries) == Outcome::kEnd) break;
     }
     stored_used_ = queries.StoredUsed();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
 
 namespace kelvaro::MainForm {
@@ -131,15 +132,24 @@ TEST_F(KeywordGridTest, ResetAndProjectCheckBoxes) {
   EXPECT_EQ(grid.Cells(6, 1), "");
   EXPECT_FALSE(grid.HasCheckBox(0, 1));
 
-  grid.SetRowCount(4);
+  grid.SetRowCount(6);
   grid.SetCells(0, 2, "7");
   grid.SetCells(1, 2, "x");
   grid.SetCells(1, 3, "");
+  grid.SetCells(0, 4, "N");
+  grid.SetCells(1, 4, "y");
+  grid.SetCells(0, 5, "Y");
+  grid.SetCells(1, 5, "z");
   AddProjectCheckBoxes(grid);
   EXPECT_FALSE(grid.HasCheckBox(0, 1));
   EXPECT_TRUE(grid.IsChecked(0, 2));
   EXPECT_EQ(grid.Cells(0, 2), "7");
   EXPECT_FALSE(grid.HasCheckBox(0, 3));
+  // A row saved unticked opens unticked, and ticking it changes what a save writes.
+  EXPECT_FALSE(grid.IsChecked(0, 4));
+  EXPECT_TRUE(grid.IsChecked(0, 5));
+  grid.ToggleCheck(0, 4);
+  EXPECT_EQ(SavedCellText(grid, 0, 4), "Y");
 }
 
 // Volume and KGR: columns a volume key adds, coloured by their header wherever the grid came

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -113,6 +114,29 @@ TEST_F(KeywordVolumesTest, StoredVolumesAreReusedLikeCounts) {
   EXPECT_EQ(posts, 1);  // for the new phrase only
   EXPECT_EQ(grid_.Cells(5, grid_.RowCount() - 2), std::to_string(*searchsim::VolumeFor("red shoes")));
   EXPECT_EQ(grid_.Cells(5, grid_.RowCount() - 1), "120");
+}
+
+// Stop pressed while the volumes are asked for: no search goes out after them.
+TEST_F(KeywordVolumesTest, StopDuringTheVolumeRequestsSendsNoSearch) {
+  class StopOnPost : public testing::ServerWorkerHost {
+   public:
+    std::atomic<bool>* stop = nullptr;
+    HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
+                    const std::string& body) override {
+      *stop = true;
+      return ServerWorkerHost::Post(url, headers, body);
+    }
+  } host;
+  host.SetCredentials({"demo-key", "demo-cx", kSerpApi, "", "demo-volume-key", "us"});
+  host.SetEndpoint(server_.Endpoint());
+  KeywordWorker worker({"red shoes", "blue hats"}, host, grid_, KeywordWorkerSink{}, 0);
+  host.stop = &worker.StopRequested;
+  worker.Run();
+  EXPECT_EQ(worker.QueriesSent(), 0);
+  for (const auto& request : server_.Requests()) {
+    EXPECT_EQ(request.target.find("/search.json"), std::string::npos) << request.target;
+  }
+  EXPECT_EQ(grid_.RowCount(), 2);
 }
 
 TEST_F(KeywordVolumesTest, WithoutAVolumeKeyNothingIsAskedAndRowsHaveFiveCells) {
