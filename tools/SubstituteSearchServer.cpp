@@ -355,7 +355,8 @@ class SubstituteSearchServer::Impl {
     if (metered.HourFull()) {
       Answer answer = serp ? Answer{429, SerpApiErrorJson(kSerpApiHourlyLimit)}
                            : Error(PerMinuteQuotaError());
-      answer.retry_after_s = metered.SecondsLeft(now);
+      answer.retry_after_s = metered.account.retry_after_s >= 0 ? metered.account.retry_after_s
+                                                                : metered.SecondsLeft(now);
       return answer;
     }
     ++metered.used;

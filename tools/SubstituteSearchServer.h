@@ -104,6 +104,9 @@ struct Account {
   // as its per-minute quota, the allowance as its per-day quota.
   // Answered to /account.json instead of the figures when not empty (an odd answer).
   std::string account_answer;
+  // The Retry-After of a search turned away for a full window, when 0 or more; otherwise the
+  // seconds left in the window.
+  int retry_after_s = -1;
 };
 
 class SubstituteSearchServer {

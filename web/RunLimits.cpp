@@ -82,8 +82,9 @@ AccountLimits::Action AccountLimits::AfterFailure(const ServiceAnswer& answer) {
     case AnswerLimit::kPerDay:
       return EndRun(answer);
     case AnswerLimit::kPerMinute: {
-      int64_t ms = timings_.per_minute_wait_ms;
-      if (answer.retry_after_s >= 0) ms = std::min(ms, RetryAfterMs(answer.retry_after_s));
+      // The service knows best when the next query may go, even beyond a minute.
+      const int64_t ms = answer.retry_after_s >= 0 ? RetryAfterMs(answer.retry_after_s)
+                                                   : timings_.per_minute_wait_ms;
       const int64_t left = timings_.max_wait_ms - budget_used_ms_;
       if (left <= 0) return Action::kErrorPath;
       return WaitOnce(WaitKind::kPerMinute, 0, static_cast<int>(std::min<int64_t>(ms, left)))
@@ -108,22 +109,29 @@ AccountLimits::Action AccountLimits::AfterFailure(const ServiceAnswer& answer) {
 }
 
 AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_after_s) {
+  // The account is asked once a poll interval, whatever the answer's Retry-After says: that
+  // only tells when the next query may go, so the query waits for it after the hour has room.
+  const int64_t query_not_before = retry_after_s >= 0 ? RetryAfterMs(retry_after_s) : 0;
+  int64_t waited = 0;
   for (;;) {
-    int64_t ms = timings_.poll_ms;
-    if (retry_after_s >= 0) ms = std::min(ms, RetryAfterMs(retry_after_s));
     const int64_t left = timings_.max_wait_ms - budget_used_ms_;
     if (left <= 0) {
       host_.ShowStatus(std::string());
       return Action::kErrorPath;
     }
-    if (!WaitOnce(WaitKind::kHourly, per_hour, static_cast<int>(std::min(ms, left)))) {
-      return Action::kEnd;
-    }
+    const int64_t ms = std::min<int64_t>(timings_.poll_ms, left);
+    if (!WaitOnce(WaitKind::kHourly, per_hour, static_cast<int>(ms))) return Action::kEnd;
+    waited += ms;
     const std::optional<AccountFigures> figures = AskAccount(host_);
     // An account that cannot say the hour is still full gets the query again: its answer
     // decides.
     if (!figures || !figures->this_hour || !figures->per_hour || *figures->per_hour == 0 ||
         *figures->this_hour < *figures->per_hour) {
+      const int64_t rest =
+          std::min(query_not_before - waited, timings_.max_wait_ms - budget_used_ms_);
+      if (rest > 0 && !WaitOnce(WaitKind::kHourly, per_hour, static_cast<int>(rest))) {
+        return Action::kEnd;
+      }
       host_.ShowStatus(std::string());
       return Action::kResend;
     }

@@ -52,12 +52,12 @@ class KeywordLimitsTest : public ::testing::Test {
     });
     host_.SetCredentials({"metered", "demo-cx", service, server_.Endpoint()});
   }
-  KeywordWorker& Run(std::vector<std::string> keywords) {
+  KeywordWorker& Run(std::vector<std::string> keywords, LimitTimings timings = QuickTimings()) {
     if (grid_.RowCount() > 2) grid_.RemoveRows(2, grid_.RowCount() - 2);
     for (int col = 0; col < 5; ++col) grid_.SetCells(col, 1, "");
     worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, grid_,
                                               KeywordWorkerSink{}, 0);
-    worker_->SetLimitTimings(QuickTimings());
+    worker_->SetLimitTimings(timings);
     worker_->Run();
     return *worker_;
   }
@@ -179,6 +179,45 @@ TEST_F(KeywordLimitsTest, GooglePerMinuteIsWaitedOutAndPerDayEndsTheRun) {
   KeywordWorker& worker = Run({"red shoes", "blue hats"});
   EXPECT_THAT(host_.Messages(), ElementsAre(HasSubstr("'Queries per day'")));
   EXPECT_EQ(worker.NotCounted(), 2);
+}
+
+// Waits go by what the service says: Retry-After 0 in a full hour does not make the run poll
+// the account in a tight loop, and a per-minute Retry-After beyond a minute is waited in one go.
+TEST_F(KeywordLimitsTest, WaitsFollowRetryAfterAndPollTheAccountOnceAMinute) {
+  LimitTimings real = QuickTimings();
+  real.poll_ms = 60000;
+  real.per_minute_wait_ms = 60000;
+  real.max_wait_ms = 65 * 60 * 1000;
+  const auto account_polls = [this] {
+    int polls = 0;
+    for (const auto& request : server_.Requests()) {
+      polls += request.target.rfind("/account.json", 0) == 0 ? 1 : 0;
+    }
+    return polls;
+  };
+
+  searchsim::Account hourly;
+  hourly.hourly_limit = 3;
+  hourly.hour = std::chrono::minutes(5);
+  hourly.retry_after_s = 0;
+  UseAccount(kSerpApi, hourly);
+  Run({"red shoes", "blue hats"}, real);
+  EXPECT_EQ(CountedRows(), 2);
+  EXPECT_GE(passed_ms_, 4 * 60000);
+  // One before Start, one on the refusal, one a minute of waiting, one at the end.
+  EXPECT_LE(account_polls(), 2 + passed_ms_ / 60000 + 1);
+
+  searchsim::Account per_minute;
+  per_minute.hourly_limit = 3;
+  per_minute.hour = std::chrono::minutes(3);
+  UseAccount(kGoogleCustomSearch, per_minute);
+  server_.ClearRequests();
+  passed_ms_ = 0;
+  Run({"red shoes", "blue hats"}, real);
+  EXPECT_EQ(CountedRows(), 2);
+  // The refusal's Retry-After (the three minutes' rest) is waited once; the query then goes.
+  EXPECT_EQ(server_.Requests().size(), 7u);
+  EXPECT_GE(passed_ms_, 2 * 60000);
 }
 
 }  // namespace
