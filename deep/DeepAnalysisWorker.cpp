@@ -55,7 +55,10 @@ void DeepAnalysisWorker::Run() noexcept {
     if (FirstPass(queries)) SecondPass(queries);
     stored_used_ = queries.StoredUsed();
     waited_ms_ = limits.WaitedMs();
-    if (limits.RanOut()) not_counted_ = static_cast<int>(Keywords.size() - counted_);
+    // A phrase whose results did not all get their backlink counts is not counted either.
+    if (limits.RanOut()) {
+      not_counted_ = static_cast<int>(Keywords.size() - counted_ + listed_ - averaged_);
+    }
     // An account nobody could reach during the run is not asked again.
     if (limits.Answered()) searches_left_ = AskSearchesLeft(host_);
   } catch (...) {
@@ -94,6 +97,7 @@ bool DeepAnalysisWorker::FirstPass(AnswerReuse& queries) {
                     FromUtf8(results[r].link, code_page), ""});
     }
     AddResultRow({"", "", kAveragesText, ""});
+    ++listed_;
     AddResultRow({"", "", "", ""});
 
     ShowProgress(static_cast<int>(
@@ -116,6 +120,7 @@ void DeepAnalysisWorker::SecondPass(AnswerReuse& queries) {
     const std::string c2 = cells.size() > 2 ? cells[2] : std::string();
 
     if (c2 == kAveragesText) {
+      ++averaged_;
       if (counted > 0) SetResultCell(3, r, FormatAverage(sum, counted));
       counted = 0;
       sum = 0;

@@ -110,6 +110,8 @@ class DeepAnalysisWorker {
   int queries_sent_ = 0;
   int stored_used_ = 0;
   size_t counted_ = 0;  // phrases with their total
+  size_t listed_ = 0;    // of them, phrases whose listed results wait for their backlinks
+  size_t averaged_ = 0;  // of those, phrases whose backlinks were all asked for
   std::optional<int64_t> searches_left_;
   int64_t waited_ms_ = 0;
   int not_counted_ = 0;

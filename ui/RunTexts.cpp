@@ -42,8 +42,12 @@ std::string RunCostText(const RunCost& cost) {
   }
   if (cost.searches_left) text += " Searches left: " + std::to_string(*cost.searches_left) + ".";
   if (cost.waited_ms > 0) {
-    const int64_t minutes = std::max<int64_t>(1, (cost.waited_ms + 30000) / 60000);
-    text += " Waited " + std::to_string(minutes) + " min for the hourly limit.";
+    // Whole seconds below a minute, whole minutes from there on; never "0".
+    const int64_t seconds = std::max<int64_t>(1, (cost.waited_ms + 500) / 1000);
+    const std::string waited = seconds < 60
+                                   ? std::to_string(seconds) + " s"
+                                   : std::to_string((cost.waited_ms + 30000) / 60000) + " min";
+    text += " Waited " + waited + " for the hourly limit.";
   }
   if (cost.not_counted > 0) {
     text += " " + std::to_string(cost.not_counted) + " of " + std::to_string(cost.phrases) +

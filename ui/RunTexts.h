@@ -36,7 +36,8 @@ struct RunCost {
 
 // What a run cost, in the status bar at its end: "Queries sent: N.", when it used stored
 // answers " Stored answers used: S.", when the service told " Searches left: M.", when the run
-// waited " Waited W min for the hourly limit." (whole minutes, at least 1), and when the searches
+// waited " Waited W min for the hourly limit." (whole minutes; below a minute "Waited 12 s", at
+// least 1 s), and when the searches
 // ran out " P of Q phrases not counted: the account has no searches left." Then " Volume credits
 // left: 98,753." when the volume service told, and last " Monthly searches unavailable:
 // <message>" when it failed.

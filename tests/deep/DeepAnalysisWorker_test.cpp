@@ -329,5 +329,35 @@ TEST_F(DeepAnalysisWorkerTest, RunningOutEndsTheRunWithOneBox) {
   EXPECT_EQ(worker.QueriesSent(), 1);
 }
 
+// Running out in the backlink pass: the phrase whose results lack a backlink count is not
+// counted, the one done before it is.
+TEST_F(DeepAnalysisWorkerTest, RunningOutAmongTheBacklinksCountsThatPhraseAsNotCounted) {
+  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const SearchService& service = SearchServiceNamed(kSerpApi);
+  const std::string account = service.AccountURL(serp);
+  host_.AnswerUrl(account, R"({"total_searches_left": 22})");
+  const auto listing = [](const std::string& link) {
+    return R"({"search_information": {"total_results": 120}, "organic_results": [)"
+           R"({"position": 1, "title": "One", "link": ")" + link + R"("}]})";
+  };
+  host_.AnswerUrl(service.QueryURL(QueryKind::Phrase, "red shoes", serp),
+                  listing("https://one.example/"));
+  host_.AnswerUrl(service.QueryURL(QueryKind::Phrase, "blue hats", serp),
+                  listing("https://two.example/"));
+  host_.AnswerUrl(service.QueryURL(QueryKind::Backlinks, "https://one.example/", serp),
+                  R"({"search_information": {"total_results": 10}})");
+  const std::string last = service.QueryURL(QueryKind::Backlinks, "https://two.example/", serp);
+  host_.AnswerUrl(last, R"({"error": "Your account has run out of searches."})");
+  host_.OnDownload([&](const std::string& url) {
+    if (url == last) host_.AnswerUrl(account, R"({"total_searches_left": 0})");
+  });
+  DeepAnalysisWorker& worker = MakeWorker({"red shoes", "blue hats"});
+  worker.Run();
+
+  EXPECT_THAT(host_.Messages(), ElementsAre("Your account has run out of searches."));
+  EXPECT_EQ(worker.NotCounted(), 1);
+}
+
 }  // namespace
 }  // namespace kelvaro::DeepAnalysisForm

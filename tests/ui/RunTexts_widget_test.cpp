@@ -26,8 +26,13 @@ TEST(RunTextsTest, RunCostLine) {
   EXPECT_EQ(RunCostText({60, 190, 12 * 60000 - 20000}),
             "Queries sent: 60. Searches left: 190. Waited 12 min for the hourly limit.");
   EXPECT_EQ(RunCostText({120, 0, 1, 12, 40}),
-            "Queries sent: 120. Searches left: 0. Waited 1 min for the hourly limit. 12 of 40 "
+            "Queries sent: 120. Searches left: 0. Waited 1 s for the hourly limit. 12 of 40 "
             "phrases not counted: the account has no searches left.");
+  // Below a minute in seconds; a minute from 59.5 s on.
+  EXPECT_EQ(RunCostText({3, std::nullopt, 12400}),
+            "Queries sent: 3. Waited 12 s for the hourly limit.");
+  EXPECT_EQ(RunCostText({3, std::nullopt, 59500}),
+            "Queries sent: 3. Waited 1 min for the hourly limit.");
   RunCost reused{9, 181};
   reused.stored_used = 27;
   EXPECT_EQ(RunCostText(reused), "Queries sent: 9. Stored answers used: 27. Searches left: 181.");
