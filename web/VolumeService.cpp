@@ -3,6 +3,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "base/TextCase.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -64,9 +65,9 @@ std::string VolumeMatchKey(const std::string& phrase) {
     }
     if (pending_space) key += ' ';
     pending_space = false;
-    key += (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+    key += ch;
   }
-  return key;
+  return LowerUtf8(key);
 }
 
 std::vector<size_t> VolumeSources(const std::vector<std::string>& phrases) {

@@ -66,15 +66,15 @@ struct VolumeAnswer {
 
 // Reads an answer to `request`. `phrases` is the list given to VolumeRequests. An answer is a
 // failure when the HTTP status is not 2xx, the body is not a JSON object, it has a "message" or
-// "error" member, or its "data" is not a list. Entries match phrases by keyword, ignoring ASCII
-// letter case and runs of white space, never by position; entries for phrases not asked are
+// "error" member, or its "data" is not a list. Entries match phrases by keyword, ignoring letter
+// case (LowerUtf8) and runs of white space, never by position; entries for phrases not asked are
 // ignored.
 VolumeAnswer ReadVolumeAnswer(long http_status, const std::string& body,
                               const VolumeRequest& request,
                               const std::vector<std::string>& phrases);
 
-// A phrase as the service's keyword is compared: ASCII lower case, white space runs folded to
-// one space, none at either end.
+// A phrase as the service's keyword is compared: lower case (LowerUtf8), white space runs folded
+// to one space, none at either end.
 std::string VolumeMatchKey(const std::string& phrase);
 
 }  // namespace kelvaro

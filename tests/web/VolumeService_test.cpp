@@ -57,6 +57,11 @@ TEST(VolumeService, EntriesMatchByKeywordNotPosition) {
   EXPECT_EQ(answer.credits, 98765);
   EXPECT_EQ(answer.volumes,
             (std::vector<std::optional<int64_t>>{1300, 90, std::nullopt}));
+  // Letters beyond ASCII match in either case too.
+  const VolumeAnswer umlaut =
+      ReadVolumeAnswer(200, R"({"data": [{"keyword": "\u00e4pfel kaufen", "vol": 40}]})",
+                       VolumeRequest{"", {0}}, {"\xC3\x84pfel Kaufen"});
+  EXPECT_EQ(umlaut.volumes, (std::vector<std::optional<int64_t>>{40}));
 }
 
 TEST(VolumeService, OddVolumesGiveNoVolume) {
