@@ -73,14 +73,16 @@ KeywordRunParts Tfrm::RunParts() {
   parts.queries_per_phrase = kKeywordRunQueriesPerPhrase;
   parts.reset_grid = [this] { MainForm::ResetKeywordGrid(gRes->Model()); };
   parts.start_cost = KeywordRunStartCost;
-  parts.volume_credits = [this](const std::vector<std::string>& lines) -> std::size_t {
-    if (!VolumesWanted()) return 0;
+  parts.volume_credits = [](const AnswerStore* store, int reuse_days,
+                            const kelvaro::Credentials& credentials,
+                            const std::vector<std::string>& lines) -> std::size_t {
+    if (Trim(credentials.volume_key).empty()) return 0;
     std::vector<std::string> phrases;
     for (const std::string& line : lines) phrases.push_back(ToUtf8(line, SystemCodePage()));
     // Volumes in the store cost nothing.
     std::vector<std::optional<int64_t>> stored;
-    return VolumeCredits(VolumesToAsk(services_.answers, services_.reuse_days,
-                                      Credentials().Get().volume_country, phrases, stored));
+    return VolumeCredits(
+        VolumesToAsk(store, reuse_days, credentials.volume_country, phrases, stored));
   };
   parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host) {
     MainForm::ShowVolumeColumns(gRes->Model(), VolumesWanted());

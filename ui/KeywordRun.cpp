@@ -18,9 +18,18 @@
 namespace kelvaro {
 
 KeywordRun::KeywordRun(RunServices& services, KeywordRunParts parts)
-    : services_(services), parts_(std::move(parts)), controller_(services, parts_.window) {
-  // The controller as the context: the connection goes with the run.
+    : services_(services),
+      parts_(std::move(parts)),
+      controller_(services, parts_.window),
+      cost_thread_([label = parts_.planned_cost](const std::string& text) {
+        label->setText(ToQString(text));
+      }) {
+  cost_timer_.setSingleShot(true);
+  cost_timer_.setInterval(kPlannedCostPauseMs);
+  // The controller as the context: the connections go with the run.
   QObject::connect(parts_.memo, &QPlainTextEdit::textChanged, &controller_,
+                   [this] { cost_timer_.start(); });
+  QObject::connect(&cost_timer_, &QTimer::timeout, &controller_,
                    [this] { RunHandler([this] { Memo1Change(); }); });
   Memo1Change();
 }
@@ -61,19 +70,28 @@ bool KeywordRun::FormCloseQuery() {
 }
 
 void KeywordRun::Memo1Change() {
-  const std::string memo_text = FromQString(parts_.memo->toPlainText());
+  cost_timer_.stop();
+  // Everything the line depends on, read here on the GUI thread and handed over as values.
+  cost_thread_.Post([parts = parts_, memo_text = FromQString(parts_.memo->toPlainText()),
+                     store = services_.answers, reuse_days = services_.reuse_days,
+                     credentials = services_.credentials.Get(), endpoint = services_.endpoint] {
+    return PlannedCostLine(parts, memo_text, store, reuse_days, credentials, endpoint);
+  });
+}
+
+std::string PlannedCostLine(const KeywordRunParts& parts, const std::string& memo_text,
+                            const AnswerStore* store, int reuse_days,
+                            const Credentials& credentials, const std::string& endpoint) {
   const std::size_t phrases = StartPhraseCount(memo_text);
   const std::vector<std::string> lines = KeywordLines(memo_text);
-  const std::size_t credits = parts_.volume_credits ? parts_.volume_credits(lines) : 0;
-  std::string text = PlannedCostText(phrases, parts_.queries_per_phrase, parts_.up_to, credits);
-  if (phrases > 0 && parts_.start_cost && services_.answers != nullptr &&
-      services_.reuse_days > 0) {
+  const std::size_t credits =
+      parts.volume_credits ? parts.volume_credits(store, reuse_days, credentials, lines) : 0;
+  if (phrases > 0 && parts.start_cost && store != nullptr && reuse_days > 0) {
     const StartCost cost =
-        parts_.start_cost(services_.answers, services_.reuse_days,
-                          RequestSettings(services_.credentials.Get(), services_.endpoint), lines);
-    text = PlannedQueriesText(phrases, cost.queries, cost.stored, parts_.up_to, credits);
+        parts.start_cost(store, reuse_days, RequestSettings(credentials, endpoint), lines);
+    return PlannedQueriesText(phrases, cost.queries, cost.stored, parts.up_to, credits);
   }
-  parts_.planned_cost->setText(ToQString(text));
+  return PlannedCostText(phrases, parts.queries_per_phrase, parts.up_to, credits);
 }
 
 }  // namespace kelvaro

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <QTimer>
+
 #include "store/AnswerReuse.h"
+#include "ui/PlannedCostThread.h"
 #include "ui/RunController.h"
 
 class QCheckBox;
@@ -29,14 +32,18 @@ struct KeywordRunParts {
   // The queries one phrase costs; `up_to`: at most that many.
   std::size_t queries_per_phrase = 0;
   bool up_to = false;
-  // The volume credits Start will spend on the memo's lines (may be empty: none).
-  std::function<std::size_t(const std::vector<std::string>& lines)> volume_credits;
+  // The volume credits Start will spend on the memo's lines (may be empty: none). Runs away
+  // from the GUI thread, so it reads only what it is given.
+  std::function<std::size_t(const AnswerStore* store, int reuse_days,
+                            const Credentials& credentials, const std::vector<std::string>& lines)>
+      volume_credits;
   std::function<void()> reset_grid;
   // The window's worker for the memo's phrases, reaching the window through `host`.
   std::function<std::unique_ptr<WorkerThread>(std::vector<std::string> keywords, WorkerHost& host)>
       make_worker;
   // With the answer store on: what Start would send for the phrases now and the stored answers
   // that stand in for the rest (KeywordRunStartCost, DeepAnalysisStartCost). May be empty.
+  // Runs away from the GUI thread, like volume_credits.
   std::function<StartCost(const AnswerStore* store, int reuse_days, const SearchSettings& settings,
                           const std::vector<std::string>& phrases)>
       start_cost;
@@ -74,11 +81,17 @@ class KeywordRun {
   bool IsRunning() const { return controller_.IsRunning(); }
   // False (after telling the user why) while a run is under way.
   bool FormCloseQuery();
-  // Keeps the line beside Start in step with the memo, the answer store and the settings.
+  // Keeps the line beside Start in step with the memo, the answer store and the settings: the
+  // line is worked out again on another thread and shown when done. Typing calls it once the
+  // typing pauses (kPlannedCostPauseMs).
   void Memo1Change();
+  // The line beside Start has not caught up with the last change yet.
+  bool PlannedCostPending() const { return cost_thread_.Pending() || cost_timer_.isActive(); }
   // See RunController::Shutdown.
   bool Shutdown() { return controller_.Shutdown(); }
 
+  // What the window handed its run.
+  const KeywordRunParts& Parts() const { return parts_; }
   // The last run's thread, or nullptr before the first Start.
   WorkerThread* Thread() const { return controller_.Thread(); }
   RunController& Controller() { return controller_; }
@@ -87,6 +100,17 @@ class KeywordRun {
   RunServices& services_;
   KeywordRunParts parts_;
   RunController controller_;
+  QTimer cost_timer_;  // restarted by every keystroke
+  PlannedCostThread cost_thread_;
 };
+
+// How long typing pauses before the line beside Start is worked out again.
+inline constexpr int kPlannedCostPauseMs = 150;
+
+// The line beside Start for `memo_text` as a window's `parts` count it, with `store` (may be
+// nullptr), `reuse_days` and `credentials`; `endpoint` is start-up's. Any thread.
+std::string PlannedCostLine(const KeywordRunParts& parts, const std::string& memo_text,
+                            const AnswerStore* store, int reuse_days,
+                            const Credentials& credentials, const std::string& endpoint);
 
 }  // namespace kelvaro

@@ -112,6 +112,7 @@ TEST_F(DeepAnalysisFormTest, DeepAnalysisButtonPutsTickedPhrasesIntoTheMemo) {
   AnswerNextModal([&](QWidget* modal) {
     shown_modal = modal == form.get();
     memo = form->Memo1->toPlainText();
+    WaitUntil([&] { return form->lblCost->text() == QStringLiteral("2 phrases: up to 22 queries"); });
     cost = form->lblCost->text();
     rows = form->gRes->Model().RowCount();
     width1 = form->gRes->Model().ColWidths(1);

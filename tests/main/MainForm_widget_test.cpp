@@ -243,7 +243,9 @@ TEST_F(MainFormTest, LayoutAndHints) {
   EXPECT_FALSE(frm_->CheckBox1->isChecked());
   // The cost line follows the typing.
   Type({"red shoes", "blue hats"});
-  EXPECT_EQ(frm_->lblCost->text(), QStringLiteral("2 phrases: 6 queries"));
+  // Worked out once typing pauses, away from the GUI thread.
+  EXPECT_TRUE(WaitUntil([&] { return frm_->lblCost->text() == QStringLiteral("2 phrases: 6 queries"); }))
+      << frm_->lblCost->text().toStdString();
   QTest::mouseMove(frm_->bSave);
   ASSERT_TRUE(WaitUntil([&] { return !frm_->barStatus->currentMessage().isEmpty(); }));
   EXPECT_EQ(frm_->barStatus->currentMessage(), frm_->bSave->statusTip());
@@ -967,7 +969,9 @@ TEST_F(MainFormTest, ASecondRunTakesItsAnswersFromTheStore) {
   Type({"niche blue hats"});
   RunToEnd();
   const std::string first = frm_->gRes->Model().Cells(2, 1);
-  EXPECT_EQ(frm_->lblCost->text(), QStringLiteral("1 phrase: 0 queries, 3 stored"));
+  // Worked out once typing pauses, away from the GUI thread.
+  EXPECT_TRUE(WaitUntil([&] { return frm_->lblCost->text() == QStringLiteral("1 phrase: 0 queries, 3 stored"); }))
+      << frm_->lblCost->text().toStdString();
   EXPECT_EQ(frm_->gRes->Model().CellHint(2, 1), "");
 
   service_.ClearRequests();
