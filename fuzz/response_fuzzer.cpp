@@ -57,8 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // A link without its key is the same text cut short, and holds no key parameter.
   const std::string keyless = kelvaro::WithoutKey(text);
-  if (text.compare(0, keyless.size(), keyless) != 0 ||
-      kelvaro::WithoutKey(keyless) != keyless) {
+  if (text.compare(0, keyless.size(), keyless) != 0 || kelvaro::WithoutKey(keyless) != keyless) {
     __builtin_trap();
   }
   kelvaro::IsValidEndpoint(text);

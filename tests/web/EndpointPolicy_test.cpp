@@ -45,8 +45,8 @@ TEST(EndpointPolicy, AnInvalidEndpointIsRefusedWithItsReason) {
     EXPECT_THAT(EndpointRefusal(invalid),
                 StartsWith("Invalid endpoint \"" + invalid + "\": leave it empty"));
   }
-  for (const char* good : {"", "https://gw.example/a-b_c.d~e/f@g:h;i=j+k,l*m(n)!$",
-                           "http://127.0.0.1:9/p"}) {
+  for (const char* good :
+       {"", "https://gw.example/a-b_c.d~e/f@g:h;i=j+k,l*m(n)!$", "http://127.0.0.1:9/p"}) {
     EXPECT_TRUE(IsAcceptableEndpoint(good)) << good;
     EXPECT_EQ(EndpointRefusal(good), "") << good;
   }

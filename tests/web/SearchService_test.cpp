@@ -200,9 +200,9 @@ TEST(WithoutKey, CutsTheKeyParameterOfAQueryURLAndLeavesOtherTextsAlone) {
             "https://www.googleapis.com/customsearch/v1");
   EXPECT_EQ(WithoutKey("https://serpapi.com/search.json?q=\"red+shoes\"&api_key=K"),
             "https://serpapi.com/search.json?q=\"red+shoes\"");
-  for (const char* other : {"", "u1", "https://a.example/page?q=x&key=K",
-                            "https://serpapi.com/account.json?api_key=K",
-                            "https://www.googleapis.com/customsearch/v1?q=a&monkey=1"}) {
+  for (const char* other :
+       {"", "u1", "https://a.example/page?q=x&key=K", "https://serpapi.com/account.json?api_key=K",
+        "https://www.googleapis.com/customsearch/v1?q=a&monkey=1"}) {
     EXPECT_EQ(WithoutKey(other), other);
   }
 }
