@@ -55,6 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         link.find_first_of("&#", 1) != std::string::npos)) {
     __builtin_trap();
   }
+  // A link without its key is the same text cut short, and holds no key parameter.
+  const std::string keyless = kelvaro::WithoutKey(text);
+  if (text.compare(0, keyless.size(), keyless) != 0 || kelvaro::WithoutKey(keyless) != keyless) {
+    __builtin_trap();
+  }
   kelvaro::IsValidEndpoint(text);
   return 0;
 }

@@ -19,8 +19,9 @@ namespace {
 constexpr int kQueriesPerKeyword = 3;
 constexpr int kPauseBetweenKeywordsMs = 500;
 
+// The link keeps the query without its key: cells end up in project files.
 std::string CountLink(const std::string& url, const std::string& count) {
-  return "<a href=\"" + url + "\">" + count + "</a>";
+  return "<a href=\"" + WithoutKey(url) + "\">" + count + "</a>";
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ void Tfrm::bOpenClick() {
   const QString file = RunFileDialog(dlgO);
   if (file.isEmpty()) return;
   gRes->Model().LoadCSV(FromQString(file), -1);
+  MainForm::DropLinkKeys(gRes->Model());
   MainForm::AddProjectCheckBoxes(gRes->Model());
 }
 

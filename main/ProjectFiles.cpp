@@ -1,8 +1,11 @@
 #include "main/ProjectFiles.h"
 
+#include <string_view>
+
 #include "base/AtomicFile.h"
 #include "grid/GridCsv.h"
 #include "grid/GridHtml.h"
+#include "grid/ResultGridModel.h"
 #include "web/SearchService.h"
 
 namespace kelvaro::MainForm {
@@ -30,11 +33,35 @@ size_t BreakLength(const std::string& text, size_t pos) {
   return text.compare(pos, 2, "\r\n") == 0 ? 2 : 1;
 }
 
+constexpr std::string_view kHref = "<a href=\"";
+constexpr std::string_view kHrefEnd = "\">";
+
 }  // namespace
 
+void DropLinkKeys(ResultGridModel& grid) {
+  grid.BeginUpdate();
+  for (int row = 0; row < grid.RowCount(); ++row) {
+    for (int col = 0; col < grid.ColCount(); ++col) {
+      const std::string& text = grid.Cells(col, row);
+      if (text.find(kHref) == std::string::npos) continue;
+      std::string kept;
+      size_t pos = 0;
+      for (size_t hit = text.find(kHref); hit != std::string::npos; hit = text.find(kHref, pos)) {
+        const size_t from = hit + kHref.size();
+        const size_t to = text.find(kHrefEnd, from);
+        if (to == std::string::npos) break;
+        kept.append(text, pos, from - pos);
+        kept += WithoutKey(text.substr(from, to - from));
+        pos = to;
+      }
+      kept.append(text, pos, std::string::npos);
+      if (kept != text) grid.SetCells(col, row, kept);
+    }
+  }
+  grid.EndUpdate();
+}
+
 std::string PublicCountLinks(const std::string& html) {
-  static const std::string kHref = "<a href=\"";
-  static const std::string kHrefEnd = "\">";
   static const std::string kClose = "</a>";
   std::string out;
   out.reserve(html.size());

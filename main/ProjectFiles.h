@@ -27,15 +27,22 @@ std::string TidyHTMLText(const std::string& bytes);
 
 // Every link `<a href="URL">` (the URL read up to `">`) opens the public results page of the
 // same query instead (PublicResultsURL); a link with no such page is replaced by its text. So
-// a document shared with others never carries the API key, the engine code or an endpoint.
+// a document shared with others never carries the engine code, an endpoint or any other
+// address, nor a key left in a link the grid did not make.
 // Unquoted links (a cell holding an address) and all text stay as they are.
 std::string PublicCountLinks(const std::string& html);
+
+// Open Project's step after reading the file: every link address in the grid (read as
+// PublicCountLinks reads it) loses its API key (WithoutKey). The count links of an earlier
+// Kelvaro held the key; once opened, the next save no longer carries it. The grid changes in
+// one update, and only where a key was.
+void DropLinkKeys(ResultGridModel& grid);
 
 // The two exports, each built whole in memory and written once through the safe writing, so
 // a failed export leaves an existing file exactly as it was. ExportCSV writes the grid's CSV
 // text (as SaveCSV would, with the grid's SaveWithHTML) tidied by TidyCSVText; ExportHTML the
 // grid's HTML document (as SaveHTML would, with `look`) with PublicCountLinks, tidied by
-// TidyHTMLText. The grid keeps its query URLs (projects save them).
+// TidyHTMLText. The grid keeps its query links (projects save them).
 // Throw kelvaro::Error.
 void ExportCSV(const ResultGridModel& grid, const std::string& file_name);
 void ExportHTML(const ResultGridModel& grid, const CellVisualsFunction& look,

@@ -257,19 +257,8 @@ void TfSettings::BitBtn1Click() {
   values.engine_code = EditedText(leCustomSearchEngineCode, shown_.engine_code);
   values.api_key = EditedText(leAPIKey, shown_.api_key);
   values.endpoint = EditedText(leEndpoint, shown_.endpoint);
-  if (IsClearTextRemoteEndpoint(values.endpoint)) {
-    ShowErrorBox("The endpoint \"" + values.endpoint +
-                     "\" would carry the API key unencrypted: use https://, or http:// only for "
-                     "localhost, 127.0.0.0/8 or [::1]",
-                 this);
-    leEndpoint->setFocus();
-    return;
-  }
-  if (!IsAcceptableEndpoint(values.endpoint)) {
-    ShowErrorBox("Invalid endpoint \"" + values.endpoint +
-                     "\": leave it empty for the service's own address, or give http:// or "
-                     "https:// and a host, optionally with a port and a path",
-                 this);
+  if (const std::string refusal = EndpointRefusal(values.endpoint); !refusal.empty()) {
+    ShowErrorBox(refusal, this);
     leEndpoint->setFocus();
     return;
   }

@@ -216,6 +216,18 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
+// Where the parameters of a query URL of either service begin (its first "?"), or npos for
+// any other text.
+size_t QueryStart(const std::string& url) {
+  const size_t question = url.find('?');
+  if (question == std::string::npos) return question;
+  const std::string_view path = std::string_view(url).substr(0, question);
+  if (!EndsWith(path, "/customsearch/v1") && !EndsWith(path, "/search.json")) {
+    return std::string::npos;
+  }
+  return question;
+}
+
 }  // namespace
 
 std::string SearchService::MessageIn(const std::string& response) const {
@@ -287,8 +299,11 @@ bool IsValidEndpoint(const std::string& endpoint) {
     }
     if (number < 1 || number > 65535) return false;
   }
+  // Only what a URL path may hold as it is: a quote or an angle bracket would end the link
+  // the address goes into, and the rest is not sent as typed.
+  static constexpr std::string_view kNotInPath = "?#&%\"<>'\\`{}|^";
   for (const char c : path) {
-    if (c <= ' ' || c > '~' || c == '?' || c == '#' || c == '&' || c == '%') return false;
+    if (c <= ' ' || c > '~' || kNotInPath.find(c) != std::string_view::npos) return false;
   }
   return true;
 }
@@ -299,13 +314,25 @@ std::string EndpointOrDefault(const std::string& endpoint, const std::string& de
   return address.empty() ? default_endpoint : address;
 }
 
-std::string PublicResultsURL(const std::string& query_url) {
-  const size_t question = query_url.find('?');
-  if (question == std::string::npos) return std::string();
-  const std::string_view path = std::string_view(query_url).substr(0, question);
-  if (!EndsWith(path, "/customsearch/v1") && !EndsWith(path, "/search.json")) {
-    return std::string();
+std::string WithoutKey(const std::string& url) {
+  const size_t question = QueryStart(url);
+  if (question == std::string::npos) return url;
+  size_t from = question + 1;
+  while (from <= url.size()) {
+    size_t to = url.find('&', from);
+    if (to == std::string::npos) to = url.size();
+    const std::string_view parameter = std::string_view(url).substr(from, to - from);
+    if (parameter.substr(0, 4) == "key=" || parameter.substr(0, 8) == "api_key=") {
+      return url.substr(0, from - 1);
+    }
+    from = to + 1;
   }
+  return url;
+}
+
+std::string PublicResultsURL(const std::string& query_url) {
+  const size_t question = QueryStart(query_url);
+  if (question == std::string::npos) return std::string();
   // The first q wins, as the services read it; the key and engine code come after it.
   size_t from = question + 1;
   while (from <= query_url.size()) {

@@ -102,13 +102,20 @@ std::vector<std::string> SearchServiceNames();
 // Whether `endpoint` may be stored as the "Endpoint" setting: empty (the service's own
 // address), or "http://" or "https://" (any letter case), a host (letters, digits, "-" and
 // "."; or an IPv6 address in brackets), optionally ":" and a port 1-65535, and optionally a
-// path prefix (from "/", bytes 33-126 except "?", "#", "&" and "%"). Spaces around it are
-// allowed; nothing else is.
+// path prefix (from "/", bytes 33-126 except ? # & % " < > ' \ ` { } | ^). Spaces around it
+// are allowed; nothing else is (so never user information, "name@host").
 bool IsValidEndpoint(const std::string& endpoint);
 
 // The address requests go to: the trimmed endpoint without trailing "/", or
 // default_endpoint when that is empty.
 std::string EndpointOrDefault(const std::string& endpoint, const std::string& default_endpoint);
+
+// `url` without the API key, as the grid's count links hold it: for a query URL of either
+// service (its path ending in "/customsearch/v1" or "/search.json"), the first parameter
+// named "key" or "api_key", everything after it and the "&" or "?" before it are cut (the
+// key is the last parameter of both services' query URLs, and a Custom Search key goes in
+// unencoded, so it may hold "&"). The engine code stays. Any other text comes back as it is.
+std::string WithoutKey(const std::string& url);
 
 // The public results page for the count behind `query_url`, a query URL built by either
 // service: "https://www.google.com/search?q=" followed by that URL's query text. Only the q

@@ -51,11 +51,7 @@ bool ServiceAnswer::ReadCount(std::string& count) const {
 
 std::string ServiceAnswer::ErrorText() const {
   if (service == nullptr) return "Unknown search service \"" + service_name + "\"";
-  if (clear_text_refused) {
-    return "The endpoint \"" + endpoint +
-           "\" would carry the API key unencrypted: use https://, or http:// only for "
-           "localhost, 127.0.0.0/8 or [::1]";
-  }
+  if (endpoint_refused) return EndpointRefusal(endpoint);
   return service->ErrorText(body);
 }
 
@@ -82,8 +78,8 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   answer.service = FindSearchService(settings.service);
   answer.endpoint = settings.endpoint;
   if (answer.service == nullptr) return answer;
-  if (IsClearTextRemoteEndpoint(settings.endpoint)) {
-    answer.clear_text_refused = true;
+  if (!IsAcceptableEndpoint(settings.endpoint)) {
+    answer.endpoint_refused = true;
     return answer;
   }
   answer.url = answer.service->QueryURL(kind, text, settings);
@@ -99,7 +95,7 @@ std::optional<AccountFigures> AskAccount(WorkerHost& host) {
   const SearchSettings settings = RequestSettings(host);
   const SearchService* service = FindSearchService(settings.service);
   if (service == nullptr) return std::nullopt;
-  if (IsClearTextRemoteEndpoint(settings.endpoint)) return std::nullopt;
+  if (!IsAcceptableEndpoint(settings.endpoint)) return std::nullopt;
   const std::string url = service->AccountURL(settings);
   if (url.empty()) return std::nullopt;
   return service->ReadAccount(SafeFetch(host, url, kAccountTimeoutMs).body);

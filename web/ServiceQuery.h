@@ -47,14 +47,15 @@ struct ServiceAnswer {
   int status = 0;          // the HTTP status where the host tells it; 0 when unknown
   int retry_after_s = -1;  // the answer's Retry-After in seconds; -1 when absent
   std::optional<StoredAnswer> stored;
-  // Set when the request was not sent because its endpoint would carry the key in clear text
-  // to another computer (a settings file from before that rule, or edited by hand).
-  bool clear_text_refused = false;
+  // Set when the request was not sent because the settings may not keep its endpoint (one
+  // that would carry the key in clear text to another computer, or no valid endpoint at all:
+  // a settings file from before the rule, or edited by hand).
+  bool endpoint_refused = false;
 
   // As the service's ReadCount; false for an unknown service.
   bool ReadCount(std::string& count) const;
   // As the service's ErrorText; `Unknown search service "<name>"` for an unknown one, and
-  // the refusal for an endpoint that would carry the key unencrypted.
+  // the EndpointRefusal for a refused endpoint.
   std::string ErrorText() const;
   bool HasResultList() const;
   // When the stored answer arrived; nullopt for an answer asked now.

@@ -52,8 +52,8 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::AccessibleTextRole: {
       // A screen reader reads what is painted, as the in-place editor shows it: never the
-      // markup, whose link holds the key. Qt reads the display text for an empty name, so a
-      // link with no text to show reads as a space.
+      // markup and its query URL. Qt reads the display text for an empty name, so a link
+      // with no text to show reads as a space.
       const std::string& text = grid_.Cells(col, row);
       if (!PassesMarkupTest(text)) return ToQString(text);
       const std::string shown = StripMarkup(text);

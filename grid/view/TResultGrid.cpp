@@ -238,8 +238,9 @@ bool TResultGrid::HandleCellPress(QMouseEvent* event, bool act) {
   if (event->button() == Qt::LeftButton) {
     if (const std::string* url = painter_.LinkAtCell(col, row, visualRect(index), pos)) {
       if (!act) return true;
-      // A count's link holds the query URL, key included: the browser gets the public
-      // results page of the same query instead (as the HTML export does), never the query.
+      // A count's link holds the query URL (endpoint and engine code, no key): the browser
+      // gets the public results page of the same query instead (as the HTML export does),
+      // never the service's request itself.
       const bool count_link = ClassifyText(model_->Cells(col, row)) == TextKind::kMarkup;
       const std::string address = count_link ? PublicResultsURL(*url) : *url;
       CloseOpenEditor();  // may change the cell: `url` is not read after this

@@ -42,8 +42,10 @@ class EndToEnd : public ::testing::Test {
                                                      : UrlCount(phrase);
     return "<a href=\"" + Url(kind, phrase) + "\">" + std::to_string(count) + "</a>";
   }
+  // The query a count link holds: the request's URL up to its key.
   std::string Url(QueryKind kind, const std::string& text) const {
-    return BuildQueryURL(kind, text, "demo-key", "demo-cx", endpoint);
+    const std::string asked = BuildQueryURL(kind, text, "demo-key", "demo-cx", endpoint);
+    return asked.substr(0, asked.find("&key=demo-key"));
   }
 
   // Types the phrases into the keyword memo, presses Start and waits for the run's end.

@@ -127,8 +127,9 @@ TEST_F(GridWidgetTest, ClickInCheckColumnFlipsTheBoxButNotInTheHeader) {
   EXPECT_EQ(grid->Model().Cells(0, 1), "");
 }
 
-// A count link holds the query URL with the key: a click opens the public results page of
-// the query, and a screen reader gets the digits and that page, never the query URL.
+// A count link holds the query URL (an earlier Kelvaro's with the key): a click opens the
+// public results page of the query, and a screen reader gets the digits and that page, never
+// the query URL.
 TEST_F(GridWidgetTest, CountLinkOpensAndReadsAsItsPublicResultsPage) {
   auto grid = MainGridWithRow();
   QSignalSpy messages(grid.get(), &TResultGrid::StatusMessage);

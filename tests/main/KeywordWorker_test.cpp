@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,10 @@ class KeywordWorkerTest : public ::testing::Test {
     const Credentials c = host_.CurrentCredentials();
     return BuildQueryURL(kind, keyword, c.api_key, c.engine_code, host_.Endpoint());
   }
+  // A count cell: the query that was asked, up to its key.
   static std::string Link(const std::string& url, const std::string& count) {
-    return "<a href=\"" + url + "\">" + count + "</a>";
+    const size_t key = std::min(url.find("&key="), url.find("&api_key="));
+    return "<a href=\"" + url.substr(0, key) + "\">" + count + "</a>";
   }
   // Answers the three queries of `keyword` with the three counts.
   void Answer(const std::string& keyword, const std::string& phrase, const std::string& title,
@@ -82,6 +85,10 @@ TEST_F(KeywordWorkerTest, OneKeywordFillsTheEmptyRowWithThreeCountLinks) {
               ElementsAre("", "red shoes", Link(Url(QueryKind::Phrase, "red shoes"), "612345"),
                           Link(Url(QueryKind::Title, "red shoes"), "9999"),
                           Link(Url(QueryKind::URL, "red shoes"), "0")));
+  // The key stays in the settings: a cell (and so a project file) never holds it.
+  EXPECT_EQ(grid_.Cells(2, 1),
+            "<a href=\"https://customsearch.test/customsearch/v1?q=red+shoes&cx=test-engine&hl=EN"
+            "&lr=lang_en\">612345</a>");
   // Ticked, with the state in the box, not in the (empty) text.
   ASSERT_NE(grid_.CheckBox(0, 1), nullptr);
   EXPECT_FALSE(grid_.CheckBox(0, 1)->StateInText);
@@ -272,7 +279,7 @@ TEST_F(KeywordWorkerTest, ChangedCredentialsApplyToTheNextRequest) {
   EXPECT_THAT(urls[0], HasSubstr("key=test-key"));
   EXPECT_THAT(urls[1], HasSubstr("key=second-key"));
   EXPECT_THAT(urls[1], HasSubstr("cx=second-cx&"));
-  // The link in the grid carries the URL that was actually asked.
+  // The link in the grid carries the URL that was actually asked (without its key).
   EXPECT_EQ(grid_.Cells(3, 1), Link(urls[1], "2"));
 }
 

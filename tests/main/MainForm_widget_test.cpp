@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
@@ -60,8 +61,10 @@ constexpr char kOverwriteText[] = "The file you specified exists. Do you want to
 constexpr char kKey[] = "demo-key";
 constexpr char kEngine[] = "demo-cx";
 
+// A count cell as a run leaves it: the query that was asked, up to its key.
 std::string Link(const std::string& url, const std::string& count) {
-  return "<a href=\"" + url + "\">" + count + "</a>";
+  const size_t key = std::min(url.find("&key="), url.find("&api_key="));
+  return "<a href=\"" + url.substr(0, key) + "\">" + count + "</a>";
 }
 
 uint32_t Rgb(const QColor& color) { return color.rgb() & 0xFFFFFFu; }

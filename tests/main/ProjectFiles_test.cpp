@@ -102,5 +102,41 @@ TEST(ExportHTMLTest, CountLinksCarryNoKeyAndNoEngineCode) {
   EXPECT_EQ(grid.Cells(3, 1), link(google, "678"));
 }
 
+// A project an earlier Kelvaro saved holds the key in every count link. Opened, its links
+// lose the key (and nothing else), so the next save and both exports carry none; other
+// cells, and links that are no query of a service, stay as they were.
+TEST(DropLinkKeysTest, AnOldProjectsLinksLoseTheKeyOnOpen) {
+  testing::TempDir dir;
+  const std::string old_project = dir.File("old.csv");
+  testing::WriteBytes(
+      old_project,
+      "\"\",Keyword,Quotes,Allintitle,Allinurl\r\n"
+      "Y,red shoes,\"<a href=\"\"https://www.googleapis.com/customsearch/v1?q=red+shoes&cx=0:cx"
+      "&hl=EN&lr=lang_en&key=AIzaSECRET\"\">150000</a>\",\"<a href=\"\"https://serpapi.com/"
+      "search.json?engine=google&q=allintitle%3A+red+shoes&hl=en&lr=lang_en&api_key=SECRET\"\">"
+      "678</a>\",\"<b>x</b> <a href=\"\"https://a.example/?key=mine\"\">1</a>\"\r\n");
+  ResultGridModel grid(5, 2);
+  grid.LoadCSV(old_project, -1);
+  DropLinkKeys(grid);
+  EXPECT_EQ(grid.Cells(1, 1), "red shoes");
+  EXPECT_EQ(grid.Cells(2, 1),
+            "<a href=\"https://www.googleapis.com/customsearch/v1?q=red+shoes&cx=0:cx&hl=EN"
+            "&lr=lang_en\">150000</a>");
+  EXPECT_EQ(grid.Cells(3, 1),
+            "<a href=\"https://serpapi.com/search.json?engine=google&q=allintitle%3A+red+shoes"
+            "&hl=en&lr=lang_en\">678</a>");
+  EXPECT_EQ(grid.Cells(4, 1), "<b>x</b> <a href=\"https://a.example/?key=mine\">1</a>");
+
+  const std::string saved = dir.File("saved.csv");
+  grid.SetSaveWithHTML(true);
+  grid.SaveCSV(saved);
+  EXPECT_EQ(testing::ReadBytes(saved).find("SECRET"), std::string::npos);
+  // The export still opens the same public results page.
+  ExportHTML(grid, ResultGridModel::DefaultCellVisuals, dir.File("old.html"));
+  EXPECT_NE(testing::ReadBytes(dir.File("old.html"))
+                .find("<a href=\"https://www.google.com/search?q=red+shoes\" target=\"_blank\">"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace kelvaro::MainForm

@@ -185,6 +185,28 @@ TEST(GoogleCustomSearchService, ReadsTheCustomSearchAnswer) {
             std::string(kAbnormalTermination) + "Bad");
 }
 
+// What a count link keeps of its query: everything up to the key, the engine code included.
+TEST(WithoutKey, CutsTheKeyParameterOfAQueryURLAndLeavesOtherTextsAlone) {
+  const SearchSettings settings{" K&cx=x&key=K2 ", "C", "", "https://gw.example:8443/p"};
+  EXPECT_EQ(WithoutKey(Google().QueryURL(QueryKind::Title, "a & b", settings)),
+            "https://gw.example:8443/p/customsearch/v1?q=allintitle%3A+a+%26+b&cx=C&hl=EN"
+            "&lr=lang_en");
+  EXPECT_EQ(WithoutKey(Serp().QueryURL(QueryKind::Phrase, "a", settings)),
+            "https://gw.example:8443/p/search.json?engine=google&q=a&hl=en&lr=lang_en");
+  EXPECT_EQ(WithoutKey(Google().QueryURL(QueryKind::Phrase, "a", {"", "C", "", ""})),
+            "https://www.googleapis.com/customsearch/v1?q=a&cx=C&hl=EN&lr=lang_en");
+  // Links an earlier Kelvaro wrote: the key anywhere, a phrase's quote kept unencoded.
+  EXPECT_EQ(WithoutKey("https://www.googleapis.com/customsearch/v1?key=K&cx=C&q=a"),
+            "https://www.googleapis.com/customsearch/v1");
+  EXPECT_EQ(WithoutKey("https://serpapi.com/search.json?q=\"red+shoes\"&api_key=K"),
+            "https://serpapi.com/search.json?q=\"red+shoes\"");
+  for (const char* other :
+       {"", "u1", "https://a.example/page?q=x&key=K", "https://serpapi.com/account.json?api_key=K",
+        "https://www.googleapis.com/customsearch/v1?q=a&monkey=1"}) {
+    EXPECT_EQ(WithoutKey(other), other);
+  }
+}
+
 TEST(PublicResultsURL, CarriesTheQueryTextAndNeverTheKeyOrEngineCode) {
   const SearchSettings settings{"SECRET-KEY", "SECRET-CX", "", "http://127.0.0.1:1/p"};
   for (const SearchService* service : {&Google(), &Serp()}) {

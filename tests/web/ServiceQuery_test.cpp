@@ -13,6 +13,7 @@ namespace {
 using ::testing::ElementsAre;
 using testing::FakeWorkerHost;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 // Where a request goes: the stored endpoint, else the one start-up gave the host, else the
 // service's own address.
@@ -51,21 +52,34 @@ TEST(QueryService, AnUnknownServiceSendsNothingAndSaysWhy) {
   EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
 }
 
-// A stored http:// endpoint of another computer (kept from before the dialog refused it, or
-// edited by hand) never gets the key: nothing is sent, and the error says why.
-TEST(QueryService, AClearTextRemoteEndpointSendsNothingAndSaysWhy) {
-  FakeWorkerHost host;
-  host.SetCredentials({"k", "", "SerpApi", "http://proxy.example"});
-  int sent = 0;
-  const ServiceAnswer answer = QueryService(host, QueryKind::Phrase, "a", sent);
-  std::string count;
-  EXPECT_FALSE(answer.ReadCount(count));
-  EXPECT_EQ(answer.ErrorText(),
-            "The endpoint \"http://proxy.example\" would carry the API key unencrypted: use "
-            "https://, or http:// only for localhost, 127.0.0.0/8 or [::1]");
-  EXPECT_EQ(sent, 0);
-  EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
-  EXPECT_THAT(host.Downloads(), IsEmpty());
+// A stored endpoint the dialog would refuse (kept from before the rule, or edited by hand)
+// never gets the key, whatever its scheme: nothing is sent, and the error says why.
+TEST(QueryService, ARefusedEndpointSendsNothingAndSaysWhy) {
+  const struct {
+    const char* endpoint;
+    const char* says;
+  } cases[] = {
+      {"http://proxy.example",
+       "The endpoint \"http://proxy.example\" would carry the API key unencrypted: use "
+       "https://, or http:// only for localhost, 127.0.0.0/8 or [::1]"},
+      {"http://127.0.0.1@evil.example", "Invalid endpoint \"http://127.0.0.1@evil.example\": "},
+      {"http://evil.example?", "Invalid endpoint \"http://evil.example?\": "},
+      {"http://evil_host.example", "Invalid endpoint \"http://evil_host.example\": "},
+  };
+  for (const auto& c : cases) {
+    for (const char* service : {kSerpApi, kGoogleCustomSearch}) {
+      FakeWorkerHost host;
+      host.SetCredentials({"k", "c", service, c.endpoint});
+      int sent = 0;
+      const ServiceAnswer answer = QueryService(host, QueryKind::Phrase, "a", sent);
+      std::string count;
+      EXPECT_FALSE(answer.ReadCount(count));
+      EXPECT_THAT(answer.ErrorText(), StartsWith(c.says)) << c.endpoint;
+      EXPECT_EQ(sent, 0);
+      EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
+      EXPECT_THAT(host.Downloads(), IsEmpty()) << c.endpoint;
+    }
+  }
 }
 
 TEST(AskSearchesLeft, OnlySerpApiIsAskedAndAFailedAnswerSaysNothing) {
