@@ -18,10 +18,10 @@ TEST(AnswerReuseTest, StartCostCountsOnlyWhatWillBeSent) {
   AnswerStore store(dir.File("answers.sqlite"));
   const SearchSettings settings{"key", "", kSerpApi, ""};
   for (const QueryKind kind : {QueryKind::Phrase, QueryKind::Title, QueryKind::URL}) {
-    store.Record(kSerpApi, "", kind, "red", "12",
+    store.Record({kSerpApi, "", kind, "red"}, "12",
                  std::vector<SearchResult>{{"A", "https://a.test/"}, {"B", "https://b.test/"}});
   }
-  store.Record(kSerpApi, "", QueryKind::Backlinks, "https://a.test/", "7");
+  store.Record({kSerpApi, "", QueryKind::Backlinks, "https://a.test/"}, "7");
   const std::vector<std::string> phrases = {"red", "blue"};
 
   const StartCost keyword = KeywordRunStartCost(&store, 30, settings, phrases);

@@ -66,13 +66,14 @@ TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
   {
     AnswerStore store(path_, clock_);
     ASSERT_TRUE(store.Available()) << store.OpenError();
-    EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "red shoes ", "1200", Results(12)));
-    EXPECT_TRUE(store.Record(kGoogleCustomSearch, "http://127.0.0.1:8080", QueryKind::Title,
-                             "red shoes ", "7", Results(3)));
+    EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "red shoes "}, "1200", Results(12)));
+    EXPECT_TRUE(
+        store.Record({kGoogleCustomSearch, "http://127.0.0.1:8080", QueryKind::Title, "red shoes "},
+                     "7", Results(3)));
   }
   // A new store on the same file (the next start of the program) finds them.
   AnswerStore store(path_, clock_);
-  const auto phrase = store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes ", 1);
+  const auto phrase = store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes "}, 1);
   ASSERT_TRUE(phrase);
   EXPECT_EQ(phrase->count, "1200");
   EXPECT_EQ(phrase->arrived, kStart);
@@ -81,33 +82,35 @@ TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
   EXPECT_EQ(phrase->results->at(9).title, "Title 10");
   EXPECT_EQ(phrase->results->at(9).link, "https://r10.test/");
   // The service's own address written out is the same endpoint as none.
-  EXPECT_TRUE(store.Lookup(kSerpApi, " https://serpapi.com/", QueryKind::Phrase, "red shoes ", 1));
+  EXPECT_TRUE(
+      store.Lookup({kSerpApi, " https://serpapi.com/", QueryKind::Phrase, "red shoes "}, 1));
   // Only a phrase answer keeps its results.
-  const auto title = store.Lookup(kGoogleCustomSearch, "http://127.0.0.1:8080/", QueryKind::Title,
-                                  "red shoes ", 1);
+  const auto title = store.Lookup(
+      {kGoogleCustomSearch, "http://127.0.0.1:8080/", QueryKind::Title, "red shoes "}, 1);
   ASSERT_TRUE(title);
   EXPECT_EQ(title->count, "7");
   EXPECT_FALSE(title->results);
 
-  EXPECT_FALSE(store.Lookup(kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes ", 1));
-  EXPECT_FALSE(store.Lookup(kSerpApi, "http://127.0.0.1:8080", QueryKind::Phrase, "red shoes ", 1));
-  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Title, "red shoes ", 1));
-  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes", 1));
-  EXPECT_FALSE(store.Lookup(kGoogleCustomSearch, "", QueryKind::Title, "red shoes ", 1));
+  EXPECT_FALSE(store.Lookup({kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes "}, 1));
+  EXPECT_FALSE(
+      store.Lookup({kSerpApi, "http://127.0.0.1:8080", QueryKind::Phrase, "red shoes "}, 1));
+  EXPECT_FALSE(store.Lookup({kSerpApi, "", QueryKind::Title, "red shoes "}, 1));
+  EXPECT_FALSE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes"}, 1));
+  EXPECT_FALSE(store.Lookup({kGoogleCustomSearch, "", QueryKind::Title, "red shoes "}, 1));
 
   // A newer answer replaces the older one, and an answer without a result list is told from
   // one with an empty list.
   now_ += 60;
-  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "red shoes ", "1300", Results(2)));
-  const auto newer = store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes ", 1);
+  EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "red shoes "}, "1300", Results(2)));
+  const auto newer = store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes "}, 1);
   ASSERT_TRUE(newer);
   EXPECT_EQ(newer->count, "1300");
   ASSERT_TRUE(newer->results);
   EXPECT_EQ(newer->results->size(), 2u);
-  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "no list", "0"));
-  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "empty list", "0", Results(0)));
-  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "no list", 1)->results);
-  const auto empty = store.Lookup(kSerpApi, "", QueryKind::Phrase, "empty list", 1);
+  EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "no list"}, "0"));
+  EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "empty list"}, "0", Results(0)));
+  EXPECT_FALSE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "no list"}, 1)->results);
+  const auto empty = store.Lookup({kSerpApi, "", QueryKind::Phrase, "empty list"}, 1);
   ASSERT_TRUE(empty->results);
   EXPECT_TRUE(empty->results->empty());
 
@@ -120,9 +123,9 @@ TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
 
 TEST_F(AnswerStoreTest, OnlyAnswersWithinTheAgeLimitAreReused) {
   AnswerStore store(path_, clock_);
-  ASSERT_TRUE(store.Record(kSerpApi, "", QueryKind::Backlinks, "https://a.test/", "41"));
+  ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Backlinks, "https://a.test/"}, "41"));
   const auto found = [&](int days) {
-    return store.Lookup(kSerpApi, "", QueryKind::Backlinks, "https://a.test/", days).has_value();
+    return store.Lookup({kSerpApi, "", QueryKind::Backlinks, "https://a.test/"}, days).has_value();
   };
   EXPECT_FALSE(found(0));
   now_ = kStart + 3 * kDay;
@@ -145,8 +148,8 @@ TEST_F(AnswerStoreTest, FileNeverHoldsTheKeyTheEngineCodeOrTheQueryUrl) {
           SearchServiceNamed(service).QueryURL(QueryKind::Phrase, "red shoes", settings);
       ASSERT_NE(url.find(settings.api_key), std::string::npos);
       secrets.push_back(url);
-      ASSERT_TRUE(store.Record(service, "", QueryKind::Phrase, "red shoes", "9", Results(10)));
-      ASSERT_TRUE(store.Record(service, "", QueryKind::Backlinks, "https://r1.test/", "3"));
+      ASSERT_TRUE(store.Record({service, "", QueryKind::Phrase, "red shoes"}, "9", Results(10)));
+      ASSERT_TRUE(store.Record({service, "", QueryKind::Backlinks, "https://r1.test/"}, "3"));
     }
   }
   const auto files = FolderBytes();
@@ -190,8 +193,8 @@ TEST_F(AnswerStoreTest, DamagedForeignAndNewerFilesAreReportedAndLeftAlone) {
       AnswerStore store(path_, clock_);
       EXPECT_FALSE(store.Available());
       EXPECT_EQ(store.OpenError(), "Stored answers are not used: " + path_ + " " + c.reason);
-      EXPECT_FALSE(store.Record(kSerpApi, "", QueryKind::Phrase, "x", "1"));
-      EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "x", 1));
+      EXPECT_FALSE(store.Record({kSerpApi, "", QueryKind::Phrase, "x"}, "1"));
+      EXPECT_FALSE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "x"}, 1));
     }
     EXPECT_EQ(FolderBytes(), before);
   }
@@ -232,14 +235,14 @@ struct ReadOnlyFile {
 TEST_F(AnswerStoreTest, FullDiskOrReadOnlyFileFailsTheRecordOnly) {
   // Kept open, as by a Kelvaro running beside, so the write-ahead log stays in place.
   AnswerStore open_store(path_, clock_);
-  ASSERT_TRUE(open_store.Record(kSerpApi, "", QueryKind::Phrase, "kept", "5"));
+  ASSERT_TRUE(open_store.Record({kSerpApi, "", QueryKind::Phrase, "kept"}, "5"));
   const std::string full_disk = testing::ErrorOnFullDisk([&] {
     AnswerStore store(path_, clock_);
     if (!store.Available()) throw Error("unavailable");
-    if (store.Record(kSerpApi, "", QueryKind::Phrase, "new", "6", Results(10))) {
+    if (store.Record({kSerpApi, "", QueryKind::Phrase, "new"}, "6", Results(10))) {
       throw Error("recorded on a full disk");
     }
-    if (!store.Lookup(kSerpApi, "", QueryKind::Phrase, "kept", 1)) throw Error("lost");
+    if (!store.Lookup({kSerpApi, "", QueryKind::Phrase, "kept"}, 1)) throw Error("lost");
   });
   EXPECT_EQ(full_disk, "");
 
@@ -247,8 +250,8 @@ TEST_F(AnswerStoreTest, FullDiskOrReadOnlyFileFailsTheRecordOnly) {
   if (!read_only.made) GTEST_SKIP() << "the file cannot be made read-only for this user";
   AnswerStore store(path_, clock_);
   EXPECT_TRUE(store.Available()) << store.OpenError();
-  EXPECT_FALSE(store.Record(kSerpApi, "", QueryKind::Phrase, "new", "6"));
-  EXPECT_TRUE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "kept", 1));
+  EXPECT_FALSE(store.Record({kSerpApi, "", QueryKind::Phrase, "new"}, "6"));
+  EXPECT_TRUE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "kept"}, 1));
 }
 #endif
 
@@ -260,7 +263,7 @@ TEST_F(AnswerStoreTest, TwoWritersShareTheFileWhichOnlyItsOwnerMayRead) {
   AnswerStore second(path_, clock_);
   const auto write = [&](AnswerStore& store, const std::string& prefix) {
     for (int i = 0; i < kEach; ++i) {
-      EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::URL, prefix + std::to_string(i), "1"));
+      EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::URL, prefix + std::to_string(i)}, "1"));
     }
   };
   std::thread a(write, std::ref(first), "a");
