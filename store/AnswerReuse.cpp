@@ -1,6 +1,7 @@
 #include "store/AnswerReuse.h"
 
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -74,25 +75,31 @@ StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
     return cost;
   }
   // A repeated phrase is answered from the store, and so are its results' backlinks (how
-  // many is known only of a stored answer). The worker asks for the backlinks of a result as
-  // the grid shows its link.
-  std::unordered_set<std::string> seen_phrases;
+  // many is known only of a stored answer): the stored answers each repeat uses, by phrase.
+  std::unordered_map<std::string, int64_t> repeat_uses;
   std::unordered_set<std::string> seen_links;
   std::vector<std::string> links;
+  // The worker asks for the backlinks of a result as the grid shows its link.
   const unsigned code_page = SystemCodePage();
-  for (const std::string& phrase : FirstOfEach(phrases, 1, seen_phrases, cost)) {
+  for (const std::string& phrase : phrases) {
+    if (const auto repeat = repeat_uses.find(phrase); repeat != repeat_uses.end()) {
+      cost.stored += repeat->second;
+      continue;
+    }
     const std::optional<StoredAnswer> answer =
         store->Lookup(RequestKey(settings, QueryKind::Phrase, phrase), reuse_days);
     if (!answer) {
       cost.queries += per_phrase;
+      repeat_uses.emplace(phrase, 1);
       continue;
     }
     ++cost.stored;
-    if (!answer->results) continue;  // no result list: no backlinks to ask
     std::vector<std::string> listed;
-    for (size_t i = 0; i < answer->results->size() && i < max_results; ++i) {
+    // No result list: no backlinks to ask.
+    for (size_t i = 0; answer->results && i < answer->results->size() && i < max_results; ++i) {
       listed.push_back(FromUtf8((*answer->results)[i].link, code_page));
     }
+    repeat_uses.emplace(phrase, 1 + static_cast<int64_t>(listed.size()));
     for (std::string& link : FirstOfEach(listed, 1, seen_links, cost)) {
       links.push_back(std::move(link));
     }
