@@ -218,6 +218,16 @@ struct AnswerStore::Filed {
   std::string location;
   std::string kind;
   std::string text;
+
+  // As parameters 1 to 6 of the lookup and of the record.
+  void BindTo(sqlite3_stmt* statement) const {
+    BindText(statement, 1, service);
+    BindText(statement, 2, endpoint);
+    BindText(statement, 3, engine);
+    BindText(statement, 4, location);
+    BindText(statement, 5, kind);
+    BindText(statement, 6, text);
+  }
 };
 
 // An empty service is Google Custom Search, an endpoint that names the service's own address
@@ -410,12 +420,7 @@ std::optional<StoredAnswer> AnswerStore::LookupFiled(const Filed& filed, int max
   sqlite3_stmt* statement = connection->Prepared(connection->lookup, kLookup);
   if (statement == nullptr) return std::nullopt;
   const int64_t now = clock_();
-  BindText(statement, 1, filed.service);
-  BindText(statement, 2, filed.endpoint);
-  BindText(statement, 3, filed.engine);
-  BindText(statement, 4, filed.location);
-  BindText(statement, 5, filed.kind);
-  BindText(statement, 6, filed.text);
+  filed.BindTo(statement);
   sqlite3_bind_int64(statement, 7, now - max_age_days * kSecondsPerDay);
   sqlite3_bind_int64(statement, 8, now);
   std::optional<StoredAnswer> answer;
@@ -474,12 +479,7 @@ bool AnswerStore::RecordFiled(const Filed& filed, const std::string& count,
   bool replaced = false;
   int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   if (code == SQLITE_OK) {
-    BindText(upsert, 1, filed.service);
-    BindText(upsert, 2, filed.endpoint);
-    BindText(upsert, 3, filed.engine);
-    BindText(upsert, 4, filed.location);
-    BindText(upsert, 5, filed.kind);
-    BindText(upsert, 6, filed.text);
+    filed.BindTo(upsert);
     const bool listed = results.has_value();
     BindText(upsert, 7, count);
     sqlite3_bind_int(upsert, 8, listed ? 1 : 0);
