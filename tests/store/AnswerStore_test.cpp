@@ -188,7 +188,8 @@ void MakeDatabase(const std::string& path, const std::string& sql) {
 // A version-1 file opens without a word and keeps its answers, except that nobody knows
 // which engine gave its Google Custom Search answers: those are never reused.
 TEST_F(AnswerStoreTest, VersionOneFileKeepsItsAnswersButNotThoseOfAnUnknownEngine) {
-  MakeDatabase(path_, std::string(kVersion1Tables) + kVersion1Rows);
+  // With a write-ahead log, as that Kelvaro kept it.
+  MakeDatabase(path_, std::string("PRAGMA journal_mode = WAL;") + kVersion1Tables + kVersion1Rows);
   {
     AnswerStore store(path_, clock_);
     ASSERT_TRUE(store.Available()) << store.OpenError();
