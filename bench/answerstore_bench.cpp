@@ -38,11 +38,12 @@ struct Filled {
   Filled() {
     store = std::make_unique<AnswerStore>(dir.File("answers.sqlite"), [] { return kNow; });
     for (int i = 0; i < kPhrases; ++i) {
-      store->Record(kSerpApi, "", QueryKind::Phrase, Phrase(i), "123456", Results(i));
-      store->Record(kSerpApi, "", QueryKind::Title, Phrase(i), "2345");
-      store->Record(kSerpApi, "", QueryKind::URL, Phrase(i), "345");
-      store->Record(kSerpApi, "", QueryKind::Backlinks,
-                    "https://site" + std::to_string(i) + ".example/", "4567");
+      store->Record({kSerpApi, "", QueryKind::Phrase, Phrase(i)}, "123456", Results(i));
+      store->Record({kSerpApi, "", QueryKind::Title, Phrase(i)}, "2345");
+      store->Record({kSerpApi, "", QueryKind::URL, Phrase(i)}, "345");
+      store->Record(
+          {kSerpApi, "", QueryKind::Backlinks, "https://site" + std::to_string(i) + ".example/"},
+          "4567");
     }
   }
 };
@@ -56,7 +57,7 @@ void BM_LookupPhraseWithTenResults(benchmark::State& state) {
   AnswerStore& store = Store();
   int i = 0;
   for (auto _ : state) {
-    auto answer = store.Lookup(kSerpApi, "", QueryKind::Phrase, Phrase(i), 30);
+    auto answer = store.Lookup({kSerpApi, "", QueryKind::Phrase, Phrase(i)}, 30);
     if (!answer || !answer->results || answer->results->size() != 10)
       state.SkipWithError("not found");
     benchmark::DoNotOptimize(answer);
@@ -69,7 +70,7 @@ void BM_LookupMiss(benchmark::State& state) {
   AnswerStore& store = Store();
   int i = 0;
   for (auto _ : state) {
-    auto answer = store.Lookup(kSerpApi, "", QueryKind::Phrase, "new " + Phrase(i++), 30);
+    auto answer = store.Lookup({kSerpApi, "", QueryKind::Phrase, "new " + Phrase(i++)}, 30);
     benchmark::DoNotOptimize(answer);
   }
 }
@@ -79,7 +80,8 @@ void BM_RecordNewPhraseWithTenResults(benchmark::State& state) {
   AnswerStore& store = Store();
   int i = 0;
   for (auto _ : state) {
-    if (!store.Record(kSerpApi, "", QueryKind::Phrase, "recorded " + Phrase(i), "99", Results(i))) {
+    if (!store.Record({kSerpApi, "", QueryKind::Phrase, "recorded " + Phrase(i)}, "99",
+                      Results(i))) {
       state.SkipWithError("not recorded");
     }
     ++i;
@@ -91,7 +93,7 @@ void BM_RecordCount(benchmark::State& state) {
   AnswerStore& store = Store();
   int i = 0;
   for (auto _ : state) {
-    if (!store.Record(kSerpApi, "", QueryKind::Title, Phrase(i), "77")) {
+    if (!store.Record({kSerpApi, "", QueryKind::Title, Phrase(i)}, "77")) {
       state.SkipWithError("not recorded");
     }
     i = (i + 7919) % kPhrases;

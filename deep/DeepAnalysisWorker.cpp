@@ -48,8 +48,10 @@ void DeepAnalysisWorker::Run() noexcept {
   try {
     AccountLimits limits(host_, StopRequested, limit_timings_);
     AnswerReuse queries(limits, host_, answer_store_, reuse_days_);
-    // Up to one backlink query per listed result.
-    if (!queries.ConfirmStart(Keywords, {QueryKind::Phrase}, static_cast<int>(kMaxResults))) {
+    // The rule the line beside Start follows: stored phrase answers tell their results, and so
+    // which backlink answers are stored too.
+    if (!queries.ConfirmStart(DeepAnalysisStartCost(
+            answer_store_, reuse_days_, RequestSettings(host_), Keywords, kMaxResults))) {
       return;
     }
     if (FirstPass(queries)) SecondPass(queries);

@@ -38,7 +38,9 @@ void KeywordWorker::Run() noexcept {
   try {
     AccountLimits limits(host_, StopRequested, limit_timings_);
     AnswerReuse queries(limits, host_, answer_store_, reuse_days_);
-    if (!queries.ConfirmStart(Keywords, {QueryKind::Phrase, QueryKind::Title, QueryKind::URL}, 0)) {
+    // The rule the line beside Start follows.
+    if (!queries.ConfirmStart(
+            KeywordRunStartCost(answer_store_, reuse_days_, RequestSettings(host_), Keywords))) {
       return;
     }
     AskVolumes();

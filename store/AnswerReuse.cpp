@@ -1,11 +1,17 @@
 #include "store/AnswerReuse.h"
 
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "base/CodePage.h"
 
 namespace kelvaro {
+
+AnswerKey RequestKey(const SearchSettings& settings, QueryKind kind, const std::string& text) {
+  return {settings.service, settings.endpoint, kind, text, settings.engine_code, std::string()};
+}
 
 std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
                                      const std::vector<std::string>& texts,
@@ -13,20 +19,49 @@ std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
   std::vector<AnswerKey> keys;
   keys.reserve(texts.size() * kinds.size());
   for (const std::string& text : texts) {
-    for (const QueryKind kind : kinds)
-      keys.push_back({settings.service, settings.endpoint, kind, text});
+    for (const QueryKind kind : kinds) keys.push_back(RequestKey(settings, kind, text));
   }
   return keys;
 }
 
+namespace {
+
+bool Reuses(const AnswerStore* store, int reuse_days) {
+  return store != nullptr && reuse_days > 0 && store->Available();
+}
+
+// `texts` without the repeats; each repeat counts `per_repeat` stored answers in `cost`.
+std::vector<std::string> FirstOfEach(const std::vector<std::string>& texts, int64_t per_repeat,
+                                     std::unordered_set<std::string>& seen, StartCost& cost) {
+  std::vector<std::string> first;
+  for (const std::string& text : texts) {
+    if (seen.insert(text).second) {
+      first.push_back(text);
+    } else {
+      cost.stored += per_repeat;
+    }
+  }
+  return first;
+}
+
+}  // namespace
+
 StartCost KeywordRunStartCost(const AnswerStore* store, int reuse_days,
                               const SearchSettings& settings,
                               const std::vector<std::string>& phrases) {
-  const std::vector<AnswerKey> keys =
-      RunAnswerKeys(settings, phrases, {QueryKind::Phrase, QueryKind::Title, QueryKind::URL});
+  const std::initializer_list<QueryKind> kKinds = {QueryKind::Phrase, QueryKind::Title,
+                                                   QueryKind::URL};
   StartCost cost;
-  if (store != nullptr) cost.stored = store->CountFresh(keys, reuse_days);
-  cost.queries = static_cast<int64_t>(keys.size()) - cost.stored;
+  if (!Reuses(store, reuse_days)) {
+    cost.queries = static_cast<int64_t>(phrases.size() * kKinds.size());
+    return cost;
+  }
+  std::unordered_set<std::string> seen;
+  const std::vector<AnswerKey> keys = RunAnswerKeys(
+      settings, FirstOfEach(phrases, static_cast<int64_t>(kKinds.size()), seen, cost), kKinds);
+  const int fresh = store->CountFresh(keys, reuse_days);
+  cost.stored += fresh;
+  cost.queries = static_cast<int64_t>(keys.size()) - fresh;
   return cost;
 }
 
@@ -35,30 +70,44 @@ StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
                                 const std::vector<std::string>& phrases, size_t max_results) {
   StartCost cost;
   const auto per_phrase = static_cast<int64_t>(1 + max_results);
-  if (store == nullptr || reuse_days <= 0) {
+  if (!Reuses(store, reuse_days)) {
     cost.queries = static_cast<int64_t>(phrases.size()) * per_phrase;
     return cost;
   }
+  // A repeated phrase is answered from the store, and so are its results' backlinks (how
+  // many is known only of a stored answer): the stored answers each repeat uses, by phrase.
+  std::unordered_map<std::string, int64_t> repeat_uses;
+  std::unordered_set<std::string> seen_links;
+  std::vector<std::string> links;
   // The worker asks for the backlinks of a result as the grid shows its link.
   const unsigned code_page = SystemCodePage();
   for (const std::string& phrase : phrases) {
+    if (const auto repeat = repeat_uses.find(phrase); repeat != repeat_uses.end()) {
+      cost.stored += repeat->second;
+      continue;
+    }
     const std::optional<StoredAnswer> answer =
-        store->Lookup(settings.service, settings.endpoint, QueryKind::Phrase, phrase, reuse_days);
+        store->Lookup(RequestKey(settings, QueryKind::Phrase, phrase), reuse_days);
     if (!answer) {
       cost.queries += per_phrase;
+      repeat_uses.emplace(phrase, 1);
       continue;
     }
     ++cost.stored;
-    if (!answer->results) continue;  // no result list: no backlinks to ask
-    std::vector<std::string> links;
-    for (size_t i = 0; i < answer->results->size() && i < max_results; ++i) {
-      links.push_back(FromUtf8((*answer->results)[i].link, code_page));
+    std::vector<std::string> listed;
+    // No result list: no backlinks to ask.
+    for (size_t i = 0; answer->results && i < answer->results->size() && i < max_results; ++i) {
+      listed.push_back(FromUtf8((*answer->results)[i].link, code_page));
     }
-    const int stored_links =
-        store->CountFresh(RunAnswerKeys(settings, links, {QueryKind::Backlinks}), reuse_days);
-    cost.stored += stored_links;
-    cost.queries += static_cast<int64_t>(links.size()) - stored_links;
+    repeat_uses.emplace(phrase, 1 + static_cast<int64_t>(listed.size()));
+    for (std::string& link : FirstOfEach(listed, 1, seen_links, cost)) {
+      links.push_back(std::move(link));
+    }
   }
+  const int stored_links =
+      store->CountFresh(RunAnswerKeys(settings, links, {QueryKind::Backlinks}), reuse_days);
+  cost.stored += stored_links;
+  cost.queries += static_cast<int64_t>(links.size()) - stored_links;
   return cost;
 }
 
@@ -88,7 +137,7 @@ AccountLimits::Action AnswerReuse::Query(QueryKind kind, const std::string& text
     const SearchService* service = FindSearchService(settings.service);
     std::optional<StoredAnswer> stored;
     if (service != nullptr) {
-      stored = store_->Lookup(settings.service, settings.endpoint, kind, text, reuse_days_);
+      stored = store_->Lookup(RequestKey(settings, kind, text), reuse_days_);
     }
     if (stored) {
       answer = ServiceAnswer();
@@ -113,7 +162,8 @@ AccountLimits::Action AnswerReuse::Query(QueryKind kind, const std::string& text
       results = answer.ReadResults(kStoredResults);
     }
     // A record that fails (a full disk, a locked or damaged file) costs the run nothing.
-    store_->Record(answer.service_name, answer.endpoint, kind, text, count, results);
+    store_->Record({answer.service_name, answer.endpoint, kind, text, answer.engine_code}, count,
+                   results);
   }
   return action;
 }
@@ -126,17 +176,9 @@ void AnswerReuse::Pause(int ms) {
   }
 }
 
-bool AnswerReuse::ConfirmStart(const std::vector<std::string>& texts,
-                               std::initializer_list<QueryKind> kinds, int more_per_text) {
-  const auto n = static_cast<int64_t>(texts.size());
-  int64_t needed = n * (static_cast<int64_t>(kinds.size()) + more_per_text);
-  if (Reusing()) {
-    const int stored =
-        store_->CountFresh(RunAnswerKeys(RequestSettings(host_), texts, kinds), reuse_days_);
-    if (stored > 0 && stored == needed) return true;
-    needed -= stored;
-  }
-  return limits_.ConfirmStart(needed);
+bool AnswerReuse::ConfirmStart(const StartCost& cost) {
+  if (cost.queries == 0 && cost.stored > 0) return true;
+  return limits_.ConfirmStart(cost.queries);
 }
 
 }  // namespace kelvaro

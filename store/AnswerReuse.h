@@ -1,9 +1,9 @@
 #pragma once
 
 // How a run reuses the answers the account already paid for. Both workers ask every query
-// through one of these: with a fresh stored answer to the same service, endpoint, kind and
-// text, that answer stands in for the request (the same count, results and link a request
-// would give, nothing sent, no pause around it); otherwise the query is asked through the
+// through one of these: with a fresh stored answer to the same query (service, endpoint,
+// engine, kind and text), that answer stands in for the request (the same count, results and link a
+// request would give, nothing sent, no pause around it); otherwise the query is asked through the
 // account's limits, and an answer with a count is recorded. Without a store, or with reuse
 // off, a run asks and pauses exactly as it would without one.
 
@@ -21,6 +21,8 @@
 
 namespace kelvaro {
 
+// `text` asked as `kind` with `settings`, in the store's terms.
+AnswerKey RequestKey(const SearchSettings& settings, QueryKind kind, const std::string& text);
 // The queries of a run over `texts`, each asked as every one of `kinds`, in the store's terms
 // (for counting how many are stored).
 std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
@@ -28,8 +30,11 @@ std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
                                      std::initializer_list<QueryKind> kinds);
 
 // What Start would cost now: the queries it sends (for Deep Analysis at most this many) and
-// the stored answers that stand in for the others. For the line under a window's Start button;
-// `store` may be nullptr, and with `reuse_days` 0 or less nothing counts as stored.
+// the stored answers that stand in for the others. The one rule for the line beside a
+// window's Start button, the question before the run and its refusal. `store` may be nullptr,
+// and with `reuse_days` 0 or less, or a store that is unavailable, nothing counts as stored.
+// With stored answers reused, a text asked twice is sent once: the second answer comes from
+// the store.
 struct StartCost {
   int64_t queries = 0;
   int64_t stored = 0;
@@ -70,11 +75,10 @@ class AnswerReuse {
   // is not made at all: requests keep their spacing, stored answers need none.
   void Pause(int ms);
 
-  // AccountLimits::ConfirmStart for what the run may send: each of `texts` asked as every one
-  // of `kinds`, less the queries with a fresh stored answer, plus `more_per_text` queries a
-  // text that are not known before the run. A run that will send nothing starts unasked.
-  bool ConfirmStart(const std::vector<std::string>& texts, std::initializer_list<QueryKind> kinds,
-                    int more_per_text);
+  // AccountLimits::ConfirmStart for the queries the run will send, as `cost`
+  // (KeywordRunStartCost or DeepAnalysisStartCost of the run's texts and settings) tells
+  // them. A run that will send nothing starts unasked.
+  bool ConfirmStart(const StartCost& cost);
 
   // Stored answers used so far.
   int StoredUsed() const { return stored_used_; }

@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "store/AnswerStoreFile.h"
 #include "web/SearchService.h"
@@ -26,18 +28,24 @@ constexpr int kBusyTimeoutMs = 1000;
 constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
 
 // One row per query: a newer answer replaces the older one. A phrase answer's listed results
-// are rows of `result`, numbered from 1.
-constexpr char kCreateTables[] =
-    "CREATE TABLE IF NOT EXISTS answer("
+// are rows of `result`, numbered from 1. `engine` is a digest of the engine code for a service
+// that is sent one and empty for the others; NULL where it is not known (the Google Custom
+// Search answers of a version-1 file), which equals no engine asked with. `location` is the
+// country (or language, or place) the service answered for; empty when it is told none.
+constexpr char kAnswerColumns[] =
+    "("
     "  id INTEGER PRIMARY KEY,"
     "  service TEXT NOT NULL,"
     "  endpoint TEXT NOT NULL,"
+    "  engine TEXT,"
+    "  location TEXT NOT NULL,"
     "  kind TEXT NOT NULL,"
     "  query TEXT NOT NULL,"
     "  count TEXT NOT NULL,"
     "  listed INTEGER NOT NULL,"   // 1 when the answer had a result list, even an empty one
     "  arrived INTEGER NOT NULL,"  // seconds since 1970 UTC
-    "  UNIQUE(service, endpoint, kind, query));"
+    "  UNIQUE(service, endpoint, engine, location, kind, query));";
+constexpr char kCreateResultTable[] =
     "CREATE TABLE IF NOT EXISTS result("
     "  answer_id INTEGER NOT NULL,"
     "  position INTEGER NOT NULL,"
@@ -45,19 +53,56 @@ constexpr char kCreateTables[] =
     "  link TEXT NOT NULL,"
     "  PRIMARY KEY(answer_id, position)) WITHOUT ROWID;";
 
+// The columns each version's tables have, in order; a file whose tables differ from its
+// version's is not taken for an answer store.
+struct TableLayout {
+  const char* table;
+  std::vector<std::string> columns;
+};
+const std::vector<TableLayout>& LayoutOf(int version) {
+  static const std::vector<TableLayout> kVersion1 = {
+      {"answer", {"id", "service", "endpoint", "kind", "query", "count", "listed", "arrived"}},
+      {"result", {"answer_id", "position", "title", "link"}}};
+  static const std::vector<TableLayout> kVersion2 = {
+      {"answer",
+       {"id", "service", "endpoint", "engine", "location", "kind", "query", "count", "listed",
+        "arrived"}},
+      {"result", {"answer_id", "position", "title", "link"}}};
+  static_assert(kAnswerStoreSchema == 2, "add the new version's layout");
+  return version == 1 ? kVersion1 : kVersion2;
+}
+
+// Version 1 filed answers by service, endpoint, kind and text. Only Google Custom Search is
+// sent an engine code, and which engine gave those answers is not known; a volume's country
+// was part of its kind ("volume:us").
+std::string UpgradeFromVersion1() {
+  return std::string("CREATE TABLE answer_v2") + kAnswerColumns +
+         "INSERT INTO answer_v2(id, service, endpoint, engine, location, kind, query, count,"
+         " listed, arrived)"
+         " SELECT id, service, endpoint,"
+         " CASE WHEN service = '" +
+         kGoogleCustomSearch +
+         "' THEN NULL ELSE '' END,"
+         " CASE WHEN substr(kind, 1, 7) = 'volume:' THEN substr(kind, 8) ELSE '' END,"
+         " CASE WHEN substr(kind, 1, 7) = 'volume:' THEN 'volume' ELSE kind END,"
+         " query, count, listed, arrived FROM answer;"
+         "DROP TABLE answer;"
+         "ALTER TABLE answer_v2 RENAME TO answer;";
+}
+
 constexpr char kLookup[] =
     "SELECT a.count, a.arrived, a.listed, r.title, r.link FROM answer a"
     " LEFT JOIN result r ON r.answer_id = a.id"
-    " WHERE a.service = ?1 AND a.endpoint = ?2 AND a.kind = ?3 AND a.query = ?4"
-    " AND a.arrived BETWEEN ?5 AND ?6 ORDER BY r.position";
-// An answer that arrived before the stored one (another process recorded a newer one in the
-// meantime) leaves the stored one in place and returns no row.
+    " WHERE a.service = ?1 AND a.endpoint = ?2 AND a.engine = ?3 AND a.location = ?4"
+    " AND a.kind = ?5 AND a.query = ?6 AND a.arrived BETWEEN ?7 AND ?8 ORDER BY r.position";
+// A record always replaces the stored answer: one dated after now came from a clock that was
+// ahead, and keeping it would hold the query's answer still until that date.
 constexpr char kUpsert[] =
-    "INSERT INTO answer(service, endpoint, kind, query, count, listed, arrived)"
-    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"
-    " ON CONFLICT(service, endpoint, kind, query) DO UPDATE"
+    "INSERT INTO answer(service, endpoint, engine, location, kind, query, count, listed, arrived)"
+    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"
+    " ON CONFLICT(service, endpoint, engine, location, kind, query) DO UPDATE"
     " SET count = excluded.count, listed = excluded.listed, arrived = excluded.arrived"
-    " WHERE excluded.arrived >= answer.arrived RETURNING id";
+    " RETURNING id";
 constexpr char kClearResults[] = "DELETE FROM result WHERE answer_id = ?1";
 constexpr char kAddResult[] =
     "INSERT INTO result(answer_id, position, title, link) VALUES(?1, ?2, ?3, ?4)";
@@ -114,28 +159,92 @@ std::string Unused(const std::string& path, const std::string& why) {
   return "Stored answers are not used: " + path + " " + why;
 }
 
-// The service and endpoint an answer is filed under: an empty service is Google Custom
-// Search, and an endpoint that names the service's own address is empty.
 // The volume service's answers: filed under its name, by country (volumes differ per country).
 constexpr char kVolumeServiceName[] = "Keywords Everywhere";
-std::string VolumeKind(const std::string& country) {
+constexpr char kVolumeKind[] = "volume";
+std::string VolumeLocation(const std::string& country) {
   std::string code = Trim(country);
   for (char& ch : code) {
     if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
   }
-  return "volume:" + code;
+  return code;
 }
 
-std::pair<std::string, std::string> FiledUnder(const std::string& service,
-                                               const std::string& endpoint) {
-  const SearchService* known = FindSearchService(service);
-  const std::string own = known != nullptr ? known->DefaultEndpoint() : "";
-  std::string address = EndpointOrDefault(endpoint, own);
-  if (address == own) address.clear();
-  return {known != nullptr ? known->Name() : service, address};
+// The engine code's stand-in in the file (FNV-1a, 64 bits, as 16 hex digits): engines are
+// told apart without the file holding their codes.
+std::string EngineDigest(const std::string& engine_code) {
+  uint64_t hash = 14695981039346656037ULL;
+  for (const char ch : engine_code) {
+    hash ^= static_cast<unsigned char>(ch);
+    hash *= 1099511628211ULL;
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string digits(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) digits[static_cast<size_t>(i)] = kHex[hash & 0xf];
+  return digits;
+}
+
+// The columns of `table` in order; empty when there is no such table.
+int ReadColumns(sqlite3* db, const char* table, std::vector<std::string>& columns) {
+  sqlite3_stmt* raw = nullptr;
+  int code = sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1)", -1, &raw, nullptr);
+  const Statement statement(raw);
+  if (code != SQLITE_OK) return code;
+  sqlite3_bind_text(raw, 1, table, -1, nullptr);
+  while ((code = sqlite3_step(raw)) == SQLITE_ROW) columns.push_back(ColumnText(raw, 0));
+  return code == SQLITE_DONE ? SQLITE_OK : code;
+}
+
+// Whether the tables are those `version` writes; SQLITE_OK or the error that kept it from
+// telling.
+int CheckLayout(sqlite3* db, int version, bool& matches) {
+  matches = true;
+  for (const TableLayout& layout : LayoutOf(version)) {
+    std::vector<std::string> columns;
+    const int code = ReadColumns(db, layout.table, columns);
+    if (code != SQLITE_OK) return code;
+    if (columns != layout.columns) matches = false;
+  }
+  return SQLITE_OK;
 }
 
 }  // namespace
+
+// The values an answer is filed under, as the columns hold them.
+struct AnswerStore::Filed {
+  std::string service;
+  std::string endpoint;
+  std::string engine;
+  std::string location;
+  std::string kind;
+  std::string text;
+
+  // As parameters 1 to 6 of the lookup and of the record.
+  void BindTo(sqlite3_stmt* statement) const {
+    BindText(statement, 1, service);
+    BindText(statement, 2, endpoint);
+    BindText(statement, 3, engine);
+    BindText(statement, 4, location);
+    BindText(statement, 5, kind);
+    BindText(statement, 6, text);
+  }
+};
+
+// An empty service is Google Custom Search, an endpoint that names the service's own address
+// is empty, and the engine code counts only for a service that is sent one.
+AnswerStore::Filed AnswerStore::FiledUnder(const AnswerKey& key) {
+  const SearchService* known = FindSearchService(key.service);
+  const std::string own = known != nullptr ? known->DefaultEndpoint() : "";
+  std::string address = EndpointOrDefault(key.endpoint, own);
+  if (address == own) address.clear();
+  const bool sends_engine = known != nullptr && known->NeedsEngineCode();
+  return {known != nullptr ? known->Name() : key.service,
+          std::move(address),
+          sends_engine ? EngineDigest(Trim(key.engine)) : std::string(),
+          key.location,
+          QueryKindName(key.kind),
+          key.text};
+}
 
 class AnswerStore::Connection {
   Database db_;
@@ -215,6 +324,7 @@ void AnswerStore::Open() {
   int code = SQLITE_OK;
   int version = 0;
   int objects = 0;
+  bool layout_matches = true;
   {
     const Database probe = OpenDatabase(path_, SQLITE_OPEN_READONLY, code);
     if (code == SQLITE_OK) {
@@ -223,9 +333,11 @@ void AnswerStore::Open() {
     }
     if (code == SQLITE_OK)
       code = ReadInt(probe.get(), "SELECT count(*) FROM sqlite_master", objects);
+    if (code == SQLITE_OK && version >= 1 && version <= kAnswerStoreSchema)
+      code = CheckLayout(probe.get(), version, layout_matches);
   }
   const std::string left_alone = " It is left as it is.";
-  if (IsDamage(code) || (code == SQLITE_OK && version == 0 && objects > 0)) {
+  if (IsDamage(code) || (code == SQLITE_OK && version == 0 && objects > 0) || !layout_matches) {
     open_error_ = Unused(path_, "is damaged or not an answer store." + left_alone);
     return;
   }
@@ -239,21 +351,43 @@ void AnswerStore::Open() {
   }
   opened_ = true;
   Connection* connection = ThisThreadConnection();
-  if (connection == nullptr || sqlite3_db_readonly(connection->db(), "main") == 1) return;
-  // A read-only file or a full disk leaves the store readable as it is; recording then fails.
-  sqlite3* db = connection->db();
-  if (version == 0) {
-    const std::string create = std::string("BEGIN IMMEDIATE;") + kCreateTables +
-                               "PRAGMA user_version = " + std::to_string(kAnswerStoreSchema) +
-                               ";COMMIT;";
-    code = sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr);
-    if (code != SQLITE_OK) {
-      if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-      NoteFailure(code);
-      return;
-    }
+  if (connection != nullptr && !Prepare(*connection, version)) connection = nullptr;
+  if (connection == nullptr) {
+    opened_ = false;
+    ThreadConnections().erase(serial_);
+    if (open_error_.empty()) open_error_ = Unused(path_, "cannot be opened.");
+    return;
   }
-  sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+  // A read-only file or a full disk leaves the store readable as it is; recording then fails.
+  if (sqlite3_db_readonly(connection->db(), "main") != 1) {
+    sqlite3_exec(connection->db(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+  }
+}
+
+bool AnswerStore::Prepare(Connection& connection, int version) {
+  if (version == kAnswerStoreSchema) return true;
+  sqlite3* db = connection.db();
+  int code = sqlite3_db_readonly(db, "main") == 1 ? SQLITE_READONLY : SQLITE_OK;
+  if (code == SQLITE_OK) code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  // Another Kelvaro may have made the tables or brought them up to date meanwhile.
+  int now_version = version;
+  if (code == SQLITE_OK) code = ReadInt(db, "PRAGMA user_version", now_version);
+  if (code == SQLITE_OK && now_version < kAnswerStoreSchema) {
+    const std::string tables = now_version == 0 ? std::string("CREATE TABLE IF NOT EXISTS answer") +
+                                                      kAnswerColumns + kCreateResultTable
+                                                : UpgradeFromVersion1();
+    code = sqlite3_exec(db, tables.c_str(), nullptr, nullptr, nullptr);
+    const std::string mark = "PRAGMA user_version = " + std::to_string(kAnswerStoreSchema);
+    if (code == SQLITE_OK) code = sqlite3_exec(db, mark.c_str(), nullptr, nullptr, nullptr);
+  }
+  if (code == SQLITE_OK) code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  if (code == SQLITE_OK) return true;
+  if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  // A store that cannot hold answers from the start says so, as an unusable file does.
+  open_error_ = Unused(
+      path_, std::string(version == 0 ? "cannot be made (" : "cannot be brought up to date (") +
+                 sqlite3_errstr(code) + ").");
+  return false;
 }
 
 AnswerStore::Connection* AnswerStore::ThisThreadConnection() const {
@@ -275,30 +409,20 @@ AnswerStore::Connection* AnswerStore::ThisThreadConnection() const {
   return connections.emplace(serial_, std::move(connection)).first->second.get();
 }
 
-std::optional<StoredAnswer> AnswerStore::Lookup(const std::string& service,
-                                                const std::string& endpoint, QueryKind kind,
-                                                const std::string& text, int max_age_days) const {
-  return LookupNamed(service, endpoint, QueryKindName(kind), text, max_age_days);
+std::optional<StoredAnswer> AnswerStore::Lookup(const AnswerKey& key, int max_age_days) const {
+  return LookupFiled(FiledUnder(key), max_age_days);
 }
 
-std::optional<StoredAnswer> AnswerStore::LookupNamed(const std::string& service,
-                                                     const std::string& endpoint,
-                                                     const std::string& kind,
-                                                     const std::string& text,
-                                                     int max_age_days) const {
+std::optional<StoredAnswer> AnswerStore::LookupFiled(const Filed& filed, int max_age_days) const {
   if (max_age_days <= 0) return std::nullopt;
   Connection* connection = ThisThreadConnection();
   if (connection == nullptr) return std::nullopt;
   sqlite3_stmt* statement = connection->Prepared(connection->lookup, kLookup);
   if (statement == nullptr) return std::nullopt;
-  const auto [filed_service, filed_endpoint] = FiledUnder(service, endpoint);
   const int64_t now = clock_();
-  BindText(statement, 1, filed_service);
-  BindText(statement, 2, filed_endpoint);
-  BindText(statement, 3, kind);
-  BindText(statement, 4, text);
-  sqlite3_bind_int64(statement, 5, now - max_age_days * kSecondsPerDay);
-  sqlite3_bind_int64(statement, 6, now);
+  filed.BindTo(statement);
+  sqlite3_bind_int64(statement, 7, now - max_age_days * kSecondsPerDay);
+  sqlite3_bind_int64(statement, 8, now);
   std::optional<StoredAnswer> answer;
   int code = SQLITE_OK;
   while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
@@ -319,23 +443,18 @@ std::optional<StoredAnswer> AnswerStore::LookupNamed(const std::string& service,
   return answer;
 }
 
-std::optional<StoredAnswer> AnswerStore::Lookup(const AnswerKey& key, int max_age_days) const {
-  return Lookup(key.service, key.endpoint, key.kind, key.text, max_age_days);
-}
-
-bool AnswerStore::Record(const std::string& service, const std::string& endpoint, QueryKind kind,
-                         const std::string& text, const std::string& count,
+bool AnswerStore::Record(const AnswerKey& key, const std::string& count,
                          const std::optional<std::vector<SearchResult>>& results) {
   // Result lists are kept for phrase queries only.
-  return RecordNamed(service, endpoint, QueryKindName(kind), text, count,
-                     kind == QueryKind::Phrase ? results : std::nullopt);
+  return RecordFiled(FiledUnder(key), count,
+                     key.kind == QueryKind::Phrase ? results : std::nullopt);
 }
 
 std::optional<int64_t> AnswerStore::LookupVolume(const std::string& country,
                                                  const std::string& phrase,
                                                  int max_age_days) const {
-  const std::optional<StoredAnswer> answer =
-      LookupNamed(kVolumeServiceName, "", VolumeKind(country), phrase, max_age_days);
+  const std::optional<StoredAnswer> answer = LookupFiled(
+      {kVolumeServiceName, "", "", VolumeLocation(country), kVolumeKind, phrase}, max_age_days);
   int64_t volume = 0;
   if (!answer || !TryStrToInt64(answer->count, volume) || volume < 0) return std::nullopt;
   return volume;
@@ -343,13 +462,11 @@ std::optional<int64_t> AnswerStore::LookupVolume(const std::string& country,
 
 bool AnswerStore::RecordVolume(const std::string& country, const std::string& phrase,
                                int64_t volume) {
-  return RecordNamed(kVolumeServiceName, "", VolumeKind(country), phrase, std::to_string(volume),
-                     std::nullopt);
+  return RecordFiled({kVolumeServiceName, "", "", VolumeLocation(country), kVolumeKind, phrase},
+                     std::to_string(volume), std::nullopt);
 }
 
-bool AnswerStore::RecordNamed(const std::string& service, const std::string& endpoint,
-                              const std::string& kind, const std::string& text,
-                              const std::string& count,
+bool AnswerStore::RecordFiled(const Filed& filed, const std::string& count,
                               const std::optional<std::vector<SearchResult>>& results) {
   Connection* connection = ThisThreadConnection();
   if (connection == nullptr) return false;
@@ -359,19 +476,16 @@ bool AnswerStore::RecordNamed(const std::string& service, const std::string& end
   sqlite3_stmt* add = connection->Prepared(connection->add_result, kAddResult);
   if (upsert == nullptr || clear == nullptr || add == nullptr) return false;
 
+  bool replaced = false;
   int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   if (code == SQLITE_OK) {
-    const auto [filed_service, filed_endpoint] = FiledUnder(service, endpoint);
-    BindText(upsert, 1, filed_service);
-    BindText(upsert, 2, filed_endpoint);
-    BindText(upsert, 3, kind);
-    BindText(upsert, 4, text);
+    filed.BindTo(upsert);
     const bool listed = results.has_value();
-    BindText(upsert, 5, count);
-    sqlite3_bind_int(upsert, 6, listed ? 1 : 0);
-    sqlite3_bind_int64(upsert, 7, clock_());
+    BindText(upsert, 7, count);
+    sqlite3_bind_int(upsert, 8, listed ? 1 : 0);
+    sqlite3_bind_int64(upsert, 9, clock_());
     code = sqlite3_step(upsert);
-    const bool replaced = code == SQLITE_ROW;
+    replaced = code == SQLITE_ROW;
     const int64_t id = replaced ? sqlite3_column_int64(upsert, 0) : 0;
     if (replaced) code = sqlite3_step(upsert);
     sqlite3_reset(upsert);
@@ -390,9 +504,12 @@ bool AnswerStore::RecordNamed(const std::string& service, const std::string& end
       }
       sqlite3_reset(add);
     }
-    if (code == SQLITE_DONE) code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    // An answer that changed nothing in the file is not recorded.
+    if (code == SQLITE_DONE && replaced) {
+      code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
   }
-  if (code == SQLITE_OK) return true;
+  if (code == SQLITE_OK && replaced) return true;
   if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
   NoteFailure(code);
   return false;

@@ -1,9 +1,11 @@
 #pragma once
 
 // The answers the account already paid for, kept in an SQLite file so that a run can reuse
-// them instead of asking (and paying) again. An answer is found again only by the service,
-// the endpoint, the kind and the text it was asked with, so a stored answer never crosses
-// services or endpoints. The API key, the engine code and the query URL are never stored.
+// them instead of asking (and paying) again. An answer is found again only by everything that
+// changed it: the service, the endpoint, the engine (for a service that is sent an engine
+// code), the location, the kind and the text it was asked with, so a stored answer never
+// crosses services, endpoints or engines. The API key and the query URL are never stored,
+// and the engine code only as a digest.
 //
 // One AnswerStore is shared by every thread: each thread that calls it gets an SQLite
 // connection of its own (see AnswerStore.cpp). Nothing here throws; a store that cannot be
@@ -23,8 +25,9 @@
 
 namespace kelvaro {
 
-// The version of the tables this program writes (kept in the file's user_version).
-inline constexpr int kAnswerStoreSchema = 1;
+// The version of the tables this program writes (kept in the file's user_version). Every
+// change of their layout raises it; a file of version 1 is brought up to this one on opening.
+inline constexpr int kAnswerStoreSchema = 2;
 // A phrase answer keeps at most this many of its listed results.
 inline constexpr size_t kStoredResults = 10;
 
@@ -35,12 +38,18 @@ int64_t SystemSeconds();
 // How a query kind is named in the store: "phrase", "allintitle", "allinurl", "backlink".
 const char* QueryKindName(QueryKind kind);
 
-// One query as the worker asks it.
+// One query as the worker asks it, with every request value that changes its answer.
 struct AnswerKey {
   std::string service;   // the service's Name()
   std::string endpoint;  // as set by the user; empty means the service's own address
   QueryKind kind = QueryKind::Phrase;
   std::string text;  // the keyword line or result URL, byte for byte (not encoded)
+  // The engine code as the settings hold it; it counts only for a service that sends one
+  // (spaces around it do not count, as they are not sent).
+  std::string engine{};
+  // The country, language or place the service is told to answer for; empty when it is told
+  // none (no search service is told one yet).
+  std::string location{};
 };
 
 class AnswerStore {
@@ -48,8 +57,12 @@ class AnswerStore {
   // Opens the store at `path` (a file name in the system's code page; see
   // DefaultAnswerStorePath()), creating its missing folders (owner only) and the file (owner
   // read and write only) when there is none. A file that is not an answer store of this
-  // program or of an older one (not SQLite, damaged, another program's database, a newer
-  // schema) is left exactly as it is: the store is then unavailable and OpenError() says why.
+  // program or of an older one (not SQLite, damaged, another program's database, tables of
+  // another layout than their version has, a newer schema) is left exactly as it is: the
+  // store is then unavailable and OpenError() says why. So it is when the file cannot be
+  // made, or its tables cannot be created (a full disk) or brought up to this version. A
+  // version-1 file's answers are kept; its Google Custom Search answers count as filed
+  // under an unknown engine, so they are never reused.
   // `clock` tells the time for recording and for the age limit.
   // Destroy it after the threads that use it have made their last call.
   explicit AnswerStore(std::string path, AnswerClock clock = SystemSeconds);
@@ -58,29 +71,26 @@ class AnswerStore {
   AnswerStore& operator=(const AnswerStore&) = delete;
 
   const std::string& Path() const { return path_; }
-  // False when the file could not be opened or is not ours; every call below then does
-  // nothing.
+  // False when the file could not be opened or made, or is not ours; every call below then
+  // does nothing.
   bool Available() const;
   // Why the store is unavailable, as one sentence for the status bar; empty when it is
   // available.
   const std::string& OpenError() const { return open_error_; }
 
-  // The newest answer to `service`, `endpoint`, `kind` and `text` that arrived at most
-  // `max_age_days` days (of 24 hours) ago and not after now; nullopt when there is none, when
-  // `max_age_days` is 0 or less, or when the store cannot be read. An endpoint equal to the
-  // service's own address counts as empty, and so do spaces around it and a trailing "/".
-  std::optional<StoredAnswer> Lookup(const std::string& service, const std::string& endpoint,
-                                     QueryKind kind, const std::string& text,
-                                     int max_age_days) const;
+  // The answer to `key` that arrived at most `max_age_days` days (of 24 hours) ago and not
+  // after now; nullopt when there is none, when `max_age_days` is 0 or less, or when the
+  // store cannot be read. An endpoint equal to the service's own address counts as empty,
+  // and so do spaces around it and a trailing "/".
   std::optional<StoredAnswer> Lookup(const AnswerKey& key, int max_age_days) const;
 
-  // Records an answer that arrived now with a valid `count`, replacing an older answer to the
-  // same query. `results` (the answer's listed results, nullopt when it had no result list)
-  // are kept for a phrase query only, at most kStoredResults of them.
+  // Records an answer to `key` that arrived now with a valid `count`, replacing the answer
+  // stored for it (also one dated after now, by a clock that was ahead). `results` (the
+  // answer's listed results, nullopt when it had no result list) are kept for a phrase query
+  // only, at most kStoredResults of them.
   // False when nothing was recorded (read-only file, full disk, the database locked by
   // another process beyond the busy time-out, an unavailable store); the caller goes on.
-  bool Record(const std::string& service, const std::string& endpoint, QueryKind kind,
-              const std::string& text, const std::string& count,
+  bool Record(const AnswerKey& key, const std::string& count,
               const std::optional<std::vector<SearchResult>>& results = std::nullopt);
 
   // Monthly searches of a phrase (as sent, UTF-8) for a country, kept like counts: the volume
@@ -104,12 +114,14 @@ class AnswerStore {
   // Marks the store unavailable after SQLite found the file damaged, so nothing more is
   // written into it.
   void NoteFailure(int sqlite_code) const;
-  // Lookup and Record by the kind's stored name.
-  std::optional<StoredAnswer> LookupNamed(const std::string& service, const std::string& endpoint,
-                                          const std::string& kind, const std::string& text,
-                                          int max_age_days) const;
-  bool RecordNamed(const std::string& service, const std::string& endpoint,
-                   const std::string& kind, const std::string& text, const std::string& count,
+  // Creates the tables of a new file or brings a version-1 file up to this version; false
+  // (with open_error_ set) when it cannot.
+  bool Prepare(Connection& connection, int version);
+  // Lookup and Record by the values an answer is filed under (see AnswerStore.cpp).
+  struct Filed;
+  static Filed FiledUnder(const AnswerKey& key);
+  std::optional<StoredAnswer> LookupFiled(const Filed& filed, int max_age_days) const;
+  bool RecordFiled(const Filed& filed, const std::string& count,
                    const std::optional<std::vector<SearchResult>>& results);
 
   const std::string path_;

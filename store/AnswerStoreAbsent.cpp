@@ -22,17 +22,12 @@ AnswerStore::~AnswerStore() = default;
 
 bool AnswerStore::Available() const { return false; }
 
-std::optional<StoredAnswer> AnswerStore::Lookup(const std::string&, const std::string&, QueryKind,
-                                                const std::string&, int) const {
-  return std::nullopt;
-}
-
 std::optional<StoredAnswer> AnswerStore::Lookup(const AnswerKey&, int) const {
   return std::nullopt;
 }
 
-bool AnswerStore::Record(const std::string&, const std::string&, QueryKind, const std::string&,
-                         const std::string&, const std::optional<std::vector<SearchResult>>&) {
+bool AnswerStore::Record(const AnswerKey&, const std::string&,
+                         const std::optional<std::vector<SearchResult>>&) {
   return false;
 }
 

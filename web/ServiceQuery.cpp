@@ -77,6 +77,7 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   answer.service_name = settings.service;
   answer.service = FindSearchService(settings.service);
   answer.endpoint = settings.endpoint;
+  answer.engine_code = settings.engine_code;
   if (answer.service == nullptr) return answer;
   if (!IsAcceptableEndpoint(settings.endpoint)) {
     answer.endpoint_refused = true;

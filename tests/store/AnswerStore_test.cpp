@@ -62,17 +62,18 @@ class AnswerStoreTest : public ::testing::Test {
   }
 };
 
-TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
+TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointEngineKindAndText) {
   {
     AnswerStore store(path_, clock_);
     ASSERT_TRUE(store.Available()) << store.OpenError();
-    EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "red shoes ", "1200", Results(12)));
-    EXPECT_TRUE(store.Record(kGoogleCustomSearch, "http://127.0.0.1:8080", QueryKind::Title,
-                             "red shoes ", "7", Results(3)));
+    EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "red shoes "}, "1200", Results(12)));
+    EXPECT_TRUE(
+        store.Record({kGoogleCustomSearch, "http://127.0.0.1:8080", QueryKind::Title, "red shoes "},
+                     "7", Results(3)));
   }
   // A new store on the same file (the next start of the program) finds them.
   AnswerStore store(path_, clock_);
-  const auto phrase = store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes ", 1);
+  const auto phrase = store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes "}, 1);
   ASSERT_TRUE(phrase);
   EXPECT_EQ(phrase->count, "1200");
   EXPECT_EQ(phrase->arrived, kStart);
@@ -81,33 +82,35 @@ TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
   EXPECT_EQ(phrase->results->at(9).title, "Title 10");
   EXPECT_EQ(phrase->results->at(9).link, "https://r10.test/");
   // The service's own address written out is the same endpoint as none.
-  EXPECT_TRUE(store.Lookup(kSerpApi, " https://serpapi.com/", QueryKind::Phrase, "red shoes ", 1));
+  EXPECT_TRUE(
+      store.Lookup({kSerpApi, " https://serpapi.com/", QueryKind::Phrase, "red shoes "}, 1));
   // Only a phrase answer keeps its results.
-  const auto title = store.Lookup(kGoogleCustomSearch, "http://127.0.0.1:8080/", QueryKind::Title,
-                                  "red shoes ", 1);
+  const auto title = store.Lookup(
+      {kGoogleCustomSearch, "http://127.0.0.1:8080/", QueryKind::Title, "red shoes "}, 1);
   ASSERT_TRUE(title);
   EXPECT_EQ(title->count, "7");
   EXPECT_FALSE(title->results);
 
-  EXPECT_FALSE(store.Lookup(kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes ", 1));
-  EXPECT_FALSE(store.Lookup(kSerpApi, "http://127.0.0.1:8080", QueryKind::Phrase, "red shoes ", 1));
-  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Title, "red shoes ", 1));
-  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes", 1));
-  EXPECT_FALSE(store.Lookup(kGoogleCustomSearch, "", QueryKind::Title, "red shoes ", 1));
+  EXPECT_FALSE(store.Lookup({kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes "}, 1));
+  EXPECT_FALSE(
+      store.Lookup({kSerpApi, "http://127.0.0.1:8080", QueryKind::Phrase, "red shoes "}, 1));
+  EXPECT_FALSE(store.Lookup({kSerpApi, "", QueryKind::Title, "red shoes "}, 1));
+  EXPECT_FALSE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes"}, 1));
+  EXPECT_FALSE(store.Lookup({kGoogleCustomSearch, "", QueryKind::Title, "red shoes "}, 1));
 
   // A newer answer replaces the older one, and an answer without a result list is told from
   // one with an empty list.
   now_ += 60;
-  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "red shoes ", "1300", Results(2)));
-  const auto newer = store.Lookup(kSerpApi, "", QueryKind::Phrase, "red shoes ", 1);
+  EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "red shoes "}, "1300", Results(2)));
+  const auto newer = store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes "}, 1);
   ASSERT_TRUE(newer);
   EXPECT_EQ(newer->count, "1300");
   ASSERT_TRUE(newer->results);
   EXPECT_EQ(newer->results->size(), 2u);
-  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "no list", "0"));
-  EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::Phrase, "empty list", "0", Results(0)));
-  EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "no list", 1)->results);
-  const auto empty = store.Lookup(kSerpApi, "", QueryKind::Phrase, "empty list", 1);
+  EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "no list"}, "0"));
+  EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "empty list"}, "0", Results(0)));
+  EXPECT_FALSE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "no list"}, 1)->results);
+  const auto empty = store.Lookup({kSerpApi, "", QueryKind::Phrase, "empty list"}, 1);
   ASSERT_TRUE(empty->results);
   EXPECT_TRUE(empty->results->empty());
 
@@ -116,13 +119,28 @@ TEST_F(AnswerStoreTest, AnswerIsFoundAgainOnlyByItsServiceEndpointKindAndText) {
       {kSerpApi, "", QueryKind::URL, "red shoes "},
       {kGoogleCustomSearch, "http://127.0.0.1:8080", QueryKind::Title, "red shoes "}};
   EXPECT_EQ(store.CountFresh(queries, 1), 2);
+
+  // Another engine gives other answers: Google Custom Search files them by the engine code as
+  // sent (spaces around it are not); SerpApi is sent none, so its answers stand for any.
+  const auto engine_key = [](const char* service, const char* engine) {
+    return AnswerKey{service, "", QueryKind::URL, "blue hats", engine};
+  };
+  ASSERT_TRUE(store.Record(engine_key(kGoogleCustomSearch, "cx-one"), "11"));
+  ASSERT_TRUE(store.Record(engine_key(kSerpApi, "cx-one"), "22"));
+  EXPECT_EQ(store.Lookup(engine_key(kGoogleCustomSearch, " cx-one "), 1)->count, "11");
+  EXPECT_FALSE(store.Lookup(engine_key(kGoogleCustomSearch, "cx-two"), 1));
+  EXPECT_FALSE(store.Lookup(engine_key(kGoogleCustomSearch, ""), 1));
+  EXPECT_EQ(store.Lookup(engine_key(kSerpApi, "cx-two"), 1)->count, "22");
+  ASSERT_TRUE(store.Record(engine_key(kGoogleCustomSearch, "cx-two"), "33"));
+  EXPECT_EQ(store.Lookup(engine_key(kGoogleCustomSearch, "cx-one"), 1)->count, "11");
+  EXPECT_EQ(store.Lookup(engine_key(kGoogleCustomSearch, "cx-two"), 1)->count, "33");
 }
 
 TEST_F(AnswerStoreTest, OnlyAnswersWithinTheAgeLimitAreReused) {
   AnswerStore store(path_, clock_);
-  ASSERT_TRUE(store.Record(kSerpApi, "", QueryKind::Backlinks, "https://a.test/", "41"));
+  ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Backlinks, "https://a.test/"}, "41"));
   const auto found = [&](int days) {
-    return store.Lookup(kSerpApi, "", QueryKind::Backlinks, "https://a.test/", days).has_value();
+    return store.Lookup({kSerpApi, "", QueryKind::Backlinks, "https://a.test/"}, days).has_value();
   };
   EXPECT_FALSE(found(0));
   now_ = kStart + 3 * kDay;
@@ -130,9 +148,71 @@ TEST_F(AnswerStoreTest, OnlyAnswersWithinTheAgeLimitAreReused) {
   now_ = kStart + 3 * kDay + 1;
   EXPECT_FALSE(found(3));
   EXPECT_TRUE(found(4));
-  // A clock set back since the answer arrived does not make it fresh.
+  // A clock set back since the answer arrived does not make it fresh, and the next answer
+  // replaces the one dated ahead.
   now_ = kStart - 1;
   EXPECT_FALSE(found(4));
+  ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Backlinks, "https://a.test/"}, "42"));
+  const auto replaced = store.Lookup({kSerpApi, "", QueryKind::Backlinks, "https://a.test/"}, 1);
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(replaced->count, "42");
+  EXPECT_EQ(replaced->arrived, kStart - 1);
+}
+
+// The tables an earlier Kelvaro wrote (schema version 1), and rows as it filed them.
+constexpr char kVersion1Tables[] =
+    "CREATE TABLE answer(id INTEGER PRIMARY KEY, service TEXT NOT NULL, endpoint TEXT NOT NULL,"
+    " kind TEXT NOT NULL, query TEXT NOT NULL, count TEXT NOT NULL, listed INTEGER NOT NULL,"
+    " arrived INTEGER NOT NULL, UNIQUE(service, endpoint, kind, query));"
+    "CREATE TABLE result(answer_id INTEGER NOT NULL, position INTEGER NOT NULL,"
+    " title TEXT NOT NULL, link TEXT NOT NULL, PRIMARY KEY(answer_id, position)) WITHOUT ROWID;";
+constexpr char kVersion1Rows[] =
+    "INSERT INTO answer VALUES(1, 'SerpApi', '', 'phrase', 'red shoes', '1200', 1, 1800000000);"
+    "INSERT INTO result VALUES(1, 1, 'Red', 'https://red.test/');"
+    "INSERT INTO answer VALUES(2, 'Google Custom Search', '', 'phrase', 'red shoes', '900', 1,"
+    " 1800000000);"
+    "INSERT INTO result VALUES(2, 1, 'Other', 'https://other.test/');"
+    "INSERT INTO answer VALUES(3, 'Keywords Everywhere', '', 'volume:us', 'red shoes', '5400',"
+    " 0, 1800000000);"
+    "PRAGMA user_version = 1;";
+
+void MakeDatabase(const std::string& path, const std::string& sql) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::remove(path);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+}
+
+// A version-1 file opens without a word and keeps its answers, except that nobody knows
+// which engine gave its Google Custom Search answers: those are never reused.
+TEST_F(AnswerStoreTest, VersionOneFileKeepsItsAnswersButNotThoseOfAnUnknownEngine) {
+  // With a write-ahead log, as that Kelvaro kept it.
+  MakeDatabase(path_, std::string("PRAGMA journal_mode = WAL;") + kVersion1Tables + kVersion1Rows);
+  {
+    AnswerStore store(path_, clock_);
+    ASSERT_TRUE(store.Available()) << store.OpenError();
+    EXPECT_EQ(store.OpenError(), "");
+    const auto serp = store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes", "any"}, 1);
+    ASSERT_TRUE(serp);
+    EXPECT_EQ(serp->count, "1200");
+    ASSERT_TRUE(serp->results);
+    ASSERT_EQ(serp->results->size(), 1u);
+    EXPECT_EQ(serp->results->at(0).link, "https://red.test/");
+    for (const char* engine : {"", "cx"}) {
+      EXPECT_FALSE(
+          store.Lookup({kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes", engine}, 1))
+          << engine;
+    }
+    EXPECT_EQ(store.LookupVolume(" US", "red shoes", 1), 5400);
+    ASSERT_TRUE(store.Record({kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes", "cx"}, "950",
+                             Results(1)));
+  }
+  AnswerStore again(path_, clock_);
+  ASSERT_TRUE(again.Available()) << again.OpenError();
+  EXPECT_EQ(again.Lookup({kGoogleCustomSearch, "", QueryKind::Phrase, "red shoes", "cx"}, 1)->count,
+            "950");
 }
 
 TEST_F(AnswerStoreTest, FileNeverHoldsTheKeyTheEngineCodeOrTheQueryUrl) {
@@ -145,8 +225,10 @@ TEST_F(AnswerStoreTest, FileNeverHoldsTheKeyTheEngineCodeOrTheQueryUrl) {
           SearchServiceNamed(service).QueryURL(QueryKind::Phrase, "red shoes", settings);
       ASSERT_NE(url.find(settings.api_key), std::string::npos);
       secrets.push_back(url);
-      ASSERT_TRUE(store.Record(service, "", QueryKind::Phrase, "red shoes", "9", Results(10)));
-      ASSERT_TRUE(store.Record(service, "", QueryKind::Backlinks, "https://r1.test/", "3"));
+      ASSERT_TRUE(store.Record({service, "", QueryKind::Phrase, "red shoes", settings.engine_code},
+                               "9", Results(10)));
+      ASSERT_TRUE(store.Record(
+          {service, "", QueryKind::Backlinks, "https://r1.test/", settings.engine_code}, "3"));
     }
   }
   const auto files = FolderBytes();
@@ -161,13 +243,10 @@ TEST_F(AnswerStoreTest, FileNeverHoldsTheKeyTheEngineCodeOrTheQueryUrl) {
 // A file the store cannot use is reported and left byte for byte as it was.
 TEST_F(AnswerStoreTest, DamagedForeignAndNewerFilesAreReportedAndLeftAlone) {
   std::filesystem::create_directories(std::filesystem::path(path_).parent_path());
-  const auto make_database = [&](const char* sql) {
-    std::filesystem::remove(path_);
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-  };
+  const auto make_database = [&](const std::string& sql) { MakeDatabase(path_, sql); };
+  // Version 1 without the column `listed`.
+  std::string missing_column = kVersion1Tables;
+  missing_column.replace(missing_column.find(" listed INTEGER NOT NULL,"), 25, "");
   struct Case {
     const char* name;
     std::function<void()> make;
@@ -181,6 +260,13 @@ TEST_F(AnswerStoreTest, DamagedForeignAndNewerFilesAreReportedAndLeftAlone) {
        "is damaged or not an answer store. It is left as it is."},
       {"newer schema", [&] { make_database("CREATE TABLE answer(x); PRAGMA user_version = 99;"); },
        "was written by a newer Kelvaro. It is left as it is."},
+      // The layout is checked against the version the file names.
+      {"version-1 tables named version 2",
+       [&] { make_database(std::string(kVersion1Tables) + "PRAGMA user_version = 2;"); },
+       "is damaged or not an answer store. It is left as it is."},
+      {"version 1 without a column",
+       [&] { make_database(missing_column + "PRAGMA user_version = 1;"); },
+       "is damaged or not an answer store. It is left as it is."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -190,8 +276,8 @@ TEST_F(AnswerStoreTest, DamagedForeignAndNewerFilesAreReportedAndLeftAlone) {
       AnswerStore store(path_, clock_);
       EXPECT_FALSE(store.Available());
       EXPECT_EQ(store.OpenError(), "Stored answers are not used: " + path_ + " " + c.reason);
-      EXPECT_FALSE(store.Record(kSerpApi, "", QueryKind::Phrase, "x", "1"));
-      EXPECT_FALSE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "x", 1));
+      EXPECT_FALSE(store.Record({kSerpApi, "", QueryKind::Phrase, "x"}, "1"));
+      EXPECT_FALSE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "x"}, 1));
     }
     EXPECT_EQ(FolderBytes(), before);
   }
@@ -232,14 +318,14 @@ struct ReadOnlyFile {
 TEST_F(AnswerStoreTest, FullDiskOrReadOnlyFileFailsTheRecordOnly) {
   // Kept open, as by a Kelvaro running beside, so the write-ahead log stays in place.
   AnswerStore open_store(path_, clock_);
-  ASSERT_TRUE(open_store.Record(kSerpApi, "", QueryKind::Phrase, "kept", "5"));
+  ASSERT_TRUE(open_store.Record({kSerpApi, "", QueryKind::Phrase, "kept"}, "5"));
   const std::string full_disk = testing::ErrorOnFullDisk([&] {
     AnswerStore store(path_, clock_);
     if (!store.Available()) throw Error("unavailable");
-    if (store.Record(kSerpApi, "", QueryKind::Phrase, "new", "6", Results(10))) {
+    if (store.Record({kSerpApi, "", QueryKind::Phrase, "new"}, "6", Results(10))) {
       throw Error("recorded on a full disk");
     }
-    if (!store.Lookup(kSerpApi, "", QueryKind::Phrase, "kept", 1)) throw Error("lost");
+    if (!store.Lookup({kSerpApi, "", QueryKind::Phrase, "kept"}, 1)) throw Error("lost");
   });
   EXPECT_EQ(full_disk, "");
 
@@ -247,8 +333,31 @@ TEST_F(AnswerStoreTest, FullDiskOrReadOnlyFileFailsTheRecordOnly) {
   if (!read_only.made) GTEST_SKIP() << "the file cannot be made read-only for this user";
   AnswerStore store(path_, clock_);
   EXPECT_TRUE(store.Available()) << store.OpenError();
-  EXPECT_FALSE(store.Record(kSerpApi, "", QueryKind::Phrase, "new", "6"));
-  EXPECT_TRUE(store.Lookup(kSerpApi, "", QueryKind::Phrase, "kept", 1));
+  EXPECT_FALSE(store.Record({kSerpApi, "", QueryKind::Phrase, "new"}, "6"));
+  EXPECT_TRUE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "kept"}, 1));
+}
+
+// A store that cannot be made is unavailable and says why; a later start on a disk with room
+// makes it.
+TEST_F(AnswerStoreTest, StoreThatCannotBeMadeSaysSo) {
+  const std::string cannot_be_made = "Stored answers are not used: " + path_ + " cannot be made (";
+  const std::string full_disk = testing::ErrorOnFullDisk([&] {
+    AnswerStore store(path_, clock_);
+    if (store.Available()) throw Error("available");
+    if (store.OpenError().rfind(cannot_be_made, 0) != 0) throw Error(store.OpenError());
+  });
+  EXPECT_EQ(full_disk, "");
+  EXPECT_TRUE(AnswerStore(path_, clock_).Available());
+
+  // A file where its folder should be.
+  const std::string blocked = dir_.File("blocked/answers.sqlite");
+  WriteBytes(dir_.File("blocked"), "x");
+  AnswerStore store(blocked, clock_);
+  EXPECT_FALSE(store.Available());
+  EXPECT_EQ(
+      store.OpenError().rfind("Stored answers are not used: " + blocked + " cannot be made (", 0),
+      0u)
+      << store.OpenError();
 }
 #endif
 
@@ -260,7 +369,7 @@ TEST_F(AnswerStoreTest, TwoWritersShareTheFileWhichOnlyItsOwnerMayRead) {
   AnswerStore second(path_, clock_);
   const auto write = [&](AnswerStore& store, const std::string& prefix) {
     for (int i = 0; i < kEach; ++i) {
-      EXPECT_TRUE(store.Record(kSerpApi, "", QueryKind::URL, prefix + std::to_string(i), "1"));
+      EXPECT_TRUE(store.Record({kSerpApi, "", QueryKind::URL, prefix + std::to_string(i)}, "1"));
     }
   };
   std::thread a(write, std::ref(first), "a");
