@@ -46,7 +46,7 @@ struct Typing {
     for (int i = 0; i < kPhrases; ++i) {
       memo += Phrase(i) + "\n";
       for (const QueryKind kind : {QueryKind::Phrase, QueryKind::Title, QueryKind::URL}) {
-        store->Record(kSerpApi, "", kind, Phrase(i), "1234");
+        store->Record({kSerpApi, "", kind, Phrase(i)}, "1234");
       }
     }
     services.answers = store.get();
