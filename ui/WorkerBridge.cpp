@@ -93,7 +93,7 @@ bool GuiThreadBridge::CallUntilDone(
 bool GuiThreadBridge::Sleep(int ms) {
   if (ms <= 0) return !Abandoned();
   std::unique_lock<std::mutex> lock(mutex_);
-  return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return abandoned_; });
+  return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return abandoned_.load(); });
 }
 
 void GuiThreadBridge::Abandon() {
