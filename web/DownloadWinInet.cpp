@@ -224,8 +224,9 @@ HttpAnswer Exchange(const std::string& url, const PostData* post,
     }
     const bool cut_short = watchdog.Finish();
     // WinInet may report the end of a body that the connection cut short: the Content-Length
-    // tells.
-    answer.complete = ended && !cut_short && (!length || body.size() == *length);
+    // tells. A connection closed before any answer may still "succeed" without a status.
+    answer.complete =
+        ended && !cut_short && answer.status > 0 && (!length || body.size() == *length);
     // The handles close here, the request first and the internet handle last.
   } catch (...) {
     // Only allocation can throw here; the part received so far is still the answer.

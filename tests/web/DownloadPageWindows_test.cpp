@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "web/CustomSearch.h"
@@ -37,10 +38,16 @@ constexpr milliseconds kShortTimeout{300};
 // (kDrip: sends `dripped` a byte every `every`, then closes).
 struct Reply {
   enum class Then { kKeepOpen, kClose, kHold, kDrip };
+  Reply(std::string head_and_body, Then what_then = Then::kKeepOpen, std::string drip = "",
+        milliseconds drip_every = milliseconds(0))
+      : bytes(std::move(head_and_body)),
+        then(what_then),
+        dripped(std::move(drip)),
+        every(drip_every) {}
   std::string bytes;
-  Then then = Then::kKeepOpen;
+  Then then;
   std::string dripped;
-  milliseconds every{0};
+  milliseconds every;
 };
 
 Reply Ok(const std::string& body, const std::string& extra_headers = "") {
