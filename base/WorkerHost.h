@@ -20,6 +20,10 @@ struct HttpAnswer {
   std::string body;       // as DownloadPage gives it: empty or partial when anything failed
   int status = 0;         // the HTTP status of the final answer; 0 when unknown
   int retry_after_s = -1;  // the Retry-After header in seconds; -1 when absent or unknown
+  // True only when the transfer ended normally with the whole body (as long as its
+  // Content-Length said, where it said); a cut-off, timed-out or aborted one is never whole.
+  // Only a whole answer is ever kept for later runs.
+  bool complete = false;
 };
 
 // The only door from a worker's thread back to the program. The windows give their
@@ -50,7 +54,9 @@ class WorkerHost {
   virtual void Pause(int ms) = 0;
 
   // Like Download, with the answer's status and Retry-After where the platform tells them,
-  // and its own receive time-out. By default the body of Download alone.
+  // whether it arrived whole, and its own receive time-out. By default the body of Download
+  // alone, taken as whole unless empty: a host that hands over bodies only cannot tell a
+  // cut-off one.
   virtual HttpAnswer Fetch(const std::string& url, int receive_timeout_ms);
   // A long wait (a service's limit): up to `ms` milliseconds, in slices of at most
   // `slice_ms`, ending early when `stop` is set or the window goes away. True when the

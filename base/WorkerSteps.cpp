@@ -14,6 +14,7 @@ int64_t RoundHalfEven(int64_t num, int64_t den) {
 HttpAnswer WorkerHost::Fetch(const std::string& url, int /*receive_timeout_ms*/) {
   HttpAnswer answer;
   answer.body = Download(url);
+  answer.complete = !answer.body.empty();  // the empty text is a failed request
   return answer;
 }
 

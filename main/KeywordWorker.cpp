@@ -135,7 +135,7 @@ void KeywordWorker::AskVolumes() {
     for (size_t j = 0; j < request.phrases.size(); ++j) {
       const size_t i = request.phrases[j];
       asked[i] = answer.volumes[j];
-      if (asked[i] && answer_store_ != nullptr) {
+      if (asked[i] && http.complete && answer_store_ != nullptr) {  // never a cut-off answer
         answer_store_->RecordVolume(credentials.volume_country, phrases[i], *asked[i]);
       }
     }

@@ -156,7 +156,7 @@ AccountLimits::Action AnswerReuse::Query(QueryKind kind, const std::string& text
   pending_ms_.clear();
   last_stored_ = false;
   const AccountLimits::Action action = limits_.Query(kind, text, queries_sent, answer, count);
-  if (action == AccountLimits::Action::kCounted && store_ != nullptr) {
+  if (action == AccountLimits::Action::kCounted && answer.complete && store_ != nullptr) {
     std::optional<std::vector<SearchResult>> results;
     if (kind == QueryKind::Phrase && answer.HasResultList()) {
       results = answer.ReadResults(kStoredResults);

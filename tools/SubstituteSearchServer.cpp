@@ -218,6 +218,19 @@ Fault Fault::Delay(milliseconds delay) {
   return fault;
 }
 
+Fault Fault::Drip(milliseconds every) {
+  Fault fault;
+  fault.kind = Kind::kDrip;
+  fault.duration = every;
+  return fault;
+}
+
+Fault Fault::CutShort() {
+  Fault fault;
+  fault.kind = Kind::kCutShort;
+  return fault;
+}
+
 Fault Fault::Canned(int status, std::string body, HeaderList headers) {
   Fault fault;
   fault.kind = Kind::kCanned;
@@ -387,15 +400,44 @@ class SubstituteSearchServer::Impl {
     if (answer.retry_after_s >= 0) {
       response.set_header("Retry-After", std::to_string(answer.retry_after_s));
     }
-    if (fault.kind != Fault::Kind::kStall && fault.kind != Fault::Kind::kTruncate) {
-      response.set_content(answer.body, kJsonType);
-      return;
+    switch (fault.kind) {
+      case Fault::Kind::kStall:
+      case Fault::Kind::kTruncate:
+        SendHalf(answer.body, fault, response);
+        return;
+      case Fault::Kind::kDrip:
+        SendDrip(answer.body, fault.duration, response);
+        return;
+      case Fault::Kind::kCutShort:
+        response.set_content_provider(
+            answer.body.size() + 1, kJsonType,
+            [body = answer.body](size_t, size_t, httplib::DataSink& sink) {
+              sink.write(body.data(), body.size());
+              return false;  // closes the connection a byte short of what the headers said
+            });
+        return;
+      default:
+        response.set_content(answer.body, kJsonType);
+        return;
     }
-    // The headers announce the whole body; only its first half is sent.
-    const size_t sent = answer.body.empty() ? 0 : std::max<size_t>(1, answer.body.size() / 2);
+  }
+
+  // The body a byte at a time, a byte every `every`, until it is all sent, the client goes
+  // or the service stops.
+  void SendDrip(const std::string& body, milliseconds every, httplib::Response& response) {
+    const auto provider = [this, body, every](size_t offset, size_t, httplib::DataSink& sink) {
+      if (offset > 0) WaitUnlessStopping(every, [&sink] { return !sink.is_writable(); });
+      return !stopping_ && sink.write(body.data() + offset, 1);
+    };
+    response.set_content_provider(body.size(), kJsonType, provider);
+  }
+
+  // The headers announce the whole body; only its first half is sent.
+  void SendHalf(const std::string& body, const Fault& fault, httplib::Response& response) {
+    const size_t sent = body.empty() ? 0 : std::max<size_t>(1, body.size() / 2);
     response.set_content_provider(
-        answer.body.size(), kJsonType,
-        [this, body = answer.body, sent, fault](size_t, size_t, httplib::DataSink& sink) {
+        body.size(), kJsonType,
+        [this, body, sent, fault](size_t, size_t, httplib::DataSink& sink) {
           if (!sink.write(body.data(), sent)) return false;
           if (fault.kind == Fault::Kind::kStall) {
             WaitUnlessStopping(fault.duration, [&sink] { return !sink.is_writable(); });

@@ -59,9 +59,13 @@ struct Fault {
     kDrop,      // read the request, then close without sending a byte
     kDelay,     // wait before answering normally
     kCanned,    // answer with the given status, body and headers instead
+    kDrip,      // send the headers, then the body one byte at a time, a byte every `duration`
+    kCutShort,  // send headers that announce a byte more than the body, the whole body, then close
   };
   static Fault Stall(std::chrono::milliseconds hold = std::chrono::seconds(30));
   static Fault Truncate();
+  static Fault Drip(std::chrono::milliseconds every);
+  static Fault CutShort();
   static Fault Drop();
   static Fault Delay(std::chrono::milliseconds delay);
   static Fault Canned(int status, std::string body, HeaderList headers = {});
@@ -69,7 +73,7 @@ struct Fault {
   Fault& Times(int n);
 
   Kind kind = Kind::kNone;
-  std::chrono::milliseconds duration{0};  // the stall's hold or the delay
+  std::chrono::milliseconds duration{0};  // the stall's hold, the delay or the drip's interval
   int status = 200;
   std::string body;
   HeaderList headers;

@@ -16,7 +16,9 @@ RunController::RunController(RunServices& services, QWidget* window) {
   QtWorkerHost::Fetcher fetch;  // a downloader of the services' own gives bodies only
   if (!download) {
     download = [](const std::string& url) { return DownloadPage(url); };
-    fetch = [](const std::string& url, int timeout_ms) { return DownloadAnswer(url, timeout_ms); };
+    fetch = [](const std::string& url, int timeout_ms, const std::atomic<bool>* abort) {
+      return DownloadAnswer(url, timeout_ms, abort);
+    };
   }
   // A wait's notice goes where the run's cost goes, in the window's status bar.
   auto status = [window](const std::string& text) {

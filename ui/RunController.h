@@ -36,8 +36,9 @@ class RunController : public QObject {
   bool IsRunning() const;
   // Ends a run still going for good (its window goes away, or the process ends): drops
   // the worker's pending steps and open boxes, tells it to stop and waits up to
-  // `wait_ms` for it. Returns true when no thread is left running; false when the worker
-  // is still inside a download (it can reach nothing any more).
+  // `wait_ms` for it; a transfer under way ends within a fraction of a second. Returns true
+  // when no thread is left running; false when the worker is still busy (it can reach
+  // nothing any more).
   bool Shutdown(int wait_ms = 1500);
 
   // The run's thread, or nullptr before the first Start.

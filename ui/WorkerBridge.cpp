@@ -93,7 +93,7 @@ bool GuiThreadBridge::CallUntilDone(
 bool GuiThreadBridge::Sleep(int ms) {
   if (ms <= 0) return !Abandoned();
   std::unique_lock<std::mutex> lock(mutex_);
-  return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return abandoned_; });
+  return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return abandoned_.load(); });
 }
 
 void GuiThreadBridge::Abandon() {
@@ -166,14 +166,14 @@ void QtWorkerHost::Pause(int ms) { bridge_.Sleep(ms); }
 
 HttpAnswer QtWorkerHost::Fetch(const std::string& url, int receive_timeout_ms) {
   if (bridge_.Abandoned()) return HttpAnswer();
-  if (fetch_) return fetch_(url, receive_timeout_ms);
+  if (fetch_) return fetch_(url, receive_timeout_ms, &bridge_.AbandonedFlag());
   return WorkerHost::Fetch(url, receive_timeout_ms);
 }
 
 HttpAnswer QtWorkerHost::Post(const std::string& url, const std::vector<std::string>& headers,
                               const std::string& body) {
   if (bridge_.Abandoned()) return HttpAnswer();
-  return PostForm(url, headers, body);
+  return PostForm(url, headers, body, kReceiveTimeoutMs, &bridge_.AbandonedFlag());
 }
 
 bool QtWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {

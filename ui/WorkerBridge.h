@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -39,6 +40,8 @@ class GuiThreadBridge : public QObject {
   bool Sleep(int ms);
   void Abandon();
   bool Abandoned() const;
+  // Set while abandoned; a transfer under way watches it to end when the window goes away.
+  const std::atomic<bool>& AbandonedFlag() const { return abandoned_; }
   // Re-opens the door for the next run (GUI thread, no worker running).
   void Reset();
   // How many workers wait in Call() or CallUntilDone() now (tests wait on it).
@@ -47,16 +50,19 @@ class GuiThreadBridge : public QObject {
  private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  bool abandoned_ = false;
+  std::atomic<bool> abandoned_{false};  // changed under mutex_, so waits miss no change
   int waiting_calls_ = 0;
 };
 
 // The host both windows give their workers: steps and questions run on the GUI thread
-// through the bridge, downloads and pauses on the worker's own thread.
+// through the bridge, downloads and pauses on the worker's own thread. A transfer under way
+// when the window goes away (the bridge is abandoned) ends within a fraction of a second.
 class QtWorkerHost : public WorkerHost {
  public:
   using Downloader = std::function<std::string(const std::string&)>;
-  using Fetcher = std::function<HttpAnswer(const std::string& url, int receive_timeout_ms)>;
+  // A transfer ends early once `*abort` is set (the window went away).
+  using Fetcher = std::function<HttpAnswer(const std::string& url, int receive_timeout_ms,
+                                           const std::atomic<bool>* abort)>;
   using StatusSink = std::function<void(const std::string& text)>;
 
   // The boxes stand over `dialog_parent` and leave it usable while the worker waits.

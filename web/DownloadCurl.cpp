@@ -28,6 +28,7 @@ struct Transfer {
   int retry_after_s = -1;
   Clock::time_point last_arrival = Clock::now();
   bool out_of_memory = false;
+  bool complete = false;
 };
 
 // libcurl calls these from C: nothing may throw through them.
@@ -91,11 +92,15 @@ class CurlSession {
   CurlSession(const CurlSession&) = delete;
   CurlSession& operator=(const CurlSession&) = delete;
 
-  // Fills transfer->body with what arrives; returns the final HTTP status (0: none).
-  // A POST when `post` is given.
+  // Fills transfer.body with what arrives and sets transfer.complete when libcurl finished the
+  // transfer without an error (a body shorter than its Content-Length, an unfinished chunked
+  // body or a dropped connection is an error); returns the final HTTP status (0: none). A POST
+  // when `post` is given.
   int Fetch(const std::string& url, std::chrono::milliseconds receive_timeout,
-             Transfer& transfer, const PostData* post = nullptr) {
+            const TransferBounds& bounds, Transfer& transfer, const PostData* post) {
     if (easy_ == nullptr || multi_ == nullptr || headers_ == nullptr) return 0;
+    const auto start = Clock::now();
+    if (TransferOver(bounds, start)) return 0;
     curl_easy_reset(easy_);  // keeps the connections, forgets the previous request's options
     if (!Configure(url, transfer)) return 0;
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> post_headers(nullptr,
@@ -103,17 +108,30 @@ class CurlSession {
     if (post != nullptr && !ConfigurePost(*post, post_headers)) return 0;
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return 0;
 
-    transfer.last_arrival = Clock::now();
+    // The loop wakes at least every kAbortCheck while an abort flag may end the transfer.
+    const auto slice = bounds.abort != nullptr ? kAbortCheck : std::chrono::milliseconds(1000);
+    transfer.last_arrival = start;
     int running = 1;
     while (running > 0) {
       if (curl_multi_perform(multi_, &running) != CURLM_OK) break;
       if (running == 0) break;
-      const auto quiet = Clock::now() - transfer.last_arrival;
-      if (quiet >= receive_timeout) break;  // what arrived so far is the answer
+      // What arrived so far is the answer, never a whole one.
+      if (TransferOver(bounds, start)) break;
+      const auto now = Clock::now();
+      const auto quiet = now - transfer.last_arrival;
+      if (quiet >= receive_timeout) break;
       const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(receive_timeout - quiet);
-      const int wait_ms = static_cast<int>(std::clamp<long long>(left.count() + 1, 1, 1000));
+          std::min<Clock::duration>(receive_timeout - quiet, bounds.total - (now - start));
+      const auto left_ms = std::chrono::duration_cast<std::chrono::milliseconds>(left);
+      const int wait_ms =
+          static_cast<int>(std::clamp<long long>(left_ms.count() + 1, 1, slice.count()));
       if (curl_multi_poll(multi_, nullptr, 0, wait_ms, nullptr) != CURLM_OK) break;
+    }
+    int queued = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+      if (message->msg == CURLMSG_DONE && message->easy_handle == easy_) {
+        transfer.complete = message->data.result == CURLE_OK;
+      }
     }
     long status = 0;
     if (curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) status = 0;
@@ -182,23 +200,25 @@ class CurlSession {
 }  // namespace
 
 HttpAnswer Exchange(const std::string& url, const PostData* post,
-                    std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
+                    std::chrono::milliseconds receive_timeout, ConnectionUse connection_use,
+                    const TransferBounds& bounds) {
   Transfer transfer;
   HttpAnswer answer;
   try {
     if (!CurlReady()) return answer;
     if (connection_use == ConnectionUse::kReuse) {
       thread_local CurlSession session;
-      answer.status = session.Fetch(url, receive_timeout, transfer, post);
+      answer.status = session.Fetch(url, receive_timeout, bounds, transfer, post);
     } else {
       CurlSession session;
-      answer.status = session.Fetch(url, receive_timeout, transfer, post);
+      answer.status = session.Fetch(url, receive_timeout, bounds, transfer, post);
     }
   } catch (...) {
     // Only allocation can throw here; the part received so far is still the answer.
   }
   answer.body = std::move(transfer.body);
   answer.retry_after_s = transfer.retry_after_s;
+  answer.complete = transfer.complete && !transfer.out_of_memory;
   return answer;
 }
 

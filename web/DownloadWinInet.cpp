@@ -13,8 +13,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "web/DownloadBackend.h"
 #include "web/uHelper.h"
@@ -73,8 +77,9 @@ bool Split(const std::string& url, Target& target) {
   return true;
 }
 
-// The final answer's status (0 when WinInet cannot tell) and its Retry-After in seconds.
-void ReadStatus(HINTERNET request, HttpAnswer& answer) {
+// The final answer's status (0 when WinInet cannot tell) and its Retry-After in seconds; returns
+// its Content-Length, nullopt when it has none.
+std::optional<DWORD> ReadHead(HINTERNET request, HttpAnswer& answer) {
   DWORD status = 0;
   DWORD size = sizeof status;
   if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
@@ -86,15 +91,75 @@ void ReadStatus(HINTERNET request, HttpAnswer& answer) {
   if (HttpQueryInfoA(request, HTTP_QUERY_RETRY_AFTER, value, &value_size, nullptr)) {
     answer.retry_after_s = ParseRetryAfter(std::string(value, value_size));
   }
+  DWORD length = 0;
+  size = sizeof length;
+  if (HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size,
+                     nullptr)) {
+    return length;
+  }
+  return std::nullopt;
 }
+
+// Ends a transfer from outside: once its abort flag is set or its total time has run out, a
+// thread of its own closes the request handle, which makes a call blocked on it fail at once
+// (WinInet's way of cancelling a synchronous request). It owns the handle from then on.
+class Watchdog {
+ public:
+  Watchdog(InternetHandle& request, const TransferBounds& bounds)
+      : request_(request), bounds_(bounds), start_(std::chrono::steady_clock::now()) {
+    thread_ = std::thread([this] { Watch(); });
+  }
+  ~Watchdog() { Finish(); }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+  // Whether the transfer is over from outside (the handle may not be closed yet).
+  bool Over() const { return TransferOver(bounds_, start_); }
+  // Stops watching; true when the watchdog closed the handle.
+  bool Finish() {
+    if (thread_.joinable()) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+      }
+      changed_.notify_all();
+      thread_.join();
+    }
+    return closed_;
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!finished_) {
+      if (Over()) {
+        InternetCloseHandle(request_.release());
+        closed_ = true;
+        return;
+      }
+      changed_.wait_for(lock, kAbortCheck);
+    }
+  }
+
+  InternetHandle& request_;
+  const TransferBounds& bounds_;
+  const std::chrono::steady_clock::time_point start_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool finished_ = false;
+  bool closed_ = false;
+  std::thread thread_;
+};
 
 }  // namespace
 
 HttpAnswer Exchange(const std::string& url, const PostData* post,
-                    std::chrono::milliseconds receive_timeout, ConnectionUse connection_use) {
+                    std::chrono::milliseconds receive_timeout, ConnectionUse connection_use,
+                    const TransferBounds& bounds) {
   HttpAnswer answer;
   std::string& body = answer.body;
   try {
+    if (TransferOver(bounds, std::chrono::steady_clock::now())) return answer;
     Target target;
     if (!Split(url, target)) return answer;
 
@@ -126,28 +191,42 @@ HttpAnswer Exchange(const std::string& url, const PostData* post,
       for (const std::string& header : post->headers) headers += header + "\r\n";
       form = post->body;
     }
-    if (!HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
+    // The request handle is used through `handle` from here on: the watchdog may close it.
+    const HINTERNET handle = request.get();
+    Watchdog watchdog(request, bounds);
+    if (!HttpSendRequestA(handle, headers.empty() ? nullptr : headers.c_str(),
                           static_cast<DWORD>(headers.size()), form.empty() ? nullptr : form.data(),
                           static_cast<DWORD>(form.size()))) {
       return answer;
     }
-    ReadStatus(request.get(), answer);
+    const std::optional<DWORD> length = ReadHead(handle, answer);
 
     // Every byte that arrives is kept, zero bytes included. Each read asks only for what has
     // arrived: a read that waits to fill its buffer gives up what it holds when the time-out
     // ends it, so a server that stalls would lose the last bytes it sent. A failed wait or
-    // read (the time-out, a dropped connection) ends the body with what arrived before it.
+    // read (the time-out, a dropped connection, the watchdog) ends the body with what arrived
+    // before it; only a read that reports the end makes the body whole.
+    bool ended = false;
     char buffer[kChunkBytes];
-    for (;;) {
+    while (!watchdog.Over()) {
       DWORD available = 0;
-      if (!InternetQueryDataAvailable(request.get(), &available, 0, 0)) break;
+      if (!InternetQueryDataAvailable(handle, &available, 0, 0)) break;
       const DWORD wanted = available == 0 ? kChunkBytes : std::min(available, kChunkBytes);
       DWORD got = 0;
-      if (!InternetReadFile(request.get(), buffer, wanted, &got) || got == 0) break;
+      if (!InternetReadFile(handle, buffer, wanted, &got)) break;
+      if (got == 0) {
+        ended = true;
+        break;
+      }
       // An answer never grows past the limit: what arrived up to it is the answer.
       body.append(buffer, std::min<size_t>(got, kMaxAnswerBytes - body.size()));
       if (body.size() >= kMaxAnswerBytes) break;
     }
+    const bool cut_short = watchdog.Finish();
+    // WinInet may report the end of a body that the connection cut short: the Content-Length
+    // tells. A connection closed before any answer may still "succeed" without a status.
+    answer.complete =
+        ended && !cut_short && answer.status > 0 && (!length || body.size() == *length);
     // The handles close here, the request first and the internet handle last.
   } catch (...) {
     // Only allocation can throw here; the part received so far is still the answer.

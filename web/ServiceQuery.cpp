@@ -89,6 +89,7 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   answer.body = std::move(got.body);
   answer.status = got.status;
   answer.retry_after_s = got.retry_after_s;
+  answer.complete = got.complete;
   return answer;
 }
 

@@ -47,6 +47,9 @@ struct ServiceAnswer {
   std::string body;
   int status = 0;          // the HTTP status where the host tells it; 0 when unknown
   int retry_after_s = -1;  // the answer's Retry-After in seconds; -1 when absent
+  // The transfer ended normally with the whole body: only such an answer may be kept for later
+  // runs (a cut-off one still counts for this run, with what arrived).
+  bool complete = false;
   std::optional<StoredAnswer> stored;
   // Set when the request was not sent because the settings may not keep its endpoint (one
   // that would carry the key in clear text to another computer, or no valid endpoint at all:

@@ -83,16 +83,22 @@ std::string DownloadPage(const std::string& url) {
                             internal::ConnectionUse::kReuse);
 }
 
-HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms) {
+HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms,
+                          const std::atomic<bool>* abort) {
+  internal::TransferBounds bounds;
+  bounds.abort = abort;
   return internal::DownloadAnswer(url, std::chrono::milliseconds(receive_timeout_ms),
-                                  internal::ConnectionUse::kReuse);
+                                  internal::ConnectionUse::kReuse, bounds);
 }
 
 HttpAnswer PostForm(const std::string& url, const std::vector<std::string>& headers,
-                    const std::string& body, int receive_timeout_ms) {
+                    const std::string& body, int receive_timeout_ms,
+                    const std::atomic<bool>* abort) {
+  internal::TransferBounds bounds;
+  bounds.abort = abort;
   return internal::PostAnswer(url, internal::PostData{headers, body},
                               std::chrono::milliseconds(receive_timeout_ms),
-                              internal::ConnectionUse::kReuse);
+                              internal::ConnectionUse::kReuse, bounds);
 }
 
 namespace internal {

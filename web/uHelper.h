@@ -4,6 +4,7 @@
 // throws for an ordinary failure: a failed download is an empty (or partial) text, a missing
 // marker is "not found". Texts are bytes; positions are 1-based.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,21 +21,29 @@ inline constexpr char kUserAgent[] =
 
 // A transfer during which nothing arrives for this long ends with what arrived before.
 inline constexpr int kReceiveTimeoutMs = 10000;
+// A transfer ends after this long in all, like a receive time-out: a server that sends a byte
+// now and then cannot hold a request for ever.
+inline constexpr int kTransferLimitMs = 60000;
 
 // GETs the URL and returns the body byte for byte, whatever the HTTP status (an error answer's
-// JSON body comes back like any other). Any failure (no connection, TLS, time-out) gives the
-// empty text or the part received so far; never throws. Blocks the calling thread; safe on any
-// thread. Back-to-back calls on one thread reuse the open connection to the same host.
+// JSON body comes back like any other). Any failure (no connection, TLS, time-out, the
+// transfer limit) gives the empty text or the part received so far; never throws. Blocks the
+// calling thread; safe on any thread. Back-to-back calls on one thread reuse the open
+// connection to the same host.
 std::string DownloadPage(const std::string& url);
 
 // DownloadPage's request with the answer's HTTP status and Retry-After header where the platform
-// tells them (libcurl does; WinInet as far as it can), and a receive time-out of its own.
-HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms = kReceiveTimeoutMs);
+// tells them (libcurl does; WinInet as far as it can), whether it arrived whole, and a receive
+// time-out of its own. Setting `*abort` (from any thread) ends the transfer within a fraction
+// of a second.
+HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms = kReceiveTimeoutMs,
+                          const std::atomic<bool>* abort = nullptr);
 
 // POSTs the form-encoded `body` to the URL with DownloadPage's headers and `headers` ("Name:
 // value" each) added; the answer as DownloadAnswer gives it. Never throws.
 HttpAnswer PostForm(const std::string& url, const std::vector<std::string>& headers,
-                    const std::string& body, int receive_timeout_ms = kReceiveTimeoutMs);
+                    const std::string& body, int receive_timeout_ms = kReceiveTimeoutMs,
+                    const std::atomic<bool>* abort = nullptr);
 
 // Cuts the text between the first start_marker and the next end_marker into value. Returns
 // true when both markers were found and the cut text is a valid 64-bit integer text (see

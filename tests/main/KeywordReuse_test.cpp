@@ -98,6 +98,21 @@ TEST_F(KeywordReuseTest, ASecondRunSendsOnlyTheNewPhrasesQueries) {
   EXPECT_THAT(host_->Pauses(), ElementsAre(100, 100, 100, 500, 100, 100, 100, 500, 100, 100));
 }
 
+// An answer cut off mid-body still fills its cell with what arrived (its count, part of its
+// results), but it is never stored: the next run asks for it again.
+TEST_F(KeywordReuseTest, ACutOffAnswerIsShownButNeverStored) {
+  server_.InjectFault(searchsim::Fault::Truncate().Times(1));  // the phrase query
+  KeywordWorker& cut = Run({"red shoes"}, 30);
+  EXPECT_EQ(cut.QueriesSent(), 3);
+  EXPECT_THAT(host_->Questions(), IsEmpty());
+  EXPECT_NE(grid_.Cells(2, 1).find(std::to_string(searchsim::PhraseCount("red shoes"))),
+            std::string::npos);
+
+  KeywordWorker& again = Run({"red shoes"}, 30);
+  EXPECT_THAT(SentPhrases(), ElementsAre("red shoes"));
+  EXPECT_EQ(again.StoredUsed(), 2);
+}
+
 TEST_F(KeywordReuseTest, AStoreThatCannotBeUsedDuringARunLeavesTheRunAsWithout) {
   Run({"red shoes"}, 30);
   // The file goes and a folder takes its place after start-up: the worker's thread cannot

@@ -139,6 +139,21 @@ TEST_F(KeywordVolumesTest, StopDuringTheVolumeRequestsSendsNoSearch) {
   EXPECT_EQ(grid_.RowCount(), 2);
 }
 
+// A volume answer whose connection closed before its Content-Length was reached is shown, as
+// the text received is the answer, but never stored: the next run pays for it again.
+TEST_F(KeywordVolumesTest, ACutOffVolumeAnswerIsShownButNotStored) {
+  testing::TempDir dir;
+  AnswerStore store(dir.File("answers.sqlite"));
+  host_.OnDownload([this](const std::string& url) {
+    if (url.ends_with(kVolumePath)) server_.InjectFault(searchsim::Fault::CutShort().Times(1));
+  });
+  Run("demo-volume-key", {"red shoes"}, &store, 30);
+  EXPECT_EQ(Row(1)[5], std::to_string(*searchsim::VolumeFor("red shoes")));
+  std::vector<std::optional<int64_t>> stored;
+  EXPECT_EQ(VolumeCredits(VolumesToAsk(&store, 30, "us", {"red shoes"}, stored)), 1u);
+  EXPECT_EQ(stored[0], std::nullopt);
+}
+
 TEST_F(KeywordVolumesTest, WithoutAVolumeKeyNothingIsAskedAndRowsHaveFiveCells) {
   KeywordWorker& worker = Run("", {"red shoes"});
   EXPECT_FALSE(worker.VolumesAsked());

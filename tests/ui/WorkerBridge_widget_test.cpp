@@ -7,6 +7,8 @@
 #include <QStatusBar>
 #include <QTest>
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "base/ApiCredentials.h"
@@ -14,6 +16,11 @@
 #include "ui/FormParts.h"
 #include "ui/RunController.h"
 #include "ui/WorkerBridge.h"
+#include "web/CustomSearch.h"
+
+#ifdef KELVARO_HAVE_SEARCHSIM
+#include "tools/SubstituteSearchServer.h"
+#endif
 
 namespace kelvaro {
 namespace {
@@ -125,6 +132,27 @@ TEST(WorkerBridgeTest, ShutdownStopsAWorkerInItsPause) {
   ASSERT_TRUE(WaitUntil([&] { return pausing->pausing_.load(); }));
   EXPECT_TRUE(run.Shutdown(20000));  // far below the pause: only a cut-short pause ends in time
 }
+
+#ifdef KELVARO_HAVE_SEARCHSIM
+// A worker inside a transfer that would hold it far longer than the shutdown's wait (a server
+// that sends a byte every few seconds, well inside the receive time-out and the transfer
+// limit): Shutdown reports the run over, so closing the window ended the transfer.
+TEST(WorkerBridgeTest, ShutdownEndsATransferUnderWay) {
+  setenv("no_proxy", "127.0.0.1,localhost", 1);  // the request must reach the loopback server
+  searchsim::SubstituteSearchServer server;
+  server.InjectFault(searchsim::Fault::Drip(std::chrono::seconds(5)));
+  const std::string url =
+      BuildQueryURL(QueryKind::Phrase, "red shoes", "demo-key", "demo-cx", server.Endpoint());
+  RunServices services;
+  RunController run(services, nullptr);
+  HttpAnswer answer;
+  answer.complete = true;
+  run.Start(std::make_unique<WorkerThread>([&] { answer = run.Host().Fetch(url, 8000); }), nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return !server.Requests().empty(); }));
+  EXPECT_TRUE(run.Shutdown(20000));  // far below the transfer limit
+  EXPECT_FALSE(answer.complete);
+}
+#endif
 
 // A worker waiting for the answer to its question while the window goes away: the box
 // stays unanswered, and the worker is woken with No.

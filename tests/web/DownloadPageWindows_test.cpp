@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "web/CustomSearch.h"
@@ -33,11 +34,20 @@ using Clock = std::chrono::steady_clock;
 
 constexpr milliseconds kShortTimeout{300};
 
-// One reply of the scripted server: the bytes it sends, then what it does with the connection.
+// One reply of the scripted server: the bytes it sends, then what it does with the connection
+// (kDrip: sends `dripped` a byte every `every`, then closes).
 struct Reply {
-  enum class Then { kKeepOpen, kClose, kHold };
+  enum class Then { kKeepOpen, kClose, kHold, kDrip };
+  Reply(std::string head_and_body, Then what_then = Then::kKeepOpen, std::string drip = "",
+        milliseconds drip_every = milliseconds(0))
+      : bytes(std::move(head_and_body)),
+        then(what_then),
+        dripped(std::move(drip)),
+        every(drip_every) {}
   std::string bytes;
-  Then then = Then::kKeepOpen;
+  Then then;
+  std::string dripped;
+  milliseconds every;
 };
 
 Reply Ok(const std::string& body, const std::string& extra_headers = "") {
@@ -156,9 +166,22 @@ class ScriptedServer {
         held_.wait_for(lock, std::chrono::seconds(60), [this] { return stopping_.load(); });
         break;
       }
+      if (reply.then == Reply::Then::kDrip) {
+        Drip(s, reply.dripped, reply.every);
+        break;
+      }
     }
     shutdown(s, SD_BOTH);
     closesocket(s);
+  }
+
+  // Until every byte is sent, the client has gone or the server stops.
+  void Drip(SOCKET s, const std::string& bytes, milliseconds every) {
+    for (const char byte : bytes) {
+      if (send(s, &byte, 1, 0) != 1) return;
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (held_.wait_for(lock, every, [this] { return stopping_.load(); })) return;
+    }
   }
 
   static bool SendAll(SOCKET s, const std::string& bytes) {
@@ -349,6 +372,67 @@ TEST(DownloadPageWinInetTest, ACutOffOrDroppedAnswerGivesWhatArrived) {
   });
   EXPECT_EQ(DownloadPage(server.Url("/cut")), std::string(1000, 't'));
   EXPECT_EQ(DownloadPage(server.Url("/drop")), "");
+}
+
+// Only a transfer that ends normally with the whole body is complete; WinInet's own end of
+// the body is not enough when the Content-Length says more.
+TEST(DownloadPageWinInetTest, OnlyATransferThatEndsWithTheWholeBodyIsComplete) {
+  const std::string body(2000, 'w');
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: ";
+  ScriptedServer server([&](const std::string& request) {
+    const auto is = [&](const char* path) {
+      return request.rfind(std::string("GET ") + path + " ", 0) == 0;
+    };
+    if (is("/whole")) return Ok(body);
+    if (is("/short")) return Reply{head + "2001\r\n\r\n" + body, Reply::Then::kClose};
+    if (is("/half")) return Reply{head + "2000\r\n\r\n" + body.substr(1000), Reply::Then::kClose};
+    if (is("/stall")) return Reply{head + "2000\r\n\r\n" + body.substr(1000), Reply::Then::kHold};
+    return Reply{"", Reply::Then::kClose};
+  });
+  struct Case {
+    const char* path;
+    size_t size;
+    bool complete;
+  };
+  for (const Case& c : {Case{"/whole", 2000, true}, Case{"/short", 2000, false},
+                        Case{"/half", 1000, false}, Case{"/stall", 1000, false},
+                        Case{"/drop", 0, false}}) {
+    const HttpAnswer answer = internal::DownloadAnswer(server.Url(c.path), kShortTimeout,
+                                                       internal::ConnectionUse::kFresh);
+    EXPECT_EQ(answer.body.size(), c.size) << c.path;
+    EXPECT_EQ(answer.complete, c.complete) << c.path;
+  }
+}
+
+// A server that sends a byte now and then, each well inside the receive time-out, holds a
+// transfer no longer than its limit in all, nor once the abort flag is set.
+TEST(DownloadPageWinInetTest, ASlowDripEndsAtTheTransferLimitAndByTheAbortFlag) {
+  const std::string body(2000, 'd');
+  // The drip outlasts any test.
+  ScriptedServer server([&](const std::string&) {
+    return Reply{"HTTP/1.1 200 OK\r\nContent-Length: 2000\r\n\r\n", Reply::Then::kDrip, body,
+                 milliseconds(100)};
+  });
+  internal::TransferBounds bounds;
+  bounds.total = milliseconds(400);
+  const auto start = Clock::now();
+  HttpAnswer answer = internal::DownloadAnswer(server.Url("/limit"), std::chrono::hours(1),
+                                               internal::ConnectionUse::kFresh, bounds);
+  EXPECT_GE(Clock::now() - start, bounds.total);
+  EXPECT_FALSE(answer.complete);
+  EXPECT_LT(answer.body.size(), body.size());
+
+  std::atomic<bool> abort{false};
+  bounds = {&abort, std::chrono::hours(1)};
+  std::thread closer([&] {
+    while (server.Requests().size() < 2) std::this_thread::sleep_for(milliseconds(5));
+    abort = true;
+  });
+  answer = internal::DownloadAnswer(server.Url("/abort"), std::chrono::hours(1),
+                                    internal::ConnectionUse::kFresh, bounds);
+  closer.join();
+  EXPECT_FALSE(answer.complete);
+  EXPECT_LT(answer.body.size(), body.size());
 }
 
 TEST(DownloadPageWinInetTest, FollowsRedirects) {

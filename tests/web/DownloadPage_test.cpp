@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -181,6 +182,100 @@ TEST_F(DownloadPageTest, ATruncatedOrDroppedAnswerGivesWhatArrived) {
   EXPECT_EQ(DownloadPage(Url("blue hats")), full.substr(0, full.size() / 2));
   service_.InjectFault(Fault::Drop());
   EXPECT_EQ(DownloadPage(Url("blue hats")), "");
+}
+
+// Only a transfer that ends normally with the whole body is complete; every other one gives
+// what arrived, marked as not whole.
+TEST_F(DownloadPageTest, OnlyATransferThatEndsWithTheWholeBodyIsComplete) {
+  const std::string full = DownloadPage(Url("red shoes"));
+  const std::vector<std::string> phrases = {"red shoes"};
+  const VolumeRequest volume = VolumeRequests(phrases, "us").at(0);
+  const auto post = [&] {
+    return internal::PostAnswer(VolumeURL(service_.Endpoint()),
+                                {VolumeHeaders("demo-volume-key"), volume.body}, kShortTimeout,
+                                internal::ConnectionUse::kReuse);
+  };
+  struct Case {
+    const char* name;
+    Fault fault;
+    bool is_post;
+    std::string body;  // a POST's: any volume answer that reads (its credits change)
+    bool complete;
+  };
+  const std::vector<Case> cases = {
+      {"whole", Fault(), false, full, true},
+      {"an error answer, whole", Fault::Canned(403, R"({"error": "no"})"), false,
+       R"({"error": "no"})", true},
+      {"cut off mid-body", Fault::Truncate(), false, full.substr(0, full.size() / 2), false},
+      {"a byte short of its Content-Length", Fault::CutShort(), false, full, false},
+      {"stalled past the receive time-out", Fault::Stall(std::chrono::hours(1)), false,
+       full.substr(0, full.size() / 2), false},
+      {"dropped", Fault::Drop(), false, "", false},
+      {"the size limit", Fault::Canned(200, std::string(20u << 20, 'x')), false,
+       std::string(internal::kMaxAnswerBytes, 'x'), false},
+      {"a POST, whole", Fault(), true, "", true},
+      {"a POST a byte short", Fault::CutShort(), true, "", false},
+  };
+  for (const Case& c : cases) {
+    service_.InjectFault(c.fault);
+    const HttpAnswer answer = c.is_post ? post()
+                                        : internal::DownloadAnswer(Url("red shoes"), kShortTimeout,
+                                                                   internal::ConnectionUse::kReuse);
+    if (c.is_post) {
+      EXPECT_TRUE(ReadVolumeAnswer(answer.status, answer.body, volume, phrases).ok) << c.name;
+    } else {
+      EXPECT_EQ(answer.body, c.body) << c.name;
+    }
+    EXPECT_EQ(answer.complete, c.complete) << c.name;
+  }
+}
+
+// A server that sends a byte now and then (each well inside the receive time-out) cannot hold a
+// transfer beyond its limit in all; what arrived is the answer, never a whole one.
+TEST_F(DownloadPageTest, ASlowDripEndsAtTheTransferLimit) {
+  const std::string full = DownloadPage(Url("red shoes"));
+  // The drip outlasts any test: only the transfer limit can end the download.
+  service_.InjectFault(Fault::Drip(milliseconds(100)));
+  internal::TransferBounds bounds;
+  bounds.total = milliseconds(400);
+  const auto start = Clock::now();
+  const HttpAnswer answer = internal::DownloadAnswer(Url("red shoes"), std::chrono::hours(1),
+                                                     internal::ConnectionUse::kReuse, bounds);
+  EXPECT_GE(Clock::now() - start, bounds.total);
+  EXPECT_FALSE(answer.complete);
+  EXPECT_LT(answer.body.size(), full.size());
+  EXPECT_EQ(answer.body, full.substr(0, answer.body.size()));
+  service_.ClearFault();
+  EXPECT_TRUE(DownloadAnswer(Url("red shoes")).complete);  // the next request is sound
+}
+
+// Setting the abort flag ends a transfer under way; a transfer asked for once it is set sends
+// nothing.
+TEST_F(DownloadPageTest, TheAbortFlagEndsATransferUnderWay) {
+  std::atomic<bool> abort{true};
+  internal::TransferBounds bounds;
+  bounds.abort = &abort;
+  bounds.total = std::chrono::hours(1);
+  const auto get = [&] {
+    return internal::DownloadAnswer(Url("red shoes"), std::chrono::hours(1),
+                                    internal::ConnectionUse::kReuse, bounds);
+  };
+  EXPECT_EQ(get().body, "");
+  EXPECT_TRUE(service_.Requests().empty());
+
+  const std::string full = DownloadPage(Url("red shoes"));
+  service_.ClearRequests();
+  abort = false;
+  // Drip, time-out and limit all outlast any test: only the flag can end the download.
+  service_.InjectFault(Fault::Drip(std::chrono::hours(1) / full.size()));
+  std::thread closer([&] {
+    while (service_.Requests().empty()) std::this_thread::sleep_for(milliseconds(5));
+    abort = true;
+  });
+  const HttpAnswer answer = get();
+  closer.join();
+  EXPECT_FALSE(answer.complete);
+  EXPECT_EQ(answer.body, full.substr(0, answer.body.size()));
 }
 
 TEST_F(DownloadPageTest, UnreachableOrWrongProtocolGivesTheEmptyText) {
