@@ -11,13 +11,6 @@ int64_t RoundHalfEven(int64_t num, int64_t den) {
   return quotient;
 }
 
-HttpAnswer WorkerHost::Fetch(const std::string& url, int /*receive_timeout_ms*/) {
-  HttpAnswer answer;
-  answer.body = Download(url);
-  answer.complete = !answer.body.empty();  // the empty text is a failed request
-  return answer;
-}
-
 bool WorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
   if (slice_ms < 1) slice_ms = 1;
   while (ms > 0) {

@@ -94,7 +94,7 @@ void BM_PlannedCostLine(benchmark::State& state) {
   Typing& typing = Window();
   const Credentials credentials = typing.services.credentials.Get();
   for (auto _ : state) {
-    const std::string line = PlannedCostLine(typing.frm->Run().Parts(), typing.memo,
+    const std::string line = PlannedCostLine(RunShape::kKeywords, typing.memo,
                                              typing.store.get(), 30, credentials, "");
     benchmark::DoNotOptimize(line);
   }

@@ -43,6 +43,7 @@
 #include "tests/support/TempDir.h"
 #include "tools/SubstituteSearchServer.h"
 #include "web/CustomSearch.h"
+#include "web/HttpClient.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -86,14 +87,29 @@ void BM_KeywordRun20(benchmark::State& state) {
     }
     services.endpoint = service.Endpoint();
     services.temp_dir = temp.path().string() + "/";
-    services.download = [&](const std::string& url) {
-      const auto start = Clock::now();
-      std::string body = DownloadPage(url);
-      const auto took = Clock::now() - start;
-      std::lock_guard<std::mutex> lock(mutex);
-      in_run_downloads += took;
-      return body;
-    };
+    // The platform's client, timing each request.
+    class TimedHttp : public HttpClient {
+     public:
+      TimedHttp(std::mutex& mutex, Clock::duration& total) : mutex_(mutex), total_(total) {}
+      HttpAnswer Get(const std::string& url, int receive_timeout_ms) override {
+        const auto start = Clock::now();
+        HttpAnswer answer = platform_.Get(url, receive_timeout_ms);
+        const auto took = Clock::now() - start;
+        std::lock_guard<std::mutex> lock(mutex_);
+        total_ += took;
+        return answer;
+      }
+      HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
+                      const std::string& body, int receive_timeout_ms) override {
+        return platform_.Post(url, headers, body, receive_timeout_ms);
+      }
+
+     private:
+      std::mutex& mutex_;
+      Clock::duration& total_;
+      PlatformHttpClient platform_;
+    } http(mutex, in_run_downloads);
+    services.http = &http;
     Tfrm frm(MainFormEnvironment{}, services);
     frm.FormCreate();  // the chime file, so the end notice plays it as in the program
     frm.Credentials().Set({kKey, kEngine});

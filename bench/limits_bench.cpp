@@ -50,7 +50,7 @@ void BM_HourlyLimitRun(benchmark::State& state) {
     ResultGridModel grid(5, 2);
     std::vector<std::string> phrases;
     for (int i = 1; i <= kPhrases; ++i) phrases.push_back("limited phrase " + std::to_string(i));
-    MainForm::KeywordWorker worker(phrases, host, grid, {}, 0);
+    MainForm::KeywordWorker worker(phrases, host, host.Search(), grid, {}, 0);
 
     const auto start = Clock::now();
     worker.Run();

@@ -56,15 +56,10 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
   BuildLayout();
 
   KeywordRunParts parts = WindowRunParts(this);
-  parts.queries_per_phrase = kDeepAnalysisMaxQueriesPerPhrase;
-  parts.up_to = true;
+  parts.shape = RunShape::kDeepAnalysis;
   parts.reset_grid = [this] { ResetGrid(); };
-  parts.start_cost = [](const AnswerStore* store, int reuse_days, const SearchSettings& settings,
-                        const std::vector<std::string>& phrases) {
-    return DeepAnalysisStartCost(store, reuse_days, settings, phrases,
-                                 DeepAnalysisForm::DeepAnalysisWorker::kMaxResults);
-  };
-  parts.make_worker = [this, &services](std::vector<std::string> keywords, WorkerHost& host) {
+  parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host,
+                             SearchSetup search) {
     DeepAnalysisForm::DeepAnalysisWorkerSink sink;
     sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
     sink.AutoFitColumns = [this] { AutoFitColumns(); };
@@ -72,8 +67,7 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
       gRes->Model().SetCellHint(col, row, StoredAnswerHint(arrived));
     };
     auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
-        std::move(keywords), host, gRes->Model(), sink, CheckBox2->isChecked());
-    worker->SetAnswerStore(services.answers, services.reuse_days);
+        std::move(keywords), host, std::move(search), gRes->Model(), sink, CheckBox2->isChecked());
     return std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
   };
   // The second pass reads the rows back to tell phrases, results and averages apart, so

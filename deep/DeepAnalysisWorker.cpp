@@ -6,8 +6,6 @@
 #include "base/WorkerSteps.h"
 #include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
-#include "store/AnswerReuse.h"
-#include "web/ServiceQuery.h"
 
 namespace kelvaro::DeepAnalysisForm {
 
@@ -36,82 +34,67 @@ std::string FormatAverage(int64_t sum, int64_t counted) {
 }
 
 DeepAnalysisWorker::DeepAnalysisWorker(std::vector<std::string> keywords, WorkerHost& host,
-                                       ResultGridModel& grid, DeepAnalysisWorkerSink sink,
-                                       bool autofit)
-    : Keywords(std::move(keywords)),
-      host_(host),
+                                       SearchSetup search, ResultGridModel& grid,
+                                       DeepAnalysisWorkerSink sink, bool autofit)
+    : SearchRun(host, std::move(search)),
+      Keywords(std::move(keywords)),
       grid_(grid),
       sink_(std::move(sink)),
       autofit_(autofit) {}
 
 void DeepAnalysisWorker::Run() noexcept {
-  try {
-    AccountLimits limits(host_, StopRequested, limit_timings_);
-    AnswerReuse queries(limits, host_, answer_store_, reuse_days_);
-    // The rule the line beside Start follows: stored phrase answers tell their results, and so
-    // which backlink answers are stored too.
-    if (!queries.ConfirmStart(DeepAnalysisStartCost(
-            answer_store_, reuse_days_, RequestSettings(host_), Keywords, kMaxResults))) {
-      return;
-    }
-    if (FirstPass(queries)) SecondPass(queries);
-    stored_used_ = queries.StoredUsed();
-    waited_ms_ = limits.WaitedMs();
-    // A phrase whose results did not all get their backlink counts is not counted either.
-    if (limits.RanOut()) {
-      not_counted_ = static_cast<int>(Keywords.size() - counted_ + listed_ - averaged_);
-    }
-    // An account nobody could reach during the run is not asked again.
-    if (limits.Answered()) searches_left_ = AskSearchesLeft(host_);
-  } catch (...) {
-    // The thread's edge: a failure here ends the run like any other end.
-  }
+  RunSession(
+      RunShape::kDeepAnalysis, Keywords,
+      [this](SearchSession& session) {
+        if (FirstPass(session)) SecondPass(session);
+      },
+      // A phrase whose results did not all get their backlink counts is not counted either.
+      [this] { return static_cast<int>(Keywords.size() - counted_ + listed_ - averaged_); });
 }
 
-bool DeepAnalysisWorker::FirstPass(AnswerReuse& queries) {
+bool DeepAnalysisWorker::FirstPass(SearchSession& session) {
   StartRowCount = ReadRowCount();
   const size_t n = Keywords.size();
   for (size_t i = 0; i < n; ++i) {
     const std::string& k = Keywords[i];
-    ServiceAnswer answer;
-    std::string total;
-    const AccountLimits::Action action =
-        queries.Query(QueryKind::Phrase, k, queries_sent_, answer, total);
-    if (action == AccountLimits::Action::kEnd) return false;
-    if (action != AccountLimits::Action::kCounted) {
-      // Yes goes straight on with the next phrase: no progress, no pause.
-      if (AskToContinue(host_, answer.ErrorText(), i + 1 == n)) continue;
-      return false;
-    }
+    const bool more = session.Ask(
+        {{QueryKind::Phrase, k}}, kMaxResults, [&](const SearchAnswer& answer) {
+          if (answer.outcome != AnswerOutcome::kCounted) {
+            // Yes goes straight on with the next phrase: no progress, no pause.
+            return AskToContinue(host_, answer.error_text, i + 1 == n) ? AnswerFlow::kSkipRest
+                                                                       : AnswerFlow::kEnd;
+          }
+          ++counted_;
+          AddResultRow({"", Bold(k), Bold(answer.count), ""}, 2, answer.stored_at);
+          if (!answer.has_result_list) {
+            host_.ShowMessage(kEmptyResultText);
+            return AnswerFlow::kSkipRest;
+          }
+          // One row per result the answer lists; a shorter list gives fewer rows.
+          // The answers' texts are UTF-8; the grid's are in the system's code page.
+          const unsigned code_page = SystemCodePage();
+          for (size_t r = 0; r < answer.results.size(); ++r) {
+            AddResultRow({std::to_string(r + 1),
+                          LiteralCellText(FromUtf8(answer.results[r].title, code_page)),
+                          FromUtf8(answer.results[r].link, code_page), ""});
+          }
+          AddResultRow({"", "", kAveragesText, ""});
+          ++listed_;
+          AddResultRow({"", "", "", ""});
 
-    ++counted_;
-    AddResultRow({"", Bold(k), Bold(total), ""}, 2, answer.StoredAt());
-    if (!answer.HasResultList()) {
-      host_.ShowMessage(kEmptyResultText);
-      continue;
-    }
-    // One row per result the answer lists; a shorter list gives fewer rows.
-    const std::vector<SearchResult> results = answer.ReadResults(kMaxResults);
-    // The answers' texts are UTF-8; the grid's are in the system's code page.
-    const unsigned code_page = SystemCodePage();
-    for (size_t r = 0; r < results.size(); ++r) {
-      AddResultRow({std::to_string(r + 1), LiteralCellText(FromUtf8(results[r].title, code_page)),
-                    FromUtf8(results[r].link, code_page), ""});
-    }
-    AddResultRow({"", "", kAveragesText, ""});
-    ++listed_;
-    AddResultRow({"", "", "", ""});
-
-    ShowProgress(static_cast<int>(
-        RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1))));
-    if (StopRequested) return false;
-    // Half a second between phrases; the second pass follows the last one at once.
-    if (i + 1 < n) queries.Pause(kPauseBetweenPhrasesMs);
+          ShowProgress(static_cast<int>(
+              RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1))));
+          if (StopRequested) return AnswerFlow::kEnd;
+          // Half a second between phrases; the second pass follows the last one at once.
+          if (i + 1 < n) session.Pause(kPauseBetweenPhrasesMs);
+          return AnswerFlow::kGoOn;
+        });
+    if (!more) return false;
   }
   return true;
 }
 
-void DeepAnalysisWorker::SecondPass(AnswerReuse& queries) {
+void DeepAnalysisWorker::SecondPass(SearchSession& session) {
   const int s = StartRowCount;
   const int e = ReadRowCount();
   // 64-bit: the counts of ten well-linked pages overflow 32 bits easily.
@@ -131,22 +114,24 @@ void DeepAnalysisWorker::SecondPass(AnswerReuse& queries) {
     // Spacer and phrase rows.
     if (c2.empty() || c2.compare(0, 3, "<b>") == 0) continue;
 
-    ServiceAnswer answer;
-    std::string count;
-    const AccountLimits::Action action =
-        queries.Query(QueryKind::Backlinks, c2, queries_sent_, answer, count);
-    if (action == AccountLimits::Action::kEnd) return;
-    if (action != AccountLimits::Action::kCounted) {
-      if (AskToContinue(host_, answer.ErrorText(), r == e - 1)) continue;
-      return;
-    }
-    SetResultCell(3, r, count, answer.StoredAt());
-    sum += ParseCount(count);
-    ++counted;
-    ShowProgress(static_cast<int>(RoundHalfEven(static_cast<int64_t>(r - s + 1) * 80,
-                                                static_cast<int64_t>(e - s + 1))) +
-                 20);
-    if (StopRequested) return;
+    bool failed = false;
+    const bool more = session.Ask(
+        {{QueryKind::Backlinks, c2}}, 0, [&](const SearchAnswer& answer) {
+          if (answer.outcome != AnswerOutcome::kCounted) {
+            failed = true;
+            const bool end = !AskToContinue(host_, answer.error_text, r == e - 1);
+            return end ? AnswerFlow::kEnd : AnswerFlow::kSkipRest;
+          }
+          SetResultCell(3, r, answer.count, answer.stored_at);
+          sum += ParseCount(answer.count);
+          ++counted;
+          ShowProgress(static_cast<int>(RoundHalfEven(static_cast<int64_t>(r - s + 1) * 80,
+                                                      static_cast<int64_t>(e - s + 1))) +
+                       20);
+          return AnswerFlow::kGoOn;
+        });
+    if (!more) return;
+    if (!failed && StopRequested) return;
   }
 }
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "base/WorkerHost.h"
-#include "web/RunLimits.h"
+#include "search/RunCost.h"
+#include "search/SearchRun.h"
+#include "search/SearchSession.h"
 
 namespace kelvaro {
-class AnswerReuse;
-class AnswerStore;
 class ResultGridModel;
 }  // namespace kelvaro
 
@@ -29,71 +29,48 @@ struct KeywordWorkerSink {
 };
 
 // The keyword run: three counts per keyword line (phrase, allintitle, allinurl), one grid
-// row per line, each count a link to the query that produced it, asked of the search
-// service the credentials choose; at its end it asks how many searches are left. With a
+// row per line, each count a link to the query that produced it, asked through its search
+// session; at its end the session asks how many searches are left. With a
 // volume key in the credentials it first asks the volume service for every line's monthly
 // searches, and the rows get two more cells: the volume and the Keyword Golden Ratio. It runs on a
 // worker thread; every change to the grid and the progress bar is a step run through
 // host.Synchronize, so the model is only ever touched on the GUI thread.
-class KeywordWorker {
+class KeywordWorker : public SearchRun {
  public:
-  // `keywords`: the lines as typed, empty lines included. `grid`: the main grid (five
-  // columns), written only inside steps. `search_delay_ms`: the pause between the
-  // queries of one keyword and between keywords (0 or less: none). `host` and `grid`
-  // must outlive Run().
-  KeywordWorker(std::vector<std::string> keywords, WorkerHost& host, ResultGridModel& grid,
-                KeywordWorkerSink sink, int search_delay_ms);
+  // `keywords`: the lines as typed, empty lines included. `host`: the door back to the
+  // window; `search`: the world outside, for the run's search session. `grid`: the main grid
+  // (five columns), written only inside steps. `search_delay_ms`: the pause between the
+  // queries of one keyword and between keywords (0 or less: none). `host`, what `search`
+  // points to and `grid` must outlive Run().
+  KeywordWorker(std::vector<std::string> keywords, WorkerHost& host, SearchSetup search,
+                ResultGridModel& grid, KeywordWorkerSink sink, int search_delay_ms);
   KeywordWorker(const KeywordWorker&) = delete;
   KeywordWorker& operator=(const KeywordWorker&) = delete;
 
   // The whole run; returns when it is over, however it ended. Never throws.
   void Run() noexcept;
 
-  // Set by the window's Stop button, from any thread. Read once per keyword, after its
-  // three queries: the keyword under way is always completed.
-  std::atomic<bool> StopRequested{false};
-  void RequestStop() { StopRequested = true; }
+  // StopRequested is read once per keyword, after its three queries: the keyword under way
+  // is always completed.
 
   // The pause between searches this run makes, in milliseconds.
   int SearchDelayMs() const { return search_delay_ms_; }
 
-  // What the run cost, read once Run() has returned: the queries it sent, and the searches
-  // left on the account as the service told at the end (nullopt: not told).
-  int QueriesSent() const { return queries_sent_; }
-  std::optional<int64_t> SearchesLeft() const { return searches_left_; }
-  // How long the run waited for the service's limits, in milliseconds.
-  int64_t WaitedMs() const { return waited_ms_; }
-  // The phrases left without all three counts because the searches ran out (0 otherwise),
-  // and the phrases of the run.
-  int NotCounted() const { return not_counted_; }
   int Phrases() const { return static_cast<int>(Keywords.size()); }
 
   // Whether the run asked for monthly searches (a volume key was set), why they are missing
   // when the volume service failed (the service's message, possibly empty), and the credits
   // the volume account had left.
-  bool VolumesAsked() const { return volumes_asked_; }
-  std::optional<std::string> VolumeFailure() const { return volume_failure_; }
-  std::optional<int64_t> VolumeCreditsLeft() const { return volume_credits_left_; }
-
-  // The clock of the waits for the service's limits (tests shorten it). Before Run().
-  void SetLimitTimings(const LimitTimings& timings) { limit_timings_ = timings; }
-  // The answer store the run records in and, with `reuse_days` > 0, reuses answers of that
-  // age from (nullptr: none). Before Run(); the store outlives the run.
-  void SetAnswerStore(AnswerStore* store, int reuse_days) {
-    answer_store_ = store;
-    reuse_days_ = reuse_days;
-  }
-  // Stored answers the run used instead of queries, read once Run() has returned.
-  int StoredUsed() const { return stored_used_; }
+  bool VolumesAsked() const { return volumes_.asked; }
+  std::optional<std::string> VolumeFailure() const { return cost_.volume_failure; }
+  std::optional<int64_t> VolumeCreditsLeft() const { return cost_.volume_credits_left; }
 
  private:
   enum class Outcome { kNext, kEnd };
 
   // One keyword's three queries; kEnd when the run must end (a failure the user did not
   // want to go on from, a failure on the last keyword, or the searches ran out).
-  Outcome RunKeyword(size_t i, AnswerReuse& queries);
-  // The monthly searches of every line, before the first count; a failure leaves them unknown.
-  void AskVolumes();
+  Outcome RunKeyword(size_t i, SearchSession& session);
 
   // The steps run on the GUI thread; each gets its values as arguments. `stored_at`: when
   // the count's stored answer arrived (nullopt: asked now).
@@ -103,23 +80,11 @@ class KeywordWorker {
   void SetProgress(size_t done_queries);
 
   const std::vector<std::string> Keywords;
-  WorkerHost& host_;
   ResultGridModel& grid_;
   KeywordWorkerSink sink_;
   const int search_delay_ms_;
-  LimitTimings limit_timings_;
-  AnswerStore* answer_store_ = nullptr;
-  int reuse_days_ = 0;
-  int queries_sent_ = 0;
-  int stored_used_ = 0;
   size_t counted_ = 0;  // phrases with all three counts
-  std::optional<int64_t> searches_left_;
-  int64_t waited_ms_ = 0;
-  int not_counted_ = 0;
-  bool volumes_asked_ = false;
-  std::vector<std::optional<int64_t>> volumes_;  // per line, once asked
-  std::optional<std::string> volume_failure_;
-  std::optional<int64_t> volume_credits_left_;
+  LineVolumes volumes_;  // once asked
 };
 
 }  // namespace kelvaro::MainForm

@@ -23,7 +23,7 @@
 #include "main/KeywordGrid.h"
 #include "main/KeywordWorker.h"
 #include "settings/SettingsStore.h"
-#include "store/AnswerReuse.h"
+#include "search/AnswerReuse.h"
 #include "settings/uSettings.h"
 #include "ui/Chime.h"
 #include "ui/FormParts.h"
@@ -70,21 +70,10 @@ Tfrm::~Tfrm() = default;
 
 KeywordRunParts Tfrm::RunParts() {
   KeywordRunParts parts = WindowRunParts(this);
-  parts.queries_per_phrase = kKeywordRunQueriesPerPhrase;
+  parts.shape = RunShape::kKeywords;
   parts.reset_grid = [this] { MainForm::ResetKeywordGrid(gRes->Model()); };
-  parts.start_cost = KeywordRunStartCost;
-  parts.volume_credits = [](const AnswerStore* store, int reuse_days,
-                            const kelvaro::Credentials& credentials,
-                            const std::vector<std::string>& lines) -> std::size_t {
-    if (Trim(credentials.volume_key).empty()) return 0;
-    std::vector<std::string> phrases;
-    for (const std::string& line : lines) phrases.push_back(ToUtf8(line, SystemCodePage()));
-    // Volumes in the store cost nothing.
-    std::vector<std::optional<int64_t>> stored;
-    return VolumeCredits(
-        VolumesToAsk(store, reuse_days, credentials.volume_country, phrases, stored));
-  };
-  parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host) {
+  parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host,
+                             SearchSetup search) {
     MainForm::ShowVolumeColumns(gRes->Model(), VolumesWanted());
     const int delay_ms = MainForm::SearchDelayFromText(FromQString(Edit1->text()));
     MainForm::KeywordWorkerSink sink;
@@ -92,9 +81,8 @@ KeywordRunParts Tfrm::RunParts() {
     sink.MarkStoredCell = [this](int col, int row, int64_t arrived) {
       gRes->Model().SetCellHint(col, row, StoredAnswerHint(arrived));
     };
-    auto worker = std::make_unique<MainForm::KeywordWorker>(std::move(keywords), host,
-                                                            gRes->Model(), sink, delay_ms);
-    worker->SetAnswerStore(services_.answers, services_.reuse_days);
+    auto worker = std::make_unique<MainForm::KeywordWorker>(
+        std::move(keywords), host, std::move(search), gRes->Model(), sink, delay_ms);
     return std::make_unique<MainForm::TAnalyzeThread>(std::move(worker));
   };
   // A header click refused during the run said why; that holds no longer.

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/WorkerHost.h"
+#include "base/ApiCredentials.h"
 #include "settings/SettingsHive.h"
 #include "web/SearchService.h"
 

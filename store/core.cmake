@@ -1,7 +1,6 @@
 # The answer store keeps the answers already paid for in an SQLite database (libsqlite3, its C
 # API). Debian has no SQLite for MinGW, so the Windows cross build may go without the store:
 # the program then runs without reuse, as with the store unavailable (AnswerStoreAbsent.cpp).
-target_sources(kelvaro_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/AnswerReuse.cpp)
 find_package(SQLite3 3.35)  # upsert with RETURNING
 if(SQLite3_FOUND)
   set(KELVARO_ANSWER_STORE ON)

@@ -12,7 +12,6 @@
 #include "ui/MessageBox.h"
 #include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
-#include "web/ServiceQuery.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -45,7 +44,8 @@ void KeywordRun::btnStartClick() {
     return;
   }
   if (parts_.append == nullptr || !parts_.append->isChecked()) parts_.reset_grid();
-  controller_.Start(parts_.make_worker(KeywordLines(memo_text), controller_.Host()),
+  controller_.Start(
+      parts_.make_worker(KeywordLines(memo_text), controller_.Host(), controller_.Search()),
                     [this] { HandleWorkerFinished(); });
   LockKeywordMemo(parts_.memo, true);
   parts_.progress->setValue(0);
@@ -72,26 +72,25 @@ bool KeywordRun::FormCloseQuery() {
 void KeywordRun::Memo1Change() {
   cost_timer_.stop();
   // Everything the line depends on, read here on the GUI thread and handed over as values.
-  cost_thread_.Post([parts = parts_, memo_text = FromQString(parts_.memo->toPlainText()),
+  cost_thread_.Post([shape = parts_.shape, memo_text = FromQString(parts_.memo->toPlainText()),
                      store = services_.answers, reuse_days = services_.reuse_days,
                      credentials = services_.credentials.Get(), endpoint = services_.endpoint] {
-    return PlannedCostLine(parts, memo_text, store, reuse_days, credentials, endpoint);
+    return PlannedCostLine(shape, memo_text, store, reuse_days, credentials, endpoint);
   });
 }
 
-std::string PlannedCostLine(const KeywordRunParts& parts, const std::string& memo_text,
-                            const AnswerStore* store, int reuse_days,
-                            const Credentials& credentials, const std::string& endpoint) {
+std::string PlannedCostLine(RunShape shape, const std::string& memo_text, const AnswerStore* store,
+                            int reuse_days, const Credentials& credentials,
+                            const std::string& endpoint) {
+  const bool deep = shape == RunShape::kDeepAnalysis;
   const std::size_t phrases = StartPhraseCount(memo_text);
-  const std::vector<std::string> lines = KeywordLines(memo_text);
-  const std::size_t credits =
-      parts.volume_credits ? parts.volume_credits(store, reuse_days, credentials, lines) : 0;
-  if (phrases > 0 && parts.start_cost && store != nullptr && reuse_days > 0) {
-    const StartCost cost =
-        parts.start_cost(store, reuse_days, RequestSettings(credentials, endpoint), lines);
-    return PlannedQueriesText(phrases, cost.queries, cost.stored, parts.up_to, credits);
+  if (phrases == 0) {
+    return PlannedCostText(0, deep ? kDeepAnalysisMaxQueriesPerPhrase : kKeywordRunQueriesPerPhrase,
+                           deep);
   }
-  return PlannedCostText(phrases, parts.queries_per_phrase, parts.up_to, credits);
+  const RunPlan plan =
+      PlanRun(shape, KeywordLines(memo_text), credentials, endpoint, store, reuse_days);
+  return PlannedQueriesText(phrases, plan.queries, plan.stored, deep, plan.volume_credits);
 }
 
 }  // namespace kelvaro

@@ -7,7 +7,7 @@
 
 #include <QTimer>
 
-#include "store/AnswerReuse.h"
+#include "search/SearchSession.h"
 #include "ui/PlannedCostThread.h"
 #include "ui/RunController.h"
 
@@ -29,24 +29,14 @@ struct KeywordRunParts {
   QProgressBar* progress = nullptr;
   QStatusBar* status = nullptr;  // what the run cost, at its end
   QCheckBox* append = nullptr;   // the never-visible "Don't erase old results (append the new)"
-  // The queries one phrase costs; `up_to`: at most that many.
-  std::size_t queries_per_phrase = 0;
-  bool up_to = false;
-  // The volume credits Start will spend on the memo's lines (may be empty: none). Runs away
-  // from the GUI thread, so it reads only what it is given.
-  std::function<std::size_t(const AnswerStore* store, int reuse_days,
-                            const Credentials& credentials, const std::vector<std::string>& lines)>
-      volume_credits;
+  // Which run the window makes: it decides what a phrase costs (the run's plan).
+  RunShape shape = RunShape::kKeywords;
   std::function<void()> reset_grid;
-  // The window's worker for the memo's phrases, reaching the window through `host`.
-  std::function<std::unique_ptr<WorkerThread>(std::vector<std::string> keywords, WorkerHost& host)>
+  // The window's worker for the memo's phrases, reaching the window through `host` and the
+  // world outside through a search session made with `search`.
+  std::function<std::unique_ptr<WorkerThread>(std::vector<std::string> keywords, WorkerHost& host,
+                                              SearchSetup search)>
       make_worker;
-  // With the answer store on: what Start would send for the phrases now and the stored answers
-  // that stand in for the rest (KeywordRunStartCost, DeepAnalysisStartCost). May be empty.
-  // Runs away from the GUI thread, like volume_credits.
-  std::function<StartCost(const AnswerStore* store, int reuse_days, const SearchSettings& settings,
-                          const std::vector<std::string>& phrases)>
-      start_cost;
   // Called with true when a run starts and with false when it ends; may be empty.
   std::function<void(bool running)> running_changed;
 };
@@ -107,10 +97,10 @@ class KeywordRun {
 // How long typing pauses before the line beside Start is worked out again.
 inline constexpr int kPlannedCostPauseMs = 150;
 
-// The line beside Start for `memo_text` as a window's `parts` count it, with `store` (may be
-// nullptr), `reuse_days` and `credentials`; `endpoint` is start-up's. Any thread.
-std::string PlannedCostLine(const KeywordRunParts& parts, const std::string& memo_text,
-                            const AnswerStore* store, int reuse_days,
-                            const Credentials& credentials, const std::string& endpoint);
+// The line beside Start for `memo_text` as a `shape` run plans it (PlanRun), with `store` (may
+// be nullptr), `reuse_days` and `credentials`; `endpoint` is start-up's. Any thread.
+std::string PlannedCostLine(RunShape shape, const std::string& memo_text, const AnswerStore* store,
+                            int reuse_days, const Credentials& credentials,
+                            const std::string& endpoint);
 
 }  // namespace kelvaro

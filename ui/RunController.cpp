@@ -7,27 +7,39 @@
 
 #include "ui/HandlerGuard.h"
 #include "ui/TextConvert.h"
-#include "web/uHelper.h"
 
 namespace kelvaro {
 
-RunController::RunController(RunServices& services, QWidget* window) {
-  Downloader download = services.download;
-  QtWorkerHost::Fetcher fetch;  // a downloader of the services' own gives bodies only
-  if (!download) {
-    download = [](const std::string& url) { return DownloadPage(url); };
-    fetch = [](const std::string& url, int timeout_ms, const std::atomic<bool>* abort) {
-      return DownloadAnswer(url, timeout_ms, abort);
-    };
-  }
+RunController::RunController(RunServices& services, QWidget* window) : services_(services) {
   // A wait's notice goes where the run's cost goes, in the window's status bar.
   auto status = [window](const std::string& text) {
     auto* bar = window != nullptr ? window->findChild<QStatusBar*>() : nullptr;
     if (bar != nullptr) ShowRunCost(bar, text);
   };
-  host_ = std::make_unique<QtWorkerHost>(bridge_, services.credentials, services.endpoint,
-                                         std::move(download), window, std::move(fetch),
-                                         std::move(status));
+  host_ = std::make_unique<QtWorkerHost>(bridge_, window, std::move(status));
+  http_ = std::make_unique<WindowHttp>(services.http, bridge_.AbandonedFlag());
+}
+
+SearchSetup RunController::Search() {
+  SearchSetup setup;
+  setup.credentials = &services_.credentials;
+  setup.endpoint = services_.endpoint;
+  setup.http = http_.get();
+  setup.store = services_.answers;
+  setup.reuse_days = services_.reuse_days;
+  return setup;
+}
+
+HttpAnswer RunController::WindowHttp::Get(const std::string& url, int receive_timeout_ms) {
+  if (abandoned_) return HttpAnswer();
+  return Client().Get(url, receive_timeout_ms);
+}
+
+HttpAnswer RunController::WindowHttp::Post(const std::string& url,
+                                           const std::vector<std::string>& headers,
+                                           const std::string& body, int receive_timeout_ms) {
+  if (abandoned_) return HttpAnswer();
+  return Client().Post(url, headers, body, receive_timeout_ms);
 }
 
 RunController::~RunController() {

@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "search/SearchSession.h"
 #include "ui/RunServices.h"
 #include "ui/WorkerBridge.h"
+#include "web/HttpClient.h"
 
 class QStatusBar;
 class QWidget;
@@ -25,6 +27,10 @@ class RunController : public QObject {
 
   // What the window's worker is given to reach back.
   WorkerHost& Host() { return *host_; }
+  // What the window's worker reaches the world outside with, as the settings are at Start:
+  // the credentials, start-up's endpoint, the answer store and its reuse days, and an HTTP
+  // client that sends nothing more once the window goes away.
+  SearchSetup Search();
 
   // Starts `thread` (a run already over is discarded first). `on_end` runs on the GUI
   // thread, inside RunHandler, once the thread has finished, unless the run was shut
@@ -47,8 +53,26 @@ class RunController : public QObject {
   GuiThreadBridge& Bridge() { return bridge_; }
 
  private:
+  // The window's requests: the services' client or the platform's, closed when the window goes.
+  class WindowHttp final : public HttpClient {
+   public:
+    WindowHttp(HttpClient* given, const std::atomic<bool>& abandoned)
+        : given_(given), abandoned_(abandoned), platform_(&abandoned) {}
+    HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
+    HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
+                    const std::string& body, int receive_timeout_ms) override;
+
+   private:
+    HttpClient& Client() { return given_ != nullptr ? *given_ : platform_; }
+    HttpClient* const given_;
+    const std::atomic<bool>& abandoned_;
+    PlatformHttpClient platform_;
+  };
+
+  RunServices& services_;
   GuiThreadBridge bridge_;
   std::unique_ptr<QtWorkerHost> host_;
+  std::unique_ptr<WindowHttp> http_;
   std::unique_ptr<WorkerThread> thread_;
   bool ended_ = true;
   bool closing_for_good_ = false;

@@ -9,9 +9,7 @@
 namespace kelvaro {
 
 class AnswerStore;
-
-// Fetches a URL: the body of the answer, empty (or partial) when anything fails.
-using Downloader = std::function<std::string(const std::string& url)>;
+class HttpClient;
 
 // The pieces both windows share, created once by start-up and handed to both (and the
 // credentials to the settings dialog); they outlive the windows. GUI thread, except the
@@ -24,7 +22,8 @@ struct RunServices {
   mutable std::string temp_dir;
   std::string
       endpoint;  // where queries go when the settings name no endpoint; "": the service's own
-  Downloader download;  // empty: DownloadPage
+  // Where every request of both windows goes (a test's client); nullptr: the platform's client.
+  HttpClient* http = nullptr;
   // The answers already paid for, which the workers record in and reuse (nullptr: none).
   // Start-up destroys it only after both windows' worker threads have ended.
   AnswerStore* answers = nullptr;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "search/RunCost.h"
+
 namespace kelvaro {
 
 // The line beside each window's Start button: what Start will send for `phrases` phrases at
@@ -19,20 +21,6 @@ std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase,
 // that stand in for the rest when there are any ("12 phrases: 9 queries, 27 stored").
 std::string PlannedQueriesText(std::size_t phrases, int64_t queries, int64_t stored, bool up_to,
                                std::size_t volume_credits = 0);
-
-// What a run cost, as its worker counted it once the run was over.
-struct RunCost {
-  int queries_sent = 0;
-  std::optional<int64_t> searches_left;  // when the service told
-  int64_t waited_ms = 0;                 // waiting out the service's limits
-  int not_counted = 0;                   // phrases left uncounted when the searches ran out
-  int phrases = 0;
-  int stored_used = 0;  // stored answers used instead of queries
-  // Monthly searches: the credits the volume account has left, and why the volumes are
-  // missing when the volume service failed (its message, possibly empty).
-  std::optional<int64_t> volume_credits_left{};
-  std::optional<std::string> volume_failure{};
-};
 
 // What a run cost, in the status bar at its end: "Queries sent: N.", when it used stored
 // answers " Stored answers used: S.", when the service told " Searches left: M.", when the run

@@ -8,7 +8,6 @@
 
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
-#include "web/uHelper.h"
 
 namespace kelvaro {
 
@@ -119,27 +118,10 @@ void GuiThreadBridge::Reset() {
   abandoned_ = false;
 }
 
-QtWorkerHost::QtWorkerHost(GuiThreadBridge& bridge, const ApiCredentials& credentials,
-                           std::string endpoint, Downloader download, QWidget* dialog_parent,
-                           Fetcher fetch, StatusSink status)
-    : bridge_(bridge),
-      credentials_(credentials),
-      endpoint_(std::move(endpoint)),
-      download_(std::move(download)),
-      dialog_parent_(dialog_parent),
-      fetch_(std::move(fetch)),
-      status_(std::move(status)) {}
+QtWorkerHost::QtWorkerHost(GuiThreadBridge& bridge, QWidget* dialog_parent, StatusSink status)
+    : bridge_(bridge), dialog_parent_(dialog_parent), status_(std::move(status)) {}
 
 void QtWorkerHost::Synchronize(const std::function<void()>& step) { bridge_.Call(step); }
-
-std::string QtWorkerHost::Download(const std::string& url) {
-  if (bridge_.Abandoned()) return std::string();
-  return download_(url);
-}
-
-Credentials QtWorkerHost::CurrentCredentials() { return credentials_.Get(); }
-
-std::string QtWorkerHost::Endpoint() { return endpoint_; }
 
 void QtWorkerHost::ShowMessage(const std::string& text) {
   bridge_.CallUntilDone([text, parent = dialog_parent_](const std::function<void()>& done) {
@@ -163,18 +145,6 @@ int QtWorkerHost::AskYesNo(const std::string& text) {
 }
 
 void QtWorkerHost::Pause(int ms) { bridge_.Sleep(ms); }
-
-HttpAnswer QtWorkerHost::Fetch(const std::string& url, int receive_timeout_ms) {
-  if (bridge_.Abandoned()) return HttpAnswer();
-  if (fetch_) return fetch_(url, receive_timeout_ms, &bridge_.AbandonedFlag());
-  return WorkerHost::Fetch(url, receive_timeout_ms);
-}
-
-HttpAnswer QtWorkerHost::Post(const std::string& url, const std::vector<std::string>& headers,
-                              const std::string& body) {
-  if (bridge_.Abandoned()) return HttpAnswer();
-  return PostForm(url, headers, body, kReceiveTimeoutMs, &bridge_.AbandonedFlag());
-}
 
 bool QtWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
   if (slice_ms < 1) slice_ms = 1;

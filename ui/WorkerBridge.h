@@ -55,44 +55,26 @@ class GuiThreadBridge : public QObject {
 };
 
 // The host both windows give their workers: steps and questions run on the GUI thread
-// through the bridge, downloads and pauses on the worker's own thread. A transfer under way
-// when the window goes away (the bridge is abandoned) ends within a fraction of a second.
+// through the bridge, pauses and waits on the worker's own thread; it never sends a request.
 class QtWorkerHost : public WorkerHost {
  public:
-  using Downloader = std::function<std::string(const std::string&)>;
-  // A transfer ends early once `*abort` is set (the window went away).
-  using Fetcher = std::function<HttpAnswer(const std::string& url, int receive_timeout_ms,
-                                           const std::atomic<bool>* abort)>;
   using StatusSink = std::function<void(const std::string& text)>;
 
   // The boxes stand over `dialog_parent` and leave it usable while the worker waits.
-  // `fetch` answers Fetch (empty: the body of `download` alone); `status` shows a status
-  // text on the GUI thread (may be empty).
-  QtWorkerHost(GuiThreadBridge& bridge, const ApiCredentials& credentials, std::string endpoint,
-               Downloader download, QWidget* dialog_parent, Fetcher fetch = {},
-               StatusSink status = {});
+  // `status` shows a status text on the GUI thread (may be empty).
+  QtWorkerHost(GuiThreadBridge& bridge, QWidget* dialog_parent, StatusSink status = {});
 
   void Synchronize(const std::function<void()>& step) override;
-  std::string Download(const std::string& url) override;
-  Credentials CurrentCredentials() override;
-  std::string Endpoint() override;
   void ShowMessage(const std::string& text) override;
   int AskYesNo(const std::string& text) override;
   void Pause(int ms) override;
-  HttpAnswer Fetch(const std::string& url, int receive_timeout_ms) override;
-  HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
-                  const std::string& body) override;
   // Ends early on Stop (checked every slice) and when the window goes away.
   bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
   void ShowStatus(const std::string& text) override;
 
  private:
   GuiThreadBridge& bridge_;
-  const ApiCredentials& credentials_;
-  std::string endpoint_;
-  Downloader download_;
   QWidget* dialog_parent_;
-  Fetcher fetch_;
   StatusSink status_;
 };
 
@@ -114,9 +96,8 @@ class WorkerThread : public QThread {
   std::function<void()> body_;
 };
 
-// A window's worker thread: it owns the worker (any class with Run(), RequestStop(),
-// QueriesSent(), SearchesLeft(), WaitedMs(), NotCounted(), Phrases() and StoredUsed()) and waits
-// for the run before the worker goes.
+// A window's worker thread: it owns the worker (any class with Run(), RequestStop() and Cost())
+// and waits for the run before the worker goes.
 template <typename Worker>
 class WorkerThreadOf : public WorkerThread {
  public:
@@ -127,14 +108,7 @@ class WorkerThreadOf : public WorkerThread {
   Worker& worker() { return *worker_; }
   void RequestStop() override { worker_->RequestStop(); }
   RunCost Cost() const override {
-    RunCost cost{worker_->QueriesSent(), worker_->SearchesLeft(), worker_->WaitedMs(),
-                 worker_->NotCounted(), worker_->Phrases()};
-    cost.stored_used = worker_->StoredUsed();
-    if constexpr (requires(const Worker& w) { w.VolumeCreditsLeft(); }) {
-      cost.volume_credits_left = worker_->VolumeCreditsLeft();
-      cost.volume_failure = worker_->VolumeFailure();
-    }
-    return cost;
+    return worker_->Cost();
   }
 
  private:

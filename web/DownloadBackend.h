@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/WorkerHost.h"
+#include "web/HttpClient.h"
 #include "web/uHelper.h"
 
 namespace kelvaro::internal {

@@ -11,9 +11,9 @@ namespace kelvaro {
 
 namespace {
 
-HttpAnswer SafeFetch(WorkerHost& host, const std::string& url, int receive_timeout_ms) {
+HttpAnswer SafeFetch(HttpClient& http, const std::string& url, int receive_timeout_ms) {
   try {
-    return host.Fetch(url, receive_timeout_ms);
+    return http.Get(url, receive_timeout_ms);
   } catch (...) {
     // A failed download is an empty answer; the caller's error path deals with it.
     return HttpAnswer();
@@ -29,10 +29,6 @@ SearchSettings ToSearchSettings(const Credentials& credentials) {
 
 Credentials ToCredentials(const SearchSettings& settings) {
   return {settings.api_key, settings.engine_code, settings.service, settings.endpoint};
-}
-
-SearchSettings RequestSettings(WorkerHost& host) {
-  return RequestSettings(host.CurrentCredentials(), host.Endpoint());
 }
 
 SearchSettings RequestSettings(const Credentials& credentials, const std::string& endpoint) {
@@ -70,9 +66,8 @@ std::vector<SearchResult> ServiceAnswer::ReadResults(size_t max_results) const {
   return service->ReadResults(body, max_results);
 }
 
-ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& text,
-                           int& queries_sent) {
-  const SearchSettings settings = RequestSettings(host);
+ServiceAnswer QueryService(HttpClient& http, const SearchSettings& settings, QueryKind kind,
+                           const std::string& text, int& queries_sent) {
   ServiceAnswer answer;
   answer.service_name = settings.service;
   answer.service = FindSearchService(settings.service);
@@ -85,7 +80,7 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   }
   answer.url = answer.service->QueryURL(kind, text, settings);
   ++queries_sent;
-  HttpAnswer got = SafeFetch(host, answer.url, kReceiveTimeoutMs);
+  HttpAnswer got = SafeFetch(http, answer.url, kReceiveTimeoutMs);
   answer.body = std::move(got.body);
   answer.status = got.status;
   answer.retry_after_s = got.retry_after_s;
@@ -93,19 +88,14 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   return answer;
 }
 
-std::optional<AccountFigures> AskAccount(WorkerHost& host) {
-  const SearchSettings settings = RequestSettings(host);
+std::optional<AccountFigures> AskAccount(HttpClient& http, const SearchSettings& settings) {
   const SearchService* service = FindSearchService(settings.service);
   if (service == nullptr) return std::nullopt;
   if (!IsAcceptableEndpoint(settings.endpoint)) return std::nullopt;
   const std::string url = service->AccountURL(settings);
   if (url.empty()) return std::nullopt;
-  return service->ReadAccount(SafeFetch(host, url, kAccountTimeoutMs).body);
+  return service->ReadAccount(SafeFetch(http, url, kAccountTimeoutMs).body);
 }
 
-std::optional<int64_t> AskSearchesLeft(WorkerHost& host) {
-  const std::optional<AccountFigures> figures = AskAccount(host);
-  return figures ? figures->searches_left : std::nullopt;
-}
 
 }  // namespace kelvaro

@@ -1,8 +1,9 @@
 #pragma once
 
-// A worker's requests through the search service its credentials choose. The key, engine
-// code, service and endpoint are read together for every request, so a change in the
-// settings applies from the next request and a request never mixes two settings.
+// One request through the search service its settings choose, and the reading of its answer.
+// The search session reads the key, engine code, service and endpoint together for every
+// request, so a change in the settings applies from the next request and a request never mixes
+// two settings.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "base/WorkerHost.h"
+#include "base/ApiCredentials.h"
+#include "web/HttpClient.h"
 #include "web/SearchService.h"
 
 namespace kelvaro {
@@ -19,11 +21,9 @@ namespace kelvaro {
 SearchSettings ToSearchSettings(const Credentials& credentials);
 Credentials ToCredentials(const SearchSettings& settings);
 
-// The settings a request is made with now: the host's credentials, read once, with the
-// stored endpoint when there is one and otherwise the host's (the endpoint start-up was
-// given; empty means the service's own address).
-SearchSettings RequestSettings(WorkerHost& host);
-// The same from `credentials` and the endpoint start-up was given.
+// The settings a request is made with: `credentials`, with their stored endpoint when there is
+// one and otherwise `endpoint` (the one start-up was given; empty means the service's own
+// address).
 SearchSettings RequestSettings(const Credentials& credentials, const std::string& endpoint);
 
 // An answer the account paid for before, as the answer store keeps it.
@@ -69,20 +69,17 @@ struct ServiceAnswer {
   std::vector<SearchResult> ReadResults(size_t max_results) const;
 };
 
-// Asks for `text` as `kind` and adds one to `queries_sent` when the request went out. A
-// download that throws is an empty answer (a failed request).
-ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& text,
-                           int& queries_sent);
+// Asks for `text` as `kind` with `settings` and adds one to `queries_sent` when the request
+// went out. A download that throws is an empty answer (a failed request).
+ServiceAnswer QueryService(HttpClient& http, const SearchSettings& settings, QueryKind kind,
+                           const std::string& text, int& queries_sent);
 
 // How long an account request may take: it never holds a run or its window for long.
 inline constexpr int kAccountTimeoutMs = 2000;
 
-// The account answer's figures, asked once with the settings as they are now and a
+// The account answer's figures, asked once with `settings` and a
 // kAccountTimeoutMs time-out; nullopt when the service has no account request or the
 // answer does not say.
-std::optional<AccountFigures> AskAccount(WorkerHost& host);
-
-// The searches left on the account as AskAccount tells them.
-std::optional<int64_t> AskSearchesLeft(WorkerHost& host);
+std::optional<AccountFigures> AskAccount(HttpClient& http, const SearchSettings& settings);
 
 }  // namespace kelvaro

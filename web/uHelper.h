@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/WorkerHost.h"
+#include "web/HttpClient.h"
 
 namespace kelvaro {
 

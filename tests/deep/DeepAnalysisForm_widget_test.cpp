@@ -44,7 +44,7 @@ class DeepAnalysisFormTest : public ::testing::Test {
   DeepAnalysisFormTest() {
     services_.credentials.Set({"demo-key", "demo-cx"});
     services_.endpoint = service_.Endpoint();
-    services_.download = gate_.Downloader();
+    services_.http = &gate_;
     services_.temp_dir = temp_.path().string() + "/";
     // The player only needs the file to be there.
     testing::WriteBytes(temp_.File("chimes.wav"), "RIFF");

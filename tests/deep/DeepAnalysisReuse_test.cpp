@@ -46,7 +46,8 @@ class DeepAnalysisReuseTest : public ::testing::Test {
     DeepAnalysisWorkerSink sink;
     sink.MarkStoredCell = [this](int, int, int64_t) { ++stored_cells_; };
     stored_cells_ = 0;
-    worker_ = std::make_unique<DeepAnalysisWorker>(std::move(keywords), host_, grid_, sink);
+    worker_ = std::make_unique<DeepAnalysisWorker>(std::move(keywords), host_, host_.Search(), grid_,
+                                                   sink);
     worker_->SetAnswerStore(&store_, reuse_days);
     worker_->Run();
     return *worker_;
@@ -82,7 +83,7 @@ class DeepAnalysisReuseTest : public ::testing::Test {
 TEST_F(DeepAnalysisReuseTest, ASecondRunSendsOnlyWhatItHasNotSeen) {
   // The main window's run records its phrase answers with their results.
   ResultGridModel main_grid(5, 2);
-  MainForm::KeywordWorker main_run({"red shoes"}, host_, main_grid, {}, 0);
+  MainForm::KeywordWorker main_run({"red shoes"}, host_, host_.Search(), main_grid, {}, 0);
   main_run.SetAnswerStore(&store_, 0);
   main_run.Run();
 

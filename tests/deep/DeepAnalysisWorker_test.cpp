@@ -54,7 +54,8 @@ class DeepAnalysisWorkerTest : public ::testing::Test {
       grow_only_seen_ = grid_.AutoSizeGrowOnly();
     };
     worker_ =
-        std::make_unique<DeepAnalysisWorker>(std::move(keywords), host_, grid_, sink, autofit);
+        std::make_unique<DeepAnalysisWorker>(std::move(keywords), host_, host_.Search(), grid_,
+                                             sink, autofit);
     return *worker_;
   }
   void Run(std::vector<std::string> keywords) { MakeWorker(std::move(keywords)).Run(); }

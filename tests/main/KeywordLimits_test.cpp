@@ -55,7 +55,7 @@ class KeywordLimitsTest : public ::testing::Test {
   KeywordWorker& Run(std::vector<std::string> keywords, LimitTimings timings = QuickTimings()) {
     if (grid_.RowCount() > 2) grid_.RemoveRows(2, grid_.RowCount() - 2);
     for (int col = 0; col < 5; ++col) grid_.SetCells(col, 1, "");
-    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, grid_,
+    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, host_.Search(), grid_,
                                               KeywordWorkerSink{}, 0);
     worker_->SetLimitTimings(timings);
     worker_->Run();

@@ -44,7 +44,8 @@ class KeywordReuseTest : public ::testing::Test {
     marked_.clear();
     KeywordWorkerSink sink;
     sink.MarkStoredCell = [this](int col, int row, int64_t) { marked_.push_back({col, row}); };
-    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), *host_, grid_, sink, delay_ms);
+    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), *host_, host_->Search(), grid_,
+                                              sink, delay_ms);
     worker_->SetAnswerStore(store_.get(), reuse_days);
     worker_->Run();
     return *worker_;
@@ -122,7 +123,8 @@ TEST_F(KeywordReuseTest, AStoreThatCannotBeUsedDuringARunLeavesTheRunAsWithout) 
   std::filesystem::remove(path_);
   std::filesystem::create_directory(path_);
   server_.ClearRequests();
-  KeywordWorker worker({"red shoes", "blue hats"}, *host_, grid_, KeywordWorkerSink{}, 0);
+  KeywordWorker worker({"red shoes", "blue hats"}, *host_, host_->Search(), grid_,
+                       KeywordWorkerSink{}, 0);
   worker.SetAnswerStore(store_.get(), 30);
   std::thread([&worker] { worker.Run(); }).join();
 

@@ -48,25 +48,32 @@ long ResidentKiB() {
 // service, pauses do nothing and every question is answered Yes. It keeps the grid at
 // its header and the row under way, as a user clearing the window now and then would,
 // so that what is measured is the run and not the rows it rightly keeps.
-class SoakHost : public WorkerHost {
+class SoakHost : public WorkerHost, public HttpClient {
  public:
   SoakHost(searchsim::SubstituteSearchServer& service, ResultGridModel& grid)
-      : service_(service), grid_(grid), endpoint_(service.Endpoint()) {}
+      : service_(service), grid_(grid), endpoint_(service.Endpoint()) {
+    credentials_.Set({"demo-key", "demo-cx"});
+  }
+  SearchSetup Search() { return SearchSetup{&credentials_, endpoint_, this}; }
 
   void Synchronize(const std::function<void()>& step) override {
     step();
     if (grid_.RowCount() > 2) grid_.RemoveRows(1, grid_.RowCount() - 2);
   }
-  std::string Download(const std::string& url) override {
-    std::string body = DownloadPage(url);
+  HttpAnswer Get(const std::string& url, int /*receive_timeout_ms*/) override {
+    HttpAnswer answer;
+    answer.body = DownloadPage(url);
+    answer.complete = !answer.body.empty();
     // The service records every request for tests that look at them; not this one.
     service_.ClearRequests();
     ++downloads_;
     if (downloads_ == warm_up_downloads) rss_after_warm_up_kib = ResidentKiB();
-    return body;
+    return answer;
   }
-  Credentials CurrentCredentials() override { return {"demo-key", "demo-cx"}; }
-  std::string Endpoint() override { return endpoint_; }
+  HttpAnswer Post(const std::string& /*url*/, const std::vector<std::string>& /*headers*/,
+                  const std::string& /*body*/, int /*receive_timeout_ms*/) override {
+    return HttpAnswer();
+  }
   void ShowMessage(const std::string& /*text*/) override { ++messages; }
   int AskYesNo(const std::string& /*text*/) override {
     ++questions;
@@ -86,6 +93,7 @@ class SoakHost : public WorkerHost {
   searchsim::SubstituteSearchServer& service_;
   ResultGridModel& grid_;
   std::string endpoint_;
+  ApiCredentials credentials_;
   int downloads_ = 0;
 };
 
@@ -120,7 +128,7 @@ TEST(KeywordSoakTest, TwoThousandPhrasesWithoutPausesKeepMemoryFlat) {
   int last_progress = -1;
   KeywordWorkerSink sink;
   sink.ShowProgress = [&](int progress) { last_progress = progress; };
-  KeywordWorker worker(keywords, host, grid, sink, 0);
+  KeywordWorker worker(keywords, host, host.Search(), grid, sink, 0);
 
   const auto start = std::chrono::steady_clock::now();
   worker.Run();

@@ -12,7 +12,7 @@
 #include "grid/ResultGridModel.h"
 #include "main/GoldenRatio.h"
 #include "main/KeywordWorker.h"
-#include "store/AnswerReuse.h"
+#include "search/AnswerReuse.h"
 #include "store/AnswerStore.h"
 #include "tests/support/ServerWorkerHost.h"
 #include "tests/support/TempDir.h"
@@ -33,7 +33,7 @@ class KeywordVolumesTest : public ::testing::Test {
                      AnswerStore* store = nullptr, int reuse_days = 0) {
     host_.SetCredentials({"demo-key", "demo-cx", kSerpApi, "", volume_key, "us"});
     host_.SetEndpoint(server_.Endpoint());
-    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, grid_,
+    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, host_.Search(), grid_,
                                               KeywordWorkerSink{}, 0);
     worker_->SetAnswerStore(store, reuse_days);
     worker_->Run();
@@ -122,14 +122,15 @@ TEST_F(KeywordVolumesTest, StopDuringTheVolumeRequestsSendsNoSearch) {
    public:
     std::atomic<bool>* stop = nullptr;
     HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
-                    const std::string& body) override {
+                    const std::string& body, int receive_timeout_ms) override {
       *stop = true;
-      return ServerWorkerHost::Post(url, headers, body);
+      return ServerWorkerHost::Post(url, headers, body, receive_timeout_ms);
     }
   } host;
   host.SetCredentials({"demo-key", "demo-cx", kSerpApi, "", "demo-volume-key", "us"});
   host.SetEndpoint(server_.Endpoint());
-  KeywordWorker worker({"red shoes", "blue hats"}, host, grid_, KeywordWorkerSink{}, 0);
+  KeywordWorker worker({"red shoes", "blue hats"}, host, host.Search(), grid_,
+                       KeywordWorkerSink{}, 0);
   host.stop = &worker.StopRequested;
   worker.Run();
   EXPECT_EQ(worker.QueriesSent(), 0);

@@ -46,7 +46,8 @@ class KeywordWorkerTest : public ::testing::Test {
   KeywordWorker& MakeWorker(std::vector<std::string> keywords, int delay_ms = 0) {
     KeywordWorkerSink sink;
     sink.ShowProgress = [this](int p) { progress_.push_back(p); };
-    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, grid_, sink, delay_ms);
+    worker_ = std::make_unique<KeywordWorker>(std::move(keywords), host_, host_.Search(), grid_,
+                                              sink, delay_ms);
     return *worker_;
   }
   void Run(std::vector<std::string> keywords, int delay_ms = 0) {
@@ -126,7 +127,7 @@ TEST_F(KeywordWorkerTest, PausesFollowTheDelayAndHalfASecondBetweenKeywords) {
 
   FakeWorkerHost quick;
   progress_.clear();
-  KeywordWorker worker({"a"}, quick, grid_, {}, 0);
+  KeywordWorker worker({"a"}, quick, quick.Search(), grid_, {}, 0);
   quick.AnswerNext(SearchAnswer("1"));
   quick.AnswerNext(SearchAnswer("2"));
   quick.AnswerNext(SearchAnswer("3"));
@@ -157,7 +158,7 @@ TEST_F(KeywordWorkerTest, FailedFirstQueryAnsweredNoOrClosedEndsTheRunWithoutRow
     host.AnswerNext(ErrorAnswer(400, "API key not valid. Please pass a valid API key."));
     for (int q = 0; q < 3; ++q) host.AnswerNext(SearchAnswer("4"));
     host.AnswerQuestions({answer});
-    KeywordWorker({"a", "b"}, host, grid, {}, 0).Run();
+    KeywordWorker({"a", "b"}, host, host.Search(), grid, {}, 0).Run();
 
     EXPECT_EQ(host.Downloads().size(), 1u) << answer;
     EXPECT_EQ(host.Questions().size(), 1u) << answer;
@@ -258,7 +259,7 @@ TEST_F(KeywordWorkerTest, TheEmptyRowOfAClearedGridIsReusedAndLaterRowsAppended)
   kept.SetCells(1, 1, "kept");
   FakeWorkerHost host;
   for (const char* count : {"1", "2", "3"}) host.AnswerNext(SearchAnswer(count));
-  KeywordWorker({"z"}, host, kept, {}, 0).Run();
+  KeywordWorker({"z"}, host, host.Search(), kept, {}, 0).Run();
   EXPECT_EQ(kept.RowCount(), 3);
   EXPECT_EQ(kept.Cells(1, 1), "kept");
   EXPECT_EQ(kept.Cells(1, 2), "z");

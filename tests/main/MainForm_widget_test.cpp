@@ -90,7 +90,7 @@ class MainFormTest : public ::testing::Test {
   // `demo_credentials`: replace what the store gave with the demo key pair.
   std::unique_ptr<Tfrm> MakeWindow(testing::DownloadGate& downloads, bool demo_credentials = true) {
     services_.endpoint = service_.Endpoint();
-    services_.download = downloads.Downloader();
+    services_.http = &downloads;
     services_.temp_dir = temp_.path().string() + "/";
     MainFormEnvironment environment;
     environment.store = &store_;

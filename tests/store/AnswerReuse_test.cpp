@@ -1,4 +1,4 @@
-#include "store/AnswerReuse.h"
+#include "search/AnswerReuse.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "grid/ResultGridModel.h"
 #include "tests/support/FakeWorkerHost.h"
 #include "tests/support/TempDir.h"
-#include "web/RunLimits.h"
+#include "search/RunLimits.h"
 #include "web/SearchService.h"
 
 namespace kelvaro {
@@ -71,7 +71,7 @@ TEST(AnswerReuseTest, DeepAnalysisWithEverythingStoredStartsWithNoSearchesLeft) 
   ASSERT_TRUE(store.Record(RequestKey(settings, QueryKind::Backlinks, "https://a.test/"), "7"));
   const auto run = [&](const std::vector<std::string>& phrases) {
     ResultGridModel grid(4, 2);
-    DeepAnalysisForm::DeepAnalysisWorker worker(phrases, host, grid, {});
+    DeepAnalysisForm::DeepAnalysisWorker worker(phrases, host, host.Search(), grid, {});
     worker.SetAnswerStore(&store, 30);
     worker.Run();
     return worker.StoredUsed();

@@ -1,23 +1,26 @@
 #include "tests/support/DownloadGate.h"
 
-#include "web/uHelper.h"
 
 namespace kelvaro::testing {
 
-std::function<std::string(const std::string&)> DownloadGate::Downloader(
-    std::function<std::string(const std::string&)> download) {
-  if (!download) download = [](const std::string& url) { return DownloadPage(url); };
-  return [this, download](const std::string& url) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      starts_.push_back(Clock::now());
-      ++waiting_;
-      changed_.wait_for(lock, std::chrono::seconds(20), [&] { return permits_ != 0; });
-      if (permits_ > 0) --permits_;
-      --waiting_;
-    }
-    return download(url);
-  };
+void DownloadGate::Enter() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  starts_.push_back(Clock::now());
+  ++waiting_;
+  changed_.wait_for(lock, std::chrono::seconds(20), [&] { return permits_ != 0; });
+  if (permits_ > 0) --permits_;
+  --waiting_;
+}
+
+HttpAnswer DownloadGate::Get(const std::string& url, int receive_timeout_ms) {
+  Enter();
+  return platform_.Get(url, receive_timeout_ms);
+}
+
+HttpAnswer DownloadGate::Post(const std::string& url, const std::vector<std::string>& headers,
+                              const std::string& body, int receive_timeout_ms) {
+  Enter();
+  return platform_.Post(url, headers, body, receive_timeout_ms);
 }
 
 void DownloadGate::Allow(int n) {

@@ -7,18 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "web/HttpClient.h"
+
 namespace kelvaro::testing {
 
-// A window's downloader for tests: records when each download began and can hold the
-// worker inside its downloads, so a test can act while a run is certainly under way.
-// Never holds a download longer than 20 s.
-class DownloadGate {
+// A window's HTTP client for tests (RunServices::http): the platform's client, with a gate that
+// records when each request began and can hold the worker inside its requests, so a test can
+// act while a run is certainly under way. Never holds a request longer than 20 s.
+class DownloadGate : public HttpClient {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // Wraps `download` (DownloadPage when empty) in the gate.
-  std::function<std::string(const std::string&)> Downloader(
-      std::function<std::string(const std::string&)> download = {});
+  HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
+  HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
+                  const std::string& body, int receive_timeout_ms) override;
   // Holds every download from now on.
   void Close() { SetPermits(0); }
   // Lets every download through.
@@ -30,6 +32,10 @@ class DownloadGate {
 
  private:
   void SetPermits(int n);
+  // Waits at the gate until a permit lets the request through.
+  void Enter();
+
+  PlatformHttpClient platform_;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;

@@ -5,8 +5,44 @@
 
 namespace kelvaro::testing {
 
-FakeWorkerHost::FakeWorkerHost()
-    : credentials_{"test-key", "test-engine"}, endpoint_("https://customsearch.test") {}
+FakeWorkerHost::FakeWorkerHost() : endpoint_("https://customsearch.test") {
+  credentials_.Set({"test-key", "test-engine"});
+}
+
+SearchSetup FakeWorkerHost::Search() const {
+  SearchSetup setup;
+  setup.credentials = &credentials_;
+  {
+    std::lock_guard lock(mutex_);
+    setup.endpoint = endpoint_;
+  }
+  // The session only sends through it; it never changes the script.
+  setup.http = const_cast<FakeWorkerHost*>(this);
+  return setup;
+}
+
+std::string FakeWorkerHost::Endpoint() const {
+  std::lock_guard lock(mutex_);
+  return endpoint_;
+}
+
+SearchSettings RequestSettings(const FakeWorkerHost& host) {
+  const SearchSetup setup = host.Search();
+  return kelvaro::RequestSettings(setup.credentials->Get(), setup.endpoint);
+}
+
+HttpAnswer FakeWorkerHost::Get(const std::string& url, int /*receive_timeout_ms*/) {
+  HttpAnswer answer;
+  answer.body = Download(url);
+  answer.complete = !answer.body.empty();  // the empty text is a failed request
+  return answer;
+}
+
+HttpAnswer FakeWorkerHost::Post(const std::string& /*url*/,
+                                const std::vector<std::string>& /*headers*/,
+                                const std::string& /*body*/, int /*receive_timeout_ms*/) {
+  return HttpAnswer();
+}
 
 void FakeWorkerHost::AnswerUrl(const std::string& url, const std::string& body) {
   std::lock_guard lock(mutex_);
@@ -34,8 +70,7 @@ void FakeWorkerHost::OnDownload(std::function<void(const std::string&)> hook) {
 }
 
 void FakeWorkerHost::SetCredentials(const Credentials& credentials) {
-  std::lock_guard lock(mutex_);
-  credentials_ = credentials;
+  credentials_.Set(credentials);
 }
 
 void FakeWorkerHost::SetEndpoint(const std::string& endpoint) {
@@ -111,16 +146,6 @@ std::string FakeWorkerHost::Download(const std::string& url) {
   std::string body = std::move(queued_.front());
   queued_.pop_front();
   return body;
-}
-
-Credentials FakeWorkerHost::CurrentCredentials() {
-  std::lock_guard lock(mutex_);
-  return credentials_;
-}
-
-std::string FakeWorkerHost::Endpoint() {
-  std::lock_guard lock(mutex_);
-  return endpoint_;
 }
 
 void FakeWorkerHost::ShowMessage(const std::string& text) {

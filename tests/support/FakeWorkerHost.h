@@ -8,15 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "base/ApiCredentials.h"
 #include "base/WorkerHost.h"
 #include "grid/ResultGridModel.h"
+#include "search/SearchSession.h"
+#include "web/HttpClient.h"
 
 namespace kelvaro::testing {
 
 // A WorkerHost without threads, network or time: steps run inline on the calling thread,
 // answers come from a script, and everything the worker asks for is recorded in order. A
-// step that throws is recorded (kStepFailed) and the worker goes on, as with a window.
-class FakeWorkerHost : public WorkerHost {
+// step that throws is recorded (kStepFailed) and the worker goes on, as with a window. It is
+// also the HTTP client of the run's search session (Search()), so one object scripts both
+// doors of a worker.
+class FakeWorkerHost : public WorkerHost, public HttpClient {
  public:
   // One thing the worker did, in the order it happened.
   struct Event {
@@ -53,10 +58,20 @@ class FakeWorkerHost : public WorkerHost {
   // True while a step runs (what the window's GUI thread would be doing).
   bool InStep() const { return in_step_; }
 
+  // What a worker's search session is made with: these credentials, this endpoint and this
+  // object as the HTTP client.
+  SearchSetup Search() const;
+  Credentials CurrentCredentials() const { return credentials_.Get(); }
+  std::string Endpoint() const;
+
+  // The scripted answer to a GET of `url` (recorded as a download).
+  virtual std::string Download(const std::string& url);
+  // HttpClient: the body of Download, whole when not empty; a POST gets an empty answer.
+  HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
+  HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
+                  const std::string& body, int receive_timeout_ms) override;
+
   void Synchronize(const std::function<void()>& step) override;
-  std::string Download(const std::string& url) override;
-  Credentials CurrentCredentials() override;
-  std::string Endpoint() override;
   void ShowMessage(const std::string& text) override;
   int AskYesNo(const std::string& text) override;
   void Pause(int ms) override;
@@ -71,11 +86,14 @@ class FakeWorkerHost : public WorkerHost {
   int throws_pending_ = 0;
   std::deque<int> answers_;
   std::function<void(const std::string&)> on_download_;
-  Credentials credentials_;
+  ApiCredentials credentials_;
   std::string endpoint_;
   std::vector<Event> events_;
   std::atomic<bool> in_step_{false};
 };
+
+// The settings a request made now through `host`'s session goes with.
+SearchSettings RequestSettings(const FakeWorkerHost& host);
 
 // Counts what a grid is told about its changes, inside and outside `host`'s steps: a
 // worker changes its grid only inside steps, which a window runs on the GUI thread.

@@ -10,19 +10,19 @@
 namespace kelvaro::testing {
 
 std::string ServerWorkerHost::Download(const std::string& url) {
-  return Fetch(url, kReceiveTimeoutMs).body;
+  return Get(url, kReceiveTimeoutMs).body;
 }
 
-HttpAnswer ServerWorkerHost::Fetch(const std::string& url, int receive_timeout_ms) {
+HttpAnswer ServerWorkerHost::Get(const std::string& url, int receive_timeout_ms) {
   FakeWorkerHost::Download(url);  // records it
   return internal::DownloadAnswer(url, std::chrono::milliseconds(receive_timeout_ms),
                                   internal::ConnectionUse::kReuse);
 }
 
 HttpAnswer ServerWorkerHost::Post(const std::string& url, const std::vector<std::string>& headers,
-                                  const std::string& body) {
+                                  const std::string& body, int receive_timeout_ms) {
   FakeWorkerHost::Download(url);  // records it
-  return PostForm(url, headers, body);
+  return PostForm(url, headers, body, receive_timeout_ms);
 }
 
 bool ServerWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {

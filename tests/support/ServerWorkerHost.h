@@ -17,9 +17,9 @@ namespace kelvaro::testing {
 class ServerWorkerHost : public FakeWorkerHost {
  public:
   std::string Download(const std::string& url) override;
-  HttpAnswer Fetch(const std::string& url, int receive_timeout_ms) override;
+  HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
-                  const std::string& body) override;
+                  const std::string& body, int receive_timeout_ms) override;
   bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
   void ShowStatus(const std::string& text) override;
 

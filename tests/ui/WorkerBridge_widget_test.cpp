@@ -76,28 +76,38 @@ TEST(WorkerBridgeTest, AbandonDropsPendingStepsAndWakesSleepAndCall) {
 }
 
 TEST(WorkerBridgeTest, HostAsksOnGuiThreadAndReadsCredentialsAsPair) {
-  GuiThreadBridge bridge;
-  ApiCredentials credentials;
-  credentials.Set({"key-1", "cx-1"});
-  QtWorkerHost host(
-      bridge, credentials, "http://127.0.0.1:1",
-      [](const std::string& url) { return "body of " + url; }, nullptr);
+  // A client that answers every GET with the URL it was asked.
+  class EchoHttp : public HttpClient {
+   public:
+    HttpAnswer Get(const std::string& url, int /*receive_timeout_ms*/) override {
+      return {"body of " + url, 200, -1, true};
+    }
+    HttpAnswer Post(const std::string&, const std::vector<std::string>&, const std::string&,
+                    int) override {
+      return {};
+    }
+  } echo;
+  RunServices services;
+  services.credentials.Set({"key-1", "cx-1"});
+  services.http = &echo;
+  RunController run(services, nullptr);
+  const SearchSetup search = run.Search();
   std::atomic<int> answer{0};
   std::string downloaded;
   Credentials seen;
   std::atomic<bool> finished{false};
   testing::SeenBox box;
   testing::AnswerNextBox(&box, "&Yes");
-  WorkerThread worker([&] {
-    seen = host.CurrentCredentials();
-    downloaded = host.Download("u");
-    answer =
-        host.AskYesNo("Abnormal request terminatiom. \r\n\r\nDo you wish to continue request?");
-    finished = true;
-  });
-  worker.start();
+  run.Start(std::make_unique<WorkerThread>([&] {
+              seen = search.credentials->Get();
+              downloaded = search.http->Get("u", 1000).body;
+              answer = run.Host().AskYesNo(
+                  "Abnormal request terminatiom. \r\n\r\nDo you wish to continue request?");
+              finished = true;
+            }),
+            nullptr);
   WaitUntil([&] { return finished.load(); });
-  worker.wait();
+  run.Thread()->wait();
   EXPECT_EQ(answer, kResultYes);
   EXPECT_TRUE(box.seen);
   EXPECT_EQ(box.title, "Confirm");
@@ -147,7 +157,9 @@ TEST(WorkerBridgeTest, ShutdownEndsATransferUnderWay) {
   RunController run(services, nullptr);
   HttpAnswer answer;
   answer.complete = true;
-  run.Start(std::make_unique<WorkerThread>([&] { answer = run.Host().Fetch(url, 8000); }), nullptr);
+  const SearchSetup search = run.Search();
+  run.Start(std::make_unique<WorkerThread>([&] { answer = search.http->Get(url, 8000); }),
+            nullptr);
   ASSERT_TRUE(WaitUntil([&] { return !server.Requests().empty(); }));
   EXPECT_TRUE(run.Shutdown(20000));  // far below the transfer limit
   EXPECT_FALSE(answer.complete);
@@ -158,8 +170,7 @@ TEST(WorkerBridgeTest, ShutdownEndsATransferUnderWay) {
 // stays unanswered, and the worker is woken with No.
 TEST(WorkerBridgeTest, AbandonWakesAWorkerWaitingForAnOpenBox) {
   GuiThreadBridge bridge;
-  ApiCredentials credentials;
-  QtWorkerHost host(bridge, credentials, "http://127.0.0.1:1", nullptr, nullptr);
+  QtWorkerHost host(bridge, nullptr);
   std::atomic<int> answer{0};
   WorkerThread worker([&] { answer = host.AskYesNo("Go on?"); });
   worker.start();

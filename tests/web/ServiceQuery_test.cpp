@@ -15,6 +15,22 @@ using testing::FakeWorkerHost;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
+// A request as a run's session makes it: the host's credentials and endpoint as they are now,
+// the host as the HTTP client.
+ServiceAnswer QueryService(FakeWorkerHost& host, QueryKind kind, const std::string& text,
+                           int& sent) {
+  const SearchSetup setup = host.Search();
+  return QueryService(host, RequestSettings(setup.credentials->Get(), setup.endpoint), kind, text,
+                      sent);
+}
+
+std::optional<int64_t> AskSearchesLeft(FakeWorkerHost& host) {
+  const SearchSetup setup = host.Search();
+  const std::optional<AccountFigures> figures =
+      AskAccount(host, RequestSettings(setup.credentials->Get(), setup.endpoint));
+  return figures ? figures->searches_left : std::nullopt;
+}
+
 // Where a request goes: the stored endpoint, else the one start-up gave the host, else the
 // service's own address.
 TEST(QueryService, EndpointComesFromTheSettingsThenTheHostThenTheService) {

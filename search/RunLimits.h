@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/WorkerHost.h"
+#include "search/SearchWire.h"
 #include "web/ServiceQuery.h"
 
 namespace kelvaro {
@@ -47,8 +48,10 @@ class AccountLimits {
     kErrorPath,  // not a limit the run can live with: the usual error path
   };
 
-  // `stop` is the worker's Stop flag; `host` outlives this.
-  AccountLimits(WorkerHost& host, const std::atomic<bool>& stop, LimitTimings timings = {});
+  // `stop` is the worker's Stop flag; `host` (the window's boxes, status line and waits) and
+  // `wire` (the service and its account) outlive this.
+  AccountLimits(WorkerHost& host, SearchWire& wire, const std::atomic<bool>& stop,
+                LimitTimings timings = {});
 
   // Before the first query of a run that may send `searches_needed`: false when it must not
   // start (no searches left, said in a plain box, or No to the question). An account that
@@ -78,6 +81,7 @@ class AccountLimits {
   Action EndRun(const ServiceAnswer& answer);
 
   WorkerHost& host_;
+  SearchWire& wire_;
   const std::atomic<bool>& stop_;
   const LimitTimings timings_;
   int64_t budget_used_ms_ = 0;  // the waits asked for, whatever the host made of them

@@ -1,4 +1,4 @@
-#include "store/AnswerReuse.h"
+#include "search/AnswerReuse.h"
 
 #include <optional>
 #include <unordered_map>
@@ -125,15 +125,16 @@ std::vector<std::string> VolumesToAsk(const AnswerStore* store, int reuse_days,
   return to_ask;
 }
 
-AnswerReuse::AnswerReuse(AccountLimits& limits, WorkerHost& host, AnswerStore* store,
+AnswerReuse::AnswerReuse(AccountLimits& limits, WorkerHost& host, const SearchWire& wire,
+                         AnswerStore* store,
                          int reuse_days)
-    : limits_(limits), host_(host), store_(store), reuse_days_(reuse_days) {}
+    : limits_(limits), host_(host), wire_(wire), store_(store), reuse_days_(reuse_days) {}
 
 AccountLimits::Action AnswerReuse::Query(QueryKind kind, const std::string& text, int& queries_sent,
                                          ServiceAnswer& answer, std::string& count) {
   if (Reusing()) {
     // The settings of now, as a request would read them: the link is built from them too.
-    const SearchSettings settings = RequestSettings(host_);
+    const SearchSettings settings = wire_.Settings();
     const SearchService* service = FindSearchService(settings.service);
     std::optional<StoredAnswer> stored;
     if (service != nullptr) {

@@ -16,7 +16,7 @@
 
 #include "base/WorkerHost.h"
 #include "store/AnswerStore.h"
-#include "web/RunLimits.h"
+#include "search/RunLimits.h"
 #include "web/ServiceQuery.h"
 
 namespace kelvaro {
@@ -61,8 +61,10 @@ class AnswerReuse {
  public:
   // `store` may be nullptr (nothing reused or recorded). `reuse_days`: how old a stored
   // answer may be to stand in for a request; 0 or less reuses nothing (answers are still
-  // recorded). `limits`, `host` and `store` outlive this.
-  AnswerReuse(AccountLimits& limits, WorkerHost& host, AnswerStore* store, int reuse_days);
+  // recorded). `limits`, `host` (its pauses), `wire` (the settings of now) and `store` outlive
+  // this.
+  AnswerReuse(AccountLimits& limits, WorkerHost& host, const SearchWire& wire, AnswerStore* store,
+              int reuse_days);
 
   // As AccountLimits::Query, with a stored answer when there is a fresh one: then kCounted,
   // `answer.stored` set and `queries_sent` unchanged. The pauses put off by Pause are made
@@ -88,6 +90,7 @@ class AnswerReuse {
 
   AccountLimits& limits_;
   WorkerHost& host_;
+  const SearchWire& wire_;
   AnswerStore* const store_;
   const int reuse_days_;
   int stored_used_ = 0;

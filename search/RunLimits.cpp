@@ -1,4 +1,4 @@
-#include "web/RunLimits.h"
+#include "search/RunLimits.h"
 
 #include <algorithm>
 #include <chrono>
@@ -50,11 +50,13 @@ std::string LimitTexts::Waiting(WaitKind kind, int64_t per_hour, std::time_t nex
          LocalClock(minute_up, false) + "; Stop ends the run.";
 }
 
-AccountLimits::AccountLimits(WorkerHost& host, const std::atomic<bool>& stop, LimitTimings timings)
-    : host_(host), stop_(stop), timings_(timings) {}
+AccountLimits::AccountLimits(WorkerHost& host, SearchWire& wire, const std::atomic<bool>& stop,
+                             LimitTimings timings)
+    : host_(host), wire_(wire), stop_(stop), timings_(timings) {}
 
 bool AccountLimits::ConfirmStart(int64_t searches_needed) {
-  const std::optional<int64_t> left = AskSearchesLeft(host_);
+  const std::optional<AccountFigures> figures = wire_.AskAccount();
+  const std::optional<int64_t> left = figures ? figures->searches_left : std::nullopt;
   if (!left) return true;
   if (*left == 0) {
     host_.ShowMessage(LimitTexts::NoneLeft());
@@ -68,7 +70,7 @@ AccountLimits::Action AccountLimits::Query(QueryKind kind, const std::string& te
                                            int& queries_sent, ServiceAnswer& answer,
                                            std::string& count) {
   for (;;) {
-    answer = QueryService(host_, kind, text, queries_sent);
+    answer = wire_.Query(kind, text, queries_sent);
     answered_ = answered_ || !answer.body.empty();
     if (answer.ReadCount(count)) return Action::kCounted;
     const Action action = AfterFailure(answer);
@@ -99,7 +101,7 @@ AccountLimits::Action AccountLimits::AfterFailure(const ServiceAnswer& answer) {
   if (answer.body.empty() || (answer.status != 429 && answer.status != 0)) {
     return Action::kErrorPath;
   }
-  const std::optional<AccountFigures> figures = AskAccount(host_);
+  const std::optional<AccountFigures> figures = wire_.AskAccount();
   if (!figures || !figures->searches_left) return Action::kErrorPath;
   if (*figures->searches_left == 0) return EndRun(answer);
   const bool hour_full = figures->per_hour && *figures->per_hour > 0 && figures->this_hour &&
@@ -122,7 +124,7 @@ AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_aft
     const int64_t ms = std::min<int64_t>(timings_.poll_ms, left);
     if (!WaitOnce(WaitKind::kHourly, per_hour, static_cast<int>(ms))) return Action::kEnd;
     waited += ms;
-    const std::optional<AccountFigures> figures = AskAccount(host_);
+    const std::optional<AccountFigures> figures = wire_.AskAccount();
     // An account that cannot say the hour is still full gets the query again: its answer
     // decides.
     if (!figures || !figures->this_hour || !figures->per_hour || *figures->per_hour == 0 ||

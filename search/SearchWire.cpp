@@ -1,0 +1,22 @@
+#include "search/SearchWire.h"
+
+namespace kelvaro {
+
+ServiceAnswer SearchWire::Query(QueryKind kind, const std::string& text, int& queries_sent) {
+  return QueryService(http_, Settings(), kind, text, queries_sent);
+}
+
+std::optional<AccountFigures> SearchWire::AskAccount() {
+  return kelvaro::AskAccount(http_, Settings());
+}
+
+HttpAnswer SearchWire::Post(const std::string& url, const std::vector<std::string>& headers,
+                            const std::string& body, int receive_timeout_ms) {
+  try {
+    return http_.Post(url, headers, body, receive_timeout_ms);
+  } catch (...) {
+    return HttpAnswer();  // a request that throws is a failed one
+  }
+}
+
+}  // namespace kelvaro

@@ -1,0 +1,43 @@
+#pragma once
+
+// The service end of a search session: the credentials as they are at each request, the
+// endpoint start-up was given, and the HTTP client the requests go through.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/ApiCredentials.h"
+#include "web/HttpClient.h"
+#include "web/ServiceQuery.h"
+
+namespace kelvaro {
+
+class SearchWire {
+ public:
+  // `credentials` and `http` outlive this.
+  SearchWire(const ApiCredentials& credentials, std::string endpoint, HttpClient& http)
+      : credentials_(credentials), endpoint_(std::move(endpoint)), http_(http) {}
+
+  // The credentials as they are now, read together.
+  Credentials CurrentCredentials() const { return credentials_.Get(); }
+  // The endpoint start-up was given (empty: the services' own addresses).
+  const std::string& Endpoint() const { return endpoint_; }
+  // The settings a request made now goes with.
+  SearchSettings Settings() const { return RequestSettings(credentials_.Get(), endpoint_); }
+
+  // One query with the settings of now (QueryService).
+  ServiceAnswer Query(QueryKind kind, const std::string& text, int& queries_sent);
+  // The account's figures with the settings of now (AskAccount).
+  std::optional<AccountFigures> AskAccount();
+  // A POST (the volume service); a client that throws gives an empty answer.
+  HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
+                  const std::string& body, int receive_timeout_ms);
+
+ private:
+  const ApiCredentials& credentials_;
+  const std::string endpoint_;
+  HttpClient& http_;
+};
+
+}  // namespace kelvaro
