@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "base/RunNotice.h"
+
 namespace kelvaro {
 
 // Result codes of the message boxes, as the windows and workers compare them.
@@ -18,6 +20,8 @@ inline constexpr int kResultNo = 7;
 // their workers a host that runs steps on the GUI thread; tests give a fake one.
 class WorkerHost {
  public:
+  // `words` turn the run's notices into the sentences the boxes and the status line show.
+  explicit WorkerHost(NoticeWords words) : words_(words) {}
   virtual ~WorkerHost() = default;
 
   // Runs `step` on the GUI thread and returns once it has run (or once the window is
@@ -40,6 +44,15 @@ class WorkerHost {
   virtual bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms = 1000);
   // Puts `text` in the window's status bar (a wait's notice); empty takes it away.
   virtual void ShowStatus(const std::string& /*text*/) {}
+
+  // Tells the user `notice`: a wait's notice in the status bar (kWaitOver takes it away),
+  // anything else in a plain box. Returns once it is shown or the box is closed.
+  void Tell(const RunNotice& notice);
+  // Asks `notice`'s question; true for Yes.
+  bool Ask(const RunNotice& notice) { return AskYesNo(words_(notice)) == kResultYes; }
+
+ private:
+  NoticeWords words_;
 };
 
 }  // namespace kelvaro

@@ -11,6 +11,19 @@ int64_t RoundHalfEven(int64_t num, int64_t den) {
   return quotient;
 }
 
+void WorkerHost::Tell(const RunNotice& notice) {
+  switch (notice.kind) {
+    case RunNotice::Kind::kWaiting:
+      ShowStatus(words_(notice));
+      return;
+    case RunNotice::Kind::kWaitOver:
+      ShowStatus(std::string());
+      return;
+    default:
+      ShowMessage(words_(notice));
+  }
+}
+
 bool WorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
   if (slice_ms < 1) slice_ms = 1;
   while (ms > 0) {
@@ -22,12 +35,15 @@ bool WorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
   return !stop;
 }
 
-bool AskToContinue(WorkerHost& host, const std::string& error_text, bool last) {
+bool AskToContinue(WorkerHost& host, const QueryFailure& failure, bool last) {
+  RunNotice notice;
+  notice.kind = last ? RunNotice::Kind::kQueryFailed : RunNotice::Kind::kContinueAfterFailure;
+  notice.failure = failure;
   if (last) {
-    host.ShowMessage(error_text);
+    host.Tell(notice);
     return false;
   }
-  return host.AskYesNo(error_text + "\r\n\r\nDo you wish to continue request?") == kResultYes;
+  return host.Ask(notice);
 }
 
 }  // namespace kelvaro

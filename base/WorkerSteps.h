@@ -12,9 +12,8 @@ namespace kelvaro {
 // num / den to the nearest integer, halves to even (den > 0, num >= 0).
 int64_t RoundHalfEven(int64_t num, int64_t den);
 
-// The error path of a failed request: on the last phrase or row a plain box with
-// `error_text` and false (the run ends); before it the question
-// `error_text` + "\r\n\r\nDo you wish to continue request?" and true for Yes.
-bool AskToContinue(WorkerHost& host, const std::string& error_text, bool last);
+// The error path of a failed request: on the last phrase or row a plain box about `failure`
+// and false (the run ends); before it the question whether to go on, true for Yes.
+bool AskToContinue(WorkerHost& host, const QueryFailure& failure, bool last);
 
 }  // namespace kelvaro

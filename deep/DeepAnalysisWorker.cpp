@@ -14,7 +14,6 @@ namespace {
 constexpr int kColumns = 4;
 constexpr int kPauseBetweenPhrasesMs = 500;
 constexpr const char* kAveragesText = "<b>Averages:</b>";
-constexpr const char* kEmptyResultText = "Empty request result";
 
 std::string Bold(const std::string& text) { return "<b>" + text + "</b>"; }
 
@@ -61,13 +60,13 @@ bool DeepAnalysisWorker::FirstPass(SearchSession& session) {
         {{QueryKind::Phrase, k}}, kMaxResults, [&](const SearchAnswer& answer) {
           if (answer.outcome != AnswerOutcome::kCounted) {
             // Yes goes straight on with the next phrase: no progress, no pause.
-            return AskToContinue(host_, answer.error_text, i + 1 == n) ? AnswerFlow::kSkipRest
+            return AskToContinue(host_, answer.failure, i + 1 == n) ? AnswerFlow::kSkipRest
                                                                        : AnswerFlow::kEnd;
           }
           ++counted_;
           AddResultRow({"", Bold(k), Bold(answer.count), ""}, 2, answer.stored_at);
           if (!answer.has_result_list) {
-            host_.ShowMessage(kEmptyResultText);
+            host_.Tell({RunNotice::Kind::kEmptyResult});
             return AnswerFlow::kSkipRest;
           }
           // One row per result the answer lists; a shorter list gives fewer rows.
@@ -119,7 +118,7 @@ void DeepAnalysisWorker::SecondPass(SearchSession& session) {
         {{QueryKind::Backlinks, c2}}, 0, [&](const SearchAnswer& answer) {
           if (answer.outcome != AnswerOutcome::kCounted) {
             failed = true;
-            const bool end = !AskToContinue(host_, answer.error_text, r == e - 1);
+            const bool end = !AskToContinue(host_, answer.failure, r == e - 1);
             return end ? AnswerFlow::kEnd : AnswerFlow::kSkipRest;
           }
           SetResultCell(3, r, answer.count, answer.stored_at);

@@ -56,7 +56,7 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, SearchSession& sessio
     if (answer.outcome != AnswerOutcome::kCounted) {
       // Yes goes straight on with the next keyword: no progress, no pause.
       failed = true;
-      go_on = AskToContinue(host_, answer.error_text, last);
+      go_on = AskToContinue(host_, answer.failure, last);
       return go_on ? AnswerFlow::kSkipRest : AnswerFlow::kEnd;
     }
     if (q == 0) {

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <mutex>
 
 namespace kelvaro {
 
@@ -11,44 +9,11 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// HH:MM (or HH:MM:SS) of `when` in local time.
-std::string LocalClock(std::time_t when, bool seconds) {
-  static std::mutex mutex;  // std::localtime shares one buffer
-  std::lock_guard lock(mutex);
-  const std::tm* local = std::localtime(&when);
-  if (local == nullptr) return "--:--";
-  char text[16];
-  if (seconds) {
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", local->tm_hour, local->tm_min, local->tm_sec);
-  } else {
-    std::snprintf(text, sizeof text, "%02d:%02d", local->tm_hour, local->tm_min);
-  }
-  return text;
-}
-
 // A Retry-After in milliseconds; one of 0 still waits a moment, so that a service answering
 // so is not asked in a tight loop.
 int64_t RetryAfterMs(int retry_after_s) { return std::max(retry_after_s * 1000LL, 200LL); }
 
 }  // namespace
-
-std::string LimitTexts::FewerLeft(int64_t needed, int64_t left) {
-  return "This run sends up to " + std::to_string(needed) + " searches; your account has " +
-         std::to_string(left) + " left.\r\n\r\nStart anyway?";
-}
-
-std::string LimitTexts::NoneLeft() { return "Your account has no searches left."; }
-
-std::string LimitTexts::Waiting(WaitKind kind, int64_t per_hour, std::time_t next_try) {
-  if (kind == WaitKind::kPerMinute) {
-    return "Search limit per minute reached. Next try at " + LocalClock(next_try, true) +
-           "; Stop ends the run.";
-  }
-  // The minute shown is never before the try: a part minute counts as a whole one.
-  const std::time_t minute_up = (next_try + 59) / 60 * 60;
-  return "Hourly search limit reached (" + std::to_string(per_hour) + " an hour). Next try at " +
-         LocalClock(minute_up, false) + "; Stop ends the run.";
-}
 
 AccountLimits::AccountLimits(WorkerHost& host, SearchWire& wire, const std::atomic<bool>& stop,
                              LimitTimings timings)
@@ -59,11 +24,14 @@ bool AccountLimits::ConfirmStart(int64_t searches_needed) {
   const std::optional<int64_t> left = figures ? figures->searches_left : std::nullopt;
   if (!left) return true;
   if (*left == 0) {
-    host_.ShowMessage(LimitTexts::NoneLeft());
+    host_.Tell({RunNotice::Kind::kNoSearchesLeft});
     return false;
   }
   if (*left >= searches_needed) return true;
-  return host_.AskYesNo(LimitTexts::FewerLeft(searches_needed, *left)) == kResultYes;
+  RunNotice question{RunNotice::Kind::kFewerSearchesLeft};
+  question.needed = searches_needed;
+  question.left = *left;
+  return host_.Ask(question);
 }
 
 AccountLimits::Action AccountLimits::Query(QueryKind kind, const std::string& text,
@@ -118,7 +86,7 @@ AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_aft
   for (;;) {
     const int64_t left = timings_.max_wait_ms - budget_used_ms_;
     if (left <= 0) {
-      host_.ShowStatus(std::string());
+      host_.Tell({RunNotice::Kind::kWaitOver});
       return Action::kErrorPath;
     }
     const int64_t ms = std::min<int64_t>(timings_.poll_ms, left);
@@ -134,7 +102,7 @@ AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_aft
       if (rest > 0 && !WaitOnce(WaitKind::kHourly, per_hour, static_cast<int>(rest))) {
         return Action::kEnd;
       }
-      host_.ShowStatus(std::string());
+      host_.Tell({RunNotice::Kind::kWaitOver});
       return Action::kResend;
     }
     per_hour = *figures->per_hour;
@@ -144,21 +112,25 @@ AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_aft
 bool AccountLimits::WaitOnce(WaitKind kind, int64_t per_hour, int ms) {
   ms = std::max(ms, 1);  // every wait uses up some of the run's allowance for waiting
   const std::time_t next_try = std::time(nullptr) + (ms + 999) / 1000;
-  host_.ShowStatus(LimitTexts::Waiting(kind, per_hour, next_try));
+  RunNotice waiting{RunNotice::Kind::kWaiting};
+  waiting.wait = kind;
+  waiting.per_hour = per_hour;
+  waiting.next_try = next_try;
+  host_.Tell(waiting);
   const auto start = SteadyClock::now();
   const bool waited = host_.Wait(ms, stop_, timings_.stop_check_ms);
   budget_used_ms_ += ms;
   waited_ms_ += std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
                     .count();
-  if (!waited) host_.ShowStatus(std::string());
+  if (!waited) host_.Tell({RunNotice::Kind::kWaitOver});
   return waited;
 }
 
 AccountLimits::Action AccountLimits::EndRun(const ServiceAnswer& answer) {
   ran_out_ = true;
-  std::string message = answer.service->MessageIn(answer.body);
-  if (message.empty()) message = LimitTexts::NoneLeft();
-  host_.ShowMessage(message);
+  RunNotice ran_out{RunNotice::Kind::kRanOut};
+  ran_out.detail = answer.service->MessageIn(answer.body);
+  host_.Tell(ran_out);
   return Action::kEnd;
 }
 

@@ -3,12 +3,11 @@
 // How a run lives within the account it searches with: the question before the first query
 // when the account has fewer searches left than the run may send, waiting out an hourly or
 // per-minute limit and sending the same query again, and one clear end when the searches
-// run out. Both workers use it the same way; every box and status text goes through the
-// host.
+// run out. Both workers use it the same way; every box and status notice goes through the
+// host, which words it.
 
 #include <atomic>
 #include <cstdint>
-#include <ctime>
 #include <string>
 
 #include "base/WorkerHost.h"
@@ -23,20 +22,6 @@ struct LimitTimings {
   int per_minute_wait_ms = 60000;       // a per-minute limit without Retry-After
   int64_t max_wait_ms = 65 * 60 * 1000;  // all waits of one run together, at most
   int stop_check_ms = 1000;             // Stop is heard within this while waiting
-};
-
-// Which limit a run waits for.
-enum class WaitKind { kHourly, kPerMinute };
-
-// The user-facing sentences of the limits, in one place.
-struct LimitTexts {
-  // "This run sends up to N searches; your account has M left.\r\n\r\nStart anyway?"
-  static std::string FewerLeft(int64_t needed, int64_t left);
-  // "Your account has no searches left."
-  static std::string NoneLeft();
-  // "Hourly search limit reached (P an hour). Next try at HH:MM; Stop ends the run." or
-  // "Search limit per minute reached. Next try at HH:MM:SS; Stop ends the run." (local time).
-  static std::string Waiting(WaitKind kind, int64_t per_hour, std::time_t next_try);
 };
 
 class AccountLimits {

@@ -80,7 +80,7 @@ bool SearchSession::Ask(const std::vector<SearchQuery>& queries, size_t max_resu
       answer.stored_at = reply.StoredAt();
     } else {
       answer.outcome = AnswerOutcome::kFailed;
-      answer.error_text = reply.ErrorText();
+      answer.failure = reply.Failure();
     }
     switch (on_answer(answer)) {
       case AnswerFlow::kGoOn:

@@ -86,7 +86,7 @@ struct SearchAnswer {
   std::vector<SearchResult> results;
   // When the stored answer that stood in for the request arrived; nullopt: asked now.
   std::optional<int64_t> stored_at;
-  std::string error_text;  // the failure as the service (or the endpoint rule) tells it
+  QueryFailure failure;  // why it has no count (kFailed)
 };
 
 // What a worker does after an answer.

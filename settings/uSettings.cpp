@@ -16,6 +16,7 @@
 #include "web/EndpointPolicy.h"
 #include "settings/SettingsStore.h"
 #include "ui/MessageBox.h"
+#include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
 #include "web/SearchService.h"
 #include "web/VolumeService.h"

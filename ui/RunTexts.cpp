@@ -1,7 +1,12 @@
 #include "ui/RunTexts.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <mutex>
+
+#include "web/EndpointPolicy.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 
@@ -14,7 +19,91 @@ std::string WithThousands(int64_t value) {
   return value < 0 ? "-" + digits : digits;
 }
 
+// HH:MM (or HH:MM:SS) of `when` in local time.
+std::string LocalClock(std::time_t when, bool seconds) {
+  static std::mutex mutex;  // std::localtime shares one buffer
+  std::lock_guard lock(mutex);
+  const std::tm* local = std::localtime(&when);
+  if (local == nullptr) return "--:--";
+  char text[16];
+  if (seconds) {
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", local->tm_hour, local->tm_min, local->tm_sec);
+  } else {
+    std::snprintf(text, sizeof text, "%02d:%02d", local->tm_hour, local->tm_min);
+  }
+  return text;
+}
+
+constexpr char kEmptyResultText[] = "Empty request result";
+
 }  // namespace
+
+std::string LimitTexts::FewerLeft(int64_t needed, int64_t left) {
+  return "This run sends up to " + std::to_string(needed) + " searches; your account has " +
+         std::to_string(left) + " left.\r\n\r\nStart anyway?";
+}
+
+std::string LimitTexts::NoneLeft() { return "Your account has no searches left."; }
+
+std::string LimitTexts::Waiting(WaitKind kind, int64_t per_hour, std::time_t next_try) {
+  if (kind == WaitKind::kPerMinute) {
+    return "Search limit per minute reached. Next try at " + LocalClock(next_try, true) +
+           "; Stop ends the run.";
+  }
+  // The minute shown is never before the try: a part minute counts as a whole one.
+  const std::time_t minute_up = (next_try + 59) / 60 * 60;
+  return "Hourly search limit reached (" + std::to_string(per_hour) + " an hour). Next try at " +
+         LocalClock(minute_up, false) + "; Stop ends the run.";
+}
+
+std::string EndpointRefusal(const std::string& endpoint) {
+  if (IsClearTextRemoteEndpoint(endpoint)) {
+    return "The endpoint \"" + endpoint +
+           "\" would carry the API key unencrypted: use https://, or http:// only for "
+           "localhost, 127.0.0.0/8 or [::1]";
+  }
+  if (!IsValidEndpoint(endpoint)) {
+    return "Invalid endpoint \"" + endpoint +
+           "\": leave it empty for the service's own address, or give http:// or https:// and "
+           "a host, optionally with a port and a path";
+  }
+  return std::string();
+}
+
+std::string FailureText(const QueryFailure& failure) {
+  switch (failure.kind) {
+    case QueryFailure::Kind::kUnknownService:
+      return "Unknown search service \"" + failure.detail + "\"";
+    case QueryFailure::Kind::kClearTextEndpoint:
+    case QueryFailure::Kind::kInvalidEndpoint:
+      return EndpointRefusal(failure.detail);
+    case QueryFailure::Kind::kServiceAnswer:
+      break;
+  }
+  return failure.detail;
+}
+
+std::string NoticeText(const RunNotice& notice) {
+  switch (notice.kind) {
+    case RunNotice::Kind::kNoSearchesLeft:
+      return LimitTexts::NoneLeft();
+    case RunNotice::Kind::kFewerSearchesLeft:
+      return LimitTexts::FewerLeft(notice.needed, notice.left);
+    case RunNotice::Kind::kWaiting:
+      return LimitTexts::Waiting(notice.wait, notice.per_hour, notice.next_try);
+    case RunNotice::Kind::kWaitOver:
+      return std::string();
+    case RunNotice::Kind::kRanOut:
+      return notice.detail.empty() ? LimitTexts::NoneLeft() : notice.detail;
+    case RunNotice::Kind::kQueryFailed:
+      return FailureText(notice.failure);
+    case RunNotice::Kind::kContinueAfterFailure:
+      return FailureText(notice.failure) + "\r\n\r\nDo you wish to continue request?";
+    case RunNotice::Kind::kEmptyResult:
+      return kEmptyResultText;
+  }
+  return std::string();
+}
 
 std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase, bool up_to,
                             std::size_t volume_credits) {

@@ -1,12 +1,17 @@
 #pragma once
 
-// The sentences the windows show about what a run costs. The core counts; these say it.
+// The sentences the user reads about runs: what a run will cost and what it cost, the limits'
+// notices, the failures of queries and the refusal of an endpoint. The core hands codes and
+// figures (RunNotice, QueryFailure, RunCost); these say them. No Qt here, so the tests' hosts
+// word notices exactly as the windows do.
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <ctime>
 #include <string>
 
+#include "base/RunNotice.h"
 #include "search/RunCost.h"
 
 namespace kelvaro {
@@ -30,6 +35,28 @@ std::string PlannedQueriesText(std::size_t phrases, int64_t queries, int64_t sto
 // left: 98,753." when the volume service told, and last " Monthly searches unavailable:
 // <message>" when it failed.
 std::string RunCostText(const RunCost& cost);
+
+// The sentences of the account's limits.
+struct LimitTexts {
+  // "This run sends up to N searches; your account has M left.\r\n\r\nStart anyway?"
+  static std::string FewerLeft(int64_t needed, int64_t left);
+  // "Your account has no searches left."
+  static std::string NoneLeft();
+  // "Hourly search limit reached (P an hour). Next try at HH:MM; Stop ends the run." or
+  // "Search limit per minute reached. Next try at HH:MM:SS; Stop ends the run." (local time).
+  static std::string Waiting(WaitKind kind, int64_t per_hour, std::time_t next_try);
+};
+
+// Why the settings may not keep `endpoint` (nothing is ever sent to it), as the settings
+// dialog and a refused request say it; empty when IsAcceptableEndpoint.
+std::string EndpointRefusal(const std::string& endpoint);
+
+// Why a query has no count: the service's own words, `Unknown search service "<name>"`, or
+// the endpoint's refusal.
+std::string FailureText(const QueryFailure& failure);
+
+// The sentence of `notice` as a box, the question or the status line shows it.
+std::string NoticeText(const RunNotice& notice);
 
 // The hint of a count cell filled from the answer store: "Stored answer from 2026-12-09 14:05
 // UTC", `arrived` in seconds since 1970 UTC.

@@ -119,7 +119,10 @@ void GuiThreadBridge::Reset() {
 }
 
 QtWorkerHost::QtWorkerHost(GuiThreadBridge& bridge, QWidget* dialog_parent, StatusSink status)
-    : bridge_(bridge), dialog_parent_(dialog_parent), status_(std::move(status)) {}
+    : WorkerHost(&NoticeText),
+      bridge_(bridge),
+      dialog_parent_(dialog_parent),
+      status_(std::move(status)) {}
 
 void QtWorkerHost::Synchronize(const std::function<void()>& step) { bridge_.Call(step); }
 

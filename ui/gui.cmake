@@ -8,7 +8,6 @@ target_sources(kelvaro_gui PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/RunController.cpp
   ${CMAKE_CURRENT_LIST_DIR}/KeywordRun.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PlannedCostThread.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RunTexts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Chime.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FormParts.cpp)
 # The chime travels inside the program; start-up writes it to the temporary folder.

@@ -60,18 +60,4 @@ bool IsAcceptableEndpoint(const std::string& endpoint) {
   return IsValidEndpoint(endpoint) && !IsClearTextRemoteEndpoint(endpoint);
 }
 
-std::string EndpointRefusal(const std::string& endpoint) {
-  if (IsClearTextRemoteEndpoint(endpoint)) {
-    return "The endpoint \"" + endpoint +
-           "\" would carry the API key unencrypted: use https://, or http:// only for "
-           "localhost, 127.0.0.0/8 or [::1]";
-  }
-  if (!IsValidEndpoint(endpoint)) {
-    return "Invalid endpoint \"" + endpoint +
-           "\": leave it empty for the service's own address, or give http:// or https:// and "
-           "a host, optionally with a port and a path";
-  }
-  return std::string();
-}
-
 }  // namespace kelvaro

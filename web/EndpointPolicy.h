@@ -14,8 +14,4 @@ bool IsAcceptableEndpoint(const std::string& endpoint);
 // host other than this computer.
 bool IsClearTextRemoteEndpoint(const std::string& endpoint);
 
-// Why the settings may not keep `endpoint` (nothing is ever sent to it), as the settings
-// dialog and a refused request say it; empty when IsAcceptableEndpoint.
-std::string EndpointRefusal(const std::string& endpoint);
-
 }  // namespace kelvaro

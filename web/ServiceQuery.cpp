@@ -45,10 +45,14 @@ bool ServiceAnswer::ReadCount(std::string& count) const {
   return service != nullptr && service->ReadCount(body, count);
 }
 
-std::string ServiceAnswer::ErrorText() const {
-  if (service == nullptr) return "Unknown search service \"" + service_name + "\"";
-  if (endpoint_refused) return EndpointRefusal(endpoint);
-  return service->ErrorText(body);
+QueryFailure ServiceAnswer::Failure() const {
+  if (service == nullptr) return {QueryFailure::Kind::kUnknownService, service_name};
+  if (endpoint_refused) {
+    return {IsClearTextRemoteEndpoint(endpoint) ? QueryFailure::Kind::kClearTextEndpoint
+                                                : QueryFailure::Kind::kInvalidEndpoint,
+            endpoint};
+  }
+  return {QueryFailure::Kind::kServiceAnswer, service->ErrorText(body)};
 }
 
 bool ServiceAnswer::HasResultList() const {

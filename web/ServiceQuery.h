@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/ApiCredentials.h"
+#include "base/RunNotice.h"
 #include "web/HttpClient.h"
 #include "web/SearchService.h"
 
@@ -58,9 +59,9 @@ struct ServiceAnswer {
 
   // As the service's ReadCount; false for an unknown service.
   bool ReadCount(std::string& count) const;
-  // As the service's ErrorText; `Unknown search service "<name>"` for an unknown one, and
-  // the EndpointRefusal for a refused endpoint.
-  std::string ErrorText() const;
+  // Why the answer has no count: the service's ErrorText, an unknown service, or a refused
+  // endpoint (ui/RunTexts words it).
+  QueryFailure Failure() const;
   bool HasResultList() const;
   // When the stored answer arrived; nullopt for an answer asked now.
   std::optional<int64_t> StoredAt() const {

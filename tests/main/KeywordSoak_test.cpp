@@ -13,6 +13,7 @@
 #include "grid/ResultGridModel.h"
 #include "main/KeywordWorker.h"
 #include "tools/SubstituteSearchServer.h"
+#include "ui/RunTexts.h"
 #include "web/uHelper.h"
 
 // Address and thread sanitizers hold on to freed memory on purpose, so resident memory
@@ -51,7 +52,7 @@ long ResidentKiB() {
 class SoakHost : public WorkerHost, public HttpClient {
  public:
   SoakHost(searchsim::SubstituteSearchServer& service, ResultGridModel& grid)
-      : service_(service), grid_(grid), endpoint_(service.Endpoint()) {
+      : WorkerHost(&NoticeText), service_(service), grid_(grid), endpoint_(service.Endpoint()) {
     credentials_.Set({"demo-key", "demo-cx"});
   }
   SearchSetup Search() { return SearchSetup{&credentials_, endpoint_, this}; }

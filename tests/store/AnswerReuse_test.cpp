@@ -12,6 +12,7 @@
 #include "tests/support/TempDir.h"
 #include "search/RunLimits.h"
 #include "web/SearchService.h"
+#include "ui/RunTexts.h"
 
 namespace kelvaro {
 namespace {

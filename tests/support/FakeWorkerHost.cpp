@@ -3,9 +3,11 @@
 #include <stdexcept>
 #include <utility>
 
+#include "ui/RunTexts.h"
+
 namespace kelvaro::testing {
 
-FakeWorkerHost::FakeWorkerHost() : endpoint_("https://customsearch.test") {
+FakeWorkerHost::FakeWorkerHost() : WorkerHost(&NoticeText), endpoint_("https://customsearch.test") {
   credentials_.Set({"test-key", "test-engine"});
 }
 

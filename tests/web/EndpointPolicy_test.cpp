@@ -1,4 +1,5 @@
 #include "web/EndpointPolicy.h"
+#include "ui/RunTexts.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

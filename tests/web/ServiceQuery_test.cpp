@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/FakeWorkerHost.h"
+#include "ui/RunTexts.h"
 
 namespace kelvaro {
 namespace {
@@ -62,7 +63,7 @@ TEST(QueryService, AnUnknownServiceSendsNothingAndSaysWhy) {
   std::string count;
   EXPECT_FALSE(answer.ReadCount(count));
   EXPECT_FALSE(answer.HasResultList());
-  EXPECT_EQ(answer.ErrorText(), "Unknown search service \"Bing\"");
+  EXPECT_EQ(FailureText(answer.Failure()), "Unknown search service \"Bing\"");
   EXPECT_EQ(sent, 0);
   EXPECT_THAT(host.Downloads(), IsEmpty());
   EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
@@ -90,7 +91,7 @@ TEST(QueryService, ARefusedEndpointSendsNothingAndSaysWhy) {
       const ServiceAnswer answer = QueryService(host, QueryKind::Phrase, "a", sent);
       std::string count;
       EXPECT_FALSE(answer.ReadCount(count));
-      EXPECT_THAT(answer.ErrorText(), StartsWith(c.says)) << c.endpoint;
+      EXPECT_THAT(FailureText(answer.Failure()), StartsWith(c.says)) << c.endpoint;
       EXPECT_EQ(sent, 0);
       EXPECT_EQ(AskSearchesLeft(host), std::nullopt);
       EXPECT_THAT(host.Downloads(), IsEmpty()) << c.endpoint;
