@@ -12,7 +12,7 @@ namespace kelvaro {
 struct Credentials {
   std::string api_key;
   std::string engine_code;
-  std::string search_service{};
+  std::string service{};
   std::string endpoint{};
   // The volume service's key (empty: no monthly searches) and its two-letter country.
   std::string volume_key{};

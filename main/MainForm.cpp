@@ -106,14 +106,14 @@ void Tfrm::FormCreate() {
   LoadReuseDays();
   // What was read stays in memory even when loading fails, an unknown service name
   // included: the settings dialog then asks for what is missing or wrong.
-  SearchSettings values;
+  kelvaro::Credentials values;
   kelvaro::Credentials loaded;
   try {
     store_->LoadSearchSettings(values);
-    loaded = ToCredentials(values);
+    loaded = values;
     save_volume_ = store_->LoadVolumeSettings(loaded);
   } catch (const std::exception& e) {
-    Credentials().Set(ToCredentials(values));
+    Credentials().Set(values);
     ShowErrorBox(e.what(), this);
     return;
   }

@@ -9,11 +9,11 @@
 
 namespace kelvaro {
 
-AnswerKey RequestKey(const SearchSettings& settings, QueryKind kind, const std::string& text) {
+AnswerKey RequestKey(const Credentials& settings, QueryKind kind, const std::string& text) {
   return {settings.service, settings.endpoint, kind, text, settings.engine_code, std::string()};
 }
 
-std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
+std::vector<AnswerKey> RunAnswerKeys(const Credentials& settings,
                                      const std::vector<std::string>& texts,
                                      std::initializer_list<QueryKind> kinds) {
   std::vector<AnswerKey> keys;
@@ -47,7 +47,7 @@ std::vector<std::string> FirstOfEach(const std::vector<std::string>& texts, int6
 }  // namespace
 
 StartCost KeywordRunStartCost(const AnswerStore* store, int reuse_days,
-                              const SearchSettings& settings,
+                              const Credentials& settings,
                               const std::vector<std::string>& phrases) {
   const std::initializer_list<QueryKind> kKinds = {QueryKind::Phrase, QueryKind::Title,
                                                    QueryKind::URL};
@@ -66,7 +66,7 @@ StartCost KeywordRunStartCost(const AnswerStore* store, int reuse_days,
 }
 
 StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
-                                const SearchSettings& settings,
+                                const Credentials& settings,
                                 const std::vector<std::string>& phrases, size_t max_results) {
   StartCost cost;
   const auto per_phrase = static_cast<int64_t>(1 + max_results);
@@ -134,7 +134,7 @@ AccountLimits::Action AnswerReuse::Query(QueryKind kind, const std::string& text
                                          ServiceAnswer& answer, std::string& count) {
   if (Reusing()) {
     // The settings of now, as a request would read them: the link is built from them too.
-    const SearchSettings settings = wire_.Settings();
+    const Credentials settings = wire_.Settings();
     const SearchService* service = FindSearchService(settings.service);
     std::optional<StoredAnswer> stored;
     if (service != nullptr) {

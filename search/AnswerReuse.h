@@ -22,10 +22,10 @@
 namespace kelvaro {
 
 // `text` asked as `kind` with `settings`, in the store's terms.
-AnswerKey RequestKey(const SearchSettings& settings, QueryKind kind, const std::string& text);
+AnswerKey RequestKey(const Credentials& settings, QueryKind kind, const std::string& text);
 // The queries of a run over `texts`, each asked as every one of `kinds`, in the store's terms
 // (for counting how many are stored).
-std::vector<AnswerKey> RunAnswerKeys(const SearchSettings& settings,
+std::vector<AnswerKey> RunAnswerKeys(const Credentials& settings,
                                      const std::vector<std::string>& texts,
                                      std::initializer_list<QueryKind> kinds);
 
@@ -41,12 +41,12 @@ struct StartCost {
 };
 // A keyword run: three queries a phrase.
 StartCost KeywordRunStartCost(const AnswerStore* store, int reuse_days,
-                              const SearchSettings& settings,
+                              const Credentials& settings,
                               const std::vector<std::string>& phrases);
 // Deep Analysis: a query a phrase and one a listed result (at most `max_results`); a stored
 // phrase answer tells its results, and so which backlink answers are stored too.
 StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
-                                const SearchSettings& settings,
+                                const Credentials& settings,
                                 const std::vector<std::string>& phrases, size_t max_results);
 
 // The phrases (UTF-8) whose monthly searches for `country` a run must still ask for: `phrases`

@@ -28,7 +28,7 @@ bool WantsVolumes(const Credentials& credentials) { return !Trim(credentials.vol
 RunPlan PlanRun(RunShape shape, const std::vector<std::string>& lines,
                 const Credentials& credentials, const std::string& endpoint,
                 const AnswerStore* store, int reuse_days) {
-  const SearchSettings settings = RequestSettings(credentials, endpoint);
+  const Credentials settings = RequestSettings(credentials, endpoint);
   RunPlan plan;
   const StartCost cost =
       shape == RunShape::kKeywords

@@ -24,7 +24,7 @@ class SearchWire {
   // The endpoint start-up was given (empty: the services' own addresses).
   const std::string& Endpoint() const { return endpoint_; }
   // The settings a request made now goes with.
-  SearchSettings Settings() const { return RequestSettings(credentials_.Get(), endpoint_); }
+  Credentials Settings() const { return RequestSettings(credentials_.Get(), endpoint_); }
 
   // One query with the settings of now (QueryService).
   ServiceAnswer Query(QueryKind kind, const std::string& text, int& queries_sent);

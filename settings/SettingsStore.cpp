@@ -39,7 +39,7 @@ SettingsStore::SettingsStore(const std::string& location) : hive_(OpenUserHive(l
 SettingsStore::~SettingsStore() = default;
 
 void SettingsStore::Load(Credentials& settings) const {
-  SearchSettings values;
+  Credentials values;
   try {
     LoadValues(values, 2);
   } catch (...) {
@@ -53,12 +53,12 @@ void SettingsStore::Save(const Credentials& settings) {
   SaveValues({settings.api_key, settings.engine_code, "", ""}, 2);
 }
 
-void SettingsStore::LoadSearchSettings(SearchSettings& settings) const {
+void SettingsStore::LoadSearchSettings(Credentials& settings) const {
   LoadValues(settings, 4);
   SearchServiceNamed(settings.service);
 }
 
-void SettingsStore::SaveSearchSettings(const SearchSettings& settings) { SaveValues(settings, 4); }
+void SettingsStore::SaveSearchSettings(const Credentials& settings) { SaveValues(settings, 4); }
 
 bool SettingsStore::LoadVolumeSettings(Credentials& settings) const {
   settings.volume_key.clear();
@@ -80,7 +80,7 @@ void SettingsStore::SaveSettings(const Credentials& settings, bool with_volume) 
     volume.push_back(TextValue(kVolumeKeyValueName, settings.volume_key));
     volume.push_back(TextValue(kVolumeCountryValueName, settings.volume_country));
   }
-  SaveValues({settings.api_key, settings.engine_code, settings.search_service, settings.endpoint},
+  SaveValues({settings.api_key, settings.engine_code, settings.service, settings.endpoint},
              4, volume);
 }
 
@@ -109,8 +109,8 @@ void SettingsStore::SaveReuseDays(int days) {
   }
 }
 
-void SettingsStore::LoadValues(SearchSettings& settings, int count) const {
-  settings = SearchSettings();
+void SettingsStore::LoadValues(Credentials& settings, int count) const {
+  settings = Credentials();
   const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
   if (!key) return;
   std::string* const fields[] = {&settings.api_key, &settings.engine_code, &settings.service,
@@ -118,7 +118,7 @@ void SettingsStore::LoadValues(SearchSettings& settings, int count) const {
   for (int i = 0; i < count; ++i) *fields[i] = ReadText(*key, kValueNames[i]);
 }
 
-void SettingsStore::SaveValues(const SearchSettings& settings, int count,
+void SettingsStore::SaveValues(const Credentials& settings, int count,
                                const std::vector<NamedValue>& more) {
   const std::unique_ptr<SettingsKey> key = hive_->CreateKey(kSettingsKeyPath);
   // A key that cannot be created makes the first write fail, as the registry does.

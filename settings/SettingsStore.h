@@ -63,11 +63,11 @@ class SettingsStore {
   // with the same rules. After all four values are read, a service name that
   // FindSearchService does not know throws kelvaro::Error `Unknown search service "<name>"`;
   // `settings` then holds all four values, the unknown name included.
-  void LoadSearchSettings(SearchSettings& settings) const;
+  void LoadSearchSettings(Credentials& settings) const;
 
   // Like Save(const Credentials&), then "Search Service" := service and "Endpoint" :=
   // endpoint, in that order and with the same rules.
-  void SaveSearchSettings(const SearchSettings& settings);
+  void SaveSearchSettings(const Credentials& settings);
 
   // "Volume Key" into volume_key and "Volume Country" into volume_country, the other fields
   // untouched, with Load's rules (an absent country gives kDefaultVolumeCountry). Returns
@@ -88,8 +88,8 @@ class SettingsStore {
 
  private:
   // The first `count` values in the order APIkey, Engine Code, Search Service, Endpoint.
-  void LoadValues(SearchSettings& settings, int count) const;
-  void SaveValues(const SearchSettings& settings, int count,
+  void LoadValues(Credentials& settings, int count) const;
+  void SaveValues(const Credentials& settings, int count,
                   const std::vector<NamedValue>& more = {});
 
   std::unique_ptr<SettingsHive> hive_;

@@ -200,7 +200,7 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
 }
 
 bool TfSettings::HasNeededValues(const Credentials& values) {
-  const SearchService* service = FindSearchService(values.search_service);
+  const SearchService* service = FindSearchService(values.service);
   if (service == nullptr || values.api_key.empty()) return false;
   return !service->NeedsEngineCode() || !values.engine_code.empty();
 }
@@ -221,7 +221,7 @@ void TfSettings::reject() { done(kResultCancel); }
 void TfSettings::FormShow() {
   shown_ = credentials_.Get();
   // An unknown name shows the first service; OK then stores the one chosen.
-  const SearchService* service = FindSearchService(shown_.search_service);
+  const SearchService* service = FindSearchService(shown_.service);
   const int index =
       service == nullptr ? 0 : cbSearchService->findText(QString::fromStdString(service->Name()));
   cbSearchService->setCurrentIndex(std::max(index, 0));
@@ -253,8 +253,8 @@ void TfSettings::BitBtn1Click() {
   Credentials values = shown_;
   const std::string chosen = cbSearchService->currentText().toStdString();
   // A stored name that already means the chosen service (empty: the default) stays as stored.
-  if (FindSearchService(shown_.search_service) != FindSearchService(chosen))
-    values.search_service = chosen;
+  if (FindSearchService(shown_.service) != FindSearchService(chosen))
+    values.service = chosen;
   values.engine_code = EditedText(leCustomSearchEngineCode, shown_.engine_code);
   values.api_key = EditedText(leAPIKey, shown_.api_key);
   values.endpoint = EditedText(leEndpoint, shown_.endpoint);

@@ -24,7 +24,7 @@ class GoogleCustomSearch final : public SearchService {
   bool NeedsEngineCode() const override { return true; }
 
   std::string QueryURL(QueryKind kind, const std::string& text,
-                       const SearchSettings& settings) const override {
+                       const Credentials& settings) const override {
     return BuildQueryURL(kind, text, settings.api_key, settings.engine_code,
                          EndpointOrDefault(settings.endpoint, DefaultEndpoint()));
   }
@@ -39,7 +39,7 @@ class GoogleCustomSearch final : public SearchService {
                                         size_t max_results) const override {
     return ReadItems(response, max_results);
   }
-  std::string AccountURL(const SearchSettings&) const override { return std::string(); }
+  std::string AccountURL(const Credentials&) const override { return std::string(); }
   std::optional<int64_t> ReadSearchesLeft(const std::string&) const override {
     return std::nullopt;
   }
@@ -90,7 +90,7 @@ class SerpApi final : public SearchService {
   bool NeedsEngineCode() const override { return false; }
 
   std::string QueryURL(QueryKind kind, const std::string& text,
-                       const SearchSettings& settings) const override {
+                       const Credentials& settings) const override {
     return EndpointOrDefault(settings.endpoint, DefaultEndpoint()) +
            "/search.json?engine=google&q=" + QueryText(kind, text) +
            "&hl=en&lr=lang_en&api_key=" + KeyParameter(settings);
@@ -148,7 +148,7 @@ class SerpApi final : public SearchService {
     return results;
   }
 
-  std::string AccountURL(const SearchSettings& settings) const override {
+  std::string AccountURL(const Credentials& settings) const override {
     return EndpointOrDefault(settings.endpoint, DefaultEndpoint()) +
            "/account.json?api_key=" + KeyParameter(settings);
   }
@@ -189,7 +189,7 @@ class SerpApi final : public SearchService {
 
   // A key holding "&" or "#" must not add parameters to the request or cut it short;
   // SerpApi's keys (hexadecimal) come through unchanged.
-  static std::string KeyParameter(const SearchSettings& settings) {
+  static std::string KeyParameter(const Credentials& settings) {
     return URLEncode(Trim(settings.api_key));
   }
 };

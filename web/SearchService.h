@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ApiCredentials.h"
 #include "web/CustomSearch.h"
 
 namespace kelvaro {
@@ -24,13 +25,6 @@ inline constexpr char kSerpApiEndpoint[] = "https://serpapi.com";
 
 // The values a request is built from, read together. Texts exactly as typed (the services trim
 // the key and engine code when they build a URL).
-struct SearchSettings {
-  std::string api_key;
-  std::string engine_code;  // used by Google Custom Search only
-  std::string service;      // empty means kGoogleCustomSearch
-  std::string endpoint;     // empty means the service's own address
-};
-
 // What an account answer tells about the searches left and the hour's use; each figure
 // nullopt when the answer does not give it as an integer of 0 or more.
 struct AccountFigures {
@@ -59,7 +53,7 @@ class SearchService {
 
   // The GET URL asking for `text` as `kind`. The query text is QueryText(kind, text).
   virtual std::string QueryURL(QueryKind kind, const std::string& text,
-                               const SearchSettings& settings) const = 0;
+                               const Credentials& settings) const = 0;
   // The result count of an answer, as the text the grid shows. False for a failed request
   // (any answer without a valid count: an error, an empty body, a cut-off or foreign text).
   virtual bool ReadCount(const std::string& response, std::string& count) const = 0;
@@ -76,7 +70,7 @@ class SearchService {
 
   // The GET URL of the account request that tells how many searches are left; empty when
   // the service has none.
-  virtual std::string AccountURL(const SearchSettings& settings) const = 0;
+  virtual std::string AccountURL(const Credentials& settings) const = 0;
   // The searches left according to an account answer; nullopt when the answer does not say
   // (a failed request, a missing or non-integer value).
   virtual std::optional<int64_t> ReadSearchesLeft(const std::string& response) const = 0;

@@ -22,17 +22,8 @@ HttpAnswer SafeFetch(HttpClient& http, const std::string& url, int receive_timeo
 
 }  // namespace
 
-SearchSettings ToSearchSettings(const Credentials& credentials) {
-  return {credentials.api_key, credentials.engine_code, credentials.search_service,
-          credentials.endpoint};
-}
-
-Credentials ToCredentials(const SearchSettings& settings) {
-  return {settings.api_key, settings.engine_code, settings.service, settings.endpoint};
-}
-
-SearchSettings RequestSettings(const Credentials& credentials, const std::string& endpoint) {
-  SearchSettings settings = ToSearchSettings(credentials);
+Credentials RequestSettings(const Credentials& credentials, const std::string& endpoint) {
+  Credentials settings = credentials;
   if (Trim(settings.endpoint).empty()) settings.endpoint = endpoint;
   return settings;
 }
@@ -70,7 +61,7 @@ std::vector<SearchResult> ServiceAnswer::ReadResults(size_t max_results) const {
   return service->ReadResults(body, max_results);
 }
 
-ServiceAnswer QueryService(HttpClient& http, const SearchSettings& settings, QueryKind kind,
+ServiceAnswer QueryService(HttpClient& http, const Credentials& settings, QueryKind kind,
                            const std::string& text, int& queries_sent) {
   ServiceAnswer answer;
   answer.service_name = settings.service;
@@ -92,7 +83,7 @@ ServiceAnswer QueryService(HttpClient& http, const SearchSettings& settings, Que
   return answer;
 }
 
-std::optional<AccountFigures> AskAccount(HttpClient& http, const SearchSettings& settings) {
+std::optional<AccountFigures> AskAccount(HttpClient& http, const Credentials& settings) {
   const SearchService* service = FindSearchService(settings.service);
   if (service == nullptr) return std::nullopt;
   if (!IsAcceptableEndpoint(settings.endpoint)) return std::nullopt;

@@ -18,14 +18,10 @@
 
 namespace kelvaro {
 
-// The credentials in memory as the search settings they stand for, and back.
-SearchSettings ToSearchSettings(const Credentials& credentials);
-Credentials ToCredentials(const SearchSettings& settings);
-
 // The settings a request is made with: `credentials`, with their stored endpoint when there is
 // one and otherwise `endpoint` (the one start-up was given; empty means the service's own
 // address).
-SearchSettings RequestSettings(const Credentials& credentials, const std::string& endpoint);
+Credentials RequestSettings(const Credentials& credentials, const std::string& endpoint);
 
 // An answer the account paid for before, as the answer store keeps it.
 struct StoredAnswer {
@@ -72,7 +68,7 @@ struct ServiceAnswer {
 
 // Asks for `text` as `kind` with `settings` and adds one to `queries_sent` when the request
 // went out. A download that throws is an empty answer (a failed request).
-ServiceAnswer QueryService(HttpClient& http, const SearchSettings& settings, QueryKind kind,
+ServiceAnswer QueryService(HttpClient& http, const Credentials& settings, QueryKind kind,
                            const std::string& text, int& queries_sent);
 
 // How long an account request may take: it never holds a run or its window for long.
@@ -81,6 +77,6 @@ inline constexpr int kAccountTimeoutMs = 2000;
 // The account answer's figures, asked once with `settings` and a
 // kAccountTimeoutMs time-out; nullopt when the service has no account request or the
 // answer does not say.
-std::optional<AccountFigures> AskAccount(HttpClient& http, const SearchSettings& settings);
+std::optional<AccountFigures> AskAccount(HttpClient& http, const Credentials& settings);
 
 }  // namespace kelvaro

@@ -282,8 +282,8 @@ TEST_F(DeepAnalysisWorkerTest, ChangedCredentialsApplyToTheNextRequestAndAutofit
 // With SerpApi both passes read SerpApi's answers; the run counts its queries and asks the
 // account once at the end.
 TEST_F(DeepAnalysisWorkerTest, SerpApiRunReadsOrganicResultsAndAsksTheSearchesLeft) {
-  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
-  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const Credentials serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(Credentials{"serp-key", "", kSerpApi, ""});
   const SearchService& service = SearchServiceNamed(kSerpApi);
   host_.AnswerUrl(service.QueryURL(QueryKind::Phrase, "red shoes", serp),
                   R"({"search_information": {"total_results": 120}, "organic_results": [
@@ -310,8 +310,8 @@ TEST_F(DeepAnalysisWorkerTest, SerpApiRunReadsOrganicResultsAndAsksTheSearchesLe
 // Searches that run out end the run with one box (no question per phrase), and the phrases
 // left without their total are counted for the status line.
 TEST_F(DeepAnalysisWorkerTest, RunningOutEndsTheRunWithOneBox) {
-  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
-  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const Credentials serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(Credentials{"serp-key", "", kSerpApi, ""});
   const SearchService& service = SearchServiceNamed(kSerpApi);
   const std::string account = service.AccountURL(serp);
   host_.AnswerUrl(account, R"({"total_searches_left": 22})");
@@ -333,8 +333,8 @@ TEST_F(DeepAnalysisWorkerTest, RunningOutEndsTheRunWithOneBox) {
 // Running out in the backlink pass: the phrase whose results lack a backlink count is not
 // counted, the one done before it is.
 TEST_F(DeepAnalysisWorkerTest, RunningOutAmongTheBacklinksCountsThatPhraseAsNotCounted) {
-  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
-  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const Credentials serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(Credentials{"serp-key", "", kSerpApi, ""});
   const SearchService& service = SearchServiceNamed(kSerpApi);
   const std::string account = service.AccountURL(serp);
   host_.AnswerUrl(account, R"({"total_searches_left": 22})");

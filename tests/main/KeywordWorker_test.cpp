@@ -287,8 +287,8 @@ TEST_F(KeywordWorkerTest, ChangedCredentialsApplyToTheNextRequest) {
 // With SerpApi the worker reads SerpApi's answers (a no-results answer is a count of 0),
 // counts what it sent and asks the account once at the end.
 TEST_F(KeywordWorkerTest, SerpApiRunCountsItsQueriesAndAsksTheSearchesLeft) {
-  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
-  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const Credentials serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(Credentials{"serp-key", "", kSerpApi, ""});
   const SearchService& service = SearchServiceNamed(kSerpApi);
   const auto url = [&](QueryKind kind) { return service.QueryURL(kind, "red shoes", serp); };
   host_.AnswerUrl(url(QueryKind::Phrase),
@@ -311,8 +311,8 @@ TEST_F(KeywordWorkerTest, SerpApiRunCountsItsQueriesAndAsksTheSearchesLeft) {
 // When no query of the run got an answer, the account is not asked again at the end (it was
 // asked once before the first query).
 TEST_F(KeywordWorkerTest, NoAccountRequestAfterARunWithoutAnswers) {
-  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
-  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const Credentials serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(Credentials{"serp-key", "", kSerpApi, ""});
   const SearchService& service = SearchServiceNamed(kSerpApi);
   host_.AnswerUrl(service.AccountURL(serp), R"({"total_searches_left": 96})");
   KeywordWorker& worker = MakeWorker({"red shoes"});
@@ -325,8 +325,8 @@ TEST_F(KeywordWorkerTest, NoAccountRequestAfterARunWithoutAnswers) {
 // An hour that never has room again: the run waits 65 minutes in all, no more, and then takes
 // the usual error path.
 TEST_F(KeywordWorkerTest, AWaitNeverExceedsSixtyFiveMinutes) {
-  const SearchSettings serp{"serp-key", "", kSerpApi, host_.Endpoint()};
-  host_.SetCredentials(ToCredentials({"serp-key", "", kSerpApi, ""}));
+  const Credentials serp{"serp-key", "", kSerpApi, host_.Endpoint()};
+  host_.SetCredentials(Credentials{"serp-key", "", kSerpApi, ""});
   const SearchService& service = SearchServiceNamed(kSerpApi);
   host_.AnswerUrl(service.AccountURL(serp),
                   R"({"total_searches_left": 90, "this_hour_searches": 50,

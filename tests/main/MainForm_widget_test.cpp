@@ -995,12 +995,12 @@ TEST_F(MainFormTest, StoreKeepsTheSearchServiceAndEndpoint) {
   SettingsStore(hive_).SaveSearchSettings({"serp-key", "", kSerpApi, "http://proxy.test:81"});
   frm_ = MakeWindow(downloads_, false);
   const Credentials loaded = frm_->Credentials().Get();
-  EXPECT_EQ(loaded.search_service, kSerpApi);
+  EXPECT_EQ(loaded.service, kSerpApi);
   EXPECT_EQ(loaded.endpoint, "http://proxy.test:81");
   frm_->Credentials().Set({"key-2", "cx-2", kGoogleCustomSearch, ""});
   frm_->show();
   frm_->TBXButton2->click();
-  SearchSettings stored;
+  Credentials stored;
   SettingsStore(hive_).LoadSearchSettings(stored);
   EXPECT_EQ(stored.api_key, "key-2");
   EXPECT_EQ(stored.engine_code, "cx-2");
@@ -1014,7 +1014,7 @@ TEST_F(MainFormTest, StoreKeepsTheSearchServiceAndEndpoint) {
   frm_ = MakeWindow(downloads_, false);
   ASSERT_TRUE(box.seen);
   EXPECT_EQ(box.text, QStringLiteral("Unknown search service \"Bing\"."));
-  EXPECT_EQ(frm_->Credentials().Get().search_service, "Bing");
+  EXPECT_EQ(frm_->Credentials().Get().service, "Bing");
   EXPECT_EQ(frm_->Credentials().APIKey(), "serp-key");
 }
 

@@ -66,7 +66,7 @@ TEST(ExportTest, WritesTheTidiedGridAndReportsAFolderThatIsNotThere) {
 // and carry neither the API key nor the engine code, for either service, whatever the URL
 // holds. The grid keeps its query URLs; a link with no public page is exported as its text.
 TEST(ExportHTMLTest, CountLinksCarryNoKeyAndNoEngineCode) {
-  const SearchSettings settings{"secret-key", "secret-cx", "", "http://127.0.0.1:8080"};
+  const Credentials settings{"secret-key", "secret-cx", "", "http://127.0.0.1:8080"};
   const std::string google =
       SearchServiceNamed(kGoogleCustomSearch).QueryURL(QueryKind::Title, "red shoes", settings);
   const std::string serp =

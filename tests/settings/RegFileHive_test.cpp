@@ -240,7 +240,7 @@ TEST_F(RegFileHiveTest, OneSaveIsOneReplacementOfTheFile) {
   SettingsStore(file_).SaveSearchSettings({"key", "cx", "SerpApi", "https://proxy.example"});
   SetTemporaryFileObserver(nullptr);
   EXPECT_EQ(writes, 1);
-  SearchSettings loaded;
+  Credentials loaded;
   SettingsStore(file_).LoadSearchSettings(loaded);
   EXPECT_EQ(loaded.api_key, "key");
   EXPECT_EQ(loaded.endpoint, "https://proxy.example");

@@ -45,7 +45,7 @@ class SettingsStoreTest : public ::testing::Test {
   std::string LoadError(Credentials& settings) {
     return ErrorOf([&] { SettingsStore(location_).Load(settings); });
   }
-  std::string LoadError(SearchSettings& settings) {
+  std::string LoadSearchError(Credentials& settings) {
     return ErrorOf([&] { SettingsStore(location_).LoadSearchSettings(settings); });
   }
   template <typename Load>
@@ -153,8 +153,8 @@ TEST_F(SettingsStoreTest, ValueWithoutDataIsEmptyWhateverItsType) {
 
 TEST_F(SettingsStoreTest, StoreWithTheKeyPairOnlyMeansGoogleCustomSearch) {
   SettingsStore(location_).Save(Credentials{"key", "code"});
-  SearchSettings settings{"stale", "stale", "stale", "stale"};
-  EXPECT_EQ(LoadError(settings), "");
+  Credentials settings{"stale", "stale", "stale", "stale"};
+  EXPECT_EQ(LoadSearchError(settings), "");
   EXPECT_EQ(settings.api_key, "key");
   EXPECT_EQ(settings.engine_code, "code");
   EXPECT_EQ(settings.service, "");
@@ -164,10 +164,10 @@ TEST_F(SettingsStoreTest, StoreWithTheKeyPairOnlyMeansGoogleCustomSearch) {
 }
 
 TEST_F(SettingsStoreTest, ServiceAndEndpointAreStoredBesideTheKeyPair) {
-  const SearchSettings saved{"key", "", "SerpApi", " https://proxy.example:8443/serp "};
+  const Credentials saved{"key", "", "SerpApi", " https://proxy.example:8443/serp "};
   SettingsStore(location_).SaveSearchSettings(saved);
-  SearchSettings loaded;
-  EXPECT_EQ(LoadError(loaded), "");
+  Credentials loaded;
+  EXPECT_EQ(LoadSearchError(loaded), "");
   EXPECT_EQ(loaded.service, "SerpApi");
   EXPECT_EQ(loaded.endpoint, saved.endpoint);
   const auto raw = GetRaw("Endpoint");
@@ -178,7 +178,7 @@ TEST_F(SettingsStoreTest, ServiceAndEndpointAreStoredBesideTheKeyPair) {
   Credentials pair;
   EXPECT_EQ(LoadError(pair), "");
   SettingsStore(location_).Save(Credentials{"other key", "code"});
-  EXPECT_EQ(LoadError(loaded), "");
+  EXPECT_EQ(LoadSearchError(loaded), "");
   EXPECT_EQ(loaded.service, "SerpApi");
 }
 
@@ -186,14 +186,14 @@ TEST_F(SettingsStoreTest, UnknownOrMistypedServiceIsReportedWithTheOtherValuesRe
   SetRaw("APIkey", kRegSz, "key\0"s);
   SetRaw("Search Service", kRegSz, "Bing\0"s);
   SetRaw("Endpoint", kRegSz, "https://proxy.example\0"s);
-  SearchSettings settings;
-  EXPECT_EQ(LoadError(settings), "Unknown search service \"Bing\"");
+  Credentials settings;
+  EXPECT_EQ(LoadSearchError(settings), "Unknown search service \"Bing\"");
   EXPECT_EQ(settings.api_key, "key");
   EXPECT_EQ(settings.service, "Bing");
   EXPECT_EQ(settings.endpoint, "https://proxy.example");
 
   SetRaw("Search Service", kRegDword, "\x01\x00\x00\x00"s);
-  EXPECT_EQ(LoadError(settings), "Invalid data type for 'Search Service'");
+  EXPECT_EQ(LoadSearchError(settings), "Invalid data type for 'Search Service'");
   EXPECT_EQ(settings.api_key, "key");
 }
 
@@ -211,7 +211,7 @@ TEST_F(SettingsStoreTest, VolumeValuesAreWrittenOnlyWhenAskedAndReadWithTheirDef
   EXPECT_EQ(read.volume_key, "VOLKEY");
   EXPECT_EQ(read.volume_country, "gb");
   EXPECT_EQ(GetRaw(kVolumeKeyValueName)->type, kRegSz);
-  SearchSettings search;
+  Credentials search;
   SettingsStore(location_).LoadSearchSettings(search);
   EXPECT_EQ(search.api_key, "k");
   EXPECT_EQ(search.service, "SerpApi");
@@ -239,8 +239,8 @@ TEST_F(SettingsStoreTest, ReuseDaysIsADecimalTextAndAnythingElseMeansZero) {
   SetRaw("Reuse Days", kRegDword, "\x07\x00\x00\x00"s);
   EXPECT_EQ(SettingsStore(location_).LoadReuseDays(), 0);
   // The other values do not see it.
-  SearchSettings settings;
-  EXPECT_EQ(LoadError(settings), "");
+  Credentials settings;
+  EXPECT_EQ(LoadSearchError(settings), "");
 }
 
 }  // namespace

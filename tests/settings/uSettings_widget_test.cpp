@@ -188,7 +188,7 @@ TEST_F(SettingsWindowTest, UnknownServiceAsksAndOkStoresTheChosenOne) {
     dialog->cbSearchService->setCurrentText(kSerpApi);
     AnswerNextModal([&](QWidget* again) {
       auto* d = qobject_cast<TfSettings*>(again);
-      kept_after_cancel = frm->Credentials().Get().search_service;
+      kept_after_cancel = frm->Credentials().Get().service;
       d->cbSearchService->setCurrentText(kSerpApi);
       testing::ClickButton(d, "OK");  // a key and no engine code is enough for SerpApi
     });
@@ -197,7 +197,7 @@ TEST_F(SettingsWindowTest, UnknownServiceAsksAndOkStoresTheChosenOne) {
   frm->FormShow();
   EXPECT_EQ(first_shown, kGoogleCustomSearch);
   EXPECT_EQ(kept_after_cancel, "Bing");
-  EXPECT_EQ(frm->Credentials().Get().search_service, kSerpApi);
+  EXPECT_EQ(frm->Credentials().Get().service, kSerpApi);
   EXPECT_EQ(frm->Credentials().Get().engine_code, "");
   EXPECT_FALSE(frm->TerminateRequested);
 }
@@ -314,7 +314,7 @@ TEST(SettingsDialog, OkKeepsTheBytesOfUntouchedFields) {
   const Credentials accepted = dialog.AcceptedValues();
   EXPECT_EQ(accepted.api_key, "k\xE9y");
   EXPECT_EQ(accepted.engine_code, "typed");
-  EXPECT_EQ(accepted.search_service, "");  // still the default service, as stored
+  EXPECT_EQ(accepted.service, "");  // still the default service, as stored
 }
 
 // "Reuse Days" is read at creation and shown in the dialog; OK stores it only when changed.

@@ -22,7 +22,7 @@ namespace {
 TEST(AnswerReuseTest, StartCostCountsOnlyWhatWillBeSent) {
   testing::TempDir dir;
   AnswerStore store(dir.File("answers.sqlite"));
-  const SearchSettings settings{"key", "", kSerpApi, ""};
+  const Credentials settings{"key", "", kSerpApi, ""};
   for (const QueryKind kind : {QueryKind::Phrase, QueryKind::Title, QueryKind::URL}) {
     store.Record({kSerpApi, "", kind, "red"}, "12",
                  std::vector<SearchResult>{{"A", "https://a.test/"}, {"B", "https://b.test/"}});
@@ -63,7 +63,7 @@ TEST(AnswerReuseTest, DeepAnalysisWithEverythingStoredStartsWithNoSearchesLeft) 
   AnswerStore store(dir.File("answers.sqlite"));
   testing::FakeWorkerHost host;
   host.SetCredentials({"key", "", kSerpApi, ""});
-  const SearchSettings settings = RequestSettings(host);
+  const Credentials settings = RequestSettings(host);
   const std::string account = SearchServiceNamed(kSerpApi).AccountURL(settings);
   host.AnswerUrl(account, R"({"total_searches_left": 0})");
   ASSERT_TRUE(

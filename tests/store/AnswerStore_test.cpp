@@ -216,7 +216,7 @@ TEST_F(AnswerStoreTest, VersionOneFileKeepsItsAnswersButNotThoseOfAnUnknownEngin
 }
 
 TEST_F(AnswerStoreTest, FileNeverHoldsTheKeyTheEngineCodeOrTheQueryUrl) {
-  const SearchSettings settings = {"KEY-5e1f0c9d", "ENGINE-77aa", "", ""};
+  const Credentials settings = {"KEY-5e1f0c9d", "ENGINE-77aa", "", ""};
   std::vector<std::string> secrets = {settings.api_key, settings.engine_code};
   {
     AnswerStore store(path_, clock_);

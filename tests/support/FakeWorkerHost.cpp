@@ -28,7 +28,7 @@ std::string FakeWorkerHost::Endpoint() const {
   return endpoint_;
 }
 
-SearchSettings RequestSettings(const FakeWorkerHost& host) {
+Credentials RequestSettings(const FakeWorkerHost& host) {
   const SearchSetup setup = host.Search();
   return kelvaro::RequestSettings(setup.credentials->Get(), setup.endpoint);
 }

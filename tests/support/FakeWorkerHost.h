@@ -93,7 +93,7 @@ class FakeWorkerHost : public WorkerHost, public HttpClient {
 };
 
 // The settings a request made now through `host`'s session goes with.
-SearchSettings RequestSettings(const FakeWorkerHost& host);
+Credentials RequestSettings(const FakeWorkerHost& host);
 
 // Counts what a grid is told about its changes, inside and outside `host`'s steps: a
 // worker changes its grid only inside steps, which a window runs on the GUI thread.

@@ -100,8 +100,8 @@ TEST_F(SubstituteSearchServerTest, RecordsRequestsAndLimitsFaults) {
 
 TEST_F(SubstituteSearchServerTest, SerpApiFormSharesKeyQuotaAndCounts) {
   const kelvaro::SearchService& serp = SearchServiceNamed(kSerpApi);
-  const SearchSettings settings{"demo-key", "", kSerpApi, service_.Endpoint()};
-  const auto ask = [&](const std::string& phrase, const SearchSettings& with) {
+  const Credentials settings{"demo-key", "", kSerpApi, service_.Endpoint()};
+  const auto ask = [&](const std::string& phrase, const Credentials& with) {
     return Get(serp.QueryURL(QueryKind::Phrase, phrase, with));
   };
   service_.SetDailyQuota(3);
@@ -118,7 +118,7 @@ TEST_F(SubstituteSearchServerTest, SerpApiFormSharesKeyQuotaAndCounts) {
   EXPECT_EQ(serp.ErrorText(ask("x", settings)),
             std::string(kAbnormalTermination) + "Your account has run out of searches.");
   EXPECT_EQ(serp.ReadSearchesLeft(Get(serp.AccountURL(settings))), 0);
-  const SearchSettings wrong_key{"other", "", kSerpApi, service_.Endpoint()};
+  const Credentials wrong_key{"other", "", kSerpApi, service_.Endpoint()};
   EXPECT_EQ(serp.ErrorText(ask("x", wrong_key)),
             std::string(kAbnormalTermination) + kSerpApiInvalidKey);
   EXPECT_EQ(serp.ReadSearchesLeft(Get(serp.AccountURL(wrong_key))), std::nullopt);
@@ -138,7 +138,7 @@ TEST_F(SubstituteSearchServerTest, AnAccountMetersItsHourAndItsAllowance) {
   account.monthly_allowance = 5;
   service_.SetAccount("metered", account);
   const kelvaro::SearchService& serp = SearchServiceNamed(kSerpApi);
-  const SearchSettings settings{"metered", "", kSerpApi, service_.Endpoint()};
+  const Credentials settings{"metered", "", kSerpApi, service_.Endpoint()};
   const std::string url = serp.QueryURL(QueryKind::Phrase, "red shoes", settings);
   EXPECT_EQ(internal::DownloadAnswer(url, milliseconds(2000), internal::ConnectionUse::kReuse).status,
             200);

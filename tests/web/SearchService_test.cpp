@@ -34,7 +34,7 @@ TEST(SearchServiceNamed, EmptyMeansGoogleAndUnknownNamesAreReported) {
 }
 
 TEST(QueryURL, EachKindForBothServices) {
-  const SearchSettings settings{" key1 ", " cx1 ", "", ""};
+  const Credentials settings{" key1 ", " cx1 ", "", ""};
   EXPECT_EQ(Google().QueryURL(QueryKind::Title, "x y", settings),
             "https://www.googleapis.com/customsearch/v1?q=allintitle%3A+x+y&cx=cx1&hl=EN"
             "&lr=lang_en&key=key1");
@@ -55,7 +55,7 @@ TEST(QueryURL, EachKindForBothServices) {
 }
 
 TEST(QueryURL, EndpointWithPortAndPathPrefix) {
-  const SearchSettings settings{"k", "c", "", " http://127.0.0.1:8080/proxy/serp/ "};
+  const Credentials settings{"k", "c", "", " http://127.0.0.1:8080/proxy/serp/ "};
   EXPECT_EQ(Serp().QueryURL(QueryKind::Phrase, "a", settings),
             "http://127.0.0.1:8080/proxy/serp/search.json?engine=google&q=a&hl=en&lr=lang_en"
             "&api_key=k");
@@ -187,7 +187,7 @@ TEST(GoogleCustomSearchService, ReadsTheCustomSearchAnswer) {
 
 // What a count link keeps of its query: everything up to the key, the engine code included.
 TEST(WithoutKey, CutsTheKeyParameterOfAQueryURLAndLeavesOtherTextsAlone) {
-  const SearchSettings settings{" K&cx=x&key=K2 ", "C", "", "https://gw.example:8443/p"};
+  const Credentials settings{" K&cx=x&key=K2 ", "C", "", "https://gw.example:8443/p"};
   EXPECT_EQ(WithoutKey(Google().QueryURL(QueryKind::Title, "a & b", settings)),
             "https://gw.example:8443/p/customsearch/v1?q=allintitle%3A+a+%26+b&cx=C&hl=EN"
             "&lr=lang_en");
@@ -208,7 +208,7 @@ TEST(WithoutKey, CutsTheKeyParameterOfAQueryURLAndLeavesOtherTextsAlone) {
 }
 
 TEST(PublicResultsURL, CarriesTheQueryTextAndNeverTheKeyOrEngineCode) {
-  const SearchSettings settings{"SECRET-KEY", "SECRET-CX", "", "http://127.0.0.1:1/p"};
+  const Credentials settings{"SECRET-KEY", "SECRET-CX", "", "http://127.0.0.1:1/p"};
   for (const SearchService* service : {&Google(), &Serp()}) {
     EXPECT_EQ(PublicResultsURL(service->QueryURL(QueryKind::Title, "c# & tips", settings)),
               "https://www.google.com/search?q=allintitle%3A+c%23+%26+tips");
