@@ -26,6 +26,8 @@ constexpr int kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
 constexpr size_t kMaxTextUnits = 32767;  // UTF-16 code units per cell
 constexpr size_t kMaxUrlLength = 2079;
+constexpr size_t kMaxLiteralLength = 255;
+constexpr size_t kMaxFormulaLength = 8192;
 // Column widths in characters of the sheet's font.
 constexpr double kMinWidth = 4;
 constexpr double kMaxWidth = 80;
@@ -172,6 +174,40 @@ SheetCell MakeCell(const ResultGridModel& grid, int col, int row, XlsxColumn kin
   return cell;
 }
 
+// A formula's text literal: quotes doubled, cut into pieces of at most 255 characters (a
+// literal's limit) joined with "&".
+std::string FormulaText(const std::string& text) {
+  std::string out = "\"";
+  size_t piece = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool starts_character = (c & 0xC0) != 0x80;
+    const size_t length = text[i] == '"' ? 2 : 1;
+    if (starts_character && piece + length > kMaxLiteralLength) {
+      out += "\"&\"";
+      piece = 0;
+    }
+    out += text[i] == '"' ? "\"\"" : std::string(1, text[i]);
+    if (starts_character) piece += length;
+  }
+  return out + "\"";
+}
+
+// HYPERLINK(link, shown) for a cell with a link, "" when the formula would be too long.
+std::string LinkFormula(const SheetCell& cell) {
+  std::string shown;
+  if (cell.kind == SheetCell::Kind::kNumber) {
+    char digits[64];
+    const auto result = std::to_chars(digits, digits + sizeof digits, cell.number);
+    if (result.ec != std::errc()) return std::string();
+    shown.assign(digits, result.ptr);
+  } else {
+    shown = FormulaText(cell.text);
+  }
+  std::string formula = "HYPERLINK(" + FormulaText(cell.link) + "," + shown + ")";
+  return formula.size() <= kMaxFormulaLength ? formula : std::string();
+}
+
 // The workbook being written: one sheet, its formats made as they are first needed.
 class Workbook {
  public:
@@ -226,24 +262,21 @@ class Workbook {
     return format;
   }
 
-  // Writes a cell; a link first, where the sheet still takes one.
+  // Writes a cell. A link is a HYPERLINK formula whose stored result is the cell's number or
+  // text: unlike a sheet's link list it costs no memory per link and has no count limit.
   void Write(int row, int col, const SheetCell& cell, lxw_format* format) {
     const auto r = static_cast<lxw_row_t>(row);
     const auto c = static_cast<lxw_col_t>(col);
+    const bool number = cell.kind == SheetCell::Kind::kNumber;
     if (cell.kind == SheetCell::Kind::kEmpty) return;
-    bool linked = false;
-    if (!cell.link.empty() && links_open_) {
-      const std::string shown =
-          cell.kind == SheetCell::Kind::kText ? cell.text : std::string("0");
-      const lxw_error linked_error =
-          worksheet_write_url_opt(sheet_, r, c, cell.link.c_str(), format, shown.c_str(), nullptr);
-      if (linked_error == LXW_ERROR_WORKSHEET_MAX_NUMBER_URLS_EXCEEDED) links_open_ = false;
-      linked = linked_error == LXW_NO_ERROR;
-    }
-    if (cell.kind == SheetCell::Kind::kNumber) {
-      // Over the link's text: the cell keeps its link and becomes a number.
+    const std::string formula = cell.link.empty() ? std::string() : LinkFormula(cell);
+    if (!formula.empty()) {
+      Check(number ? worksheet_write_formula_num(sheet_, r, c, formula.c_str(), format, cell.number)
+                   : worksheet_write_formula_str(sheet_, r, c, formula.c_str(), format,
+                                                 cell.text.c_str()));
+    } else if (number) {
       Check(worksheet_write_number(sheet_, r, c, cell.number, format));
-    } else if (!linked) {
+    } else {
       Check(worksheet_write_string(sheet_, r, c, cell.text.c_str(), format));
     }
   }
@@ -276,7 +309,6 @@ class Workbook {
   lxw_workbook* book_ = nullptr;
   lxw_worksheet* sheet_ = nullptr;
   std::map<std::tuple<bool, bool, bool, uint32_t>, lxw_format*> formats_;
-  bool links_open_ = true;
 };
 
 XlsxColumn ColumnKind(const XlsxSheet& sheet, int col) {

@@ -36,9 +36,11 @@ struct XlsxSheet {
 // stripped) in UTF-8; a cell whose text starts with "<b>" is bold. A cell linking to a
 // query URL links to that query's public results page (PublicResultsURL), so neither key
 // nor engine code is written; a cell with another link shows its text only, and a plain
-// text starting with "http://" or "https://" links to itself. A cell's hint becomes its
-// comment. Worksheet limits: a text is cut at 32,767 characters, and past 65,530 links the
-// cells keep their numbers and texts without a link.
+// text starting with "http://" or "https://" links to itself. A link is a HYPERLINK formula
+// whose stored result is the cell's number or text (so a count cell still sorts and sums as
+// a number), which keeps the memory constant and needs no link list, whose length a sheet
+// limits. A cell's hint becomes its comment. Worksheet limits: a text is cut at 32,767
+// characters; an address longer than 2,079 characters is not linked.
 // Written in libxlsxwriter's constant-memory mode: its row data goes through a temporary
 // file in the target's folder, and the workbook through the safe writing, so a failure
 // leaves an existing file as it was.

@@ -105,7 +105,7 @@ TEST(GridXlsxTest, KeywordGridReadsBackAsItShows) {
     int row, col;
     json value;
     json fill;
-    json link;
+    json link;  // the address of the cell's HYPERLINK formula
   };
   const std::string google = "https://www.google.com/search?q=";
   const Expected cells[] = {
@@ -134,7 +134,9 @@ TEST(GridXlsxTest, KeywordGridReadsBackAsItShows) {
       EXPECT_EQ(got["type"], want.value.is_number() ? "n" : "s");
     }
     EXPECT_EQ(got["fill"], want.fill);
-    EXPECT_EQ(got["link"], want.link);
+    EXPECT_EQ(got["formula"], want.link.is_null() ? json() : json("=HYPERLINK(\"" +
+                                want.link.get<std::string>() + "\"," + got["value"].dump() + ")"));
+    EXPECT_EQ(got["link"], nullptr);
   }
   EXPECT_EQ(rows[1][1]["comment"], "Stored answer from 2024-05-01 10:00 UTC");
   EXPECT_EQ(rows[1][2]["comment"], nullptr);
@@ -156,6 +158,7 @@ TEST(GridXlsxTest, DeepAnalysisGridMixesNumbersAndTexts) {
       {"", "<b>red shoes</b>", "<b>1200</b>", ""},
       {"1", LiteralCellText("Shoes <b> & boots"), "https://example.com/a", "35"},
       {"", "", "<b>Averages:</b>", "<b>35</b>"},
+      {"2", "Long", "https://example.com/" + std::string(300, 'a'), "7"},
   };
   for (const auto& cells : rows) {
     grid.AddRow();
@@ -168,9 +171,9 @@ TEST(GridXlsxTest, DeepAnalysisGridMixesNumbersAndTexts) {
   const json book = ReadWorkbook(file);
   ASSERT_TRUE(book.is_object());
   EXPECT_EQ(book["sheets"], json({"Deep Analysis"}));
-  EXPECT_EQ(book["filter"], "A1:D4");
+  EXPECT_EQ(book["filter"], "A1:D5");
   const json& got = book["rows"];
-  ASSERT_EQ(got.size(), 4u);
+  ASSERT_EQ(got.size(), 5u);
   EXPECT_EQ(got[1][1]["value"], "red shoes");
   EXPECT_TRUE(got[1][1]["bold"]);
   EXPECT_EQ(got[1][2]["value"], 1200);
@@ -179,11 +182,17 @@ TEST(GridXlsxTest, DeepAnalysisGridMixesNumbersAndTexts) {
   EXPECT_EQ(got[2][1]["value"], "Shoes <b> & boots");
   EXPECT_FALSE(got[2][1]["bold"]);
   EXPECT_EQ(got[2][2]["value"], "https://example.com/a");
-  EXPECT_EQ(got[2][2]["link"], "https://example.com/a");
+  EXPECT_EQ(got[2][2]["formula"],
+            "=HYPERLINK(\"https://example.com/a\",\"https://example.com/a\")");
   EXPECT_EQ(got[2][3]["value"], 35);
   EXPECT_EQ(got[3][2]["value"], "Averages:");
   EXPECT_EQ(got[3][3]["value"], 35);
   EXPECT_EQ(got[3][3]["type"], "n");
+  // A formula's text literal holds 255 characters at most: a longer address is joined.
+  const std::string address = "https://example.com/" + std::string(300, 'a');
+  const std::string joined = "\"" + address.substr(0, 255) + "\"&\"" + address.substr(255) + "\"";
+  EXPECT_EQ(got[4][2]["value"], address);
+  EXPECT_EQ(got[4][2]["formula"], "=HYPERLINK(" + joined + "," + joined + ")");
 }
 
 // A workbook that cannot be written: an existing file keeps its bytes, nothing is left
