@@ -37,10 +37,10 @@ constexpr int kRows = 100000;
 constexpr int kSmallRows = 10000;
 constexpr double kTimeTargetSeconds = 3.0;
 
-const char* const kWords[] = {"red",    "blue",   "running", "shoes",  "cheap", "best",
-                              "buy",    "online", "women",   "kids",   "summer", "boots",
-                              "garden", "tools",  "coffee",  "maker",  "review", "price",
-                              "hotel",  "deals",  "yoga",    "tea",    "gift",   "caf\xC3\xA9"};
+const char* const kWords[] = {"red",    "blue",   "running", "shoes", "cheap",  "best",
+                              "buy",    "online", "women",   "kids",  "summer", "boots",
+                              "garden", "tools",  "coffee",  "maker", "review", "price",
+                              "hotel",  "deals",  "yoga",    "tea",   "gift",   "caf\xC3\xA9"};
 constexpr int kWordCount = sizeof kWords / sizeof kWords[0];
 
 std::string Link(QueryKind kind, const std::string& phrase, int64_t count) {
@@ -59,8 +59,7 @@ std::unique_ptr<ResultGridModel> MakeGrid(int rows, bool hints) {
   grid->SetRowCount(rows + 1);
   for (int row = 1; row <= rows; ++row) {
     const std::string phrase = std::string(kWords[row % kWordCount]) + " " +
-                               kWords[(row / kWordCount) % kWordCount] + " " +
-                               std::to_string(row);
+                               kWords[(row / kWordCount) % kWordCount] + " " + std::to_string(row);
     const int64_t quotes = (row * 7919LL) % 900000;
     const int64_t title = (row * 104729LL) % 80000;
     grid->AddCheckBox(0, row, true, false);
@@ -73,7 +72,8 @@ std::unique_ptr<ResultGridModel> MakeGrid(int rows, bool hints) {
     char kgr[32];
     std::snprintf(kgr, sizeof kgr, "%.2f", static_cast<double>(title) / volume);
     grid->SetCells(6, row, kgr);
-    if (hints && row % 10 == 0) grid->SetCellHint(2, row, "Stored answer from 2024-05-01 10:00 UTC");
+    if (hints && row % 10 == 0)
+      grid->SetCellHint(2, row, "Stored answer from 2024-05-01 10:00 UTC");
   }
   return grid;
 }

@@ -123,9 +123,9 @@ void TfrmDeepAnalysis::BuildLayout() {
   // Bottom panel: Export to Excel at the left, Close at the right.
   const BottomPanel bottom = BuildBottomPanel(this);
 #ifdef KELVARO_XLSX_EXPORT
-  bExportExcel = HintedButton(QStringLiteral("Export to Excel"), QStringLiteral("bExportExcel"),
-                              QStringLiteral("Export the results as an Excel workbook"),
-                              bottom.panel);
+  bExportExcel =
+      HintedButton(QStringLiteral("Export to Excel"), QStringLiteral("bExportExcel"),
+                   QStringLiteral("Export the results as an Excel workbook"), bottom.panel);
   bottom.row->addWidget(bExportExcel);
   dlgS = ExcelFileDialog(this, QStringLiteral("dlgS"));
   ConnectHandler(bExportExcel, this, &TfrmDeepAnalysis::bExportExcelClick);

@@ -255,8 +255,8 @@ class Workbook {
     if (background) {
       format_set_pattern(format, LXW_PATTERN_SOLID);
       // 0 is "no colour" to the library; black has a code of its own.
-      format_set_bg_color(format, *background == 0 ? static_cast<lxw_color_t>(LXW_COLOR_BLACK)
-                                                      : *background);
+      format_set_bg_color(
+          format, *background == 0 ? static_cast<lxw_color_t>(LXW_COLOR_BLACK) : *background);
     }
     formats_.emplace(key, format);
     return format;
@@ -282,8 +282,8 @@ class Workbook {
   }
 
   void Comment(int row, int col, const std::string& text) {
-    Check(worksheet_write_comment(sheet_, static_cast<lxw_row_t>(row),
-                                  static_cast<lxw_col_t>(col), text.c_str()));
+    Check(worksheet_write_comment(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(col),
+                                  text.c_str()));
   }
 
   void Check(lxw_error error) {
@@ -323,13 +323,13 @@ void WriteSheet(const ResultGridModel& grid, const XlsxSheet& sheet,
   lxw_format* header_format = book.Format(true, false, false, std::nullopt);
   for (size_t out = 0; out < columns.size(); ++out) {
     size_t width = 0;
-    const std::string title = SheetText(ToUtf8(StripMarkup(grid.Cells(columns[out], 0)),
-                                               code_page), &width);
+    const std::string title =
+        SheetText(ToUtf8(StripMarkup(grid.Cells(columns[out], 0)), code_page), &width);
     // Room for the filter's button beside the title.
     widths[out] = width + 3;
     if (!title.empty()) {
-      book.Check(worksheet_write_string(book.Sheet(), 0, static_cast<lxw_col_t>(out),
-                                        title.c_str(), header_format));
+      book.Check(worksheet_write_string(book.Sheet(), 0, static_cast<lxw_col_t>(out), title.c_str(),
+                                        header_format));
     }
   }
   for (int row = 1; row < grid.RowCount(); ++row) {

@@ -177,8 +177,8 @@ QFileDialog* ExcelFileDialog(QWidget* parent, const QString& name) {
                     {QStringLiteral("Excel workbook (*.xlsx)")});
 }
 
-QString ChooseSaveFile(QFileDialog* dialog,
-                       const std::function<QString(QFileDialog*)>& run_dialog, QWidget* parent) {
+QString ChooseSaveFile(QFileDialog* dialog, const std::function<QString(QFileDialog*)>& run_dialog,
+                       QWidget* parent) {
   const QString file = run_dialog(dialog);
   if (file.isEmpty()) return QString();
   if (QFileInfo::exists(file) &&

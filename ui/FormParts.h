@@ -104,8 +104,8 @@ QFileDialog* ExcelFileDialog(QWidget* parent, const QString& name);
 // Runs a save dialog through `run_dialog` (which returns the chosen file, "" when cancelled)
 // and, for a file that exists, asks "The file you specified exists. Do you want to overwrite
 // it?" with Yes and Cancel. The file, or "" when the user backed out.
-QString ChooseSaveFile(QFileDialog* dialog,
-                       const std::function<QString(QFileDialog*)>& run_dialog, QWidget* parent);
+QString ChooseSaveFile(QFileDialog* dialog, const std::function<QString(QFileDialog*)>& run_dialog,
+                       QWidget* parent);
 
 // The file dialogs' way of running: modally, the first chosen file or "".
 QString ExecFileDialog(QFileDialog* dialog);

@@ -1,7 +1,6 @@
 // The Excel export read back by a spreadsheet reader (Python's openpyxl), and written onto a
 // full disk (fork and setrlimit, so not on Windows).
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -134,8 +133,10 @@ TEST(GridXlsxTest, KeywordGridReadsBackAsItShows) {
       EXPECT_EQ(got["type"], want.value.is_number() ? "n" : "s");
     }
     EXPECT_EQ(got["fill"], want.fill);
-    EXPECT_EQ(got["formula"], want.link.is_null() ? json() : json("=HYPERLINK(\"" +
-                                want.link.get<std::string>() + "\"," + got["value"].dump() + ")"));
+    EXPECT_EQ(got["formula"], want.link.is_null()
+                                  ? json()
+                                  : json("=HYPERLINK(\"" + want.link.get<std::string>() + "\"," +
+                                         got["value"].dump() + ")"));
     EXPECT_EQ(got["link"], nullptr);
   }
   EXPECT_EQ(rows[1][1]["comment"], "Stored answer from 2024-05-01 10:00 UTC");
