@@ -4,15 +4,18 @@
 // keeps comments in memory until the end). A summary with the figures and their targets
 // follows the table.
 //
-// The memory figure is the growth of the peak resident set during one export over the
-// resident set just before it, with the grid already built, measured in a fresh process per
-// size (the peak is reset through /proc/self/clear_refs, after the freed heap went back to the
-// system), so that neither the grid nor an allocator warmed by an earlier round enters it.
+// The time target is judged on CPU time (user + system), which a busy machine disturbs far
+// less than wall time; both are shown. The memory figure is the growth of the peak resident set
+// during one export over the resident set just before it, with the grid already built, measured in
+// a fresh process per size (the peak is reset through /proc/self/clear_refs, after the freed heap
+// went back to the system), so that neither the grid nor an allocator warmed by an earlier round
+// enters it.
 //
 // Run: build/<folder>/bench/xlsxexport_bench  (a Release build)
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,8 +107,16 @@ long StatusKiB(const char* field) {
   return -1;
 }
 
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 struct ExportFigures {
-  double seconds = -1;
+  double seconds = -1;      // wall time
+  double cpu_seconds = -1;  // user + system time of the process
   long growth_kib = -1;
   long file_kib = -1;
 };
@@ -129,7 +140,9 @@ ExportFigures MeasureInChild(int rows, bool hints) {
       std::ofstream("/proc/self/clear_refs") << "5";
       const long before = StatusKiB("VmRSS");
       const auto start = std::chrono::steady_clock::now();
+      const double cpu_start = CpuSeconds();
       SaveXLSX(*grid, sheet, file);
+      figures.cpu_seconds = CpuSeconds() - cpu_start;
       figures.seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       figures.growth_kib = StatusKiB("VmHWM") - before;
@@ -163,15 +176,16 @@ int main(int argc, char** argv) {
     for (int large = 0; large < 2; ++large) {
       const int rows = large ? kelvaro::kRows : kelvaro::kSmallRows;
       const ExportFigures& f = figures[hints][large] = kelvaro::MeasureInChild(rows, hints);
-      std::printf("  %7d rows%s: %6.2f s, peak memory +%6.1f MiB, file %5.1f MiB\n", rows,
-                  hints ? ", a stored answer's comment on every tenth" : "", f.seconds,
-                  f.growth_kib / 1024.0, f.file_kib / 1024.0);
+      std::printf("  %7d rows%s: %5.2f s (CPU %5.2f s), peak memory +%5.1f MiB, file %4.1f MiB\n",
+                  rows, hints ? ", a stored answer's comment on every tenth" : "", f.seconds,
+                  f.cpu_seconds, f.growth_kib / 1024.0, f.file_kib / 1024.0);
     }
   }
   const ExportFigures& plain = figures[0][1];
-  const bool fast = plain.seconds >= 0 && plain.seconds < kelvaro::kTimeTargetSeconds;
-  std::printf("  100,000 rows in %.2f s (target: under %.0f s): %s\n", plain.seconds,
-              kelvaro::kTimeTargetSeconds, fast ? "met" : "NOT MET");
+  const bool fast = plain.cpu_seconds >= 0 && plain.cpu_seconds < kelvaro::kTimeTargetSeconds;
+  std::printf("  100,000 rows in %.2f s of CPU time, %.2f s wall (target: under %.0f s): %s\n",
+              plain.cpu_seconds, plain.seconds, kelvaro::kTimeTargetSeconds,
+              fast ? "met" : "NOT MET");
   std::printf("  extra memory, 100,000 against 10,000 rows: %.1f against %.1f MiB\n",
               plain.growth_kib / 1024.0, figures[0][0].growth_kib / 1024.0);
   // The library keeps comments until the workbook is closed.
