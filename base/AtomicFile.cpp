@@ -48,6 +48,27 @@ std::string FullPath(const std::string& file_name) {
   return ec ? file_name : NarrowPath(full);
 }
 
+namespace {
+
+// Puts the finished temporary file in the target's place.
+void ReplaceWith(const std::string& temp_name, const std::string& target,
+                 const std::string& file_name) {
+  std::error_code ec;
+  std::filesystem::rename(NativePath(temp_name), NativePath(target), ec);
+  if (ec) {
+    std::remove(temp_name.c_str());
+    throw Error("Cannot create file \"" + FullPath(file_name) + "\". " + ec.message());
+  }
+  SyncFolderOf(target);
+}
+
+[[noreturn]] void ThrowWriteError(const std::string& file_name, const NewFileResult& written) {
+  if (!written.created) throw Error(CreateError(file_name, written.error_number));
+  throw Error("Stream write error");
+}
+
+}  // namespace
+
 void WriteFileAtomically(const std::string& file_name, const std::string& bytes,
                          FileAccess access) {
   // Through a symbolic link the link's target is replaced, from a temporary file in the
@@ -57,17 +78,30 @@ void WriteFileAtomically(const std::string& file_name, const std::string& bytes,
   const NewFileResult written = WriteNewFile(temp_name, bytes, target, access, [&temp_name] {
     if (temporary_file_observer) temporary_file_observer(temp_name);
   });
-  if (written.error_number != 0) {
-    if (!written.created) throw Error(CreateError(file_name, written.error_number));
+  if (written.error_number != 0) ThrowWriteError(file_name, written);
+  ReplaceWith(temp_name, target, file_name);
+}
+
+void WriteFileAtomicallyWith(const std::string& file_name,
+                             const std::function<void(const std::string& temp_name)>& write,
+                             FileAccess access) {
+  const std::string target = LinkTarget(file_name);
+  const std::string temp_name = TemporaryNameFor(target);
+  // An empty file first: it takes the mode the new file is to have before a byte is in it.
+  const NewFileResult made = WriteNewFile(temp_name, std::string(), target, access, {});
+  if (made.error_number != 0) ThrowWriteError(file_name, made);
+  if (temporary_file_observer) temporary_file_observer(temp_name);
+  try {
+    write(temp_name);
+  } catch (...) {
+    std::remove(temp_name.c_str());
+    throw;
+  }
+  if (SyncFile(temp_name) != 0) {
+    std::remove(temp_name.c_str());
     throw Error("Stream write error");
   }
-  std::error_code ec;
-  std::filesystem::rename(NativePath(temp_name), NativePath(target), ec);
-  if (ec) {
-    std::remove(temp_name.c_str());
-    throw Error("Cannot create file \"" + FullPath(file_name) + "\". " + ec.message());
-  }
-  SyncFolderOf(target);
+  ReplaceWith(temp_name, target, file_name);
 }
 
 void SetTemporaryFileObserver(std::function<void(const std::string&)> observer) {

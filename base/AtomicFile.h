@@ -21,6 +21,15 @@ namespace kelvaro {
 void WriteFileAtomically(const std::string& file_name, const std::string& bytes,
                          FileAccess access = FileAccess::kKeep);
 
+// The same for a file that a library makes itself from a file name: `write` is handed the
+// name of the temporary file, which exists (empty, with the mode described above), and
+// writes the whole file there, throwing kelvaro::Error when it cannot. The bytes are then
+// synced and the file renamed over the target. When `write` throws, its error goes on and
+// the target stays as it was; every failure removes the temporary file. Throws as above.
+void WriteFileAtomicallyWith(const std::string& file_name,
+                             const std::function<void(const std::string& temp_name)>& write,
+                             FileAccess access = FileAccess::kKeep);
+
 // Called with the temporary file's name once it exists with its mode and before any byte is
 // written to it; an empty function stops that. For tests that look at the file while it is written.
 void SetTemporaryFileObserver(std::function<void(const std::string&)> observer);

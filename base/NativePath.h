@@ -51,6 +51,10 @@ NewFileResult WriteNewFile(const std::string& name, const std::string& bytes,
 // Makes a rename into the folder of `name` reach the disk (where the system needs that).
 void SyncFolderOf(const std::string& name);
 
+// Has the bytes of the existing file `name`, written by someone else, flushed and synced to
+// the disk. Returns 0, or the error number when that fails.
+int SyncFile(const std::string& name);
+
 // The folder for the user's own temporary files. On Windows the system's temporary folder
 // (%TEMP%). Elsewhere $XDG_RUNTIME_DIR when it names a folder, else a folder of this user
 // alone (see PrivateFolderUnder) under $TMPDIR or /tmp. Sets `ec` when there is none.

@@ -96,6 +96,16 @@ NewFileResult WriteNewFile(const std::string& name, const std::string& bytes,
   return result;
 }
 
+int SyncFile(const std::string& name) {
+  errno = 0;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  int error_number = 0;
+  if (::fsync(fd) != 0) error_number = LastError();
+  ::close(fd);
+  return error_number;
+}
+
 void SyncFolderOf(const std::string& name) {
   const fs::path parent = fs::path(name).parent_path();
   const int fd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

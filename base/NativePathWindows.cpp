@@ -68,6 +68,16 @@ NewFileResult WriteNewFile(const std::string& name, const std::string& bytes,
   return result;
 }
 
+int SyncFile(const std::string& name) {
+  errno = 0;
+  const int fd = _open(name.c_str(), _O_RDWR | _O_BINARY);
+  if (fd < 0) return errno != 0 ? errno : EACCES;
+  int error_number = 0;
+  if (_commit(fd) != 0) error_number = errno != 0 ? errno : EIO;
+  _close(fd);
+  return error_number;
+}
+
 // A rename on NTFS is recorded by the file system's own journal.
 void SyncFolderOf(const std::string& /*name*/) {}
 

@@ -1,6 +1,7 @@
 #include "deep/DeepAnalysisForm.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -15,6 +16,7 @@
 #include "grid/view/TResultGrid.h"
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
+#include "ui/MessageBox.h"
 #include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
 
@@ -53,6 +55,7 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
   setWindowTitle(QStringLiteral("Deep Analysis"));
   setModal(true);
   setFont(WindowFont());
+  RunFileDialog = ExecFileDialog;
   BuildLayout();
 
   KeywordRunParts parts = WindowRunParts(this);
@@ -111,8 +114,16 @@ void TfrmDeepAnalysis::BuildLayout() {
   results_column->addWidget(barProgress);
   column->addWidget(results, 1);
 
-  // Bottom panel: Close at the right.
+  // Bottom panel: Export to Excel at the left, Close at the right.
   const BottomPanel bottom = BuildBottomPanel(this);
+#ifdef KELVARO_XLSX_EXPORT
+  bExportExcel =
+      HintedButton(QStringLiteral("Export to Excel"), QStringLiteral("bExportExcel"),
+                   QStringLiteral("Export the results as an Excel workbook"), bottom.panel);
+  bottom.row->addWidget(bExportExcel);
+  dlgS = ExcelFileDialog(this, QStringLiteral("dlgS"));
+  ConnectHandler(bExportExcel, this, &TfrmDeepAnalysis::bExportExcelClick);
+#endif
   TBXButton2 = HintedButton(QStringLiteral("Close"), QStringLiteral("TBXButton2"),
                             QStringLiteral("Close Deep Analysis"), bottom.panel);
   bottom.row->addStretch();
@@ -172,5 +183,17 @@ void TfrmDeepAnalysis::reject() {
 }
 
 void TfrmDeepAnalysis::TBXButton2Click() { close(); }
+
+void TfrmDeepAnalysis::bExportExcelClick() {
+#ifdef KELVARO_XLSX_EXPORT
+  if (IsAnalysing()) {
+    ShowInformation(kSearchingText, this);
+    return;
+  }
+  const QString file = ChooseSaveFile(dlgS, RunFileDialog, this);
+  if (file.isEmpty()) return;
+  SaveXLSX(gRes->Model(), DeepAnalysisForm::TopResultsSheet(), FromQString(file));
+#endif
+}
 
 }  // namespace kelvaro

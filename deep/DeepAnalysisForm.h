@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "ui/KeywordRun.h"
 
 class QCheckBox;
+class QFileDialog;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -70,6 +72,13 @@ class TfrmDeepAnalysis : public QDialog {
   // False (after telling the user why) while analysing: the window stays open.
   bool FormCloseQuery() { return run_->FormCloseQuery(); }
   void TBXButton2Click();
+  // Export to Excel: refused while analysing; the button and its dialog exist only in builds
+  // with the workbook writer.
+  void bExportExcelClick();
+
+  // The file dialog runs through this, so tests can answer it; returns the chosen file or ""
+  // when cancelled.
+  std::function<QString(QFileDialog*)> RunFileDialog;
 
   // Controls.
   QWidget* pnlSettings;
@@ -81,10 +90,12 @@ class TfrmDeepAnalysis : public QDialog {
   QLabel* Panel1;
   TResultGrid* gRes;
   QProgressBar* barProgress;
+  QPushButton* bExportExcel = nullptr;
   QPushButton* TBXButton2;
   QStatusBar* barStatus;
   QCheckBox* CheckBox1;  // never visible, unchecked: "Don't erase old results (append the new)"
   QCheckBox* CheckBox2;  // never visible, checked: "Autofit Page Title and URL"
+  QFileDialog* dlgS = nullptr;  // Export to Excel
 
  public slots:
   // Esc and the close box end here too: refused while analysing.

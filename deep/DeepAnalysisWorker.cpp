@@ -182,4 +182,12 @@ void DeepAnalysisWorker::ShowProgress(int progress) {
   });
 }
 
+XlsxSheet TopResultsSheet() {
+  XlsxSheet sheet;
+  sheet.name = "Deep Analysis";
+  sheet.columns = {XlsxColumn::kNumber, XlsxColumn::kText, XlsxColumn::kNumberOrText,
+                   XlsxColumn::kNumber};
+  return sheet;
+}
+
 }  // namespace kelvaro::DeepAnalysisForm

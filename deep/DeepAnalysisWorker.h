@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/WorkerHost.h"
+#include "grid/GridXlsx.h"
 #include "search/SearchRun.h"
 #include "search/SearchSession.h"
 
@@ -89,5 +90,11 @@ class DeepAnalysisWorker : public SearchRun {
 // to the nearest integer (halves to even) with comma thousands separators, `</b>`; a mean
 // of 0 leaves the text between the tags empty. `counted` > 0.
 std::string FormatAverage(int64_t sum, int64_t counted);
+
+// The Deep Analysis grid as a worksheet "Deep Analysis": the result's rank and the backlink
+// counts and averages as numbers, the page titles as text, and in the URL column the
+// addresses as text beside the phrases' totals as numbers. No cell has a background, as in
+// the grid.
+XlsxSheet TopResultsSheet();
 
 }  // namespace kelvaro::DeepAnalysisForm

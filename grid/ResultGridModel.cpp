@@ -236,19 +236,7 @@ int ResultGridModel::RemoveCheckedRows(int col) {
   return removed;
 }
 
-namespace {
-
-// How a cell takes part in sorting: empty, a number or a lower-case text.
-struct SortKey {
-  enum class Kind { kNumber, kText, kEmpty } kind = Kind::kEmpty;
-  int64_t number = 0;
-  std::string fraction;  // a ratio's digits after its ".", without trailing zeros
-  std::string text;
-};
-
-// A whole number, "-" before it allowed, commas or spaces between and after its digits; or a
-// ratio such as "0.18" (digits, ".", digits), whose digits after the "." go to `fraction`.
-bool ReadCount(std::string_view text, int64_t& value, std::string& fraction) {
+bool ReadShownNumber(std::string_view text, int64_t& value, std::string& fraction) {
   const size_t dot = text.find('.');
   if (dot != std::string_view::npos) {
     const std::string_view after = text.substr(dot + 1);
@@ -270,13 +258,23 @@ bool ReadCount(std::string_view text, int64_t& value, std::string& fraction) {
   return true;
 }
 
+namespace {
+
+// How a cell takes part in sorting: empty, a number or a lower-case text.
+struct SortKey {
+  enum class Kind { kNumber, kText, kEmpty } kind = Kind::kEmpty;
+  int64_t number = 0;
+  std::string fraction;  // a ratio's digits after its ".", without trailing zeros
+  std::string text;
+};
+
 SortKey MakeSortKey(const std::string& cell, bool as_text) {
   std::string shown = PassesMarkupTest(cell) ? StripMarkup(cell) : cell;
   const size_t begin = shown.find_first_not_of(" \t");
   SortKey key;
   if (begin == std::string::npos) return key;
   shown = shown.substr(begin, shown.find_last_not_of(" \t") - begin + 1);
-  if (!as_text && ReadCount(shown, key.number, key.fraction)) {
+  if (!as_text && ReadShownNumber(shown, key.number, key.fraction)) {
     key.kind = SortKey::Kind::kNumber;
     return key;
   }

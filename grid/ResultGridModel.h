@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "grid/CellVisuals.h"
@@ -14,6 +16,13 @@ struct TCellCheckBox {
   bool Checked = false;
   bool StateInText = false;
 };
+
+// The number a cell shows, as sorting reads it from the shown text (markup stripped, spaces
+// and tabs trimmed by the caller): a
+// whole number, "-" before it allowed, commas or spaces between and after its digits; or a
+// ratio such as "0.18" (digits, ".", digits), whose digits after the "." go to `fraction`
+// without trailing zeros. False for any other text.
+bool ReadShownNumber(std::string_view text, int64_t& value, std::string& fraction);
 
 // Told what changed in a ResultGridModel. The "Before" calls come before the model
 // changes, the "After" calls once it has; rows are grid rows (row 0 is the header).

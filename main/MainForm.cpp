@@ -40,8 +40,6 @@ namespace {
 
 // The worker appends rows while it runs, so the grid is sorted only after a run.
 constexpr char kNoSortDuringRunText[] = "Sorting is possible when the search has finished.";
-constexpr char kSearchingText[] =
-    "Searching in progress. Stop the search first or wait for it to finish.";
 
 }  // namespace
 
@@ -60,10 +58,7 @@ Tfrm::Tfrm(MainFormEnvironment environment, RunServices& services, QWidget* pare
   BuildLayout();
   run_ = std::make_unique<KeywordRun>(services, RunParts());
   Memo1->setPlainText(ToQString(environment.initial_keywords));
-  RunFileDialog = [](QFileDialog* dialog) {
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return QString();
-    return dialog->selectedFiles().constFirst();
-  };
+  RunFileDialog = ExecFileDialog;
 }
 
 Tfrm::~Tfrm() = default;

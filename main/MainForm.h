@@ -100,6 +100,8 @@ class Tfrm : public QMainWindow {
   void bOpenClick();
   void bExportClick();
   void Button3Click();
+  // Export to Excel; the button and its dialog exist only in builds with the workbook writer.
+  void bExportExcelClick();
   // A header click asks first: refused, with the reason in the status bar, during a run.
   bool gResSortRequest(int col);
   void gResGetCellColor(TResultGrid& Sender, int ARow, int ACol, const GridDrawState& AState,
@@ -129,12 +131,14 @@ class Tfrm : public QMainWindow {
   QPushButton* bClearAll;
   QPushButton* bExport;
   QPushButton* Button3;
+  QPushButton* bExportExcel = nullptr;
   QPushButton* TBXButton2;
   QStatusBar* barStatus;
   QCheckBox* CheckBox1;  // never visible: "Don't erase old results (append the new)"
   QFileDialog* dlgS;
   QFileDialog* dlgO;
   QFileDialog* dlgS2;
+  QFileDialog* dlgS3 = nullptr;  // Export to Excel
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -153,8 +157,6 @@ class Tfrm : public QMainWindow {
   // After the volume settings changed: the Volume and KGR columns of an idle grid and the
   // cost line follow them.
   void VolumeSettingsChanged();
-  // Asks the overwrite question when `file` exists; true to go on.
-  bool ConfirmOverwrite(const QString& file);
   // Runs a save dialog and the overwrite question; "" when the user backed out.
   QString ChooseSaveFile(QFileDialog* dialog);
 

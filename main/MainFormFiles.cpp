@@ -1,32 +1,19 @@
-// The main window's project and export buttons: Save Project, Open Project, Export to CSV
-// and Export to HTML, each behind its file dialog and, for an existing file, the overwrite
-// question.
+// The main window's project and export buttons: Save Project, Open Project, Export to CSV,
+// Export to HTML and Export to Excel, each behind its file dialog and, for an existing file,
+// the overwrite question.
 #include <QFileDialog>
-#include <QFileInfo>
 
 #include "grid/view/TResultGrid.h"
 #include "main/KeywordGrid.h"
 #include "main/MainForm.h"
 #include "main/ProjectFiles.h"
-#include "ui/MessageBox.h"
+#include "ui/FormParts.h"
 #include "ui/TextConvert.h"
 
 namespace kelvaro {
-namespace {
-
-constexpr char kOverwriteText[] = "The file you specified exists. Do you want to overwrite it?";
-
-}  // namespace
-
-bool Tfrm::ConfirmOverwrite(const QString& file) {
-  if (!QFileInfo::exists(file)) return true;
-  return AskConfirmation(kOverwriteText, kButtonYes | kButtonCancel, this) == kResultYes;
-}
 
 QString Tfrm::ChooseSaveFile(QFileDialog* dialog) {
-  const QString file = RunFileDialog(dialog);
-  if (file.isEmpty() || !ConfirmOverwrite(file)) return QString();
-  return file;
+  return kelvaro::ChooseSaveFile(dialog, RunFileDialog, this);
 }
 
 // A failed save shows its error in the standard error box (RunHandler); the grid's safe
@@ -62,6 +49,15 @@ void Tfrm::Button3Click() {
   if (file.isEmpty()) return;
   gRes->Model().SetSaveWithHTML(true);
   MainForm::ExportHTML(gRes->Model(), gRes->HTMLVisuals(), FromQString(file));
+}
+
+void Tfrm::bExportExcelClick() {
+#ifdef KELVARO_XLSX_EXPORT
+  if (IsSearching(true)) return;
+  const QString file = ChooseSaveFile(dlgS3);
+  if (file.isEmpty()) return;
+  SaveXLSX(gRes->Model(), MainForm::KeywordSheet(gRes->Model()), FromQString(file));
+#endif
 }
 
 }  // namespace kelvaro

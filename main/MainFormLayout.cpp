@@ -17,23 +17,6 @@
 #include "ui/FormParts.h"
 
 namespace kelvaro {
-namespace {
-
-QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const QString& suffix,
-                        const QStringList& filters) {
-  auto* dialog = new QFileDialog(parent);
-  dialog->setObjectName(name);
-  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog->setDefaultSuffix(suffix);
-  dialog->setNameFilters(filters);
-  // The window asks its own overwrite question.
-  dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-  return dialog;
-}
-
-}  // namespace
-
 GridCreationValues MainForm::KeywordGridColumns() {
   GridCreationValues values;
   values.col_count = kKeywordGridColumns;
@@ -118,6 +101,11 @@ void Tfrm::BuildLayout() {
   for (auto* b : {bSave, bOpen, bClear, bClearAll, bExport, Button3}) {
     bottom_panel.row->addWidget(b);
   }
+#ifdef KELVARO_XLSX_EXPORT
+  bExportExcel = HintedButton(QStringLiteral("Export to Excel"), QStringLiteral("bExportExcel"),
+                              QStringLiteral("Export the grid as an Excel workbook"), bottom);
+  bottom_panel.row->addWidget(bExportExcel);
+#endif
   bottom_panel.row->addStretch();
   bottom_panel.row->addWidget(TBXButton2);
   column->addWidget(bottom);
@@ -137,6 +125,10 @@ void Tfrm::BuildLayout() {
   dlgS2 = FileDialog(
       this, QStringLiteral("dlgS2"), true, QStringLiteral("html"),
       {QStringLiteral("HTML Files (*.HTML *.HTM *.html *.htm)"), QStringLiteral("* (*)")});
+#ifdef KELVARO_XLSX_EXPORT
+  dlgS3 = ExcelFileDialog(this, QStringLiteral("dlgS3"));
+  ConnectHandler(bExportExcel, this, &Tfrm::bExportExcelClick);
+#endif
 
   ConnectHandler(bStart, this, &Tfrm::btnStartClick);
   ConnectHandler(bStop, this, &Tfrm::bStopClick);

@@ -6,6 +6,7 @@
 #include "grid/GridCsv.h"
 #include "grid/GridHtml.h"
 #include "grid/ResultGridModel.h"
+#include "main/KeywordGrid.h"
 #include "web/SearchService.h"
 
 namespace kelvaro::MainForm {
@@ -183,6 +184,19 @@ void ExportCSV(const ResultGridModel& grid, const std::string& file_name) {
 void ExportHTML(const ResultGridModel& grid, const CellVisualsFunction& look,
                 const std::string& file_name) {
   WriteFileAtomically(file_name, TidyHTMLText(PublicCountLinks(HTMLDocument(grid, look))));
+}
+
+XlsxSheet KeywordSheet(const ResultGridModel& grid) {
+  XlsxSheet sheet;
+  sheet.name = "Keywords";
+  sheet.columns = {XlsxColumn::kLeftOut, XlsxColumn::kText, XlsxColumn::kNumber,
+                   XlsxColumn::kNumber, XlsxColumn::kNumber};
+  if (HasVolumeColumns(grid)) {
+    sheet.columns.push_back(XlsxColumn::kNumber);
+    sheet.columns.push_back(XlsxColumn::kTwoDecimals);
+  }
+  sheet.background = [&grid](int col, int row) { return KeywordCellColor(grid, col, row); };
+  return sheet;
 }
 
 }  // namespace kelvaro::MainForm

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "grid/CellVisuals.h"
+#include "grid/GridXlsx.h"
 
 namespace kelvaro {
 class ResultGridModel;
@@ -47,5 +48,11 @@ void DropLinkKeys(ResultGridModel& grid);
 void ExportCSV(const ResultGridModel& grid, const std::string& file_name);
 void ExportHTML(const ResultGridModel& grid, const CellVisualsFunction& look,
                 const std::string& file_name);
+
+// The keyword grid as a worksheet "Keywords": the tick column left out, the phrase as text,
+// the three counts, Volume and KGR (when the header names them) as numbers, each cell on
+// the background the grid paints it (KeywordCellColor). A column an opened project added
+// beyond those is text.
+XlsxSheet KeywordSheet(const ResultGridModel& grid);
 
 }  // namespace kelvaro::MainForm

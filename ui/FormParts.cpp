@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPalette>
@@ -10,6 +12,9 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
+
+#include "base/WorkerHost.h"
+#include "ui/MessageBox.h"
 
 namespace kelvaro {
 
@@ -152,6 +157,41 @@ void CentreOnScreen(QWidget* window) {
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
   }
+}
+
+QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const QString& suffix,
+                        const QStringList& filters) {
+  auto* dialog = new QFileDialog(parent);
+  dialog->setObjectName(name);
+  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog->setDefaultSuffix(suffix);
+  dialog->setNameFilters(filters);
+  // The window asks its own overwrite question.
+  dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+  return dialog;
+}
+
+QFileDialog* ExcelFileDialog(QWidget* parent, const QString& name) {
+  return FileDialog(parent, name, true, QStringLiteral("xlsx"),
+                    {QStringLiteral("Excel workbook (*.xlsx)")});
+}
+
+QString ChooseSaveFile(QFileDialog* dialog, const std::function<QString(QFileDialog*)>& run_dialog,
+                       QWidget* parent) {
+  const QString file = run_dialog(dialog);
+  if (file.isEmpty()) return QString();
+  if (QFileInfo::exists(file) &&
+      AskConfirmation("The file you specified exists. Do you want to overwrite it?",
+                      kButtonYes | kButtonCancel, parent) != kResultYes) {
+    return QString();
+  }
+  return file;
+}
+
+QString ExecFileDialog(QFileDialog* dialog) {
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return QString();
+  return dialog->selectedFiles().constFirst();
 }
 
 }  // namespace kelvaro

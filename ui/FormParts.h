@@ -3,10 +3,13 @@
 #include <QObject>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 #include "ui/HandlerGuard.h"
 
 class QCheckBox;
+class QFileDialog;
 class QHBoxLayout;
 class QLabel;
 class QPlainTextEdit;
@@ -21,6 +24,9 @@ namespace kelvaro {
 inline constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
 inline constexpr char kNoKeywordsText[] =
     "Please type in some keyword phrases before search (one per line).";
+
+inline constexpr char kSearchingText[] =
+    "Searching in progress. Stop the search first or wait for it to finish.";
 
 // "MS Sans Serif" 11 px, or the platform's fallback.
 QFont WindowFont();
@@ -86,6 +92,23 @@ QCheckBox* HiddenCheckBox(const QString& caption, const QString& name, bool chec
 void LockKeywordMemo(QPlainTextEdit* memo, bool locked);
 
 void CentreOnScreen(QWidget* window);
+
+// A file dialog of a window, for saving or opening, with its default suffix and filters. It
+// asks no overwrite question of its own: ChooseSaveFile does.
+QFileDialog* FileDialog(QWidget* parent, const QString& name, bool save, const QString& suffix,
+                        const QStringList& filters);
+
+// The save dialog of Export to Excel: "Excel workbook (*.xlsx)", suffix "xlsx".
+QFileDialog* ExcelFileDialog(QWidget* parent, const QString& name);
+
+// Runs a save dialog through `run_dialog` (which returns the chosen file, "" when cancelled)
+// and, for a file that exists, asks "The file you specified exists. Do you want to overwrite
+// it?" with Yes and Cancel. The file, or "" when the user backed out.
+QString ChooseSaveFile(QFileDialog* dialog, const std::function<QString(QFileDialog*)>& run_dialog,
+                       QWidget* parent);
+
+// The file dialogs' way of running: modally, the first chosen file or "".
+QString ExecFileDialog(QFileDialog* dialog);
 
 // Connects a button to a handler of `form` that runs inside RunHandler.
 template <typename Form>

@@ -7,13 +7,14 @@ KELVARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 KELVARO_RUN_PACKAGES=(
   g++ cmake ninja-build pkg-config ca-certificates
   qt6-base-dev qt6-multimedia-dev libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev
-  libsqlite3-dev
+  libsqlite3-dev libxlsxwriter-dev
 )
 # What the tests, benchmarks and their stages need on top (scripts/test, scripts/bench):
 # GoogleTest, Google Benchmark, OpenSSL for the TLS benchmark, Python for the layering check and
-# a benchmark's peer, a virtual X server, clang for the fuzzers, the packaging tools.
+# a benchmark's peer, openpyxl to read the Excel export back, a virtual X server, clang for
+# the fuzzers, the packaging tools.
 KELVARO_TEST_PACKAGES=(
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev python3
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev python3 python3-openpyxl
   xvfb xauth clang libclang-rt-14-dev dpkg-dev file
 )
 KELVARO_PACKAGES=("${KELVARO_RUN_PACKAGES[@]}" "${KELVARO_TEST_PACKAGES[@]}")

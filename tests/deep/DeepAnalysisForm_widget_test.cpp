@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <memory>
@@ -38,6 +40,8 @@ using testing::SeenBox;
 using testing::WaitUntil;
 
 constexpr char kAnalyzingText[] = "The analyzing is in progress. It must be finished first.";
+constexpr char kSearchingText[] =
+    "Searching in progress. Stop the search first or wait for it to finish.";
 
 class DeepAnalysisFormTest : public ::testing::Test {
  protected:
@@ -320,6 +324,46 @@ TEST_F(DeepAnalysisFormTest, StartAndCloseAreRefusedDuringARun) {
   // Idle again: Close closes.
   form->TBXButton2Click();
   EXPECT_FALSE(form->isVisible());
+}
+
+// Export to Excel in the bottom row: refused during a run as the main window's file buttons
+// are, then the grid goes into the chosen .xlsx file, after the overwrite question.
+TEST_F(DeepAnalysisFormTest, ExportToExcelRefusedDuringARunThenWritesAWorkbook) {
+  auto form = MakeForm();
+  std::vector<QFileDialog*> dialogs;
+  const std::string file = temp_.File("deep.xlsx");
+  form->RunFileDialog = [&](QFileDialog* dialog) {
+    dialogs.push_back(dialog);
+    return QString::fromStdString(file);
+  };
+  ASSERT_NE(form->bExportExcel, nullptr);
+  EXPECT_EQ(form->bExportExcel->text(), QStringLiteral("Export to Excel"));
+  EXPECT_EQ(form->bExportExcel->parentWidget(), form->TBXButton2->parentWidget());
+  form->show();
+  gate_.Close();
+  form->Memo1->setPlainText(QStringLiteral("red shoes"));
+  form->btnStartClick();
+  ASSERT_TRUE(WaitUntil([&] { return gate_.Waiting() == 1; }));
+  SeenBox refused;
+  AnswerNextBox(&refused, QStringLiteral("OK"));
+  form->bExportExcel->click();
+  ASSERT_TRUE(refused.seen);
+  EXPECT_EQ(refused.title, QStringLiteral("Information"));
+  EXPECT_EQ(refused.text, QString::fromLatin1(kSearchingText));
+  EXPECT_TRUE(dialogs.empty());
+  gate_.Open();
+  ASSERT_TRUE(WaitUntil([&] { return !form->IsAnalysing(); }));
+
+  testing::WriteBytes(file, "old bytes");
+  SeenBox overwrite;
+  AnswerNextBox(&overwrite, QStringLiteral("&Yes"));
+  form->bExportExcel->click();
+  EXPECT_TRUE(overwrite.seen);
+  EXPECT_EQ(overwrite.title, QStringLiteral("Confirm"));
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0], form->dlgS);
+  EXPECT_EQ(form->dlgS->nameFilters(), QStringList{QStringLiteral("Excel workbook (*.xlsx)")});
+  EXPECT_EQ(testing::ReadBytes(file).rfind("PK\x03\x04", 0), 0u);  // a zip: the workbook
 }
 
 // Stop during the first pass: the phrase under way is completed, no backlinks are asked.

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -706,6 +707,49 @@ TEST_F(MainFormTest, FailedSaveShowsTheErrorAndKeepsTheOldFile) {
   for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
     EXPECT_EQ(entry.path().filename().string().find(".~"), std::string::npos) << entry.path();
   }
+}
+
+// Export to Excel stands after Export to HTML, is refused during a run like the other file
+// buttons, asks for an .xlsx file, shows a failure in the standard error box, and writes a
+// workbook.
+TEST_F(MainFormTest, ExportToExcelRefusedDuringARunThenWritesAWorkbook) {
+  ASSERT_NE(frm_->bExportExcel, nullptr);
+  EXPECT_EQ(frm_->bExportExcel->text(), QStringLiteral("Export to Excel"));
+  QLayout* row = frm_->Button3->parentWidget()->layout();
+  EXPECT_EQ(row->indexOf(frm_->bExportExcel), row->indexOf(frm_->Button3) + 1);
+
+  downloads_.Close();
+  Type({"red shoes"});
+  frm_->bStart->click();
+  ASSERT_TRUE(WaitUntil([&] { return downloads_.Waiting() == 1; }));
+  SeenBox refused;
+  AnswerNextBox(&refused, QStringLiteral("OK"));
+  frm_->bExportExcel->click();
+  ASSERT_TRUE(refused.seen);
+  EXPECT_EQ(refused.title, QStringLiteral("Information"));
+  EXPECT_EQ(refused.text, QString::fromLatin1(kSearchingText));
+  EXPECT_TRUE(dialogs_.empty());
+  downloads_.Open();
+  ASSERT_TRUE(WaitUntil([&] { return !frm_->IsSearching(false); }));
+
+  const std::string missing = temp_.File("missing") + "/keywords.xlsx";
+  next_file_ = QString::fromStdString(missing);
+  SeenBox error;
+  AnswerNextBox(&error, QStringLiteral("OK"));
+  frm_->bExportExcel->click();
+  ASSERT_TRUE(error.seen);
+  EXPECT_EQ(error.title, QStringLiteral("Kelvaro"));
+  EXPECT_TRUE(error.text.startsWith(
+      QString::fromStdString("Cannot create file \"" + FullPath(missing) + "\". ")));
+  ASSERT_EQ(dialogs_.size(), 1u);
+  EXPECT_EQ(dialogs_[0], frm_->dlgS3);
+  EXPECT_EQ(frm_->dlgS3->nameFilters(), QStringList{QStringLiteral("Excel workbook (*.xlsx)")});
+  EXPECT_EQ(frm_->dlgS3->defaultSuffix(), QStringLiteral("xlsx"));
+
+  const std::string file = temp_.File("keywords.xlsx");
+  next_file_ = QString::fromStdString(file);
+  EXPECT_TRUE(ClickShowsNoBox(frm_->bExportExcel));
+  EXPECT_EQ(testing::ReadBytes(file).rfind("PK\x03\x04", 0), 0u);  // a zip: the workbook
 }
 
 // While the worker runs (held in its first download): Start, Close and Deep Analysis
