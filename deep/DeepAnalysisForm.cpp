@@ -74,6 +74,9 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
     auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
         std::move(keywords), host, gRes->Model(), sink, CheckBox2->isChecked());
     worker->SetAnswerStore(services.answers, services.reuse_days);
+    if (services.timings.phrase_pause_ms) {
+      worker->SetPauseBetweenPhrasesMs(*services.timings.phrase_pause_ms);
+    }
     return std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
   };
   // The second pass reads the rows back to tell phrases, results and averages apart, so

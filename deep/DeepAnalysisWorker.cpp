@@ -14,7 +14,6 @@ namespace kelvaro::DeepAnalysisForm {
 namespace {
 
 constexpr int kColumns = 4;
-constexpr int kPauseBetweenPhrasesMs = 500;
 constexpr const char* kAveragesText = "<b>Averages:</b>";
 constexpr const char* kEmptyResultText = "Empty request result";
 
@@ -62,7 +61,9 @@ void DeepAnalysisWorker::Run() noexcept {
       not_counted_ = static_cast<int>(Keywords.size() - counted_ + listed_ - averaged_);
     }
     // An account nobody could reach during the run is not asked again.
-    if (limits.Answered()) searches_left_ = AskSearchesLeft(host_);
+    if (limits.Answered()) {
+      searches_left_ = AskSearchesLeft(host_, limit_timings_.account_timeout_ms);
+    }
   } catch (...) {
     // The thread's edge: a failure here ends the run like any other end.
   }
@@ -106,7 +107,7 @@ bool DeepAnalysisWorker::FirstPass(AnswerReuse& queries) {
         RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1))));
     if (StopRequested) return false;
     // Half a second between phrases; the second pass follows the last one at once.
-    if (i + 1 < n) queries.Pause(kPauseBetweenPhrasesMs);
+    if (i + 1 < n) queries.Pause(pause_between_phrases_ms_);
   }
   return true;
 }

@@ -72,6 +72,9 @@ class DeepAnalysisWorker {
 
   // The clock of the waits for the service's limits (tests shorten it). Before Run().
   void SetLimitTimings(const LimitTimings& timings) { limit_timings_ = timings; }
+  // The pause between two phrases of the first pass (tests shorten it). Before Run().
+  static constexpr int kPauseBetweenPhrasesMs = 500;
+  void SetPauseBetweenPhrasesMs(int ms) { pause_between_phrases_ms_ = ms; }
   // The answer store the run records in and, with `reuse_days` > 0, reuses answers of that
   // age from (nullptr: none). Before Run(); the store outlives the run.
   void SetAnswerStore(AnswerStore* store, int reuse_days) {
@@ -105,6 +108,7 @@ class DeepAnalysisWorker {
   // The grid's row count when the run began: the second pass starts below it.
   int StartRowCount = 0;
   LimitTimings limit_timings_;
+  int pause_between_phrases_ms_ = kPauseBetweenPhrasesMs;
   AnswerStore* answer_store_ = nullptr;
   int reuse_days_ = 0;
   int queries_sent_ = 0;

@@ -17,7 +17,6 @@ namespace kelvaro::MainForm {
 namespace {
 
 constexpr int kQueriesPerKeyword = 3;
-constexpr int kPauseBetweenKeywordsMs = 500;
 
 // The link keeps the query without its key: cells end up in project files.
 std::string CountLink(const std::string& url, const std::string& count) {
@@ -52,7 +51,9 @@ void KeywordWorker::Run() noexcept {
     waited_ms_ = limits.WaitedMs();
     if (limits.RanOut()) not_counted_ = static_cast<int>(Keywords.size() - counted_);
     // An account nobody could reach during the run is not asked again.
-    if (limits.Answered()) searches_left_ = AskSearchesLeft(host_);
+    if (limits.Answered()) {
+      searches_left_ = AskSearchesLeft(host_, limit_timings_.account_timeout_ms);
+    }
   } catch (...) {
     // The thread's edge: a failure here ends the run like any other end.
   }
@@ -99,7 +100,7 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, AnswerReuse& queries)
   SetProgress(kQueriesPerKeyword * (i + 1));
   if (StopRequested) return Outcome::kEnd;
   // Half a second between keywords; after the last one the run simply ends.
-  if (!last) queries.Pause(kPauseBetweenKeywordsMs);
+  if (!last) queries.Pause(pause_between_keywords_ms_);
   return Outcome::kNext;
 }
 

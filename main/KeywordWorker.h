@@ -77,6 +77,9 @@ class KeywordWorker {
 
   // The clock of the waits for the service's limits (tests shorten it). Before Run().
   void SetLimitTimings(const LimitTimings& timings) { limit_timings_ = timings; }
+  // The pause between two keywords, after the search delay (tests shorten it). Before Run().
+  static constexpr int kPauseBetweenKeywordsMs = 500;
+  void SetPauseBetweenKeywordsMs(int ms) { pause_between_keywords_ms_ = ms; }
   // The answer store the run records in and, with `reuse_days` > 0, reuses answers of that
   // age from (nullptr: none). Before Run(); the store outlives the run.
   void SetAnswerStore(AnswerStore* store, int reuse_days) {
@@ -108,6 +111,7 @@ class KeywordWorker {
   KeywordWorkerSink sink_;
   const int search_delay_ms_;
   LimitTimings limit_timings_;
+  int pause_between_keywords_ms_ = kPauseBetweenKeywordsMs;
   AnswerStore* answer_store_ = nullptr;
   int reuse_days_ = 0;
   int queries_sent_ = 0;

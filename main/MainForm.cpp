@@ -95,6 +95,9 @@ KeywordRunParts Tfrm::RunParts() {
     auto worker = std::make_unique<MainForm::KeywordWorker>(std::move(keywords), host,
                                                             gRes->Model(), sink, delay_ms);
     worker->SetAnswerStore(services_.answers, services_.reuse_days);
+    if (services_.timings.phrase_pause_ms) {
+      worker->SetPauseBetweenKeywordsMs(*services_.timings.phrase_pause_ms);
+    }
     return std::make_unique<MainForm::TAnalyzeThread>(std::move(worker));
   };
   // A header click refused during the run said why; that holds no longer.

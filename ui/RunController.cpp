@@ -11,7 +11,8 @@
 
 namespace kelvaro {
 
-RunController::RunController(RunServices& services, QWidget* window) {
+RunController::RunController(RunServices& services, QWidget* window)
+    : timings_(services.timings) {
   Downloader download = services.download;
   QtWorkerHost::Fetcher fetch;  // a downloader of the services' own gives bodies only
   if (!download) {

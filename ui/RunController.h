@@ -38,7 +38,9 @@ class RunController : public QObject {
   // the worker's pending steps and open boxes, tells it to stop and waits up to
   // `wait_ms` for it. Returns true when no thread is left running; false when the worker
   // is still inside a download (it can reach nothing any more).
-  bool Shutdown(int wait_ms = 1500);
+  bool Shutdown(int wait_ms);
+  // The same with the services' shutdown wait.
+  bool Shutdown() { return Shutdown(timings_.shutdown_wait_ms); }
 
   // The run's thread, or nullptr before the first Start.
   WorkerThread* Thread() const { return thread_.get(); }
@@ -46,6 +48,7 @@ class RunController : public QObject {
   GuiThreadBridge& Bridge() { return bridge_; }
 
  private:
+  const RunTimings& timings_;
   GuiThreadBridge bridge_;
   std::unique_ptr<QtWorkerHost> host_;
   std::unique_ptr<WorkerThread> thread_;

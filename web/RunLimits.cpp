@@ -54,7 +54,7 @@ AccountLimits::AccountLimits(WorkerHost& host, const std::atomic<bool>& stop, Li
     : host_(host), stop_(stop), timings_(timings) {}
 
 bool AccountLimits::ConfirmStart(int64_t searches_needed) {
-  const std::optional<int64_t> left = AskSearchesLeft(host_);
+  const std::optional<int64_t> left = AskSearchesLeft(host_, timings_.account_timeout_ms);
   if (!left) return true;
   if (*left == 0) {
     host_.ShowMessage(LimitTexts::NoneLeft());
@@ -99,7 +99,7 @@ AccountLimits::Action AccountLimits::AfterFailure(const ServiceAnswer& answer) {
   if (answer.body.empty() || (answer.status != 429 && answer.status != 0)) {
     return Action::kErrorPath;
   }
-  const std::optional<AccountFigures> figures = AskAccount(host_);
+  const std::optional<AccountFigures> figures = AskAccount(host_, timings_.account_timeout_ms);
   if (!figures || !figures->searches_left) return Action::kErrorPath;
   if (*figures->searches_left == 0) return EndRun(answer);
   const bool hour_full = figures->per_hour && *figures->per_hour > 0 && figures->this_hour &&
@@ -122,7 +122,7 @@ AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_aft
     const int64_t ms = std::min<int64_t>(timings_.poll_ms, left);
     if (!WaitOnce(WaitKind::kHourly, per_hour, static_cast<int>(ms))) return Action::kEnd;
     waited += ms;
-    const std::optional<AccountFigures> figures = AskAccount(host_);
+    const std::optional<AccountFigures> figures = AskAccount(host_, timings_.account_timeout_ms);
     // An account that cannot say the hour is still full gets the query again: its answer
     // decides.
     if (!figures || !figures->this_hour || !figures->per_hour || *figures->per_hour == 0 ||

@@ -92,18 +92,18 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
   return answer;
 }
 
-std::optional<AccountFigures> AskAccount(WorkerHost& host) {
+std::optional<AccountFigures> AskAccount(WorkerHost& host, int timeout_ms) {
   const SearchSettings settings = RequestSettings(host);
   const SearchService* service = FindSearchService(settings.service);
   if (service == nullptr) return std::nullopt;
   if (!IsAcceptableEndpoint(settings.endpoint)) return std::nullopt;
   const std::string url = service->AccountURL(settings);
   if (url.empty()) return std::nullopt;
-  return service->ReadAccount(SafeFetch(host, url, kAccountTimeoutMs).body);
+  return service->ReadAccount(SafeFetch(host, url, timeout_ms).body);
 }
 
-std::optional<int64_t> AskSearchesLeft(WorkerHost& host) {
-  const std::optional<AccountFigures> figures = AskAccount(host);
+std::optional<int64_t> AskSearchesLeft(WorkerHost& host, int timeout_ms) {
+  const std::optional<AccountFigures> figures = AskAccount(host, timeout_ms);
   return figures ? figures->searches_left : std::nullopt;
 }
 

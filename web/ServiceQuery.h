@@ -75,11 +75,11 @@ ServiceAnswer QueryService(WorkerHost& host, QueryKind kind, const std::string& 
 inline constexpr int kAccountTimeoutMs = 2000;
 
 // The account answer's figures, asked once with the settings as they are now and a
-// kAccountTimeoutMs time-out; nullopt when the service has no account request or the
-// answer does not say.
-std::optional<AccountFigures> AskAccount(WorkerHost& host);
+// `timeout_ms` time-out; nullopt when the service has no account request or the answer does
+// not say.
+std::optional<AccountFigures> AskAccount(WorkerHost& host, int timeout_ms = kAccountTimeoutMs);
 
 // The searches left on the account as AskAccount tells them.
-std::optional<int64_t> AskSearchesLeft(WorkerHost& host);
+std::optional<int64_t> AskSearchesLeft(WorkerHost& host, int timeout_ms = kAccountTimeoutMs);
 
 }  // namespace kelvaro
