@@ -19,7 +19,7 @@ namespace {
 
 // The line with every quoted section (its quotes included) overwritten by quote characters,
 // so that counting delimiters sees only what stands outside quotes.
-std::string MaskCSVQuotedSections(std::string_view line) {
+std::string MaskQuotedSections(std::string_view line) {
   std::string masked(line);
   const size_t quotes = static_cast<size_t>(std::count(line.begin(), line.end(), kCSVQuote));
   // A last quote that no later quote closes is ordinary text, as the field splitter takes it.
@@ -166,13 +166,13 @@ size_t DropLeadingSpaces(std::string_view& line) {
 bool HasOddQuotes(std::string_view line) {
   constexpr uint64_t kOnes = 0x0101010101010101ULL;
   constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-  constexpr uint64_t kCSVQuotes = kOnes * static_cast<unsigned char>(kCSVQuote);
+  constexpr uint64_t kQuotes = kOnes * static_cast<unsigned char>(kCSVQuote);
   uint64_t marks = 0;  // the high bit of a byte flips with every quote found in that lane
   size_t i = 0;
   for (; i + 8 <= line.size(); i += 8) {
     uint64_t word;
     std::memcpy(&word, line.data() + i, 8);
-    const uint64_t x = word ^ kCSVQuotes;            // quote bytes become 0
+    const uint64_t x = word ^ kQuotes;               // quote bytes become 0
     marks ^= ~(((x & kLow7) + kLow7) | x) & ~kLow7;  // high bit set exactly on zero bytes
   }
   bool odd = std::popcount(marks) % 2 == 1;
@@ -323,8 +323,8 @@ void ForEachCSVFileLine(const std::string& file_name, size_t piece,
 }
 
 char DetectDelimiter(std::string_view first, std::string_view second) {
-  const std::string a = MaskCSVQuotedSections(first);
-  const std::string b = MaskCSVQuotedSections(second);
+  const std::string a = MaskQuotedSections(first);
+  const std::string b = MaskQuotedSections(second);
   char found = kNoDelimiter;
   int best = 0;
   for (char x : kCSVDelimiterCandidates) {
