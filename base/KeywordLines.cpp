@@ -3,20 +3,16 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "base/Text.h"
+
 namespace kelvaro {
 
 std::vector<std::string> KeywordLines(const std::string& memo_text) {
   constexpr size_t kLineLimit = 4096;
   std::vector<std::string> lines;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = memo_text.find_first_of("\r\n", start);
-    const size_t stop = end == std::string::npos ? memo_text.size() : end;
-    lines.push_back(memo_text.substr(start, std::min(stop - start, kLineLimit)));
-    if (end == std::string::npos) break;
-    start = end + (memo_text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  for (const std::string_view line : SplitLines(memo_text)) {
+    lines.emplace_back(line.substr(0, kLineLimit));
   }
-  if (lines.back().empty()) lines.pop_back();
   return lines;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/Text.h"
+
 namespace kelvaro {
 
 namespace {
@@ -9,7 +11,7 @@ namespace {
 // The simple lower case of one code point of the alphabets named in the header; others as
 // they are.
 char32_t LowerCodePoint(char32_t c) {
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
+  if (c < 0x80) return static_cast<char32_t>(LowerAscii(static_cast<char>(c)));
   // Latin-1: À-Þ except the multiplication sign.
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
   // Latin Extended-A: pairs, upper case first; three runs start on an odd code point.

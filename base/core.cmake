@@ -1,6 +1,7 @@
 target_sources(kelvaro_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AtomicFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/KeywordLines.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextCase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WorkerSteps.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TempPath.cpp)

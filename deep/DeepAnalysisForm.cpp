@@ -61,8 +61,8 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
   KeywordRunParts parts = WindowRunParts(this);
   parts.shape = RunShape::kDeepAnalysis;
   parts.reset_grid = [this] { ResetGrid(); };
-  parts.make_worker = [this](std::vector<std::string> keywords, WorkerHost& host,
-                             SearchSetup search) {
+  parts.make_worker = [this, &services](std::vector<std::string> keywords, WorkerHost& host,
+                                        SearchSetup search) {
     DeepAnalysisForm::DeepAnalysisWorkerSink sink;
     sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
     sink.AutoFitColumns = [this] { AutoFitColumns(); };
@@ -71,6 +71,9 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
     };
     auto worker = std::make_unique<DeepAnalysisForm::DeepAnalysisWorker>(
         std::move(keywords), host, std::move(search), gRes->Model(), sink, CheckBox2->isChecked());
+    if (services.timings.phrase_pause_ms) {
+      worker->SetPauseBetweenPhrasesMs(*services.timings.phrase_pause_ms);
+    }
     return std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
   };
   // The second pass reads the rows back to tell phrases, results and averages apart, so

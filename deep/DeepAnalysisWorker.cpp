@@ -12,7 +12,6 @@ namespace kelvaro::DeepAnalysisForm {
 namespace {
 
 constexpr int kColumns = 4;
-constexpr int kPauseBetweenPhrasesMs = 500;
 constexpr const char* kAveragesText = "<b>Averages:</b>";
 
 std::string Bold(const std::string& text) { return "<b>" + text + "</b>"; }
@@ -85,7 +84,7 @@ bool DeepAnalysisWorker::FirstPass(SearchSession& session) {
               RoundHalfEven(static_cast<int64_t>(i + 1) * 20, static_cast<int64_t>(n + 1))));
           if (StopRequested) return AnswerFlow::kEnd;
           // Half a second between phrases; the second pass follows the last one at once.
-          if (i + 1 < n) session.Pause(kPauseBetweenPhrasesMs);
+          if (i + 1 < n) session.Pause(pause_between_phrases_ms_);
           return AnswerFlow::kGoOn;
         });
     if (!more) return false;

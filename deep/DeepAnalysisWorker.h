@@ -59,6 +59,10 @@ class DeepAnalysisWorker : public SearchRun {
 
     int Phrases() const { return static_cast<int>(Keywords.size()); }
 
+  // The pause between two phrases of the first pass (tests shorten it). Before Run().
+  static constexpr int kPauseBetweenPhrasesMs = 500;
+  void SetPauseBetweenPhrasesMs(int ms) { pause_between_phrases_ms_ = ms; }
+
  private:
   // false when the run ended before the last phrase was done.
   bool FirstPass(SearchSession& session);
@@ -81,6 +85,7 @@ class DeepAnalysisWorker : public SearchRun {
   const bool autofit_;
   // The grid's row count when the run began: the second pass starts below it.
   int StartRowCount = 0;
+  int pause_between_phrases_ms_ = kPauseBetweenPhrasesMs;
   size_t counted_ = 0;  // phrases with their total
   size_t listed_ = 0;    // of them, phrases whose listed results wait for their backlinks
   size_t averaged_ = 0;  // of those, phrases whose backlinks were all asked for

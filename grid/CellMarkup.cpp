@@ -1,15 +1,10 @@
 #include "grid/CellMarkup.h"
 
-#include <cctype>
-
+#include "base/Text.h"
 #include "grid/ResultGridModel.h"
 
 namespace kelvaro {
 namespace {
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
 
 bool HasMarkupTag(std::string_view text) {
   for (size_t i = text.find('<'); i != std::string_view::npos; i = text.find('<', i + 1)) {
@@ -39,8 +34,8 @@ std::string ReplaceTagByLineBreak(std::string_view text, char letter1, char lett
   size_t i = 0;
   while (i < text.size()) {
     if (text[i] == '<' && i + 3 < text.size() && text[i + 3] == '>' &&
-        std::toupper(static_cast<unsigned char>(text[i + 1])) == letter1 &&
-        std::toupper(static_cast<unsigned char>(text[i + 2])) == letter2) {
+        LowerAscii(text[i + 1]) == LowerAscii(letter1) &&
+        LowerAscii(text[i + 2]) == LowerAscii(letter2)) {
       out += "\r\n";
       i += 4;
     } else {
@@ -57,8 +52,8 @@ TextKind ClassifyText(std::string_view text, bool enable_html) {
   // short, and a "<" at the very end is followed by that space, so it is no tag.
   if (text.empty()) return TextKind::kPlain;
   if (text[0] == '=') return TextKind::kFormula;
-  if (StartsWith(text, "{\\")) return TextKind::kRich;
-  if (StartsWith(text, "|\\")) return TextKind::kWide;
+  if (text.starts_with("{\\")) return TextKind::kRich;
+  if (text.starts_with("|\\")) return TextKind::kWide;
   if (enable_html && HasMarkupTag(text)) return TextKind::kMarkup;
   return TextKind::kPlain;
 }
@@ -149,10 +144,7 @@ const std::string& SavedCellTextRef(const ResultGridModel& grid, int col, int ro
 bool ReadHref(std::string_view tag, std::string* url) {
   size_t pos = std::string_view::npos;
   for (size_t k = 0; k + 4 <= tag.size(); ++k) {
-    if (std::tolower(static_cast<unsigned char>(tag[k])) == 'h' &&
-        std::tolower(static_cast<unsigned char>(tag[k + 1])) == 'r' &&
-        std::tolower(static_cast<unsigned char>(tag[k + 2])) == 'e' &&
-        std::tolower(static_cast<unsigned char>(tag[k + 3])) == 'f') {
+    if (StartsWithIgnoringAsciiCase(tag.substr(k), "href")) {
       pos = k + 4;
       break;
     }

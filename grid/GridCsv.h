@@ -12,8 +12,17 @@ class ResultGridModel;
 
 // The grid's delimited text files (projects and the CSV export). The writer always uses ","
 // and ends every line, the last one included, with CR LF; the reader detects the delimiter
-// of each file anew. The model's SaveCSV and LoadCSV (defined in GridCsv.cpp) are the two
-// entry points; the pieces below are the format's steps, exposed for the tests.
+// of each file anew. The model's SaveCSV (GridCsvWriter.cpp) and LoadCSV (GridCsvReader.cpp)
+// are the two entry points; the pieces below are the format's steps, exposed for the tests.
+
+// The format's characters, the same for the writer and the reader.
+inline constexpr char kCSVQuote = '"';
+// A line break inside a field, as written (the reader gives CR LF back for it).
+inline constexpr char kCSVLineBreakCode = '\x0B';
+// What ends every line written, and what the reader joins lines and restores breaks with.
+inline constexpr std::string_view kCSVLineEnd = "\r\n";
+// The delimiters the reader tries, in this order.
+inline constexpr std::string_view kCSVDelimiterCandidates = ",;#\t|@*-+&";
 
 // What DetectDelimiter gives when no candidate fits: every line is then one field.
 inline constexpr char kNoDelimiter = '\0';

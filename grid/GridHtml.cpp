@@ -1,11 +1,11 @@
 #include "grid/GridHtml.h"
 
-#include <cctype>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "base/AtomicFile.h"
+#include "base/Text.h"
 #include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
 
@@ -16,17 +16,6 @@ std::string ColourCode(uint32_t rgb) {
   char code[8];
   std::snprintf(code, sizeof code, "%06X", static_cast<unsigned>(rgb & 0xFFFFFF));
   return code;
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // Everything of a look that enters its style text.
@@ -47,7 +36,7 @@ class StyleList {
     const std::string style = CellStyleText(look);
     int number = -1;
     for (size_t i = 0; i < styles_.size(); ++i) {
-      if (SameIgnoringCase(styles_[i], style)) {
+      if (EqualsIgnoringAsciiCase(styles_[i], style)) {
         number = static_cast<int>(i);
         break;
       }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/Error.h"
+#include "base/Text.h"
 #include "grid/CellMarkup.h"
 #include "web/uHelper.h"
 
@@ -279,10 +280,7 @@ SortKey MakeSortKey(const std::string& cell, bool as_text) {
     return key;
   }
   key.kind = SortKey::Kind::kText;
-  for (char& ch : shown) {
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  }
-  key.text = std::move(shown);
+  key.text = LowerAscii(shown);
   return key;
 }
 

@@ -128,8 +128,9 @@ class ResultGridModel {
   bool AutoSizeGrowOnly() const;
   void SetAutoSizeGrowOnly(bool on);
 
-  // The project/export file (grid/GridCsv.cpp holds these two and the format). Writing
-  // replaces the file only once the whole text is written; a failed write leaves it as it was.
+  // The project/export file (grid/GridCsvWriter.cpp and GridCsvReader.cpp hold these two and
+  // the format). Writing replaces the file only once the whole text is written; a failed write
+  // leaves it as it was.
   void SaveCSV(const std::string& file_name) const;  // throws kelvaro::Error
   // max_rows <= 0 takes every line; each row read holds only what its line gives (no earlier
   // text, box or height). A zero-length file changes nothing.

@@ -1,7 +1,8 @@
 target_sources(kelvaro_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/ResultGridModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CellMarkup.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/GridCsv.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GridCsvReader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/GridCsvWriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GridHtml.cpp)
 # Export to Excel writes its workbook with libxlsxwriter (libxlsxwriter-dev). Debian has no
 # libxlsxwriter for MinGW, so the Windows cross build goes without the export and its button.

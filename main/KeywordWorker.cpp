@@ -13,7 +13,6 @@ namespace kelvaro::MainForm {
 namespace {
 
 constexpr size_t kQueriesPerKeyword = 3;
-constexpr int kPauseBetweenKeywordsMs = 500;
 
 // The link keeps the query without its key: cells end up in project files.
 std::string CountLink(const std::string& link, const std::string& count) {
@@ -91,7 +90,7 @@ KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, SearchSession& sessio
   SetProgress(kQueriesPerKeyword * (i + 1));
   if (StopRequested) return Outcome::kEnd;
   // Half a second between keywords; after the last one the run simply ends.
-  if (!last) session.Pause(kPauseBetweenKeywordsMs);
+  if (!last) session.Pause(pause_between_keywords_ms_);
   return Outcome::kNext;
 }
 

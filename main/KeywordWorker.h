@@ -65,6 +65,10 @@ class KeywordWorker : public SearchRun {
   std::optional<std::string> VolumeFailure() const { return cost_.volume_failure; }
   std::optional<int64_t> VolumeCreditsLeft() const { return cost_.volume_credits_left; }
 
+  // The pause between two keywords, after the search delay (tests shorten it). Before Run().
+  static constexpr int kPauseBetweenKeywordsMs = 500;
+  void SetPauseBetweenKeywordsMs(int ms) { pause_between_keywords_ms_ = ms; }
+
  private:
   enum class Outcome { kNext, kEnd };
 
@@ -83,6 +87,7 @@ class KeywordWorker : public SearchRun {
   ResultGridModel& grid_;
   KeywordWorkerSink sink_;
   const int search_delay_ms_;
+  int pause_between_keywords_ms_ = kPauseBetweenKeywordsMs;
   size_t counted_ = 0;  // phrases with all three counts
   LineVolumes volumes_;  // once asked
 };

@@ -78,6 +78,9 @@ KeywordRunParts Tfrm::RunParts() {
     };
     auto worker = std::make_unique<MainForm::KeywordWorker>(
         std::move(keywords), host, std::move(search), gRes->Model(), sink, delay_ms);
+    if (services_.timings.phrase_pause_ms) {
+      worker->SetPauseBetweenKeywordsMs(*services_.timings.phrase_pause_ms);
+    }
     return std::make_unique<MainForm::TAnalyzeThread>(std::move(worker));
   };
   // A header click refused during the run said why; that holds no longer.

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/AtomicFile.h"
+#include "base/Text.h"
 #include "grid/GridCsv.h"
 #include "grid/GridHtml.h"
 #include "grid/ResultGridModel.h"
@@ -94,18 +95,8 @@ std::string PublicCountLinks(const std::string& html) {
 }
 
 std::vector<std::string> SplitTextLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(start));
-      break;
-    }
-    lines.push_back(bytes.substr(start, end - start));
-    start = end + BreakLength(bytes, end);
-  }
-  return lines;
+  const std::vector<std::string_view> views = SplitLines(bytes);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 std::string JoinTextLines(const std::vector<std::string>& lines) {

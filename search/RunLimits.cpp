@@ -20,7 +20,7 @@ AccountLimits::AccountLimits(WorkerHost& host, SearchWire& wire, const std::atom
     : host_(host), wire_(wire), stop_(stop), timings_(timings) {}
 
 bool AccountLimits::ConfirmStart(int64_t searches_needed) {
-  const std::optional<AccountFigures> figures = wire_.AskAccount();
+  const std::optional<AccountFigures> figures = wire_.AskAccount(timings_.account_timeout_ms);
   const std::optional<int64_t> left = figures ? figures->searches_left : std::nullopt;
   if (!left) return true;
   if (*left == 0) {
@@ -69,7 +69,7 @@ AccountLimits::Action AccountLimits::AfterFailure(const ServiceAnswer& answer) {
   if (answer.body.empty() || (answer.status != 429 && answer.status != 0)) {
     return Action::kErrorPath;
   }
-  const std::optional<AccountFigures> figures = wire_.AskAccount();
+  const std::optional<AccountFigures> figures = wire_.AskAccount(timings_.account_timeout_ms);
   if (!figures || !figures->searches_left) return Action::kErrorPath;
   if (*figures->searches_left == 0) return EndRun(answer);
   const bool hour_full = figures->per_hour && *figures->per_hour > 0 && figures->this_hour &&
@@ -92,7 +92,7 @@ AccountLimits::Action AccountLimits::WaitForHour(int64_t per_hour, int retry_aft
     const int64_t ms = std::min<int64_t>(timings_.poll_ms, left);
     if (!WaitOnce(WaitKind::kHourly, per_hour, static_cast<int>(ms))) return Action::kEnd;
     waited += ms;
-    const std::optional<AccountFigures> figures = wire_.AskAccount();
+    const std::optional<AccountFigures> figures = wire_.AskAccount(timings_.account_timeout_ms);
     // An account that cannot say the hour is still full gets the query again: its answer
     // decides.
     if (!figures || !figures->this_hour || !figures->per_hour || *figures->per_hour == 0 ||

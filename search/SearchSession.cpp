@@ -143,7 +143,7 @@ RunCost SearchSession::Finish() {
   cost.waited_ms = limits_.WaitedMs();
   // An account nobody could reach during the run is not asked again.
   if (limits_.Answered()) {
-    const std::optional<AccountFigures> figures = wire_.AskAccount();
+    const std::optional<AccountFigures> figures = wire_.AskAccount(setup_.limits.account_timeout_ms);
     if (figures) cost.searches_left = figures->searches_left;
   }
   cost.volume_credits_left = volume_credits_left_;

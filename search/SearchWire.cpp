@@ -6,8 +6,8 @@ ServiceAnswer SearchWire::Query(QueryKind kind, const std::string& text, int& qu
   return QueryService(http_, Settings(), kind, text, queries_sent);
 }
 
-std::optional<AccountFigures> SearchWire::AskAccount() {
-  return kelvaro::AskAccount(http_, Settings());
+std::optional<AccountFigures> SearchWire::AskAccount(int timeout_ms) {
+  return kelvaro::AskAccount(http_, Settings(), timeout_ms);
 }
 
 HttpAnswer SearchWire::Post(const std::string& url, const std::vector<std::string>& headers,

@@ -28,8 +28,8 @@ class SearchWire {
 
   // One query with the settings of now (QueryService).
   ServiceAnswer Query(QueryKind kind, const std::string& text, int& queries_sent);
-  // The account's figures with the settings of now (AskAccount).
-  std::optional<AccountFigures> AskAccount();
+  // The account's figures with the settings of now (AskAccount), asked with `timeout_ms`.
+  std::optional<AccountFigures> AskAccount(int timeout_ms);
   // A POST (the volume service); a client that throws gives an empty answer.
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms);

@@ -34,6 +34,7 @@
 #include "base/AtomicFile.h"
 #include "base/Error.h"
 #include "base/NativePath.h"
+#include "base/Text.h"
 #include "settings/SettingsHive.h"
 
 namespace kelvaro {
@@ -49,26 +50,11 @@ constexpr std::size_t kHexLineWidth = 80;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Key and value names compare as the registry compares them: ASCII case does not count.
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
-}
+bool SameName(const std::string& a, const std::string& b) { return EqualsIgnoringAsciiCase(a, b); }
 
 bool StartsWithNoCase(const std::string& text, std::size_t pos, const std::string& prefix) {
-  return text.size() - pos >= prefix.size() && SameName(text.substr(pos, prefix.size()), prefix);
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  return StartsWithIgnoringAsciiCase(std::string_view(text).substr(pos), prefix);
 }
 
 std::size_t SkipBlanks(const std::string& text, std::size_t pos) {
@@ -106,23 +92,14 @@ struct ParseFailure {
   std::string reason;
 };
 
-std::vector<std::string> SplitLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
+std::vector<std::string> SplitFileLines(const std::string& bytes) {
+  const std::vector<std::string_view> views = SplitLines(bytes, LineEnds::kLf);
+  return std::vector<std::string>(views.begin(), views.end());
 }
 
 class Parser {
  public:
-  explicit Parser(const std::string& bytes) : lines_(SplitLines(bytes)) {}
+  explicit Parser(const std::string& bytes) : lines_(SplitFileLines(bytes)) {}
 
   // Throws ParseFailure.
   Document Parse() {
@@ -202,9 +179,9 @@ class Parser {
     const std::string& line = Line();
     std::uint32_t number = 0;
     std::size_t digits = 0;
-    while (pos < line.size() && HexDigit(line[pos]) >= 0) {
+    while (pos < line.size() && HexDigitValue(line[pos]) >= 0) {
       if (++digits > 8) Fail(std::string(what) + " has more than eight hexadecimal digits");
-      number = number * 16 + static_cast<std::uint32_t>(HexDigit(line[pos]));
+      number = number * 16 + static_cast<std::uint32_t>(HexDigitValue(line[pos]));
       ++pos;
     }
     if (digits == 0) Fail(std::string(what) + " has no hexadecimal digits");
@@ -231,12 +208,12 @@ class Parser {
       if (tokens.size() > 1 && tokens.back().empty()) tokens.pop_back();
       if (tokens.size() == 1 && tokens[0].empty()) tokens.clear();
       for (const std::string& token : tokens) {
-        if (token.empty() || token.size() > 2 || HexDigit(token[0]) < 0 ||
-            (token.size() == 2 && HexDigit(token[1]) < 0)) {
+        if (token.empty() || token.size() > 2 || HexDigitValue(token[0]) < 0 ||
+            (token.size() == 2 && HexDigitValue(token[1]) < 0)) {
           Fail("a byte of hex data is not one or two hexadecimal digits");
         }
-        int byte = HexDigit(token[0]);
-        if (token.size() == 2) byte = byte * 16 + HexDigit(token[1]);
+        int byte = HexDigitValue(token[0]);
+        if (token.size() == 2) byte = byte * 16 + HexDigitValue(token[1]);
         data.push_back(static_cast<char>(byte));
       }
       if (!continued) return data;

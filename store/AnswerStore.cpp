@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Text.h"
 #include "store/AnswerStoreFile.h"
 #include "web/SearchService.h"
 #include "web/uHelper.h"
@@ -162,13 +163,7 @@ std::string Unused(const std::string& path, const std::string& why) {
 // The volume service's answers: filed under its name, by country (volumes differ per country).
 constexpr char kVolumeServiceName[] = "Keywords Everywhere";
 constexpr char kVolumeKind[] = "volume";
-std::string VolumeLocation(const std::string& country) {
-  std::string code = Trim(country);
-  for (char& ch : code) {
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  }
-  return code;
-}
+std::string VolumeLocation(const std::string& country) { return LowerAscii(Trim(country)); }
 
 // The engine code's stand-in in the file (FNV-1a, 64 bits, as 16 hex digits): engines are
 // told apart without the file holding their codes.

@@ -2,9 +2,8 @@
 
 #include <QDesktopServices>
 #include <QUrl>
-#include <algorithm>
-#include <cctype>
 
+#include "base/Text.h"
 #include "ui/TextConvert.h"
 
 namespace kelvaro {
@@ -20,9 +19,7 @@ std::function<void(const std::string&)>& Opener() {
 bool IsOpenableLink(const std::string& url) {
   const auto colon = url.find(':');
   if (colon == std::string::npos) return false;
-  std::string scheme = url.substr(0, colon);
-  std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string scheme = LowerAscii(std::string_view(url).substr(0, colon));
   if (scheme == "mailto") return colon + 1 < url.size();
   if (scheme != "http" && scheme != "https") return false;
   return url.compare(colon, 3, "://") == 0 && colon + 3 < url.size();

@@ -10,7 +10,8 @@
 
 namespace kelvaro {
 
-RunController::RunController(RunServices& services, QWidget* window) : services_(services) {
+RunController::RunController(RunServices& services, QWidget* window)
+    : services_(services), timings_(services.timings) {
   // A wait's notice goes where the run's cost goes, in the window's status bar.
   auto status = [window](const std::string& text) {
     auto* bar = window != nullptr ? window->findChild<QStatusBar*>() : nullptr;

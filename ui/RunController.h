@@ -45,7 +45,9 @@ class RunController : public QObject {
   // `wait_ms` for it; a transfer under way ends within a fraction of a second. Returns true
   // when no thread is left running; false when the worker is still busy (it can reach
   // nothing any more).
-  bool Shutdown(int wait_ms = 1500);
+  bool Shutdown(int wait_ms);
+  // The same with the services' shutdown wait.
+  bool Shutdown() { return Shutdown(timings_.shutdown_wait_ms); }
 
   // The run's thread, or nullptr before the first Start.
   WorkerThread* Thread() const { return thread_.get(); }
@@ -70,6 +72,7 @@ class RunController : public QObject {
   };
 
   RunServices& services_;
+  const RunTimings& timings_;
   GuiThreadBridge bridge_;
   std::unique_ptr<QtWorkerHost> host_;
   std::unique_ptr<WindowHttp> http_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/ApiCredentials.h"
@@ -10,6 +11,15 @@ namespace kelvaro {
 
 class AnswerStore;
 class HttpClient;
+
+// The fixed waits of both windows' runs. Start-up keeps them as they are; tests set them short,
+// so that no test waits the product's own half seconds out.
+struct RunTimings {
+  // Between the phrases of a run; nullopt: the worker's own (half a second).
+  std::optional<int> phrase_pause_ms;
+  // How long a window going away waits for its worker to return (RunController::Shutdown).
+  int shutdown_wait_ms = 1500;
+};
 
 // The pieces both windows share, created once by start-up and handed to both (and the
 // credentials to the settings dialog); they outlive the windows. GUI thread, except the
@@ -29,6 +39,7 @@ struct RunServices {
   AnswerStore* answers = nullptr;
   // "Reuse Days" as last loaded from the settings store; each run takes it at Start.
   int reuse_days = 0;
+  RunTimings timings;
 
   // The chime file in the temporary folder. Throws kelvaro::Error when there is no
   // temporary folder.

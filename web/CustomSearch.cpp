@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/CodePage.h"
+#include "base/Text.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -17,8 +18,6 @@ constexpr char kItemsMarker[] = "\"items\":";
 constexpr char kTitleMarker[] = "\"title\": \"";
 constexpr char kLinkMarker[] = "\"link\": \"";
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Replaces every occurrence of pattern, ignoring ASCII letter case, scanning left to right; the
 // inserted text is not searched again.
 std::string ReplaceAllIgnoringCase(const std::string& text, const std::string& pattern,
@@ -27,11 +26,7 @@ std::string ReplaceAllIgnoringCase(const std::string& text, const std::string& p
   std::string result;
   size_t i = 0;
   while (i < text.size()) {
-    bool match = i + pattern.size() <= text.size();
-    for (size_t k = 0; match && k < pattern.size(); ++k) {
-      match = LowerAscii(text[i + k]) == LowerAscii(pattern[k]);
-    }
-    if (match) {
+    if (StartsWithIgnoringAsciiCase(std::string_view(text).substr(i), pattern)) {
       result += replacement;
       i += pattern.size();
     } else {
@@ -58,19 +53,12 @@ std::string PhraseForm(const std::string& text) {
   return form;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // The four hexadecimal digits at text[at], or -1.
 long ReadHex4(const std::string& text, size_t at) {
   if (at + 4 > text.size()) return -1;
   long code = 0;
   for (size_t k = 0; k < 4; ++k) {
-    const int digit = HexValue(text[at + k]);
+    const int digit = HexDigitValue(text[at + k]);
     if (digit < 0) return -1;
     code = code * 16 + digit;
   }

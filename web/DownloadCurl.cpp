@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "base/Text.h"
 #include "web/DownloadBackend.h"
 #include "web/uHelper.h"
 
@@ -59,14 +60,8 @@ size_t ReceiveHeader(char* data, size_t size, size_t count, void* user) noexcept
     constexpr size_t kNameSize = sizeof kName - 1;
     if (line.compare(0, 5, "HTTP/") == 0) {
       transfer->retry_after_s = -1;
-    } else if (line.size() > kNameSize) {
-      bool match = true;
-      for (size_t i = 0; i < kNameSize && match; ++i) {
-        char c = line[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        match = c == kName[i];
-      }
-      if (match) transfer->retry_after_s = ParseRetryAfter(line.substr(kNameSize));
+    } else if (line.size() > kNameSize && StartsWithIgnoringAsciiCase(line, kName)) {
+      transfer->retry_after_s = ParseRetryAfter(line.substr(kNameSize));
     }
   } catch (...) {
     // A header that cannot be read is left out.

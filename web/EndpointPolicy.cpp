@@ -2,19 +2,12 @@
 
 #include <string_view>
 
+#include "base/Text.h"
 #include "web/SearchService.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 // Four decimal parts 0-255, the first 127.
 bool IsLoopbackIPv4(std::string_view host) {
@@ -37,7 +30,7 @@ bool IsLoopbackIPv4(std::string_view host) {
 }
 
 bool IsLoopbackHost(std::string_view host) {
-  const std::string lower = Lower(host);
+  const std::string lower = LowerAscii(host);
   return lower == "localhost" || lower == "[::1]" || IsLoopbackIPv4(lower);
 }
 
@@ -47,8 +40,7 @@ bool IsClearTextRemoteEndpoint(const std::string& endpoint) {
   if (!IsValidEndpoint(endpoint)) return false;
   const std::string text = Trim(endpoint);
   constexpr std::string_view kHttp = "http://";
-  if (text.size() < kHttp.size() || Lower(std::string_view(text).substr(0, kHttp.size())) != kHttp)
-    return false;
+  if (!StartsWithIgnoringAsciiCase(text, kHttp)) return false;
   std::string_view authority = std::string_view(text).substr(kHttp.size());
   authority = authority.substr(0, authority.find('/'));
   // The host ends at the port's colon; a bracketed address at its bracket.

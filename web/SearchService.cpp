@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/Error.h"
+#include "base/Text.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -198,22 +199,8 @@ const GoogleCustomSearch kGoogleService;
 const SerpApi kSerpApiService;
 const SearchService* const kServices[] = {&kGoogleService, &kSerpApiService};
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 bool IsAsciiAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
 // Where the parameters of a query URL of either service begin (its first "?"), or npos for
@@ -222,7 +209,7 @@ size_t QueryStart(const std::string& url) {
   const size_t question = url.find('?');
   if (question == std::string::npos) return question;
   const std::string_view path = std::string_view(url).substr(0, question);
-  if (!EndsWith(path, "/customsearch/v1") && !EndsWith(path, "/search.json")) {
+  if (!path.ends_with("/customsearch/v1") && !path.ends_with("/search.json")) {
     return std::string::npos;
   }
   return question;
@@ -260,9 +247,9 @@ bool IsValidEndpoint(const std::string& endpoint) {
   const std::string text = Trim(endpoint);
   if (text.empty()) return true;
   std::string_view rest(text);
-  if (StartsWithIgnoringCase(rest, "https://")) {
+  if (StartsWithIgnoringAsciiCase(rest, "https://")) {
     rest.remove_prefix(8);
-  } else if (StartsWithIgnoringCase(rest, "http://")) {
+  } else if (StartsWithIgnoringAsciiCase(rest, "http://")) {
     rest.remove_prefix(7);
   } else {
     return false;

@@ -83,13 +83,14 @@ ServiceAnswer QueryService(HttpClient& http, const Credentials& settings, QueryK
   return answer;
 }
 
-std::optional<AccountFigures> AskAccount(HttpClient& http, const Credentials& settings) {
+std::optional<AccountFigures> AskAccount(HttpClient& http, const Credentials& settings,
+                                         int timeout_ms) {
   const SearchService* service = FindSearchService(settings.service);
   if (service == nullptr) return std::nullopt;
   if (!IsAcceptableEndpoint(settings.endpoint)) return std::nullopt;
   const std::string url = service->AccountURL(settings);
   if (url.empty()) return std::nullopt;
-  return service->ReadAccount(SafeFetch(http, url, kAccountTimeoutMs).body);
+  return service->ReadAccount(SafeFetch(http, url, timeout_ms).body);
 }
 
 

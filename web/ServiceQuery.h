@@ -74,9 +74,9 @@ ServiceAnswer QueryService(HttpClient& http, const Credentials& settings, QueryK
 // How long an account request may take: it never holds a run or its window for long.
 inline constexpr int kAccountTimeoutMs = 2000;
 
-// The account answer's figures, asked once with `settings` and a
-// kAccountTimeoutMs time-out; nullopt when the service has no account request or the
-// answer does not say.
-std::optional<AccountFigures> AskAccount(HttpClient& http, const Credentials& settings);
+// The account answer's figures, asked once with `settings` and a `timeout_ms` time-out;
+// nullopt when the service has no account request or the answer does not say.
+std::optional<AccountFigures> AskAccount(HttpClient& http, const Credentials& settings,
+                                         int timeout_ms = kAccountTimeoutMs);
 
 }  // namespace kelvaro

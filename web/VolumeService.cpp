@@ -3,6 +3,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "base/Text.h"
 #include "base/TextCase.h"
 #include "web/uHelper.h"
 
@@ -88,10 +89,7 @@ size_t VolumeCredits(const std::vector<std::string>& phrases) {
 
 std::vector<VolumeRequest> VolumeRequests(const std::vector<std::string>& phrases,
                                           const std::string& country) {
-  std::string code = Trim(country);
-  for (char& ch : code) {
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  }
+  const std::string code = LowerAscii(Trim(country));
   const std::string head = "dataSource=gkp&country=" + URLEncode(code) + "&currency=usd";
   std::vector<VolumeRequest> requests;
   const std::vector<size_t> sources = VolumeSources(phrases);

@@ -4,19 +4,12 @@
 #include <limits>
 #include <type_traits>
 
+#include "base/Text.h"
 #include "web/DownloadBackend.h"
 
 namespace kelvaro {
 
 namespace {
-
-// 0-15 for a hexadecimal digit, -1 otherwise.
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The integer-text rule for a signed type of any width.
 template <typename Signed>

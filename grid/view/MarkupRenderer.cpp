@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/Text.h"
 #include "grid/CellMarkup.h"
 #include "ui/TextConvert.h"
 
@@ -59,15 +60,8 @@ char32_t DecodeReference(const std::string& name) {
     if (pos >= name.size() || name.size() - pos > 8) return 0;
     char32_t value = 0;
     for (; pos < name.size(); ++pos) {
-      const int c = static_cast<unsigned char>(name[pos]);
-      int digit;
-      if (c >= '0' && c <= '9') {
-        digit = c - '0';
-      } else if (base == 16 && std::isxdigit(c)) {
-        digit = std::tolower(c) - 'a' + 10;
-      } else {
-        return 0;
-      }
+      const int digit = HexDigitValue(name[pos]);
+      if (digit < 0 || digit >= base) return 0;
       value = value * static_cast<char32_t>(base) + static_cast<char32_t>(digit);
     }
     if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
@@ -80,12 +74,6 @@ char32_t DecodeReference(const std::string& name) {
     if (name == symbol.name) return symbol.code;
   }
   return 0;
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
 }
 
 QFont RunFont(const QFont& base, const MarkupRun& run) {
@@ -169,7 +157,8 @@ MarkupText MarkupRenderer::Parse(const std::string& text) {
       while (name_end < tag.size() && std::isalnum(static_cast<unsigned char>(tag[name_end]))) {
         ++name_end;
       }
-      const std::string name = Lower(tag.substr(closing ? 1 : 0, name_end - (closing ? 1 : 0)));
+      const std::string name =
+          LowerAscii(tag.substr(closing ? 1 : 0, name_end - (closing ? 1 : 0)));
       const int step = closing ? -1 : 1;
       if (name == "b" || name == "strong") {
         flush();

@@ -50,6 +50,7 @@ class DeepAnalysisFormTest : public ::testing::Test {
     services_.endpoint = service_.Endpoint();
     services_.http = &gate_;
     services_.temp_dir = temp_.path().string() + "/";
+    services_.timings.phrase_pause_ms = 0;  // no test waits the half second between phrases
     // The player only needs the file to be there.
     testing::WriteBytes(temp_.File("chimes.wav"), "RIFF");
     SetLinkOpenerForTesting([this](const std::string& url) { opened_.push_back(url); });
@@ -391,6 +392,7 @@ TEST_F(DeepAnalysisFormTest, StopEndsTheRun) {
 // The window going away mid-run stops the worker before anything of the window is
 // destroyed: the run ends where it was instead of going through its phrases.
 TEST_F(DeepAnalysisFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
+  services_.timings.phrase_pause_ms = 60000;  // only the window going away ends the pause
   auto form = MakeForm();
   form->show();
   form->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats\ngreen socks\nfew hats"));

@@ -130,7 +130,9 @@ TEST_F(KeywordLimitsTest, TheBoxBeforeStart) {
   server_.InjectFault(searchsim::Fault::Delay(milliseconds(3000)).Times(1));
   account.monthly_allowance = -1;
   UseAccount(kSerpApi, account);
-  KeywordWorker& unasked = Run({"red shoes"});
+  LimitTimings short_account_wait = QuickTimings();
+  short_account_wait.account_timeout_ms = 100;  // far below the server's delay
+  KeywordWorker& unasked = Run({"red shoes"}, short_account_wait);
   EXPECT_EQ(unasked.QueriesSent(), 3);
   EXPECT_EQ(CountedRows(), 1);
   EXPECT_EQ(host_.Messages().size(), 1u);

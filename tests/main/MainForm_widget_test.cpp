@@ -93,6 +93,7 @@ class MainFormTest : public ::testing::Test {
     services_.endpoint = service_.Endpoint();
     services_.http = &downloads;
     services_.temp_dir = temp_.path().string() + "/";
+    services_.timings.phrase_pause_ms = 0;  // no test waits the half second between keywords
     MainFormEnvironment environment;
     environment.store = &store_;
     auto frm = std::make_unique<Tfrm>(environment, services_);
@@ -955,6 +956,7 @@ TEST_F(MainFormTest, DestroyingTheWindowDuringARunStopsTheWorker) {
 // waiting for it after a short while, and when the download does return nothing of the
 // run reaches the window any more.
 TEST_F(MainFormTest, TerminateDuringARunLeavesTheWorkerNoWayBack) {
+  services_.timings.shutdown_wait_ms = 0;  // the download is held: no wait would end it
   downloads_.Close();
   frm_->Memo1->setPlainText(QStringLiteral("red shoes\nblue hats"));
   frm_->bStart->click();

@@ -1,12 +1,6 @@
-// The grid's CSV files. A project must read back cell for cell, so every row is written as
-// one physical line: a line break inside a field becomes character 11 (readers turn it back
-// into CR LF) inside quotes, NUL bytes are left out (readers stop at one), a text starting
-// with a space is quoted (readers drop leading spaces of a bare field), and when the reader's
-// delimiter detection would not find "," in the first two lines, those are written again
-// with every field holding a candidate quoted. The reader still reads older files and other
-// programs' files as they always read.
-
-#include "grid/GridCsv.h"
+// The grid's CSV files as read: projects of every Kelvaro version and other programs' files.
+// The reader detects the delimiter of each file anew, joins the lines an earlier version broke,
+// and reads a project a piece at a time.
 
 #include <algorithm>
 #include <bit>
@@ -16,39 +10,26 @@
 
 #include "base/AtomicFile.h"
 #include "base/Error.h"
-#include "grid/CellMarkup.h"
+#include "base/Text.h"
+#include "grid/GridCsv.h"
 #include "grid/ResultGridModel.h"
 
 namespace kelvaro {
 namespace {
 
-constexpr char kWriteDelimiter = ',';
-constexpr char kQuote = '"';
-constexpr char kLineBreakCode = '\x0B';  // how a line break inside a field is written
-constexpr std::string_view kCandidates = ",;#\t|@*-+&";
-
-void AppendRow(std::string& out, const ResultGridModel& grid, int row, bool quote_candidates,
-               std::string& scratch) {
-  for (int col = 0; col < grid.ColCount(); ++col) {
-    if (col > 0) out += kWriteDelimiter;
-    AppendCSVField(out, SavedCellTextRef(grid, col, row, scratch), quote_candidates);
-  }
-  out += "\r\n";
-}
-
 // The line with every quoted section (its quotes included) overwritten by quote characters,
 // so that counting delimiters sees only what stands outside quotes.
 std::string MaskQuotedSections(std::string_view line) {
   std::string masked(line);
-  const size_t quotes = static_cast<size_t>(std::count(line.begin(), line.end(), kQuote));
+  const size_t quotes = static_cast<size_t>(std::count(line.begin(), line.end(), kCSVQuote));
   // A last quote that no later quote closes is ordinary text, as the field splitter takes it.
-  const size_t unmatched = quotes % 2 == 1 ? line.rfind(kQuote) : std::string_view::npos;
+  const size_t unmatched = quotes % 2 == 1 ? line.rfind(kCSVQuote) : std::string_view::npos;
   bool inside = false;
   for (size_t i = 0; i < masked.size(); ++i) {
-    if (masked[i] == kQuote && i != unmatched) {
+    if (masked[i] == kCSVQuote && i != unmatched) {
       inside = !inside;
     } else if (inside) {
-      masked[i] = kQuote;
+      masked[i] = kCSVQuote;
     }
   }
   return masked;
@@ -78,12 +59,12 @@ int PlainCount(char x, std::string_view s) {
 
 // Character 11 in a stored field becomes CR LF.
 void RestoreLineBreaks(std::string& cell) {
-  if (cell.find(kLineBreakCode) == std::string::npos) return;
+  if (cell.find(kCSVLineBreakCode) == std::string::npos) return;
   std::string with_breaks;
   with_breaks.reserve(cell.size() + 8);
   for (char c : cell) {
-    if (c == kLineBreakCode) {
-      with_breaks += "\r\n";
+    if (c == kCSVLineBreakCode) {
+      with_breaks += kCSVLineEnd;
     } else {
       with_breaks += c;
     }
@@ -117,9 +98,9 @@ size_t ReadQuotedField(std::string_view rest, std::string& cell) {
   size_t close = 0;
   size_t quotes_dropped = 0;
   bool all_kept = true;
-  for (size_t i = rest.find(kQuote); i != std::string_view::npos; i = rest.find(kQuote, i)) {
+  for (size_t i = rest.find(kCSVQuote); i != std::string_view::npos; i = rest.find(kCSVQuote, i)) {
     size_t end = i;
-    while (end + 1 < rest.size() && rest[end + 1] == kQuote) ++end;
+    while (end + 1 < rest.size() && rest[end + 1] == kCSVQuote) ++end;
     const size_t length = end - i + 1;
     if (run_count < std::size(runs)) {
       runs[run_count++] = {i, length};
@@ -146,7 +127,7 @@ size_t ReadQuotedField(std::string_view rest, std::string& cell) {
   size_t from = 0;
   for (size_t r = 0; r < run_count; ++r) {
     cell.append(rest.substr(from, runs[r].start - from));
-    cell.append(runs[r].length / 2, kQuote);
+    cell.append(runs[r].length / 2, kCSVQuote);
     from = runs[r].start + runs[r].length;
   }
   return close;
@@ -180,132 +161,12 @@ size_t DropLeadingSpaces(std::string_view& line) {
   return dropped;
 }
 
-}  // namespace
-
-void AppendCSVField(std::string& out, std::string_view text, bool quote_candidates) {
-  // memchr per character of interest: a project's texts are mostly long count links, which
-  // libc scans many bytes at a time, far faster than a loop over the bytes.
-  auto has = [text](char c) {
-    return !text.empty() && std::memchr(text.data(), c, text.size()) != nullptr;
-  };
-  const bool quote = has(kQuote);
-  const bool breaks = has('\r') || has('\n');
-  const bool nul = has('\0');
-  const size_t first = text.find_first_not_of('\0');  // NULs are left out
-  const bool leading_space = first != std::string_view::npos && text[first] == ' ';
-  const bool enclose = quote || breaks || leading_space || has(kWriteDelimiter) ||
-                       (quote_candidates && text.find_first_of(kCandidates) != text.npos);
-  if (!enclose && !nul) {
-    if (text.empty()) {
-      out += "\"\"";
-    } else {
-      out.append(text);
-    }
-    return;
-  }
-  const size_t start = out.size();
-  if (enclose) out += kQuote;
-  if (!breaks && !nul) {
-    // Only quotes to double: copy the runs between them.
-    size_t q;
-    while ((q = text.find(kQuote)) != std::string_view::npos) {
-      out.append(text.substr(0, q + 1));
-      out += kQuote;
-      text.remove_prefix(q + 1);
-    }
-    out.append(text);
-  } else {
-    for (size_t i = 0; i < text.size(); ++i) {
-      const char c = text[i];
-      if (c == kQuote) {
-        out += "\"\"";
-      } else if (c == '\r' || c == '\n') {
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        out += kLineBreakCode;
-      } else if (c != '\0') {  // a NUL is left out
-        out += c;
-      }
-    }
-  }
-  if (enclose) {
-    out += kQuote;
-  } else if (out.size() == start) {
-    out += "\"\"";  // a text of NUL bytes only is written as the empty text
-  }
-}
-
-std::string CSVText(const ResultGridModel& grid) {
-  const int cols = grid.ColCount();
-  const int rows = grid.RowCount();
-  size_t estimate = 0;
-  for (int row = 0; row < rows; ++row) {
-    for (int col = 0; col < cols; ++col) estimate += grid.Cells(col, row).size() + 3;
-  }
-  std::string out;
-  out.reserve(estimate + static_cast<size_t>(rows) * 2 + 64);
-  std::string scratch;
-
-  // The first two lines decide the reader's delimiter; see the note at the top.
-  const int head_rows = std::min(rows, 2);
-  for (int row = 0; row < head_rows; ++row) AppendRow(out, grid, row, false, scratch);
-  auto head_delimiter = [&out, head_rows] {
-    const std::string_view text(out);
-    const size_t first_end = text.find("\r\n");
-    const std::string_view first = text.substr(0, first_end);
-    const std::string_view second =
-        head_rows > 1 ? text.substr(first_end + 2, text.size() - first_end - 4) : "";
-    return DetectDelimiter(first, second);
-  };
-  const char wanted = cols > 1 ? kWriteDelimiter : kNoDelimiter;
-  if (head_delimiter() != wanted) {
-    out.clear();
-    for (int row = 0; row < head_rows; ++row) AppendRow(out, grid, row, true, scratch);
-  }
-  for (int row = head_rows; row < rows; ++row) AppendRow(out, grid, row, false, scratch);
-  return out;
-}
-
-namespace {
-
-// Hands out the lines of a text one by one, ended by CR LF, lone CR or lone LF. Both break
-// characters are found with memchr; lone CRs are rare.
-class LineSplitter {
- public:
-  explicit LineSplitter(std::string_view text)
-      : pos_(text.data()),
-        end_(text.data() + text.size()),
-        next_cr_(Find(pos_, '\r')),
-        next_lf_(Find(pos_, '\n')) {}
-
-  bool Next(std::string_view& line) {
-    if (pos_ >= end_) return false;
-    if (next_cr_ < pos_) next_cr_ = Find(pos_, '\r');
-    if (next_lf_ < pos_) next_lf_ = Find(pos_, '\n');
-    const char* stop = std::min(next_cr_, next_lf_);
-    line = std::string_view(pos_, static_cast<size_t>(stop - pos_));
-    pos_ = stop + 1;
-    if (stop < end_ && *stop == '\r' && pos_ < end_ && *pos_ == '\n') ++pos_;
-    return true;
-  }
-
- private:
-  const char* Find(const char* from, char c) const {
-    const void* hit = std::memchr(from, c, static_cast<size_t>(end_ - from));
-    return hit != nullptr ? static_cast<const char*>(hit) : end_;
-  }
-
-  const char* pos_;
-  const char* end_;
-  const char* next_cr_;
-  const char* next_lf_;
-};
-
 // Whether a line holds an odd number of quotes, eight bytes at a time: every pass over a
 // large project's text counts, and a byte loop is several times slower.
 bool HasOddQuotes(std::string_view line) {
   constexpr uint64_t kOnes = 0x0101010101010101ULL;
   constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-  constexpr uint64_t kQuotes = kOnes * static_cast<unsigned char>(kQuote);
+  constexpr uint64_t kQuotes = kOnes * static_cast<unsigned char>(kCSVQuote);
   uint64_t marks = 0;  // the high bit of a byte flips with every quote found in that lane
   size_t i = 0;
   for (; i + 8 <= line.size(); i += 8) {
@@ -315,44 +176,63 @@ bool HasOddQuotes(std::string_view line) {
     marks ^= ~(((x & kLow7) + kLow7) | x) & ~kLow7;  // high bit set exactly on zero bytes
   }
   bool odd = std::popcount(marks) % 2 == 1;
-  for (; i < line.size(); ++i) odd ^= line[i] == kQuote;
+  for (; i < line.size(); ++i) odd ^= line[i] == kCSVQuote;
   return odd;
 }
 
-}  // namespace
+// The line-join rule: earlier versions wrote some multi-line texts with bare line breaks, so a
+// line holding an odd number of quotes and the line after it, when that one holds an odd
+// number too, are one row, joined with CR LF (the last two too); a joined line is not joined
+// again. `Lines` hands out the lines (Next(std::string_view&)), each view valid until its
+// next call.
+template <typename Lines>
+class JoinedLines {
+ public:
+  explicit JoinedLines(Lines& lines) : lines_(lines) {}
 
-// Earlier versions wrote some multi-line texts with bare line breaks: two neighbouring lines
-// that both hold an odd number of quotes are joined back into one row (the last two too).
-CSVLineList::CSVLineList(std::string_view text) {
-  LineSplitter splitter(text.substr(0, text.find('\0')));
-  std::string_view line;
-  bool have = splitter.Next(line);
-  bool odd = have && HasOddQuotes(line);
-  while (have) {
-    std::string_view next;
-    const bool have_next = splitter.Next(next);
-    const bool next_odd = have_next && HasOddQuotes(next);
-    if (odd && next_odd) {
-      std::string& joined = joined_.emplace_back();
-      joined.reserve(line.size() + next.size() + 2);
-      joined.append(line).append("\r\n").append(next);
-      lines_.push_back(joined);
-      // The walk goes on after the pair: a joined line is not joined again.
-      have = splitter.Next(line);
-      odd = have && HasOddQuotes(line);
-      continue;
+  // The next row's line, valid until the next call; false when there is none.
+  bool Next(std::string_view& out) {
+    std::string_view line;
+    if (has_waiting_) {
+      line = waiting_;  // the lines have not moved on since: the view is still good
+      has_waiting_ = false;
+    } else if (!lines_.Next(line)) {
+      return false;
     }
-    lines_.push_back(line);
-    have = have_next;
-    line = next;
-    odd = next_odd;
+    held_line_ = false;
+    if (!HasOddQuotes(line)) {
+      out = line;
+      return true;
+    }
+    held_.assign(line);  // the next line may replace the bytes this one is in
+    held_line_ = true;
+    std::string_view next;
+    if (lines_.Next(next)) {
+      if (HasOddQuotes(next)) {
+        held_.append(kCSVLineEnd).append(next);
+      } else {
+        waiting_ = next;
+        has_waiting_ = true;
+      }
+    }
+    out = held_;
+    return true;
   }
-}
 
-namespace {
+  // Whether the last line handed out is a copy of this object's (valid until the next call
+  // only), not a view of the lines' own.
+  bool HeldLine() const { return held_line_; }
 
-// Hands out the lines of a file one by one as LineSplitter does for a whole text, reading
-// the file a piece at a time. A line's view is valid until the next call.
+ private:
+  Lines& lines_;
+  std::string held_;
+  bool held_line_ = false;
+  std::string_view waiting_;
+  bool has_waiting_ = false;
+};
+
+// Hands out the lines of a file one by one as LineSplitter (base/Text.h) does for a whole
+// text, reading the file a piece at a time. A line's view is valid until the next call.
 class FileLineReader {
  public:
   FileLineReader(FileReader& file, size_t piece)
@@ -418,56 +298,26 @@ class FileLineReader {
   bool any_byte_ = false;
 };
 
-// The lines of a file as CSVLineList gives them for its whole text, joins included, read a
-// piece at a time. A line's view is valid until the next call.
-class CSVLineStream {
- public:
-  CSVLineStream(FileReader& file, size_t piece) : reader_(file, piece) {}
-
-  bool Next(std::string_view& out) {
-    std::string_view line;
-    if (has_waiting_) {
-      line = waiting_;  // the reader has not moved since: the view is still good
-      has_waiting_ = false;
-    } else if (!reader_.Next(line)) {
-      return false;
-    }
-    if (!HasOddQuotes(line)) {
-      out = line;
-      return true;
-    }
-    held_.assign(line);  // the next read may move the reader's buffer
-    std::string_view next;
-    if (reader_.Next(next)) {
-      if (HasOddQuotes(next)) {
-        held_.append("\r\n").append(next);
-      } else {
-        waiting_ = next;
-        has_waiting_ = true;
-      }
-    }
-    out = held_;
-    return true;
-  }
-
-  bool AnyByte() const { return reader_.AnyByte(); }
-
- private:
-  FileLineReader reader_;
-  std::string held_;
-  std::string_view waiting_;
-  bool has_waiting_ = false;
-};
-
 // Project files are read this much at a time.
 constexpr size_t kReadPiece = 1 << 20;
 
 }  // namespace
 
+CSVLineList::CSVLineList(std::string_view text) {
+  LineSplitter splitter(text.substr(0, text.find('\0')));
+  JoinedLines<LineSplitter> rows(splitter);
+  std::string_view line;
+  while (rows.Next(line)) {
+    // A view into `text` stays good; a line the rule held is kept here.
+    lines_.push_back(rows.HeldLine() ? std::string_view(joined_.emplace_back(line)) : line);
+  }
+}
+
 void ForEachCSVFileLine(const std::string& file_name, size_t piece,
                         const std::function<void(std::string_view)>& take) {
   FileReader file(file_name);
-  CSVLineStream lines(file, piece);
+  FileLineReader reader(file, piece);
+  JoinedLines<FileLineReader> lines(reader);
   std::string_view line;
   while (lines.Next(line)) take(line);
 }
@@ -477,7 +327,7 @@ char DetectDelimiter(std::string_view first, std::string_view second) {
   const std::string b = MaskQuotedSections(second);
   char found = kNoDelimiter;
   int best = 0;
-  for (char x : kCandidates) {
+  for (char x : kCSVDelimiterCandidates) {
     const int ra = RunCount(x, a);
     if (ra == RunCount(x, b) && ra > best) {
       found = x;
@@ -485,7 +335,7 @@ char DetectDelimiter(std::string_view first, std::string_view second) {
     }
   }
   if (best == 0) {
-    for (char x : kCandidates) {
+    for (char x : kCSVDelimiterCandidates) {
       const int na = PlainCount(x, a);
       if (na == PlainCount(x, b) && na > best) {
         found = x;
@@ -494,7 +344,7 @@ char DetectDelimiter(std::string_view first, std::string_view second) {
     }
   }
   if (best == 0) {
-    for (char x : kCandidates) {
+    for (char x : kCSVDelimiterCandidates) {
       const int larger = std::max(PlainCount(x, a), PlainCount(x, b));
       if (larger > best) {
         found = x;
@@ -506,7 +356,7 @@ char DetectDelimiter(std::string_view first, std::string_view second) {
 }
 
 size_t SplitCSVLine(std::string_view line, char delimiter, std::vector<std::string>& cells) {
-  const bool has_break_codes = line.find(kLineBreakCode) != std::string_view::npos;
+  const bool has_break_codes = line.find(kCSVLineBreakCode) != std::string_view::npos;
   size_t col = 0;
   // p is 1-based, as the position of the delimiter that ends the current field.
   size_t found;
@@ -514,7 +364,7 @@ size_t SplitCSVLine(std::string_view line, char delimiter, std::vector<std::stri
     size_t p = found + 1;
     p -= DropLeadingSpaces(line);
     std::string& cell = CellAt(cells, col);
-    if (line[0] == kQuote) {
+    if (line[0] == kCSVQuote) {
       line.remove_prefix(1);
       // Never closed: the field is empty and reading goes on after the delimiter.
       const size_t close = ReadQuotedField(line, cell);
@@ -530,10 +380,10 @@ size_t SplitCSVLine(std::string_view line, char delimiter, std::vector<std::stri
   if (!line.empty()) {
     DropLeadingSpaces(line);
     bool quoted = false;
-    if (line[0] == kQuote) {
+    if (line[0] == kCSVQuote) {
       quoted = true;
       line.remove_prefix(1);
-      if (!line.empty() && line.back() == kQuote) line.remove_suffix(1);
+      if (!line.empty() && line.back() == kCSVQuote) line.remove_suffix(1);
     }
     StoreField(CellAt(cells, col), line, quoted);
     ++col;
@@ -544,16 +394,13 @@ size_t SplitCSVLine(std::string_view line, char delimiter, std::vector<std::stri
   return col;
 }
 
-void ResultGridModel::SaveCSV(const std::string& file_name) const {
-  WriteFileAtomically(file_name, CSVText(*this));
-}
-
 void ResultGridModel::LoadCSV(const std::string& file_name, int max_rows) {
   // The file is read a piece at a time, so a large project is never held as text and as
   // cells at once; the cells go into new rows that replace the old ones only once the whole
   // file has been read, so a failed read leaves the grid as it was.
   FileReader file(file_name);
-  CSVLineStream lines(file, kReadPiece);
+  FileLineReader reader(file, kReadPiece);
+  JoinedLines<FileLineReader> lines(reader);
   std::string_view line;
   std::string first;
   std::string second;
@@ -562,7 +409,7 @@ void ResultGridModel::LoadCSV(const std::string& file_name, int max_rows) {
   const bool have_second = have_first && lines.Next(line);
   if (have_second) second.assign(line);
   if (!have_first) {
-    if (!lines.AnyByte()) return;  // a zero-length file changes nothing
+    if (!reader.AnyByte()) return;  // a zero-length file changes nothing
     throw Error("File is empty");
   }
   const char delimiter = DetectDelimiter(first, second);
