@@ -5,8 +5,8 @@
 #include <exception>
 
 #include "base/TempPath.h"
-#include "deep/DeepAnalysisForm.h"
-#include "settings/uSettings.h"
+#include "deep/view/DeepAnalysisForm.h"
+#include "settings/view/uSettings.h"
 #include "store/AnswerStore.h"
 #include "ui/RunController.h"
 #include "ui/RunServices.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 
 namespace kelvaro {
 

@@ -1,5 +1,1 @@
-target_sources(kelvaro_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/ResultGridModel.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CellMarkup.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/GridCsv.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/GridHtml.cpp)
+kelvaro_library(SOURCES ResultGridModel.cpp CellMarkup.cpp GridCsv.cpp GridHtml.cpp USES web base)

@@ -1,4 +1,4 @@
-#include "settings/uSettings.h"
+#include "settings/view/uSettings.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
