@@ -13,7 +13,7 @@
 
 namespace kelvaro {
 
-int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment, std::string endpoint,
+int RunKelvaro(int& argc, char** argv, const MainFormEnvironment& environment, std::string endpoint,
                std::string answer_store_path) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvaro"));
@@ -31,7 +31,7 @@ int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment, std::str
     services.temp_dir = GetTempDir();
   } catch (const std::exception&) {
   }
-  Tfrm frm(std::move(environment), services);
+  Tfrm frm(environment, services);
   frm.FormCreate();
   TfrmDeepAnalysis frmDeepAnalysis(services, &frm);
   TfSettings fSettings(services.credentials, &frm);

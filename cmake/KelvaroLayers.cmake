@@ -57,6 +57,10 @@ function(kelvaro_library)
   if(kind STREQUAL "gui")
     set_target_properties(${target} PROPERTIES AUTOMOC ON AUTORCC ON)
     target_link_libraries(${target} PUBLIC Qt6::Widgets)
+    # Every text a widget shows says how it is encoded (QStringLiteral, QLatin1String, or the
+    # conversions of ui/TextConvert.h), and every connection to a functor names the object it
+    # lives with, so a slot never runs after its receiver is gone (Qt 6.7 and newer check it).
+    target_compile_definitions(${target} PRIVATE QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT)
     set_property(GLOBAL APPEND PROPERTY KELVARO_GUI_LIBRARIES ${target})
   else()
     set_property(GLOBAL APPEND PROPERTY KELVARO_CORE_LIBRARIES ${target})

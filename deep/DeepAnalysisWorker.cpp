@@ -143,8 +143,8 @@ void DeepAnalysisWorker::SecondPass(AnswerReuse& queries) {
     SetResultCell(3, r, count, answer.StoredAt());
     sum += ParseCount(count);
     ++counted;
-    ShowProgress(static_cast<int>(RoundHalfEven(static_cast<int64_t>(r - s + 1) * 80,
-                                                static_cast<int64_t>(e - s + 1))) +
+    ShowProgress(static_cast<int>(RoundHalfEven((static_cast<int64_t>(r) - s + 1) * 80,
+                                                static_cast<int64_t>(e) - s + 1)) +
                  20);
     if (StopRequested) return;
   }

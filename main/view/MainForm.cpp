@@ -52,7 +52,7 @@ TAnalyzeThread::~TAnalyzeThread() = default;
 
 }  // namespace MainForm
 
-Tfrm::Tfrm(MainFormEnvironment environment, RunServices& services, QWidget* parent)
+Tfrm::Tfrm(const MainFormEnvironment& environment, RunServices& services, QWidget* parent)
     : QMainWindow(parent), services_(services), store_(environment.store) {
   setObjectName(QStringLiteral("frm"));
   setWindowTitle(environment.caption);
@@ -78,6 +78,7 @@ KeywordRunParts Tfrm::RunParts() {
                             const std::vector<std::string>& lines) -> std::size_t {
     if (Trim(credentials.volume_key).empty()) return 0;
     std::vector<std::string> phrases;
+    phrases.reserve(lines.size());
     for (const std::string& line : lines) phrases.push_back(ToUtf8(line, SystemCodePage()));
     // Volumes in the store cost nothing.
     std::vector<std::optional<int64_t>> stored;

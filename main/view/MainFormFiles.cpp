@@ -24,7 +24,7 @@ bool Tfrm::ConfirmOverwrite(const QString& file) {
 }
 
 QString Tfrm::ChooseSaveFile(QFileDialog* dialog) {
-  const QString file = RunFileDialog(dialog);
+  QString file = RunFileDialog(dialog);
   if (file.isEmpty() || !ConfirmOverwrite(file)) return QString();
   return file;
 }
