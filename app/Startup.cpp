@@ -5,15 +5,15 @@
 #include <exception>
 
 #include "base/TempPath.h"
-#include "deep/DeepAnalysisForm.h"
-#include "settings/uSettings.h"
+#include "deep/view/DeepAnalysisForm.h"
+#include "settings/view/uSettings.h"
 #include "store/AnswerStore.h"
 #include "ui/RunController.h"
 #include "ui/RunServices.h"
 
 namespace kelvaro {
 
-int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment, std::string endpoint,
+int RunKelvaro(int& argc, char** argv, const MainFormEnvironment& environment, std::string endpoint,
                std::string answer_store_path) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kelvaro"));
@@ -31,7 +31,7 @@ int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment, std::str
     services.temp_dir = GetTempDir();
   } catch (const std::exception&) {
   }
-  Tfrm frm(std::move(environment), services);
+  Tfrm frm(environment, services);
   frm.FormCreate();
   TfrmDeepAnalysis frmDeepAnalysis(services, &frm);
   TfSettings fSettings(services.credentials, &frm);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 
 namespace kelvaro {
 
@@ -12,7 +12,7 @@ namespace kelvaro {
 // endpoint, "" for the chosen service's own address), the main window (its creation writes
 // the chime file and loads the settings), the Deep Analysis window, the settings dialog; then the
 // forced settings loop, the message loop and the process end. Returns the process exit code.
-int RunKelvaro(int& argc, char** argv, MainFormEnvironment environment,
+int RunKelvaro(int& argc, char** argv, const MainFormEnvironment& environment,
                std::string endpoint = std::string(), std::string answer_store_path = std::string());
 
 }  // namespace kelvaro

@@ -124,7 +124,7 @@ FileReader::FileReader(const std::string& file_name) : file_name_(file_name) {
   std::error_code size_error;
   const auto size = std::filesystem::file_size(NativePath(file_name), size_error);
   if (!size_error) size_ = static_cast<uint64_t>(size);
-  owner.release();
+  static_cast<void>(owner.release());  // the reader closes the file from here on
 }
 
 FileReader::~FileReader() { std::fclose(file_); }

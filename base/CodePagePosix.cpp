@@ -14,7 +14,8 @@ namespace {
 
 std::string Convert(const std::string& text, const std::string& to, const std::string& from) {
   iconv_t cd = iconv_open(to.c_str(), from.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+  // iconv_open's failure is the handle (iconv_t)-1.
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text;  // NOLINT(performance-no-int-to-ptr)
   std::string out;
   out.reserve(text.size() * 2);
   // iconv takes a non-const input pointer on some systems.

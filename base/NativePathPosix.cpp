@@ -118,7 +118,7 @@ std::filesystem::path PrivateFolderUnder(const std::filesystem::path& base, unsi
                                          std::error_code& ec) {
   ec.clear();
   const std::string prefix = "kelvaro-" + std::to_string(uid);
-  const fs::path folder = base / prefix;
+  fs::path folder = base / prefix;
   if (::mkdir(folder.c_str(), S_IRWXU) == 0) {
     // The mode given to mkdir is narrowed by the umask only; make sure of it all the same.
     if (::chmod(folder.c_str(), S_IRWXU) == 0) return folder;

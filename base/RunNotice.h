@@ -21,7 +21,7 @@ struct QueryFailure {
     kInvalidEndpoint,    // `detail`: the endpoint, which the settings may not keep
   };
   Kind kind = Kind::kServiceAnswer;
-  std::string detail;
+  std::string detail{};
 };
 
 struct RunNotice {
@@ -41,8 +41,8 @@ struct RunNotice {
   WaitKind wait = WaitKind::kHourly;
   int64_t per_hour = 0;
   std::time_t next_try = 0;  // local time is shown
-  std::string detail;
-  QueryFailure failure;
+  std::string detail{};
+  QueryFailure failure{};
 };
 
 // The words of a notice (the windows' and the tests' hosts use ui/RunTexts' NoticeText).

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 #include "store/AnswerStore.h"
 #include "tests/support/TempDir.h"
 #include "ui/KeywordRun.h"

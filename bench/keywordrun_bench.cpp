@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 #include "store/AnswerStore.h"
 #include "tests/support/TempDir.h"
 #include "tools/SubstituteSearchServer.h"

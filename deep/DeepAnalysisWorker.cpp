@@ -123,8 +123,8 @@ void DeepAnalysisWorker::SecondPass(SearchSession& session) {
           SetResultCell(3, r, answer.count, answer.stored_at);
           sum += ParseCount(answer.count);
           ++counted;
-          ShowProgress(static_cast<int>(RoundHalfEven(static_cast<int64_t>(r - s + 1) * 80,
-                                                      static_cast<int64_t>(e - s + 1))) +
+          ShowProgress(static_cast<int>(RoundHalfEven((static_cast<int64_t>(r) - s + 1) * 80,
+                                                      static_cast<int64_t>(e) - s + 1)) +
                        20);
           return AnswerFlow::kGoOn;
         });

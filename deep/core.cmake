@@ -1,1 +1,2 @@
-target_sources(kelvaro_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/DeepAnalysisWorker.cpp)
+# The Deep Analysis worker; its window is in view/.
+kelvaro_library(SOURCES DeepAnalysisWorker.cpp USES search grid store web base)

@@ -1,5 +1,3 @@
-target_sources(kelvaro_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/GoldenRatio.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/KeywordWorker.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/KeywordGrid.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ProjectFiles.cpp)
+# The keyword worker and the project files; the main window is in view/.
+kelvaro_library(SOURCES GoldenRatio.cpp KeywordWorker.cpp KeywordGrid.cpp ProjectFiles.cpp
+                USES search grid store web base)

@@ -18,11 +18,11 @@ namespace kelvaro {
 
 // The clock of the waits. Tests shorten it; the run never waits a real minute there.
 struct LimitTimings {
-  int poll_ms = 60000;                  // between account requests while the hour is full
-  int per_minute_wait_ms = 60000;       // a per-minute limit without Retry-After
-  int64_t max_wait_ms = 65 * 60 * 1000;  // all waits of one run together, at most
-  int stop_check_ms = 1000;             // Stop is heard within this while waiting
-  int account_timeout_ms = kAccountTimeoutMs;  // an account request, at most
+  int poll_ms = 60000;                            // between account requests while the hour is full
+  int per_minute_wait_ms = 60000;                 // a per-minute limit without Retry-After
+  int64_t max_wait_ms = int64_t{65} * 60 * 1000;  // all waits of one run together, at most
+  int stop_check_ms = 1000;                       // Stop is heard within this while waiting
+  int account_timeout_ms = kAccountTimeoutMs;     // an account request, at most
 };
 
 class AccountLimits {

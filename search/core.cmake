@@ -1,5 +1,4 @@
-target_sources(kelvaro_core PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/SearchWire.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RunLimits.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/AnswerReuse.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SearchSession.cpp)
+# The search session: the one door between a worker and the services, the answer store and the
+# account (plan, send, reuse, limits, cost).
+kelvaro_library(SOURCES SearchWire.cpp RunLimits.cpp AnswerReuse.cpp SearchSession.cpp
+                USES store web base)

@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -387,9 +388,10 @@ Entry* FindValue(Document& doc, const std::string& key, const std::string& name)
 }
 
 Section& EnsureSection(Document& doc, const std::string& key) {
-  for (auto it = doc.sections.rbegin(); it != doc.sections.rend(); ++it) {
-    if (SameName(it->key, key)) return *it;
-  }
+  const auto found =
+      std::find_if(doc.sections.rbegin(), doc.sections.rend(),
+                   [&](const Section& section) { return SameName(section.key, key); });
+  if (found != doc.sections.rend()) return *found;
   // Keep a blank line between the last section and the new one.
   const std::string* last_line = doc.preamble.empty() ? nullptr : &doc.preamble.back();
   if (!doc.sections.empty()) {
@@ -398,10 +400,10 @@ Section& EnsureSection(Document& doc, const std::string& key) {
   }
   if (last_line != nullptr && SkipBlanks(*last_line, 0) != last_line->size()) {
     if (doc.sections.empty()) {
-      doc.preamble.push_back("");
+      doc.preamble.emplace_back();
     } else {
       Entry blank;
-      blank.lines.push_back("");
+      blank.lines.emplace_back();
       doc.sections.back().entries.push_back(std::move(blank));
     }
   }
@@ -409,7 +411,7 @@ Section& EnsureSection(Document& doc, const std::string& key) {
   section.key = key;
   section.header = "[" + key + "]";
   Entry blank;
-  blank.lines.push_back("");
+  blank.lines.emplace_back();
   section.entries.push_back(std::move(blank));
   doc.sections.push_back(std::move(section));
   return doc.sections.back();

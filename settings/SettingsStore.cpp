@@ -126,6 +126,7 @@ void SettingsStore::SaveValues(const Credentials& settings, int count,
   const std::string* const fields[] = {&settings.api_key, &settings.engine_code, &settings.service,
                                        &settings.endpoint};
   std::vector<NamedValue> values;
+  values.reserve(static_cast<std::size_t>(count) + more.size());
   for (int i = 0; i < count; ++i) values.push_back(TextValue(kValueNames[i], *fields[i]));
   values.insert(values.end(), more.begin(), more.end());
   const std::size_t stored = key->SetValues(values);

@@ -26,7 +26,7 @@ namespace {
 // busy time-out makes a writer of another Kelvaro process wait its turn for a moment; past it
 // the record is skipped, never shown as an error.
 constexpr int kBusyTimeoutMs = 1000;
-constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
+constexpr int64_t kSecondsPerDay = int64_t{24} * 60 * 60;
 
 // One row per query: a newer answer replaces the older one. A phrase answer's listed results
 // are rows of `result`, numbered from 1. `engine` is a digest of the engine code for a service

@@ -21,7 +21,7 @@ enum class ConnectionUse {
 };
 
 // An answer stops growing here: what arrived up to it is the answer, like a cut-off one.
-inline constexpr size_t kMaxAnswerBytes = 16u * 1024u * 1024u;
+inline constexpr size_t kMaxAnswerBytes = size_t{16} * 1024 * 1024;
 
 // What makes a request a POST: headers of its own ("Name: value") besides DownloadPage's, and a
 // form-encoded body.

@@ -156,7 +156,7 @@ void GridTableModel::AfterRowsReordered(const std::vector<int>& new_row) {
   QModelIndexList to;
   to.reserve(from.size());
   for (const QModelIndex& old : from) {
-    const auto row = static_cast<size_t>(old.row() + 1);
+    const size_t row = static_cast<size_t>(old.row()) + 1;
     to.push_back(row < new_row.size() ? index(new_row[row] - 1, old.column()) : old);
   }
   changePersistentIndexList(from, to);

@@ -12,10 +12,10 @@ KELVARO_RUN_PACKAGES=(
 # What the tests, benchmarks and their stages need on top (scripts/test, scripts/bench):
 # GoogleTest, Google Benchmark, OpenSSL for the TLS benchmark, Python for the layering check and
 # a benchmark's peer, openpyxl to read the Excel export back, a virtual X server, clang for
-# the fuzzers, the packaging tools.
+# the fuzzers, clang-tidy, the packaging tools.
 KELVARO_TEST_PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libssl-dev python3 python3-openpyxl
-  xvfb xauth clang libclang-rt-14-dev dpkg-dev file
+  xvfb xauth clang libclang-rt-14-dev clang-tidy dpkg-dev file
 )
 KELVARO_PACKAGES=("${KELVARO_RUN_PACKAGES[@]}" "${KELVARO_TEST_PACKAGES[@]}")
 

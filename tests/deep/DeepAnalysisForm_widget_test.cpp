@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "base/ApiCredentials.h"
-#include "deep/DeepAnalysisForm.h"
+#include "deep/view/DeepAnalysisForm.h"
 #include "deep/DeepAnalysisWorker.h"
 #include "grid/view/TResultGrid.h"
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 #include "tests/support/DownloadGate.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"

@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "deep/DeepAnalysisForm.h"
-#include "main/MainForm.h"
+#include "deep/view/DeepAnalysisForm.h"
+#include "main/view/MainForm.h"
 #include "settings/SettingsStore.h"
-#include "settings/uSettings.h"
+#include "settings/view/uSettings.h"
 #include "tests/support/TempDir.h"
 #include "tools/SubstituteSearchServer.h"
 

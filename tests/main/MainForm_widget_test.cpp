@@ -28,14 +28,14 @@
 #include <vector>
 
 #include "base/AtomicFile.h"
-#include "deep/DeepAnalysisForm.h"
+#include "deep/view/DeepAnalysisForm.h"
 #include "grid/view/GridHeaderView.h"
 #include "grid/view/TResultGrid.h"
 #include "main/KeywordWorker.h"
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 #include "main/ProjectFiles.h"
 #include "settings/SettingsStore.h"
-#include "settings/uSettings.h"
+#include "settings/view/uSettings.h"
 #include "store/AnswerStore.h"
 #include "tests/support/DownloadGate.h"
 #include "tests/support/TempDir.h"

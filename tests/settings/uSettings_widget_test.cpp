@@ -16,10 +16,10 @@
 #include <list>
 
 #include "base/ApiCredentials.h"
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 #include "settings/SettingsHive.h"
 #include "settings/SettingsStore.h"
-#include "settings/uSettings.h"
+#include "settings/view/uSettings.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "ui/Chime.h"

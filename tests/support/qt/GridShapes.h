@@ -2,9 +2,9 @@
 
 // Grids shaped like the two windows' grids, for the grid widget's tests and benchmarks, read
 // from where each window defines its columns.
-#include "deep/DeepAnalysisForm.h"
+#include "deep/view/DeepAnalysisForm.h"
 #include "grid/view/TResultGrid.h"
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 
 namespace kelvaro::testing {
 

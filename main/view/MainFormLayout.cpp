@@ -13,7 +13,7 @@
 
 #include "grid/view/TResultGrid.h"
 #include "main/KeywordGrid.h"
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 #include "ui/FormParts.h"
 
 namespace kelvaro {

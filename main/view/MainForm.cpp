@@ -1,7 +1,7 @@
 // The main window's handlers: each reads as the user's story (check, ask, call the core,
 // show). The layout is in MainFormLayout.cpp, the project and export buttons in
 // MainFormFiles.cpp.
-#include "main/MainForm.h"
+#include "main/view/MainForm.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -18,13 +18,12 @@
 
 #include "base/CodePage.h"
 #include "base/KeywordLines.h"
-#include "deep/DeepAnalysisForm.h"
+#include "deep/view/DeepAnalysisForm.h"
 #include "grid/view/TResultGrid.h"
 #include "main/KeywordGrid.h"
 #include "main/KeywordWorker.h"
 #include "settings/SettingsStore.h"
-#include "search/AnswerReuse.h"
-#include "settings/uSettings.h"
+#include "settings/view/uSettings.h"
 #include "ui/Chime.h"
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
@@ -50,7 +49,7 @@ TAnalyzeThread::~TAnalyzeThread() = default;
 
 }  // namespace MainForm
 
-Tfrm::Tfrm(MainFormEnvironment environment, RunServices& services, QWidget* parent)
+Tfrm::Tfrm(const MainFormEnvironment& environment, RunServices& services, QWidget* parent)
     : QMainWindow(parent), services_(services), store_(environment.store) {
   setObjectName(QStringLiteral("frm"));
   setWindowTitle(environment.caption);

@@ -1,4 +1,4 @@
-#include "deep/DeepAnalysisForm.h"
+#include "deep/view/DeepAnalysisForm.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

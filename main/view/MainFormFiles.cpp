@@ -5,9 +5,10 @@
 
 #include "grid/view/TResultGrid.h"
 #include "main/KeywordGrid.h"
-#include "main/MainForm.h"
 #include "main/ProjectFiles.h"
+#include "main/view/MainForm.h"
 #include "ui/FormParts.h"
+#include "ui/MessageBox.h"
 #include "ui/TextConvert.h"
 
 namespace kelvaro {

@@ -1,4 +1,4 @@
-#include "settings/uSettings.h"
+#include "settings/view/uSettings.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -245,7 +245,8 @@ void TfSettings::cbSearchServiceChange() {
   // The engine code stays as it is while a service without one is chosen.
   leCustomSearchEngineCode->setEnabled(service.NeedsEngineCode());
   leCustomSearchEngineCode->setPlaceholderText(
-      service.NeedsEngineCode() ? QString() : QStringLiteral("not needed for ") + name.c_str());
+      service.NeedsEngineCode() ? QString()
+                                : QStringLiteral("not needed for ") + QString::fromStdString(name));
   leEndpoint->setPlaceholderText(QString::fromStdString(service.DefaultEndpoint()));
 }
 

@@ -59,7 +59,7 @@ class Tfrm : public QMainWindow {
 
  public:
   // `services` (shared with the Deep Analysis window) outlive this window.
-  Tfrm(MainFormEnvironment environment, RunServices& services, QWidget* parent = nullptr);
+  Tfrm(const MainFormEnvironment& environment, RunServices& services, QWidget* parent = nullptr);
   ~Tfrm() override;
 
   // Start-up wiring: the other two windows, created after this one.

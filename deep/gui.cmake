@@ -1,3 +1,0 @@
-target_sources(kelvaro_gui PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/DeepAnalysisForm.h
-  ${CMAKE_CURRENT_LIST_DIR}/DeepAnalysisForm.cpp)

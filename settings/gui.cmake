@@ -1,1 +1,0 @@
-target_sources(kelvaro_gui PRIVATE ${CMAKE_CURRENT_LIST_DIR}/uSettings.cpp)

@@ -1,0 +1,1 @@
+kelvaro_library(SOURCES uSettings.cpp USES ui settings web base)
