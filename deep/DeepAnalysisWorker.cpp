@@ -34,15 +34,14 @@ std::string FormatAverage(int64_t sum, int64_t counted) {
 DeepAnalysisWorker::DeepAnalysisWorker(std::vector<std::string> keywords, WorkerHost& host,
                                        SearchSetup search, ResultGridModel& grid,
                                        DeepAnalysisWorkerSink sink, bool autofit)
-    : SearchRun(host, std::move(search)),
-      Keywords(std::move(keywords)),
+    : SearchRun(std::move(keywords), host, std::move(search)),
       grid_(grid),
       sink_(std::move(sink)),
       autofit_(autofit) {}
 
 void DeepAnalysisWorker::Run() noexcept {
   RunSession(
-      RunShape::kDeepAnalysis, Keywords,
+      RunShape::kDeepAnalysis,
       [this](SearchSession& session) {
         if (FirstPass(session)) SecondPass(session);
       },

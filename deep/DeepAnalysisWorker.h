@@ -57,8 +57,7 @@ class DeepAnalysisWorker : public SearchRun {
   // StopRequested is read after each phrase of the first pass (a stop there skips the second
   // pass) and after each counted row of the second pass.
 
-    int Phrases() const { return static_cast<int>(Keywords.size()); }
-
+  
   // The pause between two phrases of the first pass (tests shorten it). Before Run().
   static constexpr int kPauseBetweenPhrasesMs = 500;
   void SetPauseBetweenPhrasesMs(int ms) { pause_between_phrases_ms_ = ms; }
@@ -79,7 +78,6 @@ class DeepAnalysisWorker : public SearchRun {
                      std::optional<int64_t> stored_at = std::nullopt);
   void ShowProgress(int progress);
 
-  const std::vector<std::string> Keywords;
   ResultGridModel& grid_;
   DeepAnalysisWorkerSink sink_;
   const bool autofit_;

@@ -24,15 +24,14 @@ std::string CountLink(const std::string& link, const std::string& count) {
 KeywordWorker::KeywordWorker(std::vector<std::string> keywords, WorkerHost& host,
                              SearchSetup search, ResultGridModel& grid, KeywordWorkerSink sink,
                              int search_delay_ms)
-    : SearchRun(host, std::move(search)),
-      Keywords(std::move(keywords)),
+    : SearchRun(std::move(keywords), host, std::move(search)),
       grid_(grid),
       sink_(std::move(sink)),
       search_delay_ms_(search_delay_ms) {}
 
 void KeywordWorker::Run() noexcept {
   RunSession(
-      RunShape::kKeywords, Keywords,
+      RunShape::kKeywords,
       [this](SearchSession& session) {
         volumes_ = session.AskVolumes(Keywords);
         // Stop while the volumes were asked for ends the run before its first paid query.

@@ -56,7 +56,6 @@ class KeywordWorker : public SearchRun {
   // The pause between searches this run makes, in milliseconds.
   int SearchDelayMs() const { return search_delay_ms_; }
 
-  int Phrases() const { return static_cast<int>(Keywords.size()); }
 
   // Whether the run asked for monthly searches (a volume key was set), why they are missing
   // when the volume service failed (the service's message, possibly empty), and the credits
@@ -83,7 +82,6 @@ class KeywordWorker : public SearchRun {
                      std::optional<int64_t> stored_at = std::nullopt);
   void SetProgress(size_t done_queries);
 
-  const std::vector<std::string> Keywords;
   ResultGridModel& grid_;
   KeywordWorkerSink sink_;
   const int search_delay_ms_;

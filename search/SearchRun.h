@@ -35,6 +35,8 @@ class SearchRun {
   int64_t WaitedMs() const { return cost_.waited_ms; }
   int NotCounted() const { return cost_.not_counted; }
   int StoredUsed() const { return cost_.stored_used; }
+  // The phrases of the run.
+  int Phrases() const { return static_cast<int>(Keywords.size()); }
 
   // The clock of the waits for the service's limits (tests shorten it). Before the run.
   void SetLimitTimings(const LimitTimings& timings) { search_.limits = timings; }
@@ -46,28 +48,29 @@ class SearchRun {
   }
 
  protected:
-  // `host` and what `search` points to outlive the run.
-  SearchRun(WorkerHost& host, SearchSetup search) : host_(host), search_(std::move(search)) {}
+  // `keywords`: the run's lines as typed. `host` and what `search` points to outlive the run.
+  SearchRun(std::vector<std::string> keywords, WorkerHost& host, SearchSetup search)
+      : Keywords(std::move(keywords)), host_(host), search_(std::move(search)) {}
   ~SearchRun() = default;
 
-  // One run over `lines`: a session, the check before the first query (the run's plan),
-  // `body`, and the run's cost; `uncounted` tells, when the searches ran out, how many
-  // phrases are left without all their counts. Never throws.
-  void RunSession(RunShape shape, const std::vector<std::string>& lines,
-                  const std::function<void(SearchSession&)>& body,
+  // One `shape` run over the Keywords: a session, the check before the first query (the
+  // run's plan), `body`, and the run's cost; `uncounted` tells, when the searches ran out,
+  // how many phrases are left without all their counts. Never throws.
+  void RunSession(RunShape shape, const std::function<void(SearchSession&)>& body,
                   const std::function<int()>& uncounted) noexcept {
     try {
       SearchSession session(search_, host_, StopRequested);
-      if (!session.ConfirmStart(session.Plan(shape, lines))) return;
+      if (!session.ConfirmStart(session.Plan(shape, Keywords))) return;
       body(session);
       cost_ = session.Finish();
-      cost_.phrases = static_cast<int>(lines.size());
+      cost_.phrases = Phrases();
       if (session.RanOut()) cost_.not_counted = uncounted();
     } catch (...) {
       // The thread's edge: a failure here ends the run like any other end.
     }
   }
 
+  const std::vector<std::string> Keywords;
   WorkerHost& host_;
   SearchSetup search_;
   RunCost cost_;
