@@ -48,7 +48,6 @@ RunPlan PlanRun(RunShape shape, const std::vector<std::string>& lines,
 SearchSession::SearchSession(const SearchSetup& setup, WorkerHost& host,
                              const std::atomic<bool>& stop)
     : setup_(setup),
-      host_(host),
       stop_(stop),
       wire_(*setup_.credentials, setup_.endpoint, *setup_.http),
       limits_(host, wire_, stop, setup_.limits),

@@ -139,7 +139,6 @@ class SearchSession {
 
  private:
   const SearchSetup setup_;
-  WorkerHost& host_;
   const std::atomic<bool>& stop_;
   SearchWire wire_;
   AccountLimits limits_;

@@ -179,7 +179,7 @@ QFileDialog* ExcelFileDialog(QWidget* parent, const QString& name) {
 
 QString ChooseSaveFile(QFileDialog* dialog, const std::function<QString(QFileDialog*)>& run_dialog,
                        QWidget* parent) {
-  const QString file = run_dialog(dialog);
+  QString file = run_dialog(dialog);
   if (file.isEmpty()) return QString();
   if (QFileInfo::exists(file) &&
       AskConfirmation("The file you specified exists. Do you want to overwrite it?",
