@@ -59,6 +59,6 @@ int main(int argc, char** argv) {
   environment.initial_keywords =
       "niche trail running shoes\ncommon garden tools\npopular phone cases\nfew results here";
   // The demo's answers stay in its own folder and go with it.
-  return kelvaro::RunKelvaro(argc, argv, std::move(environment), service.Endpoint(),
+  return kelvaro::RunKelvaro(argc, argv, environment, service.Endpoint(),
                              folder.File("answers.sqlite"));
 }

@@ -6,5 +6,5 @@ int main(int argc, char** argv) {
   kelvaro::SettingsStore store(kelvaro::DefaultSettingsLocation());
   kelvaro::MainFormEnvironment environment;
   environment.store = &store;
-  return kelvaro::RunKelvaro(argc, argv, std::move(environment));
+  return kelvaro::RunKelvaro(argc, argv, environment);
 }

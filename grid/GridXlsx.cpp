@@ -179,15 +179,15 @@ SheetCell MakeCell(const ResultGridModel& grid, int col, int row, XlsxColumn kin
 std::string FormulaText(const std::string& text) {
   std::string out = "\"";
   size_t piece = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
     const bool starts_character = (c & 0xC0) != 0x80;
-    const size_t length = text[i] == '"' ? 2 : 1;
+    const size_t length = ch == '"' ? 2 : 1;
     if (starts_character && piece + length > kMaxLiteralLength) {
       out += "\"&\"";
       piece = 0;
     }
-    out += text[i] == '"' ? "\"\"" : std::string(1, text[i]);
+    out += ch == '"' ? "\"\"" : std::string(1, ch);
     if (starts_character) piece += length;
   }
   return out + "\"";
