@@ -35,9 +35,14 @@ namespace kelvaro::e2e {
 const char kDemoKeywords[] =
     "niche trail running shoes\ncommon garden tools\npopular phone cases\nfew results here";
 
-DemoSession::DemoSession() : store_(folder_.File("Settings.reg")) {
+DemoSession::DemoSession(bool with_volume) : store_(folder_.File("Settings.reg")) {
   // As kelvaro-demo starts: its own hive holding the demo key, the in-process service.
-  store_.Save(Credentials{"demo-key", "demo-cx"});
+  if (with_volume) {
+    store_.SaveSettings(Credentials{"demo-key", "demo-cx", "", "", "demo-volume-key", "us"},
+                        /*with_volume=*/true);
+  } else {
+    store_.Save(Credentials{"demo-key", "demo-cx"});
+  }
   services_.endpoint = service_.Endpoint();
   // The chime file goes into the session's folder, so parallel runs do not share one.
   services_.temp_dir = (folder_.path() / "").string();

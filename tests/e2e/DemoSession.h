@@ -31,7 +31,9 @@ extern const char kDemoKeywords[];
 // settings loop (which passes at once) and the main window shown and exposed.
 class DemoSession {
  public:
-  DemoSession();
+  // `with_volume`: the demo's volume key too, as kelvaro-demo has it (the Volume and KGR
+  // columns).
+  explicit DemoSession(bool with_volume = false);
   ~DemoSession();
   DemoSession(const DemoSession&) = delete;
   DemoSession& operator=(const DemoSession&) = delete;

@@ -29,7 +29,7 @@ TEST(Docs, Screenshots) {
   const QString folder = qEnvironmentVariable("KELVARO_DOCS_DIR");
   if (folder.isEmpty()) GTEST_SKIP() << "set KELVARO_DOCS_DIR to take the screenshots";
   ASSERT_TRUE(QDir().mkpath(folder));
-  DemoSession session;
+  DemoSession session(/*with_volume=*/true);
   Tfrm& frm = session.frm();
   RunDemoPhrases(frm);
   // Leave two phrases ticked for the Deep Analysis picture.
