@@ -145,6 +145,7 @@ AccountLimits::Action AnswerReuse::Query(QueryKind kind, const std::string& text
       answer.service = service;
       answer.service_name = settings.service;
       answer.endpoint = settings.endpoint;
+      answer.engine_code = settings.engine_code;
       answer.url = service->QueryURL(kind, text, settings);
       count = stored->count;
       answer.stored = std::move(stored);

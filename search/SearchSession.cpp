@@ -23,6 +23,17 @@ std::vector<std::string> Utf8Lines(const std::vector<std::string>& lines) {
 
 bool WantsVolumes(const Credentials& credentials) { return !Trim(credentials.volume_key).empty(); }
 
+// What a count cell links to: the query built again without the key, so no placeholder in the
+// other settings can carry the key into the link, then without its empty key parameter.
+std::string KeylessLink(const ServiceAnswer& reply, const SearchQuery& query) {
+  if (reply.service == nullptr) return std::string();
+  Credentials keyless;
+  keyless.engine_code = reply.engine_code;
+  keyless.service = reply.service_name;
+  keyless.endpoint = reply.endpoint;
+  return WithoutKey(reply.service->QueryURL(query.kind, query.text, keyless));
+}
+
 }  // namespace
 
 RunPlan PlanRun(RunShape shape, const std::vector<std::string>& lines,
@@ -73,7 +84,7 @@ bool SearchSession::Ask(const std::vector<SearchQuery>& queries, size_t max_resu
     if (action == AccountLimits::Action::kEnd) return false;
     if (action == AccountLimits::Action::kCounted) {
       answer.outcome = AnswerOutcome::kCounted;
-      answer.link = WithoutKey(reply.url);
+      answer.link = KeylessLink(reply, queries[i]);
       answer.has_result_list = reply.HasResultList();
       if (max_results > 0 && answer.has_result_list) answer.results = reply.ReadResults(max_results);
       answer.stored_at = reply.StoredAt();

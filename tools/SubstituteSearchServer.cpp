@@ -312,6 +312,10 @@ class SubstituteSearchServer::Impl {
     std::lock_guard lock(mutex_);
     return requests_;
   }
+  bool WaitForRequests(size_t n, milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_for(lock, limit, [&] { return requests_.size() >= n; });
+  }
   void ClearRequests() {
     std::lock_guard lock(mutex_);
     requests_.clear();
@@ -463,6 +467,7 @@ class SubstituteSearchServer::Impl {
     }
     std::lock_guard lock(mutex_);
     requests_.push_back(std::move(record));
+    arrived_.notify_all();
     Fault fault = fault_;
     if (fault_.times > 0 && --fault_.times == 0) fault_ = Fault();
     return fault;
@@ -589,6 +594,7 @@ class SubstituteSearchServer::Impl {
   std::map<std::string, Metered> accounts_;
   Fault fault_;
   std::vector<RecordedRequest> requests_;
+  mutable std::condition_variable arrived_;  // a request was recorded
   LoopbackServer server_;
   int port_ = -1;
   std::thread thread_;
@@ -628,6 +634,10 @@ void SubstituteSearchServer::ClearFault() { impl_->InjectFault(Fault()); }
 std::vector<RecordedRequest> SubstituteSearchServer::Requests() const { return impl_->Requests(); }
 
 void SubstituteSearchServer::ClearRequests() { impl_->ClearRequests(); }
+
+bool SubstituteSearchServer::WaitForRequests(size_t n, std::chrono::milliseconds limit) const {
+  return impl_->WaitForRequests(n, limit);
+}
 
 int SubstituteSearchServer::ConnectionCount() const { return impl_->ConnectionCount(); }
 

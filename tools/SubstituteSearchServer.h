@@ -140,6 +140,9 @@ class SubstituteSearchServer {
 
   std::vector<RecordedRequest> Requests() const;
   void ClearRequests();
+  // Waits until at least `n` requests are recorded (since the last ClearRequests), at most
+  // `limit`; false when they did not come.
+  bool WaitForRequests(size_t n, std::chrono::milliseconds limit) const;
   // TCP connections accepted since start.
   int ConnectionCount() const;
 

@@ -99,6 +99,15 @@ TEST_F(KeywordWorkerTest, OneKeywordFillsTheEmptyRowWithThreeCountLinks) {
   EXPECT_THAT(host_.Downloads(),
               ElementsAre(Url(QueryKind::Phrase, "red shoes"), Url(QueryKind::Title, "red shoes"),
                           Url(QueryKind::URL, "red shoes")));
+  // An engine code holding the key's placeholder receives the key on the wire, never in
+  // the cell.
+  host_.SetCredentials({"test-key", "cx_KEY_"});
+  Answer("blue hats", "1", "2", "3");
+  Run({"blue hats"});
+  ASSERT_NE(Url(QueryKind::Phrase, "blue hats").find("cxtest-key"), std::string::npos);
+  EXPECT_EQ(grid_.Cells(2, 2).find("test-key"), std::string::npos) << grid_.Cells(2, 2);
+  EXPECT_EQ(grid_.Cells(2, 2), "<a href=\"https://customsearch.test/customsearch/v1?q=blue+hats"
+                               "&cx=cx&hl=EN&lr=lang_en\">1</a>");
 }
 
 // The worker runs on its own thread: the reused row, the appended row and every count

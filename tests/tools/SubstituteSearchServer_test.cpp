@@ -162,7 +162,7 @@ TEST_F(SubstituteSearchServerTest, StoppingEndsAStallAtOnce) {
       BuildQueryURL(QueryKind::Phrase, "x", "demo-key", "demo-cx", service->Endpoint());
   std::string part;
   std::thread client([&] { part = Get(url, std::chrono::hours(1)); });
-  while (service->Requests().empty()) std::this_thread::sleep_for(milliseconds(5));
+  ASSERT_TRUE(service->WaitForRequests(1, std::chrono::seconds(60)));
   service.reset();
   client.join();
 }

@@ -111,6 +111,11 @@ class ScriptedServer {
     return requests_;
   }
   int Connections() const { return accepted_.load(); }
+  // Waits until at least `n` requests have come, at most `limit`.
+  bool WaitForRequests(size_t n, milliseconds limit) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return arrived_.wait_for(lock, limit, [&] { return requests_.size() >= n; });
+  }
 
  private:
   // True when s can be read from; false after a short wait or once the server stops.
@@ -153,6 +158,7 @@ class ScriptedServer {
       {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(head);
+        arrived_.notify_all();
       }
       const Reply reply = script_(head);
       // Like any HTTP/1.1 server, it closes the connection after the answer when the client
@@ -202,6 +208,7 @@ class ScriptedServer {
   std::vector<std::thread> connections_;  // touched by the acceptor only, until it is joined
   mutable std::mutex mutex_;
   std::condition_variable held_;
+  mutable std::condition_variable arrived_;
   std::atomic<bool> stopping_{false};
   std::vector<std::string> requests_;
   std::atomic<int> accepted_{0};
@@ -425,7 +432,7 @@ TEST(DownloadPageWinInetTest, ASlowDripEndsAtTheTransferLimitAndByTheAbortFlag) 
   std::atomic<bool> abort{false};
   bounds = {&abort, std::chrono::hours(1)};
   std::thread closer([&] {
-    while (server.Requests().size() < 2) std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_TRUE(server.WaitForRequests(2, std::chrono::seconds(60)));
     abort = true;
   });
   answer = internal::DownloadAnswer(server.Url("/abort"), std::chrono::hours(1),

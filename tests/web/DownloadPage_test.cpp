@@ -269,7 +269,7 @@ TEST_F(DownloadPageTest, TheAbortFlagEndsATransferUnderWay) {
   // Drip, time-out and limit all outlast any test: only the flag can end the download.
   service_.InjectFault(Fault::Drip(std::chrono::hours(1) / full.size()));
   std::thread closer([&] {
-    while (service_.Requests().empty()) std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_TRUE(service_.WaitForRequests(1, std::chrono::seconds(60)));
     abort = true;
   });
   const HttpAnswer answer = get();
