@@ -27,7 +27,10 @@ KeywordWorker::KeywordWorker(std::vector<std::string> keywords, WorkerHost& host
     : SearchRun(std::move(keywords), host, std::move(search)),
       grid_(grid),
       sink_(std::move(sink)),
-      search_delay_ms_(search_delay_ms) {}
+      search_delay_ms_(search_delay_ms) {
+  // A delay is the user asking for paced searches: one at a time.
+  if (search_delay_ms_ > 0) search_.at_once = 1;
+}
 
 void KeywordWorker::Run() noexcept {
   RunSession(
@@ -35,62 +38,61 @@ void KeywordWorker::Run() noexcept {
       [this](SearchSession& session) {
         volumes_ = session.AskVolumes(Keywords);
         // Stop while the volumes were asked for ends the run before its first paid query.
-        for (size_t i = 0; i < Keywords.size() && !StopRequested; ++i) {
-          if (RunKeyword(i, session) == Outcome::kEnd) break;
+        if (StopRequested) return;
+        // Every keyword's three queries in one plan, each keyword its group.
+        std::vector<SearchQuery> queries;
+        queries.reserve(kQueriesPerKeyword * Keywords.size());
+        for (size_t i = 0; i < Keywords.size(); ++i) {
+          for (const QueryKind kind : {QueryKind::Phrase, QueryKind::Title, QueryKind::URL}) {
+            queries.push_back({kind, Keywords[i], i});
+          }
         }
+        session.Ask(queries, 0,
+                    [&](const SearchAnswer& answer) { return OnAnswer(answer, session); });
       },
       [this] { return static_cast<int>(Keywords.size() - counted_); });
 }
 
-KeywordWorker::Outcome KeywordWorker::RunKeyword(size_t i, SearchSession& session) {
+AnswerFlow KeywordWorker::OnAnswer(const SearchAnswer& answer, SearchSession& session) {
+  const size_t i = answer.index / kQueriesPerKeyword;
+  const size_t q = answer.index % kQueriesPerKeyword;
   const std::string& k = Keywords[i];
   const bool last = i + 1 == Keywords.size();
-  const std::vector<SearchQuery> queries = {
-      {QueryKind::Phrase, k}, {QueryKind::Title, k}, {QueryKind::URL, k}};
-  bool failed = false;
-  bool go_on = true;
-  const bool more = session.Ask(queries, 0, [&](const SearchAnswer& answer) {
-    const size_t q = answer.index;
-    if (answer.outcome != AnswerOutcome::kCounted) {
-      // Yes goes straight on with the next keyword: no progress, no pause.
-      failed = true;
-      go_on = AskToContinue(host_, answer.failure, last);
-      return go_on ? AnswerFlow::kSkipRest : AnswerFlow::kEnd;
+  if (answer.outcome != AnswerOutcome::kCounted) {
+    // Yes goes straight on with the next keyword: no progress, no pause.
+    if (!AskToContinue(host_, answer.failure, last) || StopRequested) return AnswerFlow::kEnd;
+    return AnswerFlow::kSkipRest;
+  }
+  if (q == 0) {
+    std::vector<std::string> cells = {"", k, CountLink(answer.link, answer.count), "", ""};
+    if (volumes_.asked) {
+      cells.push_back(volumes_.volumes[i] ? std::to_string(*volumes_.volumes[i]) : std::string());
+      cells.emplace_back();
     }
-    if (q == 0) {
-      std::vector<std::string> cells = {"", k, CountLink(answer.link, answer.count), "", ""};
-      if (volumes_.asked) {
-        cells.push_back(volumes_.volumes[i] ? std::to_string(*volumes_.volumes[i])
-                                            : std::string());
-        cells.emplace_back();
-      }
-      AddResultRow(std::move(cells), answer.stored_at);
-    } else {
-      SetResultCell(q == 1 ? 3 : 4, CountLink(answer.link, answer.count), answer.stored_at);
-    }
-    if (q == 1 && volumes_.asked) {
-      int64_t allintitle = 0;
-      const std::string kgr =
-          KgrText(TryStrToInt64(answer.count, allintitle) ? std::optional<int64_t>(allintitle)
-                                                          : std::nullopt,
-                  volumes_.volumes[i]);
-      if (!kgr.empty()) SetResultCell(6, kgr);
-    }
-    if (q + 1 < queries.size()) {
-      SetProgress(kQueriesPerKeyword * i + q + 1);
-      session.Pause(search_delay_ms_);
-    }
+    AddResultRow(std::move(cells), answer.stored_at);
+  } else {
+    SetResultCell(q == 1 ? 3 : 4, CountLink(answer.link, answer.count), answer.stored_at);
+  }
+  if (q == 1 && volumes_.asked) {
+    int64_t allintitle = 0;
+    const std::string kgr =
+        KgrText(TryStrToInt64(answer.count, allintitle) ? std::optional<int64_t>(allintitle)
+                                                        : std::nullopt,
+                volumes_.volumes[i]);
+    if (!kgr.empty()) SetResultCell(6, kgr);
+  }
+  if (q + 1 < kQueriesPerKeyword) {
+    SetProgress(kQueriesPerKeyword * i + q + 1);
+    session.Pause(search_delay_ms_);
     return AnswerFlow::kGoOn;
-  });
-  if (!more) return Outcome::kEnd;
-  if (failed) return go_on ? Outcome::kNext : Outcome::kEnd;
+  }
   ++counted_;
   if (!last) session.Pause(search_delay_ms_);
   SetProgress(kQueriesPerKeyword * (i + 1));
-  if (StopRequested) return Outcome::kEnd;
+  if (StopRequested) return AnswerFlow::kEnd;
   // Half a second between keywords; after the last one the run simply ends.
   if (!last) session.Pause(pause_between_keywords_ms_);
-  return Outcome::kNext;
+  return AnswerFlow::kGoOn;
 }
 
 void KeywordWorker::SetProgress(size_t done_queries) {

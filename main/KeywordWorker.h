@@ -40,7 +40,8 @@ class KeywordWorker : public SearchRun {
   // `keywords`: the lines as typed, empty lines included. `host`: the door back to the
   // window; `search`: the world outside, for the run's search session. `grid`: the main grid
   // (five columns), written only inside steps. `search_delay_ms`: the pause between the
-  // queries of one keyword and between keywords (0 or less: none). `host`, what `search`
+  // queries of one keyword and between keywords (0 or less: none); a delay runs one search at
+  // a time whatever `search.at_once` says. `host`, what `search`
   // points to and `grid` must outlive Run().
   KeywordWorker(std::vector<std::string> keywords, WorkerHost& host, SearchSetup search,
                 ResultGridModel& grid, KeywordWorkerSink sink, int search_delay_ms);
@@ -69,11 +70,10 @@ class KeywordWorker : public SearchRun {
   void SetPauseBetweenKeywordsMs(int ms) { pause_between_keywords_ms_ = ms; }
 
  private:
-  enum class Outcome { kNext, kEnd };
-
-  // One keyword's three queries; kEnd when the run must end (a failure the user did not
-  // want to go on from, a failure on the last keyword, or the searches ran out).
-  Outcome RunKeyword(size_t i, SearchSession& session);
+  // One answer of the run's plan (keyword index / 3, query index % 3), handed on in the
+  // order of the plan; kEnd when the run must end (a failure the user did not want to go on
+  // from, a failure on the last keyword, or Stop after a keyword).
+  AnswerFlow OnAnswer(const SearchAnswer& answer, SearchSession& session);
 
   // The steps run on the GUI thread; each gets its values as arguments. `stored_at`: when
   // the count's stored answer arrived (nullopt: asked now).

@@ -130,43 +130,50 @@ AnswerReuse::AnswerReuse(AccountLimits& limits, WorkerHost& host, const SearchWi
                          int reuse_days)
     : limits_(limits), host_(host), wire_(wire), store_(store), reuse_days_(reuse_days) {}
 
+std::optional<ServiceAnswer> AnswerReuse::Stored(QueryKind kind, const std::string& text) {
+  if (!Reusing()) return std::nullopt;
+  // The settings of now, as a request would read them: the link is built from them too.
+  const Credentials settings = wire_.Settings();
+  const SearchService* service = FindSearchService(settings.service);
+  if (service == nullptr) return std::nullopt;
+  std::optional<StoredAnswer> stored = store_->Lookup(RequestKey(settings, kind, text), reuse_days_);
+  if (!stored) return std::nullopt;
+  ServiceAnswer answer;
+  answer.service = service;
+  answer.service_name = settings.service;
+  answer.endpoint = settings.endpoint;
+  answer.engine_code = settings.engine_code;
+  answer.url = service->QueryURL(kind, text, settings);
+  answer.stored = std::move(stored);
+  ++stored_used_;
+  return answer;
+}
+
+void AnswerReuse::Record(QueryKind kind, const std::string& text, const ServiceAnswer& answer,
+                         const std::string& count) {
+  if (!answer.complete || answer.stored || store_ == nullptr) return;
+  std::optional<std::vector<SearchResult>> results;
+  if (kind == QueryKind::Phrase && answer.HasResultList()) {
+    results = answer.ReadResults(kStoredResults);
+  }
+  // A record that fails (a full disk, a locked or damaged file) costs the run nothing.
+  store_->Record({answer.service_name, answer.endpoint, kind, text, answer.engine_code}, count,
+                 results);
+}
+
 AccountLimits::Action AnswerReuse::Query(QueryKind kind, const std::string& text, int& queries_sent,
                                          ServiceAnswer& answer, std::string& count) {
-  if (Reusing()) {
-    // The settings of now, as a request would read them: the link is built from them too.
-    const Credentials settings = wire_.Settings();
-    const SearchService* service = FindSearchService(settings.service);
-    std::optional<StoredAnswer> stored;
-    if (service != nullptr) {
-      stored = store_->Lookup(RequestKey(settings, kind, text), reuse_days_);
-    }
-    if (stored) {
-      answer = ServiceAnswer();
-      answer.service = service;
-      answer.service_name = settings.service;
-      answer.endpoint = settings.endpoint;
-      answer.engine_code = settings.engine_code;
-      answer.url = service->QueryURL(kind, text, settings);
-      count = stored->count;
-      answer.stored = std::move(stored);
-      ++stored_used_;
-      last_stored_ = true;
-      return AccountLimits::Action::kCounted;
-    }
+  if (std::optional<ServiceAnswer> stored = Stored(kind, text)) {
+    answer = std::move(*stored);
+    count = answer.stored->count;
+    last_stored_ = true;
+    return AccountLimits::Action::kCounted;
   }
   for (const int ms : pending_ms_) host_.Pause(ms);
   pending_ms_.clear();
   last_stored_ = false;
   const AccountLimits::Action action = limits_.Query(kind, text, queries_sent, answer, count);
-  if (action == AccountLimits::Action::kCounted && answer.complete && store_ != nullptr) {
-    std::optional<std::vector<SearchResult>> results;
-    if (kind == QueryKind::Phrase && answer.HasResultList()) {
-      results = answer.ReadResults(kStoredResults);
-    }
-    // A record that fails (a full disk, a locked or damaged file) costs the run nothing.
-    store_->Record({answer.service_name, answer.endpoint, kind, text, answer.engine_code}, count,
-                   results);
-  }
+  if (action == AccountLimits::Action::kCounted) Record(kind, text, answer, count);
   return action;
 }
 

@@ -72,6 +72,14 @@ class AnswerReuse {
   AccountLimits::Action Query(QueryKind kind, const std::string& text, int& queries_sent,
                               ServiceAnswer& answer, std::string& count);
 
+  // A fresh stored answer to `text` as `kind` with the settings of now, counted as used;
+  // nullopt when there is none (or reuse is off).
+  std::optional<ServiceAnswer> Stored(QueryKind kind, const std::string& text);
+  // Keeps a whole answer asked now (with its count) for later runs; a cut-off one, a stored
+  // one or a run without a store keeps nothing.
+  void Record(QueryKind kind, const std::string& text, const ServiceAnswer& answer,
+              const std::string& count);
+
   // The pause a worker makes after a query to space its requests. With reuse on it is put off
   // until the next request (and dropped when none follows), and a pause after a stored answer
   // is not made at all: requests keep their spacing, stored answers need none.

@@ -19,8 +19,16 @@ AccountLimits::AccountLimits(WorkerHost& host, SearchWire& wire, const std::atom
                              LimitTimings timings)
     : host_(host), wire_(wire), stop_(stop), timings_(timings) {}
 
+void AccountLimits::KeepHourRoom(const std::optional<AccountFigures>& figures) {
+  hour_room_.reset();
+  if (figures && figures->per_hour && *figures->per_hour > 0 && figures->this_hour) {
+    hour_room_ = std::max<int64_t>(*figures->per_hour - *figures->this_hour, 0);
+  }
+}
+
 bool AccountLimits::ConfirmStart(int64_t searches_needed) {
   const std::optional<AccountFigures> figures = wire_.AskAccount(timings_.account_timeout_ms);
+  KeepHourRoom(figures);
   const std::optional<int64_t> left = figures ? figures->searches_left : std::nullopt;
   if (!left) return true;
   if (*left == 0) {
@@ -44,6 +52,26 @@ AccountLimits::Action AccountLimits::Query(QueryKind kind, const std::string& te
     const Action action = AfterFailure(answer);
     if (action != Action::kResend) return action;
   }
+}
+
+bool AccountLimits::MayBeLimit(const ServiceAnswer& answer) {
+  if (answer.service == nullptr) return false;
+  if (answer.service->LimitIn(answer.body) != AnswerLimit::kNone) return true;
+  return !answer.body.empty() && (answer.status == 429 || answer.status == 0);
+}
+
+AccountLimits::Action AccountLimits::WaitForRoom() {
+  const std::optional<AccountFigures> figures = wire_.AskAccount(timings_.account_timeout_ms);
+  KeepHourRoom(figures);
+  // The hour may have moved on since the room was told.
+  if (!hour_room_ || *hour_room_ > 0) return Action::kResend;
+  const Action action = WaitForHour(*figures->per_hour, -1);
+  if (action == Action::kResend) {
+    KeepHourRoom(wire_.AskAccount(timings_.account_timeout_ms));
+  } else {
+    hour_room_.reset();  // the service's own answers decide from here on
+  }
+  return action;
 }
 
 AccountLimits::Action AccountLimits::AfterFailure(const ServiceAnswer& answer) {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/WorkerHost.h"
@@ -54,6 +55,18 @@ class AccountLimits {
                std::string& count);
   // Some query sent through Query got an answer (the account is worth asking at the end).
   bool Answered() const { return answered_; }
+  // An answer to a query sent elsewhere (several at once) arrived.
+  void NoteAnswer(const ServiceAnswer& answer) { answered_ = answered_ || !answer.body.empty(); }
+  // Whether `answer` (without a count) may be a limit AfterFailure waits out or ends the run
+  // for, rather than a plain failure for the error path.
+  static bool MayBeLimit(const ServiceAnswer& answer);
+
+  // The searches this hour still allows, as the account told before the run (ConfirmStart);
+  // nullopt when it did not tell.
+  std::optional<int64_t> HourRoom() const { return hour_room_; }
+  // Waits (as for a full hour) until the account's hour has room again: kResend with
+  // HourRoom told anew, kEnd (Stop during the wait) or kErrorPath (the waits ran out).
+  Action WaitForRoom();
 
   // The run ended because the searches ran out (a box said so).
   bool RanOut() const { return ran_out_; }
@@ -64,6 +77,7 @@ class AccountLimits {
   // Waits once for `kind` (ms at most); false when Stop or the host cut it short.
   bool WaitOnce(WaitKind kind, int64_t per_hour, int ms);
   Action WaitForHour(int64_t per_hour, int retry_after_s);
+  void KeepHourRoom(const std::optional<AccountFigures>& figures);
   Action EndRun(const ServiceAnswer& answer);
 
   WorkerHost& host_;
@@ -74,6 +88,7 @@ class AccountLimits {
   int64_t waited_ms_ = 0;       // the time the waits took
   bool ran_out_ = false;
   bool answered_ = false;
+  std::optional<int64_t> hour_room_;
 };
 
 }  // namespace kelvaro

@@ -1,5 +1,8 @@
 #include "search/SearchSession.h"
 
+#include <algorithm>
+#include <deque>
+#include <unordered_set>
 #include <utility>
 
 #include "base/CodePage.h"
@@ -73,30 +76,55 @@ bool SearchSession::ConfirmStart(const RunPlan& plan) {
   return reuse_.ConfirmStart(StartCost{plan.queries, plan.stored});
 }
 
+namespace {
+
+// The answer handed to a worker for `query`, the `index`th of its Ask.
+SearchAnswer MakeAnswer(size_t index, const SearchQuery& query, const ServiceAnswer& reply,
+                        const std::optional<std::string>& count, size_t max_results) {
+  SearchAnswer answer;
+  answer.index = index;
+  if (!count) {
+    answer.outcome = AnswerOutcome::kFailed;
+    answer.failure = reply.Failure();
+    return answer;
+  }
+  answer.outcome = AnswerOutcome::kCounted;
+  answer.count = *count;
+  answer.link = KeylessLink(reply, query);
+  answer.has_result_list = reply.HasResultList();
+  if (max_results > 0 && answer.has_result_list) answer.results = reply.ReadResults(max_results);
+  answer.stored_at = reply.StoredAt();
+  return answer;
+}
+
+}  // namespace
+
 bool SearchSession::Ask(const std::vector<SearchQuery>& queries, size_t max_results,
                         const std::function<AnswerFlow(const SearchAnswer&)>& on_answer) {
+  return setup_.at_once > 1 ? AskAtOnce(queries, max_results, on_answer)
+                            : AskOneByOne(queries, max_results, on_answer);
+}
+
+bool SearchSession::AskOneByOne(const std::vector<SearchQuery>& queries, size_t max_results,
+                                const std::function<AnswerFlow(const SearchAnswer&)>& on_answer) {
+  std::optional<size_t> skipped_group;
   for (size_t i = 0; i < queries.size(); ++i) {
+    if (skipped_group == queries[i].group) continue;
     ServiceAnswer reply;
-    SearchAnswer answer;
-    answer.index = i;
+    std::string count;
     const AccountLimits::Action action =
-        reuse_.Query(queries[i].kind, queries[i].text, queries_sent_, reply, answer.count);
+        reuse_.Query(queries[i].kind, queries[i].text, queries_sent_, reply, count);
     if (action == AccountLimits::Action::kEnd) return false;
-    if (action == AccountLimits::Action::kCounted) {
-      answer.outcome = AnswerOutcome::kCounted;
-      answer.link = KeylessLink(reply, queries[i]);
-      answer.has_result_list = reply.HasResultList();
-      if (max_results > 0 && answer.has_result_list) answer.results = reply.ReadResults(max_results);
-      answer.stored_at = reply.StoredAt();
-    } else {
-      answer.outcome = AnswerOutcome::kFailed;
-      answer.failure = reply.Failure();
-    }
+    const bool counted = action == AccountLimits::Action::kCounted;
+    const SearchAnswer answer = MakeAnswer(
+        i, queries[i], reply, counted ? std::optional<std::string>(count) : std::nullopt,
+        max_results);
     switch (on_answer(answer)) {
       case AnswerFlow::kGoOn:
         break;
       case AnswerFlow::kSkipRest:
-        return true;
+        skipped_group = queries[i].group;
+        break;
       case AnswerFlow::kEnd:
         return false;
     }
@@ -104,7 +132,159 @@ bool SearchSession::Ask(const std::vector<SearchQuery>& queries, size_t max_resu
   return true;
 }
 
-void SearchSession::Pause(int ms) { reuse_.Pause(ms); }
+bool SearchSession::AskAtOnce(const std::vector<SearchQuery>& queries, size_t max_results,
+                              const std::function<AnswerFlow(const SearchAnswer&)>& on_answer) {
+  const size_t n = queries.size();
+  const auto at_once = static_cast<size_t>(std::min(setup_.at_once, kMaxSearchesAtOnce));
+  if (batch_ == nullptr) batch_ = wire_.StartBatch();
+  HttpBatch& batch = *batch_;
+  // By index: the requests as prepared and answered, the answers not handed on yet.
+  std::vector<ServiceAnswer> replies(n);
+  std::vector<std::optional<SearchAnswer>> ready(n);
+  std::unordered_set<size_t> skipped_groups;
+  std::deque<size_t> resend;   // sent again after a limit, before the next new one
+  std::vector<size_t> limited;  // answered with a limit; dealt with once nothing is under way
+  size_t next_send = 0;
+  size_t next_hand = 0;
+  size_t end_at = n;  // no answer from here on is handed on
+  bool sending = true;  // false after Stop, kEnd or the end at a limit
+  bool ended = false;   // the run ends with this Ask
+  bool question_waits = false;
+  const auto skipped = [&](size_t i) { return skipped_groups.count(queries[i].group) > 0; };
+  const auto ended_at = [&](size_t i) {
+    sending = false;
+    ended = true;
+    end_at = std::min(end_at, i);
+  };
+
+  for (;;) {
+    // Hand on what is ready, in order.
+    question_waits = false;
+    while (next_hand < end_at) {
+      const size_t i = next_hand;
+      if (skipped(i)) {
+        ready[i].reset();
+        ++next_hand;
+        continue;
+      }
+      if (!ready[i]) break;
+      if (ready[i]->outcome == AnswerOutcome::kFailed && batch.Pending() > 0) {
+        question_waits = true;
+        break;
+      }
+      const AnswerFlow flow = on_answer(*ready[i]);
+      ready[i].reset();
+      ++next_hand;
+      if (flow == AnswerFlow::kSkipRest) skipped_groups.insert(queries[i].group);
+      if (flow == AnswerFlow::kEnd) ended_at(next_hand);
+    }
+    if (next_hand >= end_at) break;
+
+    // Send while there is room.
+    while (sending && !question_waits && limited.empty() && batch.Pending() < at_once) {
+      size_t i = 0;
+      if (!resend.empty()) {
+        i = resend.front();
+        resend.pop_front();
+      } else if (next_send < n) {
+        i = next_send++;
+      } else {
+        break;
+      }
+      if (skipped(i)) continue;
+      if (stop_) {
+        ended_at(i);
+        break;
+      }
+      const QueryKind kind = queries[i].kind;
+      const std::string& text = queries[i].text;
+      if (std::optional<ServiceAnswer> stored = reuse_.Stored(kind, text)) {
+        ready[i] = MakeAnswer(i, queries[i], *stored, stored->stored->count, max_results);
+        continue;
+      }
+      // The account's hour shared out: a run of many at once never runs into its limit.
+      if (const std::optional<int64_t> room = limits_.HourRoom(); room && sent_in_hour_ >= *room) {
+        resend.push_front(i);
+        if (batch.Pending() > 0) break;
+        const AccountLimits::Action action = limits_.WaitForRoom();
+        sent_in_hour_ = 0;
+        if (action == AccountLimits::Action::kEnd) ended_at(i);
+        continue;
+      }
+      replies[i] = wire_.Prepare(kind, text);
+      if (!replies[i].Sendable()) {
+        ready[i] = MakeAnswer(i, queries[i], replies[i], std::nullopt, max_results);
+        continue;
+      }
+      ++queries_sent_;
+      ++sent_in_hour_;
+      batch.Add(i, replies[i].url, kReceiveTimeoutMs);
+    }
+
+    if (batch.Pending() == 0) {
+      if (limited.empty()) {
+        // Nothing under way and nothing more to send: the run stopped short of the rest.
+        if (!sending || (next_send >= n && resend.empty())) {
+          if (ready[next_hand] || skipped(next_hand)) continue;
+          ended_at(next_hand);
+          break;
+        }
+        continue;
+      }
+      // Every query answered with a limit waits once, behind the first of them.
+      std::sort(limited.begin(), limited.end());
+      const AccountLimits::Action action = limits_.AfterFailure(replies[limited.front()]);
+      if (action == AccountLimits::Action::kResend) {
+        resend.insert(resend.begin(), limited.begin(), limited.end());
+      } else if (action == AccountLimits::Action::kEnd) {
+        ended_at(limited.front());
+      } else {
+        for (const size_t i : limited) {
+          ready[i] = MakeAnswer(i, queries[i], replies[i], std::nullopt, max_results);
+        }
+      }
+      for (const size_t i : limited) replies[i] = ServiceAnswer();
+      limited.clear();
+      continue;
+    }
+
+    for (auto& [i, http] : batch.Next()) {
+      ServiceAnswer& reply = replies[i];
+      TakeReply(reply, std::move(http));
+      limits_.NoteAnswer(reply);
+      std::string count;
+      const bool counted = reply.ReadCount(count);
+      if (counted) reuse_.Record(queries[i].kind, queries[i].text, reply, count);
+      if (i >= end_at || skipped(i)) {
+        // Nobody waits for it any more.
+      } else if (!counted && AccountLimits::MayBeLimit(reply)) {
+        limited.push_back(i);
+        continue;  // AfterFailure reads it
+      } else {
+        ready[i] = MakeAnswer(i, queries[i], reply,
+                              counted ? std::optional<std::string>(count) : std::nullopt,
+                              max_results);
+      }
+      reply = ServiceAnswer();  // its body is read: a long run holds no answers it handed on
+    }
+  }
+  // What is still under way is answered and stored; nobody waits for it.
+  while (batch.Pending() > 0) {
+    for (auto& [i, http] : batch.Next()) {
+      ServiceAnswer& reply = replies[i];
+      TakeReply(reply, std::move(http));
+      limits_.NoteAnswer(reply);
+      std::string count;
+      if (reply.ReadCount(count)) reuse_.Record(queries[i].kind, queries[i].text, reply, count);
+      reply = ServiceAnswer();
+    }
+  }
+  return !ended;
+}
+
+void SearchSession::Pause(int ms) {
+  if (setup_.at_once <= 1) reuse_.Pause(ms);
+}
 
 LineVolumes SearchSession::AskVolumes(const std::vector<std::string>& lines) {
   LineVolumes result;

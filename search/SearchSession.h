@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +40,11 @@ struct SearchSetup {
   AnswerStore* store = nullptr;  // nullptr: nothing stored or reused
   int reuse_days = 0;  // how old a stored answer may be to stand in for a request; 0: never
   LimitTimings limits{};
+  // Queries under way at once (1 to kMaxSearchesAtOnce). 1: one at a time, with the worker's
+  // pauses between them; more: no pauses, the account's hour shared out as a budget.
+  int at_once = 1;
 };
+inline constexpr int kMaxSearchesAtOnce = 16;
 
 // The two kinds of run.
 enum class RunShape {
@@ -65,6 +70,7 @@ RunPlan PlanRun(RunShape shape, const std::vector<std::string>& lines,
 struct SearchQuery {
   QueryKind kind = QueryKind::Phrase;
   std::string text;  // the keyword line or result URL, byte for byte
+  size_t group = 0;  // the queries of one phrase share one; kSkipRest skips the rest of it
 };
 
 // How an answer came out.
@@ -92,7 +98,7 @@ struct SearchAnswer {
 // What a worker does after an answer.
 enum class AnswerFlow {
   kGoOn,      // the next query
-  kSkipRest,  // none of the rest of this Ask
+  kSkipRest,  // none of the rest of this answer's group
   kEnd,       // none of the rest of this Ask, and the run ends
 };
 
@@ -120,11 +126,18 @@ class SearchSession {
 
   // Asks `queries` and hands each answer to `on_answer`, at most `max_results` results with
   // it; `on_answer` says whether to go on. Returns false when the run is to end (kEnd from an
-  // answer or from `on_answer`).
+  // answer or from `on_answer`, or Stop while several were under way).
+  //
+  // With several at once, up to `at_once` queries are under way while the answers are handed
+  // on; an answer that comes early waits for those before it, so `on_answer` sees them in the
+  // order of `queries` and the grid fills as a one-at-a-time run fills it. A failed answer is
+  // handed on once nothing is under way (no query goes out while its question is open); a
+  // limit answered to one query makes every query wait once, then sends them all again. After
+  // Stop or kEnd no query goes out, and the ones under way are answered and stored.
   bool Ask(const std::vector<SearchQuery>& queries, size_t max_results,
            const std::function<AnswerFlow(const SearchAnswer&)>& on_answer);
   // The pause a worker makes between its queries: requests keep their spacing, a stored
-  // answer needs none (see AnswerReuse::Pause).
+  // answer needs none (see AnswerReuse::Pause); with several at once there is none.
   void Pause(int ms);
 
   // The monthly searches of `lines` (in the system's code page) for the volume settings of
@@ -138,12 +151,19 @@ class SearchSession {
   bool RanOut() const { return limits_.RanOut(); }
 
  private:
+  bool AskOneByOne(const std::vector<SearchQuery>& queries, size_t max_results,
+                   const std::function<AnswerFlow(const SearchAnswer&)>& on_answer);
+  bool AskAtOnce(const std::vector<SearchQuery>& queries, size_t max_results,
+                 const std::function<AnswerFlow(const SearchAnswer&)>& on_answer);
+
   const SearchSetup setup_;
   const std::atomic<bool>& stop_;
   SearchWire wire_;
   AccountLimits limits_;
   AnswerReuse reuse_;
   int queries_sent_ = 0;
+  int64_t sent_in_hour_ = 0;  // sent since the account last told the hour's room
+  std::unique_ptr<HttpBatch> batch_;  // the queries under way at once, made at the first
   std::optional<std::string> volume_failure_;
   std::optional<int64_t> volume_credits_left_;
 };

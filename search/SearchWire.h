@@ -3,6 +3,7 @@
 // The service end of a search session: the credentials as they are at each request, the
 // endpoint start-up was given, and the HTTP client the requests go through.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,12 @@ class SearchWire {
 
   // One query with the settings of now (QueryService).
   ServiceAnswer Query(QueryKind kind, const std::string& text, int& queries_sent);
+  // The same query prepared, not sent (PrepareQuery): for a batch of the client's.
+  ServiceAnswer Prepare(QueryKind kind, const std::string& text) const {
+    return PrepareQuery(Settings(), kind, text);
+  }
+  // A batch of GETs through the client (HttpClient::StartBatch).
+  std::unique_ptr<HttpBatch> StartBatch() { return http_.StartBatch(); }
   // The account's figures with the settings of now (AskAccount), asked with `timeout_ms`.
   std::optional<AccountFigures> AskAccount(int timeout_ms);
   // A POST (the volume service); a client that throws gives an empty answer.

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ inline constexpr std::chrono::milliseconds kAbortCheck{200};
 HttpAnswer Exchange(const std::string& url, const PostData* post,
                     std::chrono::milliseconds receive_timeout, ConnectionUse connection_use,
                     const TransferBounds& bounds = {});
+
+// A batch whose GETs are all under way at once, with Exchange's headers and rules for each
+// (`abort` as TransferBounds has it), or nullptr where the backend sends one at a time.
+std::unique_ptr<HttpBatch> StartBatch(const std::atomic<bool>* abort);
 
 inline HttpAnswer DownloadAnswer(const std::string& url, std::chrono::milliseconds receive_timeout,
                                  ConnectionUse connection_use, const TransferBounds& bounds = {}) {

@@ -234,4 +234,7 @@ HttpAnswer Exchange(const std::string& url, const PostData* post,
   return answer;
 }
 
+// WinInet sends a run's GETs one at a time.
+std::unique_ptr<HttpBatch> StartBatch(const std::atomic<bool>* /*abort*/) { return nullptr; }
+
 }  // namespace kelvaro::internal

@@ -6,7 +6,10 @@
 // session a scripted client or one that reaches the substitute service.
 
 #include <atomic>
+#include <cstddef>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvaro {
@@ -22,6 +25,21 @@ struct HttpAnswer {
   bool complete = false;
 };
 
+// Several GETs under way at once, all driven on the thread that calls Next: the connections
+// stay open from one GET to the next, and a server that offers HTTP/2 carries them on one.
+class HttpBatch {
+ public:
+  virtual ~HttpBatch() = default;
+  // Starts GETting `url`; `tag` comes back with its answer. A batch whose client has gone
+  // away answers it empty.
+  virtual void Add(size_t tag, const std::string& url, int receive_timeout_ms) = 0;
+  // GETs added whose answers Next has not handed back yet.
+  virtual size_t Pending() const = 0;
+  // Blocks until at least one pending GET has ended and hands back those that have, each with
+  // its tag; empty when none is pending. Never throws.
+  virtual std::vector<std::pair<size_t, HttpAnswer>> Next() = 0;
+};
+
 class HttpClient {
  public:
   virtual ~HttpClient() = default;
@@ -32,6 +50,9 @@ class HttpClient {
   // POSTs the form-encoded `body` with `headers` ("Name: value" each) added to the usual ones.
   virtual HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                           const std::string& body, int receive_timeout_ms) = 0;
+  // A batch of GETs through this client. This one sends them through Get one at a time, in
+  // the order they were added; the platform's libcurl client keeps them all under way.
+  virtual std::unique_ptr<HttpBatch> StartBatch();
 };
 
 // The platform's client with the program's headers and limits (see uHelper.h). Setting
@@ -43,6 +64,7 @@ class PlatformHttpClient final : public HttpClient {
   HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms) override;
+  std::unique_ptr<HttpBatch> StartBatch() override;
 
  private:
   const std::atomic<bool>* abort_;

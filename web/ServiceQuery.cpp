@@ -61,8 +61,7 @@ std::vector<SearchResult> ServiceAnswer::ReadResults(size_t max_results) const {
   return service->ReadResults(body, max_results);
 }
 
-ServiceAnswer QueryService(HttpClient& http, const Credentials& settings, QueryKind kind,
-                           const std::string& text, int& queries_sent) {
+ServiceAnswer PrepareQuery(const Credentials& settings, QueryKind kind, const std::string& text) {
   ServiceAnswer answer;
   answer.service_name = settings.service;
   answer.service = FindSearchService(settings.service);
@@ -74,12 +73,22 @@ ServiceAnswer QueryService(HttpClient& http, const Credentials& settings, QueryK
     return answer;
   }
   answer.url = answer.service->QueryURL(kind, text, settings);
+  return answer;
+}
+
+void TakeReply(ServiceAnswer& answer, HttpAnswer reply) {
+  answer.body = std::move(reply.body);
+  answer.status = reply.status;
+  answer.retry_after_s = reply.retry_after_s;
+  answer.complete = reply.complete;
+}
+
+ServiceAnswer QueryService(HttpClient& http, const Credentials& settings, QueryKind kind,
+                           const std::string& text, int& queries_sent) {
+  ServiceAnswer answer = PrepareQuery(settings, kind, text);
+  if (!answer.Sendable()) return answer;
   ++queries_sent;
-  HttpAnswer got = SafeFetch(http, answer.url, kReceiveTimeoutMs);
-  answer.body = std::move(got.body);
-  answer.status = got.status;
-  answer.retry_after_s = got.retry_after_s;
-  answer.complete = got.complete;
+  TakeReply(answer, SafeFetch(http, answer.url, kReceiveTimeoutMs));
   return answer;
 }
 

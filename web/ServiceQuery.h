@@ -64,7 +64,15 @@ struct ServiceAnswer {
     return stored ? std::optional<int64_t>(stored->arrived) : std::nullopt;
   }
   std::vector<SearchResult> ReadResults(size_t max_results) const;
+  // A prepared request that may go out: its service is known and its endpoint accepted.
+  bool Sendable() const { return service != nullptr && !endpoint_refused; }
 };
+
+// The request for `text` as `kind` with `settings`, not sent yet: its service and URL, or why
+// it may not go (Sendable is false).
+ServiceAnswer PrepareQuery(const Credentials& settings, QueryKind kind, const std::string& text);
+// What came back for the prepared `answer`.
+void TakeReply(ServiceAnswer& answer, HttpAnswer reply);
 
 // Asks for `text` as `kind` with `settings` and adds one to `queries_sent` when the request
 // went out. A download that throws is an empty answer (a failed request).
