@@ -52,6 +52,10 @@ int main(int argc, char** argv) {
   // A volume key too, so the demo shows the Volume and KGR columns.
   store.SaveSettings(kelvaro::Credentials{"demo-key", "demo-cx", "", "", "demo-volume-key", "us"},
                      /*with_volume=*/true);
+  // Four searches at once, each answered after a moment as a real service would: the grid
+  // fills row by row all the same.
+  store.SaveSearchesAtOnce(4);
+  service.SetAnswerDelay(std::chrono::milliseconds(300));
 
   kelvaro::MainFormEnvironment environment;
   environment.store = &store;

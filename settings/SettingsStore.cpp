@@ -84,29 +84,45 @@ void SettingsStore::SaveSettings(const Credentials& settings, bool with_volume) 
              4, volume);
 }
 
-int SettingsStore::LoadReuseDays() const {
+int SettingsStore::LoadWholeNumber(const char* name, int min, int max, int fallback) const {
   const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
-  if (!key) return 0;
-  const std::optional<RawValue> value = key->Query(kReuseDaysValueName);
-  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return 0;
+  if (!key) return fallback;
+  const std::optional<RawValue> value = key->Query(name);
+  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return fallback;
   const std::string text = value->data.substr(0, value->data.find('\0'));
-  if (text.empty() || text.size() > 4) return 0;
-  int days = 0;
+  const size_t digits = std::to_string(max).size();
+  if (text.empty() || text.size() > digits) return fallback;
+  int number = 0;
   for (const char c : text) {
-    if (c < '0' || c > '9') return 0;
-    days = days * 10 + (c - '0');
+    if (c < '0' || c > '9') return fallback;
+    number = number * 10 + (c - '0');
   }
-  return days <= kMaxReuseDays ? days : 0;
+  return number >= min && number <= max ? number : fallback;
+}
+
+void SettingsStore::SaveWholeNumber(const char* name, int value) {
+  const std::unique_ptr<SettingsKey> key = hive_->CreateKey(kSettingsKeyPath);
+  if (!key) throw Error(std::string("Failed to set data for '") + name + "'");
+  const std::vector<NamedValue> values = {TextValue(name, std::to_string(value))};
+  if (key->SetValues(values) < values.size()) {
+    throw Error(std::string("Failed to set data for '") + name + "'");
+  }
+}
+
+int SettingsStore::LoadReuseDays() const {
+  return LoadWholeNumber(kReuseDaysValueName, 0, kMaxReuseDays, 0);
 }
 
 void SettingsStore::SaveReuseDays(int days) {
-  const std::unique_ptr<SettingsKey> key = hive_->CreateKey(kSettingsKeyPath);
-  if (!key) throw Error(std::string("Failed to set data for '") + kReuseDaysValueName + "'");
-  const std::vector<NamedValue> values = {
-      TextValue(kReuseDaysValueName, std::to_string(std::clamp(days, 0, kMaxReuseDays)))};
-  if (key->SetValues(values) < values.size()) {
-    throw Error(std::string("Failed to set data for '") + kReuseDaysValueName + "'");
-  }
+  SaveWholeNumber(kReuseDaysValueName, std::clamp(days, 0, kMaxReuseDays));
+}
+
+int SettingsStore::LoadSearchesAtOnce() const {
+  return LoadWholeNumber(kSearchesAtOnceValueName, 1, kMaxSearchesAtOnceSetting, 1);
+}
+
+void SettingsStore::SaveSearchesAtOnce(int searches) {
+  SaveWholeNumber(kSearchesAtOnceValueName, std::clamp(searches, 1, kMaxSearchesAtOnceSetting));
 }
 
 void SettingsStore::LoadValues(Credentials& settings, int count) const {

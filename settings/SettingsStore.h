@@ -23,6 +23,10 @@ inline constexpr char kEndpointValueName[] = "Endpoint";
 // to kMaxReuseDays; 0 (also absent, empty or anything else) means always asking the service.
 inline constexpr char kReuseDaysValueName[] = "Reuse Days";
 inline constexpr int kMaxReuseDays = 3650;
+// How many searches a run keeps under way at once: a decimal whole number text from 1 to
+// kMaxSearchesAtOnceSetting; 1 (also absent, empty or anything else) is one at a time.
+inline constexpr char kSearchesAtOnceValueName[] = "Searches At Once";
+inline constexpr int kMaxSearchesAtOnceSetting = 16;
 // The volume service's key (absent or empty: no monthly searches) and its two-letter country
 // (absent: kDefaultVolumeCountry; empty: worldwide).
 inline constexpr char kVolumeKeyValueName[] = "Volume Key";
@@ -85,8 +89,17 @@ class SettingsStore {
   // Writes "Reuse Days" := `days` (brought into 0 to kMaxReuseDays) as REG_SZ decimal text.
   // Throws kelvaro::Error "Failed to set data for 'Reuse Days'" when it cannot be written.
   void SaveReuseDays(int days);
+  // "Searches At Once", 1 to kMaxSearchesAtOnceSetting, by the same rule as "Reuse Days" (a
+  // value it does not accept gives 1); saved the same way.
+  int LoadSearchesAtOnce() const;
+  void SaveSearchesAtOnce(int searches);
 
  private:
+  // A whole number value (decimal digits only, REG_SZ or REG_EXPAND_SZ) from `min` to `max`;
+  // `fallback` for anything else. Written back brought into the range.
+  int LoadWholeNumber(const char* name, int min, int max, int fallback) const;
+  void SaveWholeNumber(const char* name, int value);
+
   // The first `count` values in the order APIkey, Engine Code, Search Service, Endpoint.
   void LoadValues(Credentials& settings, int count) const;
   void SaveValues(const Credentials& settings, int count,

@@ -130,6 +130,8 @@ class SocketStream final : public httplib::Stream {
   size_t end_ = 0;
 };
 
+constexpr size_t kServingThreads = 48;
+
 // httplib's server with its connection loop replaced: this one counts connections, can drop
 // them, and lets go of idle ones as soon as the service stops.
 class LoopbackServer final : public httplib::Server {
@@ -137,6 +139,9 @@ class LoopbackServer final : public httplib::Server {
   explicit LoopbackServer(const std::atomic<bool>& stopping) : stopping_(stopping) {
     // The benchmark sends many requests over one connection; do not cut it every few.
     set_keep_alive_max_count(1000000);
+    // A connection holds its thread while it is kept open: room for a client with many
+    // searches at once, its account and volume requests, and a second client.
+    new_task_queue = [] { return new httplib::ThreadPool(kServingThreads); };
     // httplib's default adds SO_REUSEPORT, which would let a second service share a port.
     set_socket_options([](socket_t sock) {
       const int on = 1;
@@ -319,6 +324,25 @@ class SubstituteSearchServer::Impl {
   void ClearRequests() {
     std::lock_guard lock(mutex_);
     requests_.clear();
+    most_in_flight_ = in_flight_;
+  }
+  void SetAnswerDelay(milliseconds delay, const std::string& phrase) {
+    std::lock_guard lock(mutex_);
+    if (phrase.empty()) {
+      answer_delay_ = delay;
+    } else {
+      phrase_delays_[phrase] = delay;
+    }
+  }
+  void HoldFirstAnswers(int n) {
+    std::lock_guard lock(mutex_);
+    hold_left_ = n;
+    hold_size_ = n;
+    hold_arrived_ = 0;
+  }
+  int MostInFlight() const {
+    std::lock_guard lock(mutex_);
+    return most_in_flight_;
   }
   int ConnectionCount() const { return server_.ConnectionCount(); }
 
@@ -381,8 +405,52 @@ class SubstituteSearchServer::Impl {
     return std::nullopt;
   }
 
+  // A search under way, from its arrival until its answer is made.
+  class InFlight {
+   public:
+    explicit InFlight(Impl& impl) : impl_(impl) {
+      std::lock_guard lock(impl_.mutex_);
+      impl_.most_in_flight_ = std::max(impl_.most_in_flight_, ++impl_.in_flight_);
+    }
+    ~InFlight() {
+      std::lock_guard lock(impl_.mutex_);
+      --impl_.in_flight_;
+    }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+
+   private:
+    Impl& impl_;
+  };
+
+  // The wait a search makes before its answer: a hold until enough are under way, then its
+  // delay.
+  void DelaySearch(const httplib::Request& request) {
+    milliseconds delay{0};
+    bool held = false;
+    {
+      std::unique_lock lock(mutex_);
+      if (hold_left_ > 0) {
+        --hold_left_;
+        held = true;
+        ++hold_arrived_;
+        wake_.notify_all();
+      }
+      const auto phrase = phrase_delays_.find(ParseQuery(request.get_param_value("q")).subject);
+      delay = phrase != phrase_delays_.end() ? phrase->second : answer_delay_;
+      if (held) {
+        wake_.wait(lock, [this] { return stopping_ || hold_arrived_ >= hold_size_; });
+      }
+    }
+    if (delay.count() > 0) WaitUnlessStopping(delay, [] { return false; });
+  }
+
   void Handle(const httplib::Request& request, httplib::Response& response) {
+    const bool search = request.path == "/customsearch/v1" || request.path == "/search.json";
+    std::optional<InFlight> in_flight;
+    if (search) in_flight.emplace(*this);
     const Fault fault = Record(request);
+    if (search) DelaySearch(request);
     switch (fault.kind) {
       case Fault::Kind::kDrop:
         if (current_connection != nullptr) current_connection->drop = true;
@@ -595,6 +663,13 @@ class SubstituteSearchServer::Impl {
   Fault fault_;
   std::vector<RecordedRequest> requests_;
   mutable std::condition_variable arrived_;  // a request was recorded
+  int in_flight_ = 0;
+  int most_in_flight_ = 0;
+  milliseconds answer_delay_{0};
+  std::map<std::string, milliseconds> phrase_delays_;
+  int hold_left_ = 0;     // searches still to be held
+  int hold_size_ = 0;     // how many the hold waits for
+  int hold_arrived_ = 0;  // held so far
   LoopbackServer server_;
   int port_ = -1;
   std::thread thread_;
@@ -640,5 +715,13 @@ bool SubstituteSearchServer::WaitForRequests(size_t n, std::chrono::milliseconds
 }
 
 int SubstituteSearchServer::ConnectionCount() const { return impl_->ConnectionCount(); }
+
+void SubstituteSearchServer::SetAnswerDelay(milliseconds delay, const std::string& phrase) {
+  impl_->SetAnswerDelay(delay, phrase);
+}
+
+void SubstituteSearchServer::HoldFirstAnswers(int n) { impl_->HoldFirstAnswers(n); }
+
+int SubstituteSearchServer::MostInFlight() const { return impl_->MostInFlight(); }
 
 }  // namespace kelvaro::searchsim

@@ -146,6 +146,16 @@ class SubstituteSearchServer {
   // TCP connections accepted since start.
   int ConnectionCount() const;
 
+  // Every search (Google's form and SerpApi's) is answered `delay` after it arrived; with a
+  // `phrase`, only the searches for that phrase (the subject of q), over any general delay.
+  // Answers are served concurrently, each connection on a thread of its own.
+  void SetAnswerDelay(std::chrono::milliseconds delay, const std::string& phrase = "");
+  // The next `n` searches are held until all `n` are under way at once (or the service
+  // stops): a test sees that a client keeps that many in flight.
+  void HoldFirstAnswers(int n);
+  // The most searches under way at once since start or the last ClearRequests.
+  int MostInFlight() const;
+
  private:
   class Impl;
   std::unique_ptr<Impl> impl_;

@@ -1,5 +1,7 @@
 #include "ui/RunController.h"
 
+#include <algorithm>
+
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QStatusBar>
@@ -28,6 +30,7 @@ SearchSetup RunController::Search() {
   setup.http = http_.get();
   setup.store = services_.answers;
   setup.reuse_days = services_.reuse_days;
+  setup.at_once = std::clamp(services_.searches_at_once, 1, kMaxSearchesAtOnce);
   return setup;
 }
 

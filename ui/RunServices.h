@@ -39,6 +39,8 @@ struct RunServices {
   AnswerStore* answers = nullptr;
   // "Reuse Days" as last loaded from the settings store; each run takes it at Start.
   int reuse_days = 0;
+  // "Searches At Once" as last loaded; each run takes it at Start.
+  int searches_at_once = 1;
   RunTimings timings;
 
   // The chime file in the temporary folder. Throws kelvaro::Error when there is no

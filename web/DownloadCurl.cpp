@@ -245,7 +245,6 @@ class CurlBatch final : public HttpBatch {
     }
     if (running->easy == nullptr ||
         !Configure(running->easy, url, headers_, running->transfer) ||
-        curl_easy_setopt(running->easy, CURLOPT_PIPEWAIT, 1L) != CURLE_OK ||
         curl_multi_add_handle(multi_, running->easy) != CURLM_OK) {
       if (running->easy != nullptr) idle_.push_back(running->easy);
       ended_.emplace_back(tag, HttpAnswer());

@@ -100,7 +100,7 @@ void Tfrm::FormCreate() {
     return;
   }
   if (store_ == nullptr) return;
-  LoadReuseDays();
+  LoadRunSettings();
   // What was read stays in memory even when loading fails, an unknown service name
   // included: the settings dialog then asks for what is missing or wrong.
   kelvaro::Credentials values;
@@ -126,22 +126,22 @@ void Tfrm::VolumeSettingsChanged() {
   run_->Memo1Change();
 }
 
-// An odd or unreadable value means no reuse: the runs then ask the service, as always.
-void Tfrm::LoadReuseDays() {
+// An odd or unreadable value means no reuse and one search at a time, as always.
+void Tfrm::LoadRunSettings() {
   if (store_ == nullptr) return;
   try {
     services_.reuse_days = store_->LoadReuseDays();
+    services_.searches_at_once = store_->LoadSearchesAtOnce();
   } catch (const std::exception&) {
     services_.reuse_days = 0;
+    services_.searches_at_once = 1;
   }
 }
 
-// The new days apply to the next run even when they cannot be stored.
-void Tfrm::SaveReuseDays(int days) {
-  services_.reuse_days = days;
+void Tfrm::SaveRunSetting(const std::function<void(SettingsStore&)>& save) {
   if (store_ == nullptr) return;
   try {
-    store_->SaveReuseDays(days);
+    save(*store_);
   } catch (const std::exception& e) {
     ShowErrorBox(e.what(), this);
   }
@@ -172,10 +172,19 @@ void Tfrm::changeEvent(QEvent* event) {
 void Tfrm::btSettingsClick() {
   if (fSettings_ == nullptr) return;
   fSettings_->SetReuseDays(services_.reuse_days);
+  fSettings_->SetSearchesAtOnce(services_.searches_at_once);
   const int result = fSettings_->Execute();
   if (result == kResultOk) {
     Credentials().Set(fSettings_->AcceptedValues());
-    if (const std::optional<int> days = fSettings_->AcceptedReuseDays()) SaveReuseDays(*days);
+    if (const std::optional<int> days = fSettings_->AcceptedReuseDays()) {
+      services_.reuse_days = *days;
+      SaveRunSetting([days = *days](SettingsStore& store) { store.SaveReuseDays(days); });
+    }
+    if (const std::optional<int> searches = fSettings_->AcceptedSearchesAtOnce()) {
+      services_.searches_at_once = *searches;
+      SaveRunSetting(
+          [searches = *searches](SettingsStore& store) { store.SaveSearchesAtOnce(searches); });
+    }
     VolumeSettingsChanged();  // the cost line too
   } else if (result == TfSettings::kResultTerminate) {
     TerminateRequested = true;

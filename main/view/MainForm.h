@@ -150,8 +150,11 @@ class Tfrm : public QMainWindow {
   bool FormCloseQuery() { return run_->FormCloseQuery(); }
   bool FormClose();
   // "Reuse Days" from the settings store into the shared services, and back after OK.
-  void LoadReuseDays();
-  void SaveReuseDays(int days);
+  // "Reuse Days" and "Searches At Once" into the services.
+  void LoadRunSettings();
+  // Stores a run setting the dialog changed with `save`; the new value applies to the next
+  // run even when it cannot be stored.
+  void SaveRunSetting(const std::function<void(SettingsStore&)>& save);
   // Whether runs ask for monthly searches (a volume key is set).
   bool VolumesWanted();
   // After the volume settings changed: the Volume and KGR columns of an idle grid and the

@@ -97,16 +97,18 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   setWindowTitle(QStringLiteral("Kelvaro - Settings"));
   setFont(TahomaPixels(11, false));
   setModal(true);
-  resize(585, 451);
+  resize(585, 481);
 
   gbGoogle = new QGroupBox(QStringLiteral("Google"), this);
   gbGoogle->setObjectName(QStringLiteral("gbGoogle"));
-  gbGoogle->setGeometry(8, 24, 561, 260);
+  gbGoogle->setGeometry(8, 24, 561, 290);
   const QString service_caption = QStringLiteral("Search service");
   const QString code_caption = QStringLiteral("Custom Search Engine Code");
   const QString key_caption = QStringLiteral("API Key");
   const QString endpoint_caption = QStringLiteral("Endpoint");
-  const int edit_left = EditLeft({service_caption, code_caption, key_caption, endpoint_caption});
+  const QString at_once_caption = QStringLiteral("Searches at once");
+  const int edit_left = EditLeft(
+      {service_caption, code_caption, key_caption, endpoint_caption, at_once_caption});
 
   cbSearchService = new QComboBox(gbGoogle);
   cbSearchService->setObjectName(QStringLiteral("cbSearchService"));
@@ -114,20 +116,31 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   for (const std::string& name : SearchServiceNames())
     cbSearchService->addItem(QString::fromStdString(name));
   PlaceLabelled(cbSearchService, service_caption, 16, edit_left);
-  lbKeySource = AddNote(gbGoogle, 46, false);
+  // How many searches a run keeps under way: the account's hourly limit is shared out.
+  seSearchesAtOnce = new QSpinBox(gbGoogle);
+  seSearchesAtOnce->setObjectName(QStringLiteral("seSearchesAtOnce"));
+  seSearchesAtOnce->setFont(TahomaPixels(13, false));
+  seSearchesAtOnce->setRange(1, kMaxSearchesAtOnceSetting);
+  PlaceLabelled(seSearchesAtOnce, at_once_caption, 46, edit_left);
+  seSearchesAtOnce->setGeometry(edit_left, 46, 60, 24);
+  auto* at_once_note = new QLabel(
+      QStringLiteral("1: one at a time, as with a search delay in the main window"), gbGoogle);
+  at_once_note->setFont(TahomaPixels(11, false));
+  at_once_note->setGeometry(edit_left + 68, 50, kEditRight - edit_left - 68, 16);
+  lbKeySource = AddNote(gbGoogle, 76, false);
   lbKeySource->setObjectName(QStringLiteral("lbKeySource"));
-  lbClosed = AddNote(gbGoogle, 78, true);
+  lbClosed = AddNote(gbGoogle, 108, true);
   lbClosed->setObjectName(QStringLiteral("lbClosed"));
   lbClosed->setText(
       QStringLiteral("The Custom Search JSON API closed on 1 January 2027: choose another search "
                      "service."));
-  leCustomSearchEngineCode = AddLabelledEdit(gbGoogle, code_caption, 116, edit_left);
+  leCustomSearchEngineCode = AddLabelledEdit(gbGoogle, code_caption, 146, edit_left);
   leCustomSearchEngineCode->setObjectName(QStringLiteral("leCustomSearchEngineCode"));
-  leAPIKey = AddLabelledEdit(gbGoogle, key_caption, 152, edit_left);
+  leAPIKey = AddLabelledEdit(gbGoogle, key_caption, 182, edit_left);
   leAPIKey->setObjectName(QStringLiteral("leAPIKey"));
-  leEndpoint = AddLabelledEdit(gbGoogle, endpoint_caption, 188, edit_left);
+  leEndpoint = AddLabelledEdit(gbGoogle, endpoint_caption, 218, edit_left);
   leEndpoint->setObjectName(QStringLiteral("leEndpoint"));
-  lbEndpointRule = AddNote(gbGoogle, 216, false);
+  lbEndpointRule = AddNote(gbGoogle, 246, false);
   lbEndpointRule->setObjectName(QStringLiteral("lbEndpointRule"));
   lbEndpointRule->setText(QStringLiteral(
       "Every request carries the API key: https:// for any host, http:// only for this "
@@ -141,7 +154,7 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   // Monthly searches: a volume key of its own, and the country the volumes are for.
   gbVolume = new QGroupBox(QStringLiteral("Monthly searches (Keywords Everywhere)"), this);
   gbVolume->setObjectName(QStringLiteral("gbVolume"));
-  gbVolume->setGeometry(8, 292, 561, 76);
+  gbVolume->setGeometry(8, 322, 561, 76);
   leVolumeKey = AddLabelledEdit(gbVolume, key_caption, 16, edit_left);
   leVolumeKey->setObjectName(QStringLiteral("leVolumeKey"));
   leVolumeKey->setPlaceholderText(QStringLiteral("empty: no Volume and KGR columns"));
@@ -151,7 +164,7 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
 
   // Below the group boxes: how old a stored answer may be to stand in for a query.
   auto* reuse_row = new QWidget(this);
-  reuse_row->setGeometry(8, 376, 561, 30);
+  reuse_row->setGeometry(8, 406, 561, 30);
   auto* reuse_layout = new QHBoxLayout(reuse_row);
   reuse_layout->setContentsMargins(0, 0, 0, 0);
   auto* reuse_before = new QLabel(QStringLiteral("Reuse answers younger than"), reuse_row);
@@ -170,24 +183,25 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   BitBtn1 =
       new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(176, 416, 75, 25);
+  BitBtn1->setGeometry(176, 446, 75, 25);
   BitBtn1->setDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
   BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                             QStringLiteral("Cancel"), this);
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setGeometry(272, 416, 75, 25);
+  BitBtn2->setGeometry(272, 446, 75, 25);
   connect(BitBtn2, &QPushButton::clicked, this, [this] { done(kResultCancel); });
 
   BitBtn3 = new QPushButton(style()->standardIcon(QStyle::SP_BrowserStop),
                             QStringLiteral("Terminate program"), this);
   BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-  BitBtn3->setGeometry(368, 416, 161, 25);
+  BitBtn3->setGeometry(368, 446, 161, 25);
   BitBtn3->setVisible(false);
   connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
 
-  setTabOrder(cbSearchService, leCustomSearchEngineCode);
+  setTabOrder(cbSearchService, seSearchesAtOnce);
+  setTabOrder(seSearchesAtOnce, leCustomSearchEngineCode);
   setTabOrder(leCustomSearchEngineCode, leAPIKey);
   setTabOrder(leAPIKey, leEndpoint);
   setTabOrder(leEndpoint, leVolumeKey);
@@ -232,6 +246,7 @@ void TfSettings::FormShow() {
   leVolumeKey->setText(ToQString(shown_.volume_key));
   leVolumeCountry->setText(ToQString(shown_.volume_country));
   seReuseDays->setValue(reuse_days_);
+  seSearchesAtOnce->setValue(searches_at_once_);
   BitBtn3->setVisible(true);
   BitBtn3->setEnabled(true);
   cbSearchService->setFocus();
@@ -276,6 +291,10 @@ void TfSettings::BitBtn1Click() {
   accepted_ = std::move(values);
   accepted_reuse_days_.reset();
   if (seReuseDays->value() != reuse_days_) accepted_reuse_days_ = seReuseDays->value();
+  accepted_searches_at_once_.reset();
+  if (seSearchesAtOnce->value() != searches_at_once_) {
+    accepted_searches_at_once_ = seSearchesAtOnce->value();
+  }
   done(kResultOk);
 }
 

@@ -46,12 +46,16 @@ class TfSettings : public QDialog {
   // The days the last OK accepted when the field was changed; nullopt when it was left as
   // shown (nothing new to store).
   std::optional<int> AcceptedReuseDays() const { return accepted_reuse_days_; }
+  // "Searches At Once" the same way.
+  void SetSearchesAtOnce(int searches) { searches_at_once_ = searches; }
+  std::optional<int> AcceptedSearchesAtOnce() const { return accepted_searches_at_once_; }
 
   // Where the dialog takes today's local date from (the closure notice depends on it).
   void SetToday(std::function<QDate()> today);
 
   QGroupBox* gbGoogle;
   QComboBox* cbSearchService;
+  QSpinBox* seSearchesAtOnce;  // "Searches at once", 1 to 16
   QLabel* lbKeySource;  // where the chosen service's key comes from
   QLabel* lbClosed;     // the Custom Search JSON API's closure, when it has closed
   QLineEdit* leCustomSearchEngineCode;
@@ -81,6 +85,8 @@ class TfSettings : public QDialog {
   Credentials accepted_;  // what the last OK accepted
   int reuse_days_ = 0;
   std::optional<int> accepted_reuse_days_;
+  int searches_at_once_ = 1;
+  std::optional<int> accepted_searches_at_once_;
   std::function<QDate()> today_;
 };
 

@@ -1009,6 +1009,25 @@ TEST_F(MainFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft) {
   EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 3. Searches left: 99997."));
 }
 
+// With four searches at once the rows still come in the order of the lines, each with the
+// counts and links a one-at-a-time run gives them.
+TEST_F(MainFormTest, FourSearchesAtOnceFillTheRowsInTheOrderOfTheLines) {
+  services_.searches_at_once = 4;
+  const std::vector<std::string> phrases = {"red shoes", "blue hats", "green socks", "teal boots"};
+  service_.HoldFirstAnswers(4);
+  service_.SetAnswerDelay(std::chrono::milliseconds(50), phrases[0]);
+  Type(phrases);
+  RunToEnd();
+  EXPECT_EQ(service_.MostInFlight(), 4);
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 5);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(frm_->gRes->Model().Cells(1, i + 1), phrases[i]);
+    EXPECT_EQ(frm_->gRes->Model().Cells(4, i + 1),
+              Link(Url(QueryKind::URL, phrases[i]), std::to_string(searchsim::UrlCount(phrases[i]))));
+  }
+  services_.searches_at_once = 1;
+}
+
 // With the answer store and reuse on, a second run over the same phrase sends nothing; the
 // line before Start, the status line and the cells' hints tell what came from the store.
 TEST_F(MainFormTest, ASecondRunTakesItsAnswersFromTheStore) {

@@ -243,5 +243,20 @@ TEST_F(SettingsStoreTest, ReuseDaysIsADecimalTextAndAnythingElseMeansZero) {
   EXPECT_EQ(LoadSearchError(settings), "");
 }
 
+TEST_F(SettingsStoreTest, SearchesAtOnceIsOneUnlessAWholeNumberFromOneToSixteen) {
+  EXPECT_EQ(SettingsStore(location_).LoadSearchesAtOnce(), 1);
+  SettingsStore(location_).SaveSearchesAtOnce(8);
+  EXPECT_EQ(GetRaw("Searches At Once")->data, "8\0"s);
+  EXPECT_EQ(SettingsStore(location_).LoadSearchesAtOnce(), 8);
+  SettingsStore(location_).SaveSearchesAtOnce(40);
+  EXPECT_EQ(SettingsStore(location_).LoadSearchesAtOnce(), 16);
+  for (const std::string& text : {"0\0"s, "17\0"s, "100\0"s, "four"s, " 4"s, ""s}) {
+    SetRaw("Searches At Once", kRegSz, text);
+    EXPECT_EQ(SettingsStore(location_).LoadSearchesAtOnce(), 1) << text;
+  }
+  SetRaw("Searches At Once", kRegDword, "\x04\x00\x00\x00"s);
+  EXPECT_EQ(SettingsStore(location_).LoadSearchesAtOnce(), 1);
+}
+
 }  // namespace
 }  // namespace kelvaro

@@ -21,6 +21,8 @@ class DownloadGate : public HttpClient {
   HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms) override;
+  // The platform's batch: several searches at once pass no gate.
+  std::unique_ptr<HttpBatch> StartBatch() override { return platform_.StartBatch(); }
   // Holds every download from now on.
   void Close() { SetPermits(0); }
   // Lets every download through.

@@ -25,6 +25,32 @@ HttpAnswer ServerWorkerHost::Post(const std::string& url, const std::vector<std:
   return PostForm(url, headers, body, receive_timeout_ms);
 }
 
+namespace {
+
+class RecordedBatch final : public HttpBatch {
+ public:
+  RecordedBatch(FakeWorkerHost& host, std::unique_ptr<HttpBatch> batch)
+      : host_(host), batch_(std::move(batch)) {}
+  void Add(size_t tag, const std::string& url, int receive_timeout_ms) override {
+    host_.FakeWorkerHost::Download(url);  // records it
+    batch_->Add(tag, url, receive_timeout_ms);
+  }
+  size_t Pending() const override { return batch_->Pending(); }
+  std::vector<std::pair<size_t, HttpAnswer>> Next() override { return batch_->Next(); }
+
+ private:
+  FakeWorkerHost& host_;
+  std::unique_ptr<HttpBatch> batch_;
+};
+
+}  // namespace
+
+std::unique_ptr<HttpBatch> ServerWorkerHost::StartBatch() {
+  std::unique_ptr<HttpBatch> batch = internal::StartBatch(nullptr);
+  if (batch == nullptr) return HttpClient::StartBatch();
+  return std::make_unique<RecordedBatch>(*this, std::move(batch));
+}
+
 bool ServerWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
   if (pass_time_) {
     if (stop) return false;
