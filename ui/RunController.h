@@ -63,6 +63,8 @@ class RunController : public QObject {
     HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
     HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                     const std::string& body, int receive_timeout_ms) override;
+    HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                              int receive_timeout_ms) override;
 
    private:
     HttpClient& Client() { return given_ != nullptr ? *given_ : platform_; }

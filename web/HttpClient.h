@@ -32,6 +32,10 @@ class HttpClient {
   // POSTs the form-encoded `body` with `headers` ("Name: value" each) added to the usual ones.
   virtual HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                           const std::string& body, int receive_timeout_ms) = 0;
+  // GETs `url` with `headers` added, as Get does. A client that cannot send headers of its own
+  // sends nothing and answers with an empty answer (status 0).
+  virtual HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                                    int receive_timeout_ms);
 };
 
 // The platform's client with the program's headers and limits (see uHelper.h). Setting
@@ -43,6 +47,8 @@ class PlatformHttpClient final : public HttpClient {
   HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms) override;
+  HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                            int receive_timeout_ms) override;
 
  private:
   const std::atomic<bool>* abort_;

@@ -21,6 +21,8 @@ class DownloadGate : public HttpClient {
   HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms) override;
+  HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                            int receive_timeout_ms) override;
   // Holds every download from now on.
   void Close() { SetPermits(0); }
   // Lets every download through.
