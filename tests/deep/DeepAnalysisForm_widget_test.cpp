@@ -233,7 +233,9 @@ TEST_F(DeepAnalysisFormTest, RunOverTwoPhrasesFillsResultsBacklinksAndAverages) 
   // (to within the odd pixel the even rounding leaves).
   EXPECT_GT(form->gRes->Model().ColWidths(1), 160);
   int total = 0;
-  for (int col = 0; col < form->gRes->Model().ColCount(); ++col) total += form->gRes->Model().ColWidths(col);
+  for (int col = 0; col < form->gRes->Model().ColCount(); ++col) {
+    total += form->gRes->Model().ColWidths(col);
+  }
   EXPECT_LE(total, form->gRes->width() - 22 + 1);
   EXPECT_GE(total, form->gRes->width() - 22 - 1);
   EXPECT_EQ(form->gRes->Model().ColWidths(0), 20);

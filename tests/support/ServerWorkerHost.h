@@ -20,6 +20,8 @@ class ServerWorkerHost : public FakeWorkerHost {
   HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms) override;
+  HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                            int receive_timeout_ms) override;
   bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
   void ShowStatus(const std::string& text) override;
 
