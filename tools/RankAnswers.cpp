@@ -1,6 +1,7 @@
 #include "tools/RankAnswers.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 
 #include "tools/SearchAnswers.h"
@@ -37,7 +38,7 @@ std::string RankAnswerJson(const std::vector<std::string>& domains) {
       char decimal[32];
       const std::to_chars_result end =
           std::to_chars(decimal, decimal + sizeof decimal, *rank, std::chars_format::fixed, 2);
-      const auto hundredths = static_cast<int>(*rank * 100 + 0.5);
+      const auto hundredths = static_cast<int>(std::lround(*rank * 100));
       json += "{\"status_code\": 200, \"error\": \"\", \"page_rank_integer\": " +
               std::to_string((hundredths + 50) / 100) + ", \"page_rank_decimal\": " +
               std::string(decimal, end.ptr) + ", \"rank\": \"" +
