@@ -34,6 +34,7 @@ int RunKelvaro(int& argc, char** argv, const MainFormEnvironment& environment, s
   Tfrm frm(environment, services);
   frm.FormCreate();
   TfrmDeepAnalysis frmDeepAnalysis(services, &frm);
+  frmDeepAnalysis.SetSettingsStore(environment.store);
   TfSettings fSettings(services.credentials, &frm);
   frm.SetDeepAnalysisForm(&frmDeepAnalysis);
   frm.SetSettingsDialog(&fSettings);

@@ -49,8 +49,10 @@ int main(int argc, char** argv) {
   service.SetAccount("demo-spent", spent);
   DemoFolder folder;
   kelvaro::SettingsStore store(folder.File("Settings.reg"));
-  // A volume key too, so the demo shows the Volume and KGR columns.
-  store.SaveSettings(kelvaro::Credentials{"demo-key", "demo-cx", "", "", "demo-volume-key", "us"},
+  // A volume key and a rank key too, so the demo shows the Volume and KGR columns and Deep
+  // Analysis its Domain Rank column.
+  store.SaveSettings(kelvaro::Credentials{"demo-key", "demo-cx", "", "", "demo-volume-key", "us",
+                                          "demo-rank-key"},
                      /*with_volume=*/true);
   // Four searches at once, each answered after a moment as a real service would: the grid
   // fills row by row all the same.

@@ -17,6 +17,8 @@ struct Credentials {
   // The volume service's key (empty: no monthly searches) and its two-letter country.
   std::string volume_key{};
   std::string volume_country{};
+  // The domain rank service's key (empty: no domain ranks).
+  std::string rank_key{};
 };
 
 // The credentials in memory, created once at start-up and handed to both windows and the

@@ -1,11 +1,15 @@
 #include "deep/DeepAnalysisWorker.h"
 
+#include <unordered_map>
 #include <utility>
 
 #include "base/CodePage.h"
 #include "base/WorkerSteps.h"
+#include "deep/ForumPages.h"
 #include "grid/CellMarkup.h"
 #include "grid/ResultGridModel.h"
+#include "web/DomainRankService.h"
+#include "web/uHelper.h"
 
 namespace kelvaro::DeepAnalysisForm {
 
@@ -16,7 +20,60 @@ constexpr const char* kAveragesText = "<b>Averages:</b>";
 
 std::string Bold(const std::string& text) { return "<b>" + text + "</b>"; }
 
+constexpr char kRankTitle[] = "Domain Rank";
+constexpr char kForumsTitle[] = "Forums";
+constexpr int kRankWidth = 80;
+constexpr int kForumsWidth = 55;
+constexpr uint32_t kForumGreen = 0x00FF00;
+
 }  // namespace
+
+int ForumsColumn(bool ranks) { return ranks ? kRankColumn + 1 : kRankColumn; }
+
+bool WantsDomainRanks(const Credentials& credentials) { return !Trim(credentials.rank_key).empty(); }
+
+bool HasRankColumn(const ResultGridModel& grid) {
+  return grid.ColCount() > kRankColumn && grid.Cells(kRankColumn, 0) == kRankTitle;
+}
+
+void ShowSignalColumns(ResultGridModel& grid, bool ranks) {
+  const int forums = ForumsColumn(ranks);
+  if (grid.ColCount() == forums + 1 && HasRankColumn(grid) == ranks &&
+      grid.Cells(forums, 0) == kForumsTitle) {
+    return;
+  }
+  grid.SetColCount(forums + 1);
+  if (ranks) {
+    grid.SetCells(kRankColumn, 0, kRankTitle);
+    grid.SetColWidths(kRankColumn, kRankWidth);
+  }
+  grid.SetCells(forums, 0, kForumsTitle);
+  grid.SetColWidths(forums, kForumsWidth);
+}
+
+std::string FormatAverageRank(const std::vector<std::optional<double>>& ranks) {
+  double sum = 0;
+  size_t counted = 0;
+  for (const std::optional<double>& rank : ranks) {
+    if (!rank) continue;
+    sum += *rank;
+    ++counted;
+  }
+  if (counted == 0) return std::string();
+  return Bold(FormatRank(sum / static_cast<double>(counted)));
+}
+
+std::string FormatForumCount(size_t forums) { return Bold(std::to_string(forums)); }
+
+std::optional<uint32_t> TopResultsCellColor(const ResultGridModel& grid, int col, int row) {
+  if (row <= 0 || col != ForumsColumn(HasRankColumn(grid)) || col >= grid.ColCount()) {
+    return std::nullopt;
+  }
+  if (grid.Cells(2, row) != kAveragesText) return std::nullopt;
+  const std::string& count = grid.Cells(col, row);
+  if (count.empty() || count == FormatForumCount(0)) return std::nullopt;
+  return kForumGreen;
+}
 
 std::string FormatAverage(int64_t sum, int64_t counted) {
   const int64_t mean = RoundHalfEven(sum, counted);
@@ -41,12 +98,19 @@ DeepAnalysisWorker::DeepAnalysisWorker(std::vector<std::string> keywords, Worker
 
 void DeepAnalysisWorker::Run() noexcept {
   RunSession(
-      RunShape::kDeepAnalysis,
+      ask_backlinks_ ? RunShape::kDeepAnalysis : RunShape::kDeepAnalysisWithoutBacklinks,
       [this](SearchSession& session) {
-        if (FirstPass(session)) SecondPass(session);
+        ranks_shown_ = session.AsksDomainRanks();
+        ShowSignalColumns(ranks_shown_);
+        if (!FirstPass(session)) return;
+        RankPass(session);
+        if (ask_backlinks_) SecondPass(session);
       },
       // A phrase whose results did not all get their backlink counts is not counted either.
-      [this] { return static_cast<int>(Keywords.size() - counted_ + listed_ - averaged_); });
+      [this] {
+        const size_t unaveraged = ask_backlinks_ ? listed_ - averaged_ : 0;
+        return static_cast<int>(Keywords.size() - counted_ + unaveraged);
+      });
 }
 
 bool DeepAnalysisWorker::FirstPass(SearchSession& session) {
@@ -72,12 +136,19 @@ bool DeepAnalysisWorker::FirstPass(SearchSession& session) {
     // One row per result the answer lists; a shorter list gives fewer rows.
     // The answers' texts are UTF-8; the grid's are in the system's code page.
     const unsigned code_page = SystemCodePage();
+    ListedPhrase listed;
+    size_t forums = 0;
     for (size_t r = 0; r < answer.results.size(); ++r) {
-      AddResultRow({std::to_string(r + 1),
-                    LiteralCellText(FromUtf8(answer.results[r].title, code_page)),
-                    FromUtf8(answer.results[r].link, code_page), ""});
+      const std::string& link = answer.results[r].link;
+      listed.rows.push_back(AddResultRow({std::to_string(r + 1),
+                                          LiteralCellText(FromUtf8(answer.results[r].title, code_page)),
+                                          FromUtf8(link, code_page), ""}));
+      listed.domains.push_back(RankDomain(link));
+      if (IsForumPage(link)) ++forums;
     }
-    AddResultRow({"", "", kAveragesText, ""});
+    listed.averages_row = AddResultRow({"", "", kAveragesText, ""});
+    SetResultCell(ForumsColumn(ranks_shown_), listed.averages_row, FormatForumCount(forums));
+    listed_phrases_.push_back(std::move(listed));
     ++listed_;
     AddResultRow({"", "", "", ""});
 
@@ -88,6 +159,38 @@ bool DeepAnalysisWorker::FirstPass(SearchSession& session) {
     if (i + 1 < n) session.Pause(pause_between_phrases_ms_);
     return AnswerFlow::kGoOn;
   });
+}
+
+void DeepAnalysisWorker::RankPass(SearchSession& session) {
+  if (!ranks_shown_ || StopRequested) return;
+  std::vector<std::string> links;
+  for (const ListedPhrase& phrase : listed_phrases_) {
+    links.insert(links.end(), phrase.domains.begin(), phrase.domains.end());
+  }
+  const std::vector<std::string> domains = RankDomains(links);
+  if (domains.empty()) return;
+  const DomainRanks answer = session.AskDomainRanks(domains);
+  if (!answer.asked) return;
+  std::unordered_map<std::string, double> rank_of;
+  for (size_t i = 0; i < domains.size() && i < answer.ranks.size(); ++i) {
+    if (answer.ranks[i]) rank_of.emplace(domains[i], *answer.ranks[i]);
+  }
+  // A failed request leaves the column empty; the status line says why.
+  if (rank_of.empty()) return;
+  for (const ListedPhrase& phrase : listed_phrases_) {
+    std::vector<std::optional<double>> ranks;
+    for (size_t r = 0; r < phrase.rows.size(); ++r) {
+      const auto found = rank_of.find(phrase.domains[r]);
+      ranks.push_back(found == rank_of.end() ? std::nullopt : std::optional(found->second));
+      if (ranks.back() && phrase.rows[r] >= 0) {
+        SetResultCell(kRankColumn, phrase.rows[r], FormatRank(*ranks.back()));
+      }
+    }
+    const std::string average = FormatAverageRank(ranks);
+    if (!average.empty() && phrase.averages_row >= 0) {
+      SetResultCell(kRankColumn, phrase.averages_row, average);
+    }
+  }
 }
 
 void DeepAnalysisWorker::SecondPass(SearchSession& session) {
@@ -160,12 +263,14 @@ int DeepAnalysisWorker::ReadRowCount() {
   return rows;
 }
 
-void DeepAnalysisWorker::AddResultRow(std::vector<std::string> cells, int stored_col,
-                                      std::optional<int64_t> stored_at) {
-  host_.Synchronize([this, cells = std::move(cells), stored_col, stored_at] {
+int DeepAnalysisWorker::AddResultRow(std::vector<std::string> cells, int stored_col,
+                                     std::optional<int64_t> stored_at) {
+  int added = -1;
+  host_.Synchronize([this, cells = std::move(cells), stored_col, stored_at, &added] {
     // Always appended: the grid's empty row 1 stays above the results.
     grid_.AddRow();
     const int row = grid_.RowCount() - 1;
+    added = row;
     for (int col = 0; col < kColumns && col < static_cast<int>(cells.size()); ++col) {
       grid_.SetCells(col, row, cells[col]);
     }
@@ -175,6 +280,11 @@ void DeepAnalysisWorker::AddResultRow(std::vector<std::string> cells, int stored
       if (sink_.AutoFitColumns) sink_.AutoFitColumns();
     }
   });
+  return added;
+}
+
+void DeepAnalysisWorker::ShowSignalColumns(bool ranks) {
+  host_.Synchronize([this, ranks] { DeepAnalysisForm::ShowSignalColumns(grid_, ranks); });
 }
 
 std::vector<std::string> DeepAnalysisWorker::ReadRowCells(int row) {
@@ -204,6 +314,14 @@ XlsxSheet TopResultsSheet() {
   sheet.name = "Deep Analysis";
   sheet.columns = {XlsxColumn::kNumber, XlsxColumn::kText, XlsxColumn::kNumberOrText,
                    XlsxColumn::kNumber};
+  return sheet;
+}
+
+XlsxSheet TopResultsSheet(const ResultGridModel& grid) {
+  XlsxSheet sheet = TopResultsSheet();
+  if (HasRankColumn(grid)) sheet.columns.push_back(XlsxColumn::kTwoDecimals);
+  sheet.columns.push_back(XlsxColumn::kNumber);
+  sheet.background = [&grid](int col, int row) { return TopResultsCellColor(grid, col, row); };
   return sheet;
 }
 

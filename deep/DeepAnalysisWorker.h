@@ -62,17 +62,32 @@ class DeepAnalysisWorker : public SearchRun {
   static constexpr int kPauseBetweenPhrasesMs = 500;
   void SetPauseBetweenPhrasesMs(int ms) { pause_between_phrases_ms_ = ms; }
 
+  // Whether the second pass asks the backlink counts (the window's "Ask backlink counts"
+  // box); off, a phrase costs one query and the Backlinks cells stay empty. Before Run().
+  void SetAskBacklinks(bool ask) { ask_backlinks_ = ask; }
+
  private:
+  // A phrase's rows that the first pass listed, and the domains of its results.
+  struct ListedPhrase {
+    std::vector<int> rows;
+    std::vector<std::string> domains;  // by row; "" for a link without one
+    int averages_row = 0;
+  };
+
   // false when the run ended before the last phrase was done.
   bool FirstPass(SearchSession& session);
+  // The rank of each listed result's domain and each phrase's average rank.
+  void RankPass(SearchSession& session);
   void SecondPass(SearchSession& session);
 
   // The steps run on the GUI thread; each gets its values as arguments and hands back
   // what it read as its result.
   int ReadRowCount();
   // `stored_at`: when the stored answer of the count in column `stored_col` arrived.
-  void AddResultRow(std::vector<std::string> cells, int stored_col = -1,
-                    std::optional<int64_t> stored_at = std::nullopt);
+  // Returns the row added (-1 when the step did not run).
+  int AddResultRow(std::vector<std::string> cells, int stored_col = -1,
+                   std::optional<int64_t> stored_at = std::nullopt);
+  void ShowSignalColumns(bool ranks);
   std::vector<std::string> ReadRowCells(int row);
   void SetResultCell(int col, int row, std::string text,
                      std::optional<int64_t> stored_at = std::nullopt);
@@ -84,6 +99,9 @@ class DeepAnalysisWorker : public SearchRun {
   // The grid's row count when the run began: the second pass starts below it.
   int StartRowCount = 0;
   int pause_between_phrases_ms_ = kPauseBetweenPhrasesMs;
+  bool ask_backlinks_ = true;
+  bool ranks_shown_ = false;  // the run has a Domain Rank column
+  std::vector<ListedPhrase> listed_phrases_;
   size_t counted_ = 0;  // phrases with their total
   size_t listed_ = 0;    // of them, phrases whose listed results wait for their backlinks
   size_t averaged_ = 0;  // of those, phrases whose backlinks were all asked for
@@ -94,10 +112,36 @@ class DeepAnalysisWorker : public SearchRun {
 // of 0 leaves the text between the tags empty. `counted` > 0.
 std::string FormatAverage(int64_t sum, int64_t counted);
 
+// The columns after Backlinks: "Domain Rank" when `ranks` (a rank key is set), then "Forums".
+// The first four columns are those of TopResultsGridColumns in every case.
+inline constexpr int kBacklinksColumn = 3;
+inline constexpr int kRankColumn = 4;
+int ForumsColumn(bool ranks);
+// Whether a run with `credentials` asks domain ranks (a rank key is set).
+bool WantsDomainRanks(const Credentials& credentials);
+// Puts the grid's columns after Backlinks as `ranks` says: their count, titles and first
+// widths. Leaves a grid that has them already as it is.
+void ShowSignalColumns(ResultGridModel& grid, bool ranks);
+// Whether the grid has a Domain Rank column.
+bool HasRankColumn(const ResultGridModel& grid);
+
+// The average of the ranks a phrase's results have (missing ones left out), as its
+// averages row shows it ("<b>4.57</b>"); "" when none has a rank.
+std::string FormatAverageRank(const std::vector<std::optional<double>>& ranks);
+// The forum count of a phrase's averages row ("<b>2</b>").
+std::string FormatForumCount(size_t forums);
+// The background of a cell of the Deep Analysis grid: green for an averages row's forum
+// count of one or more; nullopt for the others.
+std::optional<uint32_t> TopResultsCellColor(const ResultGridModel& grid, int col, int row);
+
 // The Deep Analysis grid as a worksheet "Deep Analysis": the result's rank and the backlink
 // counts and averages as numbers, the page titles as text, and in the URL column the
 // addresses as text beside the phrases' totals as numbers. No cell has a background, as in
 // the grid.
 XlsxSheet TopResultsSheet();
+// The same for `grid` as it is, with the columns after Backlinks (the ranks with two
+// decimals, the forum counts as numbers) and the forum counts' green; `grid` outlives the
+// sheet.
+XlsxSheet TopResultsSheet(const ResultGridModel& grid);
 
 }  // namespace kelvaro::DeepAnalysisForm

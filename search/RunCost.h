@@ -20,6 +20,9 @@ struct RunCost {
   // missing when the volume service failed (its message, possibly empty).
   std::optional<int64_t> volume_credits_left{};
   std::optional<std::string> volume_failure{};
+  // Why the domain ranks are missing when the rank service failed (its message, possibly
+  // empty).
+  std::optional<std::string> rank_failure{};
 };
 
 }  // namespace kelvaro

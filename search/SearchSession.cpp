@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <deque>
 #include <unordered_set>
+#include <cstddef>
 #include <utility>
 
 #include "base/CodePage.h"
 #include "store/AnswerStore.h"
 #include "web/SearchService.h"
+#include "web/DomainRankService.h"
 #include "web/VolumeService.h"
 #include "web/uHelper.h"
 
@@ -47,7 +49,8 @@ RunPlan PlanRun(RunShape shape, const std::vector<std::string>& lines,
   const StartCost cost =
       shape == RunShape::kKeywords
           ? KeywordRunStartCost(store, reuse_days, settings, lines)
-          : DeepAnalysisStartCost(store, reuse_days, settings, lines, kDeepAnalysisMaxResults);
+          : DeepAnalysisStartCost(store, reuse_days, settings, lines,
+                                  shape == RunShape::kDeepAnalysis ? kDeepAnalysisMaxResults : 0);
   plan.queries = cost.queries;
   plan.stored = cost.stored;
   if (shape == RunShape::kKeywords && WantsVolumes(credentials)) {
@@ -326,6 +329,55 @@ LineVolumes SearchSession::AskVolumes(const std::vector<std::string>& lines) {
   return result;
 }
 
+bool SearchSession::AsksDomainRanks() const {
+  return !Trim(wire_.CurrentCredentials().rank_key).empty();
+}
+
+DomainRanks SearchSession::AskDomainRanks(const std::vector<std::string>& domains) {
+  DomainRanks result;
+  const Credentials credentials = wire_.CurrentCredentials();
+  if (Trim(credentials.rank_key).empty()) return result;
+  result.asked = true;
+  result.ranks.assign(domains.size(), std::nullopt);
+  // Ranks already asked for stand in for a request, as stored counts do.
+  std::vector<std::string> to_ask;
+  std::vector<size_t> asked_index;
+  for (size_t i = 0; i < domains.size(); ++i) {
+    if (setup_.store != nullptr) {
+      result.ranks[i] = setup_.store->LookupDomainRank(domains[i], setup_.reuse_days);
+    }
+    if (!result.ranks[i]) {
+      to_ask.push_back(domains[i]);
+      asked_index.push_back(i);
+    }
+  }
+  const std::vector<std::string> headers = RankHeaders(credentials.rank_key);
+  const std::vector<std::string> urls = RankURLs(wire_.Endpoint(), to_ask);
+  for (size_t batch = 0; batch < urls.size(); ++batch) {
+    if (stop_) break;
+    const size_t first = batch * kRankBatchSize;
+    const size_t last = std::min(first + kRankBatchSize, to_ask.size());
+    const std::vector<std::string> asked(to_ask.begin() + static_cast<std::ptrdiff_t>(first),
+                                         to_ask.begin() + static_cast<std::ptrdiff_t>(last));
+    const HttpAnswer http = wire_.GetWithHeaders(urls[batch], headers, kReceiveTimeoutMs);
+    const RankAnswer answer = ReadRankAnswer(http.status, http.body, asked, credentials.rank_key);
+    if (!answer.ok) {
+      result.failure = FromUtf8(answer.message, SystemCodePage());
+      break;
+    }
+    for (size_t j = 0; j < asked.size(); ++j) {
+      const size_t i = asked_index[first + j];
+      result.ranks[i] = answer.ranks[j];
+      // Only a whole answer is kept: a cut-off one is used for this run alone.
+      if (answer.ranks[j] && http.complete && setup_.store != nullptr) {
+        setup_.store->RecordDomainRank(domains[i], *answer.ranks[j]);
+      }
+    }
+  }
+  rank_failure_ = result.failure;
+  return result;
+}
+
 RunCost SearchSession::Finish() {
   RunCost cost;
   cost.queries_sent = queries_sent_;
@@ -338,6 +390,7 @@ RunCost SearchSession::Finish() {
   }
   cost.volume_credits_left = volume_credits_left_;
   cost.volume_failure = volume_failure_;
+  cost.rank_failure = rank_failure_;
   return cost;
 }
 

@@ -50,6 +50,7 @@ inline constexpr int kMaxSearchesAtOnce = 16;
 enum class RunShape {
   kKeywords,      // three counts a phrase, and monthly searches with a volume key
   kDeepAnalysis,  // a phrase query and up to kDeepAnalysisMaxResults backlink queries a phrase
+  kDeepAnalysisWithoutBacklinks,  // a phrase query a phrase
 };
 inline constexpr size_t kDeepAnalysisMaxResults = 10;
 
@@ -110,6 +111,14 @@ struct LineVolumes {
   std::optional<int64_t> credits_left;
 };
 
+// The ranks of a run's domains.
+struct DomainRanks {
+  bool asked = false;  // a rank key was set
+  std::vector<std::optional<double>> ranks;  // per domain
+  // The rank service's message when it failed (in the system's code page; may be empty).
+  std::optional<std::string> failure;
+};
+
 class SearchSession {
  public:
   // `host` (the window's boxes, status line and waits) and `stop` (the worker's Stop flag)
@@ -144,6 +153,13 @@ class SearchSession {
   // now: stored ones reused, the others asked in batches; Stop ends the asking.
   LineVolumes AskVolumes(const std::vector<std::string>& lines);
 
+  // The ranks of `domains` (each once, as RankDomains gives them) for the rank key of now:
+  // stored ones reused, the others asked in batches; Stop ends the asking. Without a rank key
+  // nothing is asked.
+  DomainRanks AskDomainRanks(const std::vector<std::string>& domains);
+  // Whether AskDomainRanks would ask now (a rank key is set).
+  bool AsksDomainRanks() const;
+
   // The end of the run: asks the account how many searches are left (when it answered during
   // the run) and returns what the run cost; the worker adds its phrases and those not counted.
   RunCost Finish();
@@ -166,6 +182,7 @@ class SearchSession {
   std::unique_ptr<HttpBatch> batch_;  // the queries under way at once, made at the first
   std::optional<std::string> volume_failure_;
   std::optional<int64_t> volume_credits_left_;
+  std::optional<std::string> rank_failure_;
 };
 
 }  // namespace kelvaro

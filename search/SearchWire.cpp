@@ -19,4 +19,14 @@ HttpAnswer SearchWire::Post(const std::string& url, const std::vector<std::strin
   }
 }
 
+HttpAnswer SearchWire::GetWithHeaders(const std::string& url,
+                                      const std::vector<std::string>& headers,
+                                      int receive_timeout_ms) {
+  try {
+    return http_.GetWithHeaders(url, headers, receive_timeout_ms);
+  } catch (...) {
+    return HttpAnswer();  // a request that throws is a failed one
+  }
+}
+
 }  // namespace kelvaro

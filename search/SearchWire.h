@@ -40,6 +40,9 @@ class SearchWire {
   // A POST (the volume service); a client that throws gives an empty answer.
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms);
+  // A GET with headers of its own (the rank service); a client that throws gives an empty answer.
+  HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                            int receive_timeout_ms);
 
  private:
   const ApiCredentials& credentials_;

@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -71,6 +72,7 @@ bool SettingsStore::LoadVolumeSettings(Credentials& settings) const {
   if (key->Query(kVolumeCountryValueName)) {
     settings.volume_country = ReadText(*key, kVolumeCountryValueName);
   }
+  settings.rank_key = ReadText(*key, kRankKeyValueName);
   return stored;
 }
 
@@ -79,6 +81,9 @@ void SettingsStore::SaveSettings(const Credentials& settings, bool with_volume) 
   if (with_volume) {
     volume.push_back(TextValue(kVolumeKeyValueName, settings.volume_key));
     volume.push_back(TextValue(kVolumeCountryValueName, settings.volume_country));
+  }
+  if (!settings.rank_key.empty() || HoldsValue(kRankKeyValueName)) {
+    volume.push_back(TextValue(kRankKeyValueName, settings.rank_key));
   }
   SaveValues({settings.api_key, settings.engine_code, settings.service, settings.endpoint},
              4, volume);
@@ -123,6 +128,31 @@ int SettingsStore::LoadSearchesAtOnce() const {
 
 void SettingsStore::SaveSearchesAtOnce(int searches) {
   SaveWholeNumber(kSearchesAtOnceValueName, std::clamp(searches, 1, kMaxSearchesAtOnceSetting));
+}
+
+bool SettingsStore::LoadAskBacklinks() const {
+  const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
+  if (!key) return true;
+  const std::optional<RawValue> value = key->Query(kAskBacklinksValueName);
+  if (!value || (value->type != kRegSz && value->type != kRegExpandSz)) return true;
+  return value->data.substr(0, value->data.find('\0')) != "0";
+}
+
+void SettingsStore::SaveAskBacklinks(bool ask) {
+  const std::unique_ptr<SettingsKey> key = hive_->CreateKey(kSettingsKeyPath);
+  const std::vector<NamedValue> values = {TextValue(kAskBacklinksValueName, ask ? "1" : "0")};
+  if (!key || key->SetValues(values) < values.size()) {
+    throw Error(std::string("Failed to set data for '") + kAskBacklinksValueName + "'");
+  }
+}
+
+bool SettingsStore::HoldsValue(const char* name) const {
+  try {
+    const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
+    return key && key->Query(name).has_value();
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 void SettingsStore::LoadValues(Credentials& settings, int count) const {

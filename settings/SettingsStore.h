@@ -32,6 +32,10 @@ inline constexpr int kMaxSearchesAtOnceSetting = 16;
 inline constexpr char kVolumeKeyValueName[] = "Volume Key";
 inline constexpr char kVolumeCountryValueName[] = "Volume Country";
 inline constexpr char kDefaultVolumeCountry[] = "us";
+// The domain rank service's key (absent or empty: no domain ranks).
+inline constexpr char kRankKeyValueName[] = "Rank Key";
+// Whether Deep Analysis asks the backlink counts: "0" no, anything else (also absent) yes.
+inline constexpr char kAskBacklinksValueName[] = "Ask Backlinks";
 
 // The stored search settings: the API key and engine code, the search service and its
 // endpoint. The main window loads them once while it is created and saves them once when it
@@ -73,14 +77,24 @@ class SettingsStore {
   // endpoint, in that order and with the same rules.
   void SaveSearchSettings(const Credentials& settings);
 
-  // "Volume Key" into volume_key and "Volume Country" into volume_country, the other fields
-  // untouched, with Load's rules (an absent country gives kDefaultVolumeCountry). Returns
-  // whether the store holds either value. Throws as Load does.
+  // "Volume Key" into volume_key, "Volume Country" into volume_country and "Rank Key" into
+  // rank_key, the other fields untouched, with Load's rules (an absent country gives
+  // kDefaultVolumeCountry). Returns whether the store holds either volume value. Throws as
+  // Load does.
   bool LoadVolumeSettings(Credentials& settings) const;
 
   // Like SaveSearchSettings with the search settings of `settings`, and with `with_volume`
-  // "Volume Key" and "Volume Country" too, all in one write of the store.
+  // "Volume Key" and "Volume Country" too, and "Rank Key" when rank_key is not empty or the
+  // store holds one (so a key emptied in the dialog is emptied in the store), all in one
+  // write of the store.
   void SaveSettings(const Credentials& settings, bool with_volume);
+
+  // "Ask Backlinks": false only for the text "0"; true when it is absent, empty, of another
+  // type or anything else. Throws the hive's kelvaro::Error when the hive cannot be read.
+  bool LoadAskBacklinks() const;
+  // Writes "Ask Backlinks" := "1" or "0" as REG_SZ. Throws kelvaro::Error "Failed to set data
+  // for 'Ask Backlinks'" when it cannot be written.
+  void SaveAskBacklinks(bool ask);
 
   // "Reuse Days" as a number of days, 0 to kMaxReuseDays. A value that is missing, empty, of
   // another type, not a decimal whole number (digits only) or above kMaxReuseDays gives 0.
@@ -104,6 +118,9 @@ class SettingsStore {
   void LoadValues(Credentials& settings, int count) const;
   void SaveValues(const Credentials& settings, int count,
                   const std::vector<NamedValue>& more = {});
+
+  // Whether the store holds the value `name` (false when it cannot be read).
+  bool HoldsValue(const char* name) const;
 
   std::unique_ptr<SettingsHive> hive_;
 };

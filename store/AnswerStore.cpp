@@ -13,6 +13,7 @@
 
 #include "base/Text.h"
 #include "store/AnswerStoreFile.h"
+#include "web/DomainRankService.h"
 #include "web/SearchService.h"
 #include "web/uHelper.h"
 
@@ -164,6 +165,10 @@ std::string Unused(const std::string& path, const std::string& why) {
 constexpr char kVolumeServiceName[] = "Keywords Everywhere";
 constexpr char kVolumeKind[] = "volume";
 std::string VolumeLocation(const std::string& country) { return LowerAscii(Trim(country)); }
+
+// The rank service's answers: filed under its name, by domain.
+constexpr char kRankServiceName[] = "Open PageRank";
+constexpr char kRankKind[] = "domain rank";
 
 // The engine code's stand-in in the file (FNV-1a, 64 bits, as 16 hex digits): engines are
 // told apart without the file holding their codes.
@@ -459,6 +464,20 @@ bool AnswerStore::RecordVolume(const std::string& country, const std::string& ph
                                int64_t volume) {
   return RecordFiled({kVolumeServiceName, "", "", VolumeLocation(country), kVolumeKind, phrase},
                      std::to_string(volume), std::nullopt);
+}
+
+std::optional<double> AnswerStore::LookupDomainRank(const std::string& domain,
+                                                    int max_age_days) const {
+  const std::optional<StoredAnswer> answer =
+      LookupFiled({kRankServiceName, "", "", "", kRankKind, domain}, max_age_days);
+  if (!answer) return std::nullopt;
+  return ParseRank(answer->count);
+}
+
+bool AnswerStore::RecordDomainRank(const std::string& domain, double rank) {
+  const std::string text = RankText(rank);
+  if (domain.empty() || !ParseRank(text)) return false;
+  return RecordFiled({kRankServiceName, "", "", "", kRankKind, domain}, text, std::nullopt);
 }
 
 bool AnswerStore::RecordFiled(const Filed& filed, const std::string& count,

@@ -100,6 +100,11 @@ class AnswerStore {
                                       int max_age_days) const;
   bool RecordVolume(const std::string& country, const std::string& phrase, int64_t volume);
 
+  // The rank of a domain (as RankDomain gives it), kept like counts: the rank service's answers,
+  // filed apart from the search services'. The same rules as Lookup and Record.
+  std::optional<double> LookupDomainRank(const std::string& domain, int max_age_days) const;
+  bool RecordDomainRank(const std::string& domain, double rank);
+
   // How many of `queries` have an answer Lookup would return (for the cost line before a run).
   int CountFresh(const std::vector<AnswerKey>& queries, int max_age_days) const;
 

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "tools/SearchAnswers.h"
+#include "tools/RankAnswers.h"
 #include "tools/VolumeAnswers.h"
 
 namespace kelvaro::searchsim {
@@ -258,6 +259,10 @@ class SubstituteSearchServer::Impl {
         Handle(request, response);
       });
     }
+    server_.Get("/api/v1.0/getPageRank",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                  Handle(request, response);
+                });
     server_.Post("/v1/get_keyword_data",
                  [this](const httplib::Request& request, httplib::Response& response) {
                    Handle(request, response);
@@ -545,6 +550,7 @@ class SubstituteSearchServer::Impl {
     if (request.path == "/search.json") return SerpApiAnswerFor(request);
     if (request.path == "/account.json") return SerpApiAccountFor(request);
     if (request.method == "POST") return VolumeAnswerFor(request);
+    if (request.path == "/api/v1.0/getPageRank") return RankAnswerFor(request);
     const std::string key = request.get_param_value("key");
     const std::string cx = request.get_param_value("cx");
     {
@@ -584,6 +590,17 @@ class SubstituteSearchServer::Impl {
     }
     volume_credits_used_ += static_cast<int64_t>(phrases.size());
     return {200, VolumeAnswerJson(phrases, config_.volume_credits - volume_credits_used_)};
+  }
+
+  Answer RankAnswerFor(const httplib::Request& request) {
+    std::vector<std::string> domains;
+    const size_t count = request.get_param_value_count("domains[]");
+    for (size_t i = 0; i < count; ++i) domains.push_back(request.get_param_value("domains[]", i));
+    std::lock_guard lock(mutex_);
+    if (request.get_header_value("API-OPR") != config_.rank_key) {
+      return {401, RankErrorJson(401, kRankInvalidKey)};
+    }
+    return {200, RankAnswerJson(domains)};
   }
 
   // The same rules in SerpApi's form: the key in api_key, no engine code, engine=google.

@@ -31,6 +31,9 @@
 //   POST /v1/get_keyword_data   Keywords Everywhere's keyword data: the bearer token not the
 //       volume key: 401 {"message": ...}; else 200 with VolumeAnswers.h's volumes for every
 //       kw[] phrase, one credit per phrase.
+//   GET /api/v1.0/getPageRank?domains[]=...   Open PageRank's domain ranks: the API-OPR header
+//       not the rank key: 401 {"status_code": 401, "error": ...}; else 200 with RankAnswers.h's
+//       rank for every domains[] domain.
 // Keys given an Account (SetAccount) are valid too, each with its own metering instead of the
 // daily quota: a monthly allowance (SerpApi 429 kSerpApiOutOfSearches, Google's per-day 429),
 // an hourly limit over a window of any length (SerpApi 429 kSerpApiHourlyLimit with
@@ -97,6 +100,8 @@ struct SubstituteSearchServerConfig {
   // The volume service's key (a bearer token) and the credits its account starts with.
   std::string volume_key = "demo-volume-key";
   int64_t volume_credits = 100000;
+  // The rank service's key (the API-OPR header).
+  std::string rank_key = "demo-rank-key";
 };
 
 // One key's account.

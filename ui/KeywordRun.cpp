@@ -69,6 +69,11 @@ bool KeywordRun::FormCloseQuery() {
   return false;
 }
 
+void KeywordRun::SetShape(RunShape shape) {
+  parts_.shape = shape;
+  Memo1Change();
+}
+
 void KeywordRun::Memo1Change() {
   cost_timer_.stop();
   // Everything the line depends on, read here on the GUI thread and handed over as values.
@@ -82,6 +87,7 @@ void KeywordRun::Memo1Change() {
 std::string PlannedCostLine(RunShape shape, const std::string& memo_text, const AnswerStore* store,
                             int reuse_days, const Credentials& credentials,
                             const std::string& endpoint) {
+  // Only the backlink counts make a Deep Analysis cost a bound rather than a figure.
   const bool deep = shape == RunShape::kDeepAnalysis;
   const std::size_t phrases = StartPhraseCount(memo_text);
   if (phrases == 0) {

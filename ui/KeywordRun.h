@@ -75,6 +75,9 @@ class KeywordRun {
   // line is worked out again on another thread and shown when done. Typing calls it once the
   // typing pauses (kPlannedCostPauseMs).
   void Memo1Change();
+  // The run the next Start makes (a window's switch may change what a phrase costs); the
+  // line beside Start follows.
+  void SetShape(RunShape shape);
   // The line beside Start has not caught up with the last change yet.
   bool PlannedCostPending() const { return cost_thread_.Pending() || cost_timer_.isActive(); }
   // See RunController::Shutdown.

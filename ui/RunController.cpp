@@ -46,6 +46,13 @@ HttpAnswer RunController::WindowHttp::Post(const std::string& url,
   return Client().Post(url, headers, body, receive_timeout_ms);
 }
 
+HttpAnswer RunController::WindowHttp::GetWithHeaders(const std::string& url,
+                                                     const std::vector<std::string>& headers,
+                                                     int receive_timeout_ms) {
+  if (abandoned_) return HttpAnswer();
+  return Client().GetWithHeaders(url, headers, receive_timeout_ms);
+}
+
 RunController::~RunController() {
   Shutdown();
   thread_.reset();  // waits for the run to return

@@ -65,6 +65,8 @@ class RunController : public QObject {
                     const std::string& body, int receive_timeout_ms) override;
     // The platform's batch ends its transfers once the window has gone.
     std::unique_ptr<HttpBatch> StartBatch() override { return Client().StartBatch(); }
+    HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                              int receive_timeout_ms) override;
 
    private:
     HttpClient& Client() { return given_ != nullptr ? *given_ : platform_; }

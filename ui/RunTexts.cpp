@@ -150,6 +150,11 @@ std::string RunCostText(const RunCost& cost) {
             (cost.volume_failure->empty() ? std::string("the service gave no usable answer.")
                                           : *cost.volume_failure);
   }
+  if (cost.rank_failure) {
+    text += " Domain ranks unavailable: " +
+            (cost.rank_failure->empty() ? std::string("the service gave no usable answer.")
+                                        : *cost.rank_failure);
+  }
   return text;
 }
 

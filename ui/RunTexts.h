@@ -33,7 +33,8 @@ std::string PlannedQueriesText(std::size_t phrases, int64_t queries, int64_t sto
 // least 1 s), and when the searches
 // ran out " P of Q phrases not counted: the account has no searches left." Then " Volume credits
 // left: 98,753." when the volume service told, and last " Monthly searches unavailable:
-// <message>" when it failed.
+// <message>" when it failed, and " Domain ranks unavailable: <message>" when the rank service
+// failed.
 std::string RunCostText(const RunCost& cost);
 
 // The sentences of the account's limits.

@@ -25,10 +25,11 @@ enum class ConnectionUse {
 inline constexpr size_t kMaxAnswerBytes = size_t{16} * 1024 * 1024;
 
 // What makes a request a POST: headers of its own ("Name: value") besides DownloadPage's, and a
-// form-encoded body.
+// form-encoded body. With `get` set, a GET with those headers (the body is not sent).
 struct PostData {
   std::vector<std::string> headers;
   std::string body;
+  bool get = false;
 };
 
 // What ends a transfer from outside, besides its receive time-out.
@@ -43,7 +44,7 @@ struct TransferBounds {
 // How often a transfer looks at its abort flag.
 inline constexpr std::chrono::milliseconds kAbortCheck{200};
 
-// GETs url (POSTs `*post` when it is given) with DownloadPage's headers and rules; the transfer
+// GETs url (POSTs `*post` when it is given, unless it is a GET with headers) with DownloadPage's headers and rules; the transfer
 // ends when nothing has arrived for receive_timeout (counted from the start of the call until
 // the first byte, then from the last byte received), when the body reaches kMaxAnswerBytes, or
 // as `bounds` says. Returns the body received so far, the final HTTP status and its Retry-After

@@ -190,6 +190,7 @@ class CurlSession {
     }
     list.reset(headers);
     if (headers == nullptr) return false;
+    if (post.get) return curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers) == CURLE_OK;
     return curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
            curl_easy_setopt(easy_, CURLOPT_POST, 1L) == CURLE_OK &&
            curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,

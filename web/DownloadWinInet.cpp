@@ -177,7 +177,8 @@ HttpAnswer Exchange(const std::string& url, const PostData* post,
     // The reload flag: the answer always comes from the server, never from the local cache.
     DWORD flags = INTERNET_FLAG_RELOAD;
     if (target.secure) flags |= INTERNET_FLAG_SECURE;
-    InternetHandle request(HttpOpenRequestA(connection.get(), post != nullptr ? "POST" : "GET",
+    InternetHandle request(HttpOpenRequestA(connection.get(),
+                                            post != nullptr && !post->get ? "POST" : "GET",
                                             target.object.c_str(), nullptr, nullptr, nullptr,
                                             flags, 0));
     if (!request) return answer;
@@ -187,9 +188,9 @@ HttpAnswer Exchange(const std::string& url, const PostData* post,
     std::string headers = fresh ? kCloseHeader : "";
     std::string form;
     if (post != nullptr) {
-      headers += "Content-Type: application/x-www-form-urlencoded\r\n";
+      if (!post->get) headers += "Content-Type: application/x-www-form-urlencoded\r\n";
       for (const std::string& header : post->headers) headers += header + "\r\n";
-      form = post->body;
+      if (!post->get) form = post->body;
     }
     // The request handle is used through `handle` from here on: the watchdog may close it.
     const HINTERNET handle = request.get();

@@ -58,4 +58,16 @@ HttpAnswer PlatformHttpClient::Post(const std::string& url, const std::vector<st
   return PostForm(url, headers, body, receive_timeout_ms, abort_);
 }
 
+HttpAnswer HttpClient::GetWithHeaders(const std::string& /*url*/,
+                                      const std::vector<std::string>& /*headers*/,
+                                      int /*receive_timeout_ms*/) {
+  return HttpAnswer();
+}
+
+HttpAnswer PlatformHttpClient::GetWithHeaders(const std::string& url,
+                                              const std::vector<std::string>& headers,
+                                              int receive_timeout_ms) {
+  return DownloadWithHeaders(url, headers, receive_timeout_ms, abort_);
+}
+
 }  // namespace kelvaro

@@ -53,6 +53,10 @@ class HttpClient {
   // A batch of GETs through this client. This one sends them through Get one at a time, in
   // the order they were added; the platform's libcurl client keeps them all under way.
   virtual std::unique_ptr<HttpBatch> StartBatch();
+  // GETs `url` with `headers` added, as Get does. A client that cannot send headers of its own
+  // sends nothing and answers with an empty answer (status 0).
+  virtual HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                                    int receive_timeout_ms);
 };
 
 // The platform's client with the program's headers and limits (see uHelper.h). Setting
@@ -65,6 +69,8 @@ class PlatformHttpClient final : public HttpClient {
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms) override;
   std::unique_ptr<HttpBatch> StartBatch() override;
+  HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                            int receive_timeout_ms) override;
 
  private:
   const std::atomic<bool>* abort_;

@@ -84,6 +84,16 @@ HttpAnswer DownloadAnswer(const std::string& url, int receive_timeout_ms,
                                   internal::ConnectionUse::kReuse, bounds);
 }
 
+HttpAnswer DownloadWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                               int receive_timeout_ms, const std::atomic<bool>* abort) {
+  internal::TransferBounds bounds;
+  bounds.abort = abort;
+  internal::PostData get{headers, std::string()};
+  get.get = true;
+  return internal::Exchange(url, &get, std::chrono::milliseconds(receive_timeout_ms),
+                            internal::ConnectionUse::kReuse, bounds);
+}
+
 HttpAnswer PostForm(const std::string& url, const std::vector<std::string>& headers,
                     const std::string& body, int receive_timeout_ms,
                     const std::atomic<bool>* abort) {

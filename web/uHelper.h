@@ -45,6 +45,11 @@ HttpAnswer PostForm(const std::string& url, const std::vector<std::string>& head
                     const std::string& body, int receive_timeout_ms = kReceiveTimeoutMs,
                     const std::atomic<bool>* abort = nullptr);
 
+// DownloadAnswer's GET with `headers` ("Name: value" each) added to DownloadPage's. Never throws.
+HttpAnswer DownloadWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                               int receive_timeout_ms = kReceiveTimeoutMs,
+                               const std::atomic<bool>* abort = nullptr);
+
 // Cuts the text between the first start_marker and the next end_marker into value. Returns
 // true when both markers were found and the cut text is a valid 64-bit integer text (see
 // TryStrToInt64); value keeps the cut text even when it is not. When a marker is missing,

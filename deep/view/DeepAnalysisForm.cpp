@@ -10,10 +10,13 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <exception>
 
 #include "base/KeywordLines.h"
 #include "deep/DeepAnalysisWorker.h"
+#include "grid/view/CellPainter.h"
 #include "grid/view/TResultGrid.h"
+#include "settings/SettingsStore.h"
 #include "ui/FormParts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBox.h"
@@ -50,7 +53,8 @@ GridCreationValues TopResultsGridColumns() {
 
 }  // namespace DeepAnalysisForm
 
-TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDialog(parent) {
+TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
   setObjectName(QStringLiteral("frmDeepAnalysis"));
   setWindowTitle(QStringLiteral("Deep Analysis"));
   setModal(true);
@@ -59,7 +63,7 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
   BuildLayout();
 
   KeywordRunParts parts = WindowRunParts(this);
-  parts.shape = RunShape::kDeepAnalysis;
+  parts.shape = Shape();
   parts.reset_grid = [this] { ResetGrid(); };
   parts.make_worker = [this, &services](std::vector<std::string> keywords, WorkerHost& host,
                                         SearchSetup search) {
@@ -74,6 +78,7 @@ TfrmDeepAnalysis::TfrmDeepAnalysis(RunServices& services, QWidget* parent) : QDi
     if (services.timings.phrase_pause_ms) {
       worker->SetPauseBetweenPhrasesMs(*services.timings.phrase_pause_ms);
     }
+    worker->SetAskBacklinks(cbAskBacklinks->isChecked());
     return std::make_unique<DeepAnalysisForm::TAnalyzeThread>(std::move(worker));
   };
   // The second pass reads the rows back to tell phrases, results and averages apart, so
@@ -94,6 +99,13 @@ void TfrmDeepAnalysis::BuildLayout() {
       this, this, QStringLiteral("List the top results and their backlinks for every phrase"),
       QStringLiteral("Stop the analysis"));
   top.keywords_column->addStretch();
+  cbAskBacklinks = new QCheckBox(QStringLiteral("Ask backlink counts (link:, 10 searches a phrase)"),
+                                 top.panel);
+  cbAskBacklinks->setObjectName(QStringLiteral("cbAskBacklinks"));
+  cbAskBacklinks->setChecked(true);
+  cbAskBacklinks->setToolTip(
+      QStringLiteral("Unticked, a phrase costs one search and the Backlinks column stays empty"));
+  top.keywords_column->addWidget(cbAskBacklinks);
   top.keywords_column->addWidget(lblCost);
   top.controls->addStretch();
   column->addWidget(pnlSettings);
@@ -112,6 +124,11 @@ void TfrmDeepAnalysis::BuildLayout() {
   gRes->setObjectName(QStringLiteral("gRes"));
   // Its rows are groups (a phrase, its results, the averages), so it is never sorted.
   gRes->SetTickAllOnHeaderClick(true);
+  gRes->SetOnGetCellColor([](TResultGrid& sender, int row, int col, const GridDrawState&,
+                             QBrush& brush, QFont&) {
+    const auto color = DeepAnalysisForm::TopResultsCellColor(sender.Model(), col, row);
+    if (color) brush.setColor(QColor::fromRgb(*color));
+  });
   results_column->addWidget(gRes, 1);
   barProgress = ResultsProgressBar(results);
   results_column->addWidget(barProgress);
@@ -147,6 +164,9 @@ void TfrmDeepAnalysis::BuildLayout() {
   ConnectHandler(bStart, this, &TfrmDeepAnalysis::btnStartClick);
   ConnectHandler(bStop, this, &TfrmDeepAnalysis::bStopClick);
   ConnectHandler(TBXButton2, this, &TfrmDeepAnalysis::TBXButton2Click);
+  // Only the user's click stores the choice; loading it does not write it back.
+  connect(cbAskBacklinks, &QCheckBox::clicked, this,
+          [this] { RunHandler([this] { cbAskBacklinksClick(); }); });
 
   resize(1010, 612);
   CentreOnScreen(this);
@@ -161,7 +181,9 @@ void TfrmDeepAnalysis::OpenWith(const std::string& keywords) {
 void TfrmDeepAnalysis::ResetGrid() {
   ResultGridModel& grid = gRes->Model();
   grid.SetRowCount(2);
-  for (int col = 0; col <= 3; ++col) grid.SetCells(col, 1, std::string());
+  DeepAnalysisForm::ShowSignalColumns(
+      grid, DeepAnalysisForm::WantsDomainRanks(services_.credentials.Get()));
+  for (int col = 0; col < grid.ColCount(); ++col) grid.SetCells(col, 1, std::string());
   grid.SetColWidths(1, kTitleUrlWidth);
   grid.SetColWidths(2, kTitleUrlWidth);
 }
@@ -177,6 +199,36 @@ void TfrmDeepAnalysis::AutoFitColumns() {
   if (excess <= 0) return;
   const int narrowed = grid.ColWidths(2) - (excess - excess % 2);
   grid.SetColWidths(2, std::max(narrowed, std::min(kMinUrlWidth, grid.ColWidths(2))));
+}
+
+void TfrmDeepAnalysis::SetSettingsStore(SettingsStore* store) {
+  settings_ = store;
+  bool ask = true;
+  if (settings_ != nullptr) {
+    // An unreadable value asks the counts, as a box never unticked does.
+    try {
+      ask = settings_->LoadAskBacklinks();
+    } catch (const std::exception&) {
+    }
+  }
+  cbAskBacklinks->setChecked(ask);
+  run_->SetShape(Shape());
+}
+
+RunShape TfrmDeepAnalysis::Shape() const {
+  return cbAskBacklinks->isChecked() ? RunShape::kDeepAnalysis
+                                     : RunShape::kDeepAnalysisWithoutBacklinks;
+}
+
+void TfrmDeepAnalysis::cbAskBacklinksClick() {
+  run_->SetShape(Shape());
+  if (settings_ == nullptr) return;
+  // The choice holds for this session even when it cannot be stored.
+  try {
+    settings_->SaveAskBacklinks(cbAskBacklinks->isChecked());
+  } catch (const std::exception& e) {
+    ShowErrorBox(e.what(), this);
+  }
 }
 
 void TfrmDeepAnalysis::reject() {
@@ -195,7 +247,7 @@ void TfrmDeepAnalysis::bExportExcelClick() {
   }
   const QString file = ChooseSaveFile(dlgS, RunFileDialog, this);
   if (file.isEmpty()) return;
-  SaveXLSX(gRes->Model(), DeepAnalysisForm::TopResultsSheet(), FromQString(file));
+  SaveXLSX(gRes->Model(), DeepAnalysisForm::TopResultsSheet(gRes->Model()), FromQString(file));
 #endif
 }
 

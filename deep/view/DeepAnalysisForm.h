@@ -18,6 +18,7 @@ class QWidget;
 
 namespace kelvaro {
 
+class SettingsStore;
 class TResultGrid;
 struct GridCreationValues;
 
@@ -52,8 +53,12 @@ class TfrmDeepAnalysis : public QDialog {
   // The main window's Deep Analysis button: `keywords` (as collected, untrimmed) go into
   // the memo, the grid is reset, and the window is shown modally; returns once closed.
   void OpenWith(const std::string& keywords);
-  // Header and one empty row; columns 1 and 2 back to their first widths.
+  // Header and one empty row; columns 1 and 2 back to their first widths; after Backlinks the
+  // Domain Rank column when a rank key is set, then Forums.
   void ResetGrid();
+  // Where "Ask Backlinks" is kept (nullptr: nowhere, the box starts ticked); the box is set
+  // from it now. `store` outlives the window.
+  void SetSettingsStore(SettingsStore* store);
   // While the last worker's end notice has not arrived.
   bool IsAnalysing() const { return run_->IsRunning(); }
 
@@ -87,6 +92,7 @@ class TfrmDeepAnalysis : public QDialog {
   QPushButton* bStart;
   QPushButton* bStop;
   QLabel* lblCost;  // what Start will send: "3 phrases: up to 33 queries"
+  QCheckBox* cbAskBacklinks;  // "Ask backlink counts (link:, 10 searches a phrase)"
   QLabel* Panel1;
   TResultGrid* gRes;
   QProgressBar* barProgress;
@@ -106,6 +112,12 @@ class TfrmDeepAnalysis : public QDialog {
   // The worker's row step: fits Page Title and URL to their texts, never narrowing them,
   // then gives back from URL what the columns overflow the grid by.
   void AutoFitColumns();
+  // The box was ticked or unticked: the line beside Start follows and the choice is stored.
+  void cbAskBacklinksClick();
+  RunShape Shape() const;
+
+  RunServices& services_;
+  SettingsStore* settings_ = nullptr;
 
   // Made once the controls are. Declared last: its destructor waits for the run, which
   // uses the grid.

@@ -1,1 +1,1 @@
-kelvaro_library(SOURCES DeepAnalysisForm.h DeepAnalysisForm.cpp USES grid/view ui deep base)
+kelvaro_library(SOURCES DeepAnalysisForm.h DeepAnalysisForm.cpp USES grid/view ui deep settings base)

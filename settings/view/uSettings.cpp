@@ -97,7 +97,7 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   setWindowTitle(QStringLiteral("Kelvaro - Settings"));
   setFont(TahomaPixels(11, false));
   setModal(true);
-  resize(585, 481);
+  resize(585, 535);
 
   gbGoogle = new QGroupBox(QStringLiteral("Google"), this);
   gbGoogle->setObjectName(QStringLiteral("gbGoogle"));
@@ -162,9 +162,17 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   leVolumeCountry->setObjectName(QStringLiteral("leVolumeCountry"));
   leVolumeCountry->setPlaceholderText(QStringLiteral("two letters, e.g. us; empty: worldwide"));
 
+  // Domain ranks for Deep Analysis: a key of their own.
+  gbRank = new QGroupBox(QStringLiteral("Domain rank (Open PageRank)"), this);
+  gbRank->setObjectName(QStringLiteral("gbRank"));
+  gbRank->setGeometry(8, 406, 561, 46);
+  leRankKey = AddLabelledEdit(gbRank, key_caption, 16, edit_left);
+  leRankKey->setObjectName(QStringLiteral("leRankKey"));
+  leRankKey->setPlaceholderText(QStringLiteral("empty: no Domain Rank column in Deep Analysis"));
+
   // Below the group boxes: how old a stored answer may be to stand in for a query.
   auto* reuse_row = new QWidget(this);
-  reuse_row->setGeometry(8, 406, 561, 30);
+  reuse_row->setGeometry(8, 460, 561, 30);
   auto* reuse_layout = new QHBoxLayout(reuse_row);
   reuse_layout->setContentsMargins(0, 0, 0, 0);
   auto* reuse_before = new QLabel(QStringLiteral("Reuse answers younger than"), reuse_row);
@@ -183,20 +191,20 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   BitBtn1 =
       new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(176, 446, 75, 25);
+  BitBtn1->setGeometry(176, 500, 75, 25);
   BitBtn1->setDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
   BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                             QStringLiteral("Cancel"), this);
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setGeometry(272, 446, 75, 25);
+  BitBtn2->setGeometry(272, 500, 75, 25);
   connect(BitBtn2, &QPushButton::clicked, this, [this] { done(kResultCancel); });
 
   BitBtn3 = new QPushButton(style()->standardIcon(QStyle::SP_BrowserStop),
                             QStringLiteral("Terminate program"), this);
   BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-  BitBtn3->setGeometry(368, 446, 161, 25);
+  BitBtn3->setGeometry(368, 500, 161, 25);
   BitBtn3->setVisible(false);
   connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
 
@@ -206,7 +214,8 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   setTabOrder(leAPIKey, leEndpoint);
   setTabOrder(leEndpoint, leVolumeKey);
   setTabOrder(leVolumeKey, leVolumeCountry);
-  setTabOrder(leVolumeCountry, seReuseDays);
+  setTabOrder(leVolumeCountry, leRankKey);
+  setTabOrder(leRankKey, seReuseDays);
   setTabOrder(seReuseDays, BitBtn1);
   setTabOrder(BitBtn1, BitBtn2);
   setTabOrder(BitBtn2, BitBtn3);
@@ -245,6 +254,7 @@ void TfSettings::FormShow() {
   leEndpoint->setText(ToQString(shown_.endpoint));
   leVolumeKey->setText(ToQString(shown_.volume_key));
   leVolumeCountry->setText(ToQString(shown_.volume_country));
+  leRankKey->setText(ToQString(shown_.rank_key));
   seReuseDays->setValue(reuse_days_);
   seSearchesAtOnce->setValue(searches_at_once_);
   BitBtn3->setVisible(true);
@@ -288,6 +298,7 @@ void TfSettings::BitBtn1Click() {
     leVolumeCountry->setFocus();
     return;
   }
+  values.rank_key = EditedText(leRankKey, shown_.rank_key);
   accepted_ = std::move(values);
   accepted_reuse_days_.reset();
   if (seReuseDays->value() != reuse_days_) accepted_reuse_days_ = seReuseDays->value();

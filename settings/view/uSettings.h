@@ -17,8 +17,8 @@ class QSpinBox;
 namespace kelvaro {
 
 // The settings dialog "Kelvaro - Settings": the search service, the custom search engine
-// code, the API key and the endpoint, and the volume service's key and country. Created hidden at start-up and reused for every
-// showing. Results: 1 OK, 2 Cancel (also the close box), 7 "Terminate program".
+// code, the API key and the endpoint, the volume service's key and country, and the domain rank
+// service's key. Created hidden at start-up and reused for every showing. Results: 1 OK, 2 Cancel (also the close box), 7 "Terminate program".
 class TfSettings : public QDialog {
   Q_OBJECT
 
@@ -65,6 +65,8 @@ class TfSettings : public QDialog {
   QGroupBox* gbVolume;     // monthly searches
   QLineEdit* leVolumeKey;
   QLineEdit* leVolumeCountry;
+  QGroupBox* gbRank;       // domain ranks
+  QLineEdit* leRankKey;
   QSpinBox* seReuseDays;   // "Reuse answers younger than [ ] days (0: always ask the service)"
   QPushButton* BitBtn1;    // OK
   QPushButton* BitBtn2;    // Cancel

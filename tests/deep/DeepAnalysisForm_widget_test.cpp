@@ -17,17 +17,21 @@
 #include "base/ApiCredentials.h"
 #include "deep/view/DeepAnalysisForm.h"
 #include "deep/DeepAnalysisWorker.h"
+#include "grid/view/CellPainter.h"
 #include "grid/view/TResultGrid.h"
 #include "main/view/MainForm.h"
 #include "tests/support/DownloadGate.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
+#include "settings/SettingsStore.h"
+#include "tools/RankAnswers.h"
 #include "tools/SearchAnswers.h"
 #include "tools/SubstituteSearchServer.h"
 #include "ui/Chime.h"
 #include "ui/OpenLink.h"
 #include "ui/TextConvert.h"
 #include "web/CustomSearch.h"
+#include "web/DomainRankService.h"
 #include "web/SearchService.h"
 #include "web/uHelper.h"
 
@@ -233,7 +237,9 @@ TEST_F(DeepAnalysisFormTest, RunOverTwoPhrasesFillsResultsBacklinksAndAverages) 
   // (to within the odd pixel the even rounding leaves).
   EXPECT_GT(form->gRes->Model().ColWidths(1), 160);
   int total = 0;
-  for (int col = 0; col < 4; ++col) total += form->gRes->Model().ColWidths(col);
+  for (int col = 0; col < form->gRes->Model().ColCount(); ++col) {
+    total += form->gRes->Model().ColWidths(col);
+  }
   EXPECT_LE(total, form->gRes->width() - 22 + 1);
   EXPECT_GE(total, form->gRes->width() - 22 - 1);
   EXPECT_EQ(form->gRes->Model().ColWidths(0), 20);
@@ -418,6 +424,56 @@ TEST_F(DeepAnalysisFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft)
   ASSERT_NE(cost, nullptr);
   EXPECT_TRUE(cost->isVisible());
   EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 5. Searches left: 99995."));
+}
+
+// With a rank key and the backlink box unticked: one search a phrase on the line beside Start
+// and in the run, each result's domain rank, each phrase's average rank and its forum count in
+// green; the box's state is kept in the settings store for the next window.
+TEST_F(DeepAnalysisFormTest, RunWithRanksAndForumsWithoutBacklinks) {
+  services_.credentials.Set({"demo-key", "demo-cx", "", "", "", "", "demo-rank-key"});
+  SettingsStore store(temp_.File("settings.reg"));
+  auto form = MakeForm();
+  form->SetSettingsStore(&store);
+  ASSERT_TRUE(form->cbAskBacklinks->isChecked());
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  form->Memo1->setPlainText(QStringLiteral("red shoes\nfew blue hats"));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return form->lblCost->text() == QStringLiteral("2 phrases: up to 22 queries"); }));
+  form->cbAskBacklinks->click();
+  EXPECT_TRUE(WaitUntil(
+      [&] { return form->lblCost->text() == QStringLiteral("2 phrases: 2 queries"); }));
+  EXPECT_FALSE(store.LoadAskBacklinks());
+
+  RunToEnd(*form, QStringLiteral("red shoes\nfew blue hats"));
+  const ResultGridModel& grid = form->gRes->Model();
+  ASSERT_EQ(grid.ColCount(), 6);
+  EXPECT_EQ(grid.Cells(3, 0), "Backlinks");
+  EXPECT_EQ(grid.Cells(4, 0), "Domain Rank");
+  EXPECT_EQ(grid.Cells(5, 0), "Forums");
+  const auto requests = service_.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0].q, "red shoes");
+  EXPECT_EQ(requests[1].q, "few blue hats");
+  EXPECT_EQ(requests[2].target.rfind("/api/v1.0/getPageRank?", 0), 0u);
+  const std::string url = grid.Cells(2, 3);
+  EXPECT_EQ(grid.Cells(4, 3), FormatRank(*searchsim::RankFor(RankDomain(url))));
+  EXPECT_EQ(grid.Cells(3, 3), "");
+  EXPECT_EQ(grid.Cells(2, 13), "<b>Averages:</b>");
+  EXPECT_EQ(grid.Cells(4, 13).rfind("<b>", 0), 0u);
+  EXPECT_EQ(grid.Cells(5, 13), "<b>1</b>");
+  const auto background = [&](int col, int row) {
+    return form->gRes->Visuals(col, row, GridDrawState{}).background;
+  };
+  EXPECT_EQ(background(5, 13), 0x00FF00u);
+  EXPECT_NE(background(5, 3), 0x00FF00u);
+  auto* cost = form->barStatus->findChild<QLabel*>(QStringLiteral("lblRunCost"));
+  ASSERT_NE(cost, nullptr);
+  EXPECT_EQ(cost->text().indexOf(QStringLiteral("Domain ranks unavailable")), -1);
+
+  auto next = MakeForm();
+  next->SetSettingsStore(&store);
+  EXPECT_FALSE(next->cbAskBacklinks->isChecked());
 }
 
 }  // namespace

@@ -105,6 +105,31 @@ TEST_F(DeepAnalysisWorkerTest, TenResultsGivePhraseResultAveragesAndSpacerRows) 
 
 // Rows of the first pass, backlink counts and averages of the second reach the grid only
 // inside steps, which the window runs on the GUI thread.
+TEST(DeepAnalysisSignals, AverageRankLeavesMissingRanksOut) {
+  EXPECT_EQ(FormatAverageRank({2.0, std::nullopt, 3.5}), "<b>2.75</b>");
+  EXPECT_EQ(FormatAverageRank({std::nullopt, 4.0}), "<b>4.00</b>");
+  EXPECT_EQ(FormatAverageRank({std::nullopt, std::nullopt}), "");
+  EXPECT_EQ(FormatAverageRank({}), "");
+}
+
+// Unticked, the box leaves the backlinks out: one query a phrase, no link: query, and the
+// Backlinks cells and their average empty; without a rank key no Domain Rank column.
+TEST_F(DeepAnalysisWorkerTest, WithoutBacklinksOnlyThePhraseQueriesAreSent) {
+  const auto results = Results(3);
+  Answer("red shoes", "120", results, {"10", "20", "30"});
+  MakeWorker({"red shoes"}).SetAskBacklinks(false);
+  worker_->Run();
+  EXPECT_THAT(host_.Downloads(), ElementsAre(Url(QueryKind::Phrase, "red shoes")));
+  EXPECT_EQ(worker_->QueriesSent(), 1);
+  EXPECT_THAT(Row(3), ElementsAre("1", results[0].title, results[0].link, ""));
+  EXPECT_THAT(Row(6), ElementsAre("", "", "<b>Averages:</b>", ""));
+  ASSERT_EQ(grid_.ColCount(), 5);
+  EXPECT_EQ(grid_.Cells(4, 0), "Forums");
+  EXPECT_EQ(grid_.Cells(4, 6), "<b>0</b>");
+  EXPECT_FALSE(TopResultsCellColor(grid_, 4, 6));
+  EXPECT_THAT(host_.SentHeaders(), IsEmpty());
+}
+
 TEST_F(DeepAnalysisWorkerTest, TheGridChangesOnlyInsideSteps) {
   Answer("red shoes", "120", Results(2), {"10", "30"});
   testing::GridWritesWatch watch(host_, grid_);

@@ -220,6 +220,33 @@ TEST_F(SettingsStoreTest, VolumeValuesAreWrittenOnlyWhenAskedAndReadWithTheirDef
   EXPECT_THROW(SettingsStore(location_).LoadVolumeSettings(read), Error);
 }
 
+// The rank key is written once there is one, and from then on also when emptied, whatever the
+// volume values do; "Ask Backlinks" is on unless it says "0".
+TEST_F(SettingsStoreTest, RankKeyAndAskBacklinks) {
+  Credentials values{"k", "cx"};
+  SettingsStore(location_).SaveSettings(values, /*with_volume=*/false);
+  EXPECT_EQ(GetRaw(kRankKeyValueName), std::nullopt);
+  values.rank_key = "RANKKEY";
+  SettingsStore(location_).SaveSettings(values, /*with_volume=*/false);
+  Credentials read;
+  EXPECT_FALSE(SettingsStore(location_).LoadVolumeSettings(read));
+  EXPECT_EQ(read.rank_key, "RANKKEY");
+  values.rank_key.clear();
+  SettingsStore(location_).SaveSettings(values, /*with_volume=*/false);
+  EXPECT_EQ(GetRaw(kRankKeyValueName)->data, "\0"s);
+  SettingsStore(location_).LoadVolumeSettings(read);
+  EXPECT_EQ(read.rank_key, "");
+
+  EXPECT_TRUE(SettingsStore(location_).LoadAskBacklinks());
+  SettingsStore(location_).SaveAskBacklinks(false);
+  EXPECT_EQ(GetRaw(kAskBacklinksValueName)->data, "0\0"s);
+  EXPECT_FALSE(SettingsStore(location_).LoadAskBacklinks());
+  SettingsStore(location_).SaveAskBacklinks(true);
+  EXPECT_TRUE(SettingsStore(location_).LoadAskBacklinks());
+  SetRaw(kAskBacklinksValueName, kRegDword, "\x00\x00\x00\x00"s);
+  EXPECT_TRUE(SettingsStore(location_).LoadAskBacklinks());
+}
+
 TEST_F(SettingsStoreTest, ReuseDaysIsADecimalTextAndAnythingElseMeansZero) {
   EXPECT_EQ(SettingsStore(location_).LoadReuseDays(), 0);
   SettingsStore(location_).SaveReuseDays(30);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -315,6 +316,24 @@ TEST(SettingsDialog, OkKeepsTheBytesOfUntouchedFields) {
   EXPECT_EQ(accepted.api_key, "k\xE9y");
   EXPECT_EQ(accepted.engine_code, "typed");
   EXPECT_EQ(accepted.service, "");  // still the default service, as stored
+}
+
+// The rank key has a group of its own: shown at opening, taken by OK.
+TEST(SettingsDialog, RankKeyIsShownAndTaken) {
+  ApiCredentials credentials;
+  credentials.Set({"k", "cx", "", "", "", "", "old-rank"});
+  TfSettings dialog(credentials);
+  QString shown;
+  AnswerNextModal([&](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    shown = d->leRankKey->text();
+    EXPECT_EQ(d->gbRank->title(), QStringLiteral("Domain rank (Open PageRank)"));
+    d->leRankKey->setText("new-rank");
+    testing::ClickButton(d, "OK");
+  });
+  ASSERT_EQ(dialog.Execute(), 1);
+  EXPECT_EQ(shown, QStringLiteral("old-rank"));
+  EXPECT_EQ(dialog.AcceptedValues().rank_key, "new-rank");
 }
 
 // "Reuse Days" is read at creation and shown in the dialog; OK stores it only when changed.

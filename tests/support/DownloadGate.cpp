@@ -23,6 +23,13 @@ HttpAnswer DownloadGate::Post(const std::string& url, const std::vector<std::str
   return platform_.Post(url, headers, body, receive_timeout_ms);
 }
 
+HttpAnswer DownloadGate::GetWithHeaders(const std::string& url,
+                                        const std::vector<std::string>& headers,
+                                        int receive_timeout_ms) {
+  Enter();
+  return platform_.GetWithHeaders(url, headers, receive_timeout_ms);
+}
+
 void DownloadGate::Allow(int n) {
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -23,6 +23,8 @@ class DownloadGate : public HttpClient {
                   const std::string& body, int receive_timeout_ms) override;
   // The platform's batch: several searches at once pass no gate.
   std::unique_ptr<HttpBatch> StartBatch() override { return platform_.StartBatch(); }
+  HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                            int receive_timeout_ms) override;
   // Holds every download from now on.
   void Close() { SetPermits(0); }
   // Lets every download through.

@@ -46,6 +46,23 @@ HttpAnswer FakeWorkerHost::Post(const std::string& /*url*/,
   return HttpAnswer();
 }
 
+HttpAnswer FakeWorkerHost::GetWithHeaders(const std::string& url,
+                                          const std::vector<std::string>& headers,
+                                          int receive_timeout_ms) {
+  {
+    std::lock_guard lock(mutex_);
+    sent_headers_.push_back(headers);
+  }
+  HttpAnswer answer = Get(url, receive_timeout_ms);
+  if (!answer.body.empty()) answer.status = 200;
+  return answer;
+}
+
+std::vector<std::vector<std::string>> FakeWorkerHost::SentHeaders() const {
+  std::lock_guard lock(mutex_);
+  return sent_headers_;
+}
+
 void FakeWorkerHost::AnswerUrl(const std::string& url, const std::string& body) {
   std::lock_guard lock(mutex_);
   by_url_[url] = body;

@@ -70,6 +70,12 @@ class FakeWorkerHost : public WorkerHost, public HttpClient {
   HttpAnswer Get(const std::string& url, int receive_timeout_ms) override;
   HttpAnswer Post(const std::string& url, const std::vector<std::string>& headers,
                   const std::string& body, int receive_timeout_ms) override;
+  // A GET with headers: recorded as a download (and its headers kept), answered as Get with
+  // status 200 when the scripted body is not empty.
+  HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                            int receive_timeout_ms) override;
+  // The headers of every GetWithHeaders, in order.
+  std::vector<std::vector<std::string>> SentHeaders() const;
 
   void Synchronize(const std::function<void()>& step) override;
   void ShowMessage(const std::string& text) override;
@@ -89,6 +95,7 @@ class FakeWorkerHost : public WorkerHost, public HttpClient {
   ApiCredentials credentials_;
   std::string endpoint_;
   std::vector<Event> events_;
+  std::vector<std::vector<std::string>> sent_headers_;
   std::atomic<bool> in_step_{false};
 };
 

@@ -51,6 +51,13 @@ std::unique_ptr<HttpBatch> ServerWorkerHost::StartBatch() {
   return std::make_unique<RecordedBatch>(*this, std::move(batch));
 }
 
+HttpAnswer ServerWorkerHost::GetWithHeaders(const std::string& url,
+                                            const std::vector<std::string>& headers,
+                                            int receive_timeout_ms) {
+  FakeWorkerHost::Download(url);  // records it
+  return DownloadWithHeaders(url, headers, receive_timeout_ms);
+}
+
 bool ServerWorkerHost::Wait(int ms, const std::atomic<bool>& stop, int slice_ms) {
   if (pass_time_) {
     if (stop) return false;

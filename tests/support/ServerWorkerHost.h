@@ -22,6 +22,8 @@ class ServerWorkerHost : public FakeWorkerHost {
                   const std::string& body, int receive_timeout_ms) override;
   // The platform's batch (every GET under way at once), each GET recorded as it is added.
   std::unique_ptr<HttpBatch> StartBatch() override;
+  HttpAnswer GetWithHeaders(const std::string& url, const std::vector<std::string>& headers,
+                            int receive_timeout_ms) override;
   bool Wait(int ms, const std::atomic<bool>& stop, int slice_ms) override;
   void ShowStatus(const std::string& text) override;
 

@@ -42,6 +42,13 @@ TEST(RunTextsTest, RunCostLine) {
   EXPECT_EQ(RunCostText(volumes),
             "Queries sent: 36. Searches left: 164. Volume credits left: 98,753. Monthly searches "
             "unavailable: Invalid API key.");
+  RunCost ranks;
+  ranks.queries_sent = 3;
+  ranks.rank_failure = "Invalid API key";
+  EXPECT_EQ(RunCostText(ranks), "Queries sent: 3. Domain ranks unavailable: Invalid API key");
+  ranks.rank_failure = "";
+  EXPECT_EQ(RunCostText(ranks),
+            "Queries sent: 3. Domain ranks unavailable: the service gave no usable answer.");
 }
 
 TEST(RunTextsTest, StoredAnswerHintSaysWhenInUtc) {
