@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "ideas/KeywordIdeas.h"
 #include "ui/KeywordRun.h"
 
 class QCheckBox;
@@ -94,6 +95,8 @@ class Tfrm : public QMainWindow {
   void bClearClick();
   void bClearAllClick();
   void TBXButton1Click();
+  // Keyword Ideas: the ideas of the ticked phrases, in a window of their own.
+  void TBXButton3Click();
   void TBXButton2Click();
   void btSettingsClick();
   void bSaveClick();
@@ -122,6 +125,7 @@ class Tfrm : public QMainWindow {
   QLabel* lblCost;  // beside the delay: what Start will send, "5 phrases: 15 queries"
   QPushButton* btSettings;
   QPushButton* TBXButton1;
+  QPushButton* TBXButton3;  // "Keyword Ideas"
   QLabel* Panel1;
   TResultGrid* gRes;
   QProgressBar* barProgress;
@@ -164,6 +168,8 @@ class Tfrm : public QMainWindow {
   SettingsStore* store_;
   TfrmDeepAnalysis* frmDeepAnalysis_ = nullptr;
   TfSettings* fSettings_ = nullptr;
+  // The keyword ideas the runs' phrase answers held, and the suggestions asked for them.
+  IdeaBook ideas_;
   bool closing_for_good_ = false;
   // The store held volume values at start, or the user set a key: they are written at close.
   bool save_volume_ = false;
