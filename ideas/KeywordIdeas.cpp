@@ -5,6 +5,8 @@
 #include "base/CodePage.h"
 #include "base/KeywordLines.h"
 #include "base/TextCase.h"
+#include "search/AnswerReuse.h"
+#include "store/AnswerStore.h"
 
 namespace kelvaro {
 
@@ -21,7 +23,27 @@ std::vector<KeywordIdea> IdeaBook::InCodePage(const std::vector<KeywordIdea>& id
 }
 
 void IdeaBook::KeepAnswerIdeas(const std::string& phrase, const std::vector<KeywordIdea>& ideas) {
-  kept_[phrase].answer = InCodePage(ideas, IdeaKind::kRelatedSearch, IdeaKind::kQuestion);
+  Kept& kept = kept_[phrase];
+  kept.answered = true;
+  kept.answer = InCodePage(ideas, IdeaKind::kRelatedSearch, IdeaKind::kQuestion);
+}
+
+bool IdeaBook::HasAnswerIdeas(const std::string& phrase) const {
+  const auto found = kept_.find(phrase);
+  return found != kept_.end() && found->second.answered;
+}
+
+void KeepStoredIdeas(IdeaBook& book, const AnswerStore* store, const Credentials& settings,
+                     const std::vector<std::string>& seeds) {
+  // Ideas do not go stale as counts do: any stored answer will do.
+  constexpr int kAnyAgeDays = 100 * 366;
+  if (store == nullptr) return;
+  for (const std::string& seed : seeds) {
+    if (book.HasAnswerIdeas(seed)) continue;
+    const std::optional<StoredAnswer> answer =
+        store->Lookup(RequestKey(settings, QueryKind::Phrase, seed), kAnyAgeDays);
+    if (answer) book.KeepAnswerIdeas(seed, answer->ideas);
+  }
 }
 
 void IdeaBook::KeepSuggestions(const std::string& phrase, const std::vector<KeywordIdea>& ideas) {

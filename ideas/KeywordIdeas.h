@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/ApiCredentials.h"
 #include "web/KeywordIdea.h"
 
 namespace kelvaro {
@@ -23,9 +24,12 @@ class IdeaBook {
   void KeepSuggestions(const std::string& phrase, const std::vector<KeywordIdea>& ideas);
   // The ideas of `phrase`: its answer's, then its suggestions; empty when none are kept.
   std::vector<KeywordIdea> IdeasOf(const std::string& phrase) const;
+  // Whether the ideas of a phrase answer of `phrase` are kept (none counts too).
+  bool HasAnswerIdeas(const std::string& phrase) const;
 
  private:
   struct Kept {
+    bool answered = false;
     std::vector<KeywordIdea> answer;
     std::vector<KeywordIdea> suggestions;
   };
@@ -33,6 +37,15 @@ class IdeaBook {
                                              IdeaKind only, IdeaKind or_kind);
   std::unordered_map<std::string, Kept> kept_;
 };
+
+class AnswerStore;
+
+// For each of `seeds` whose answer ideas `book` does not hold, the ideas of its phrase answer
+// stored under `settings` (the settings a request made now goes with), however old: what was
+// paid for before this session, such as the phrases of an opened project. `store` may be
+// nullptr.
+void KeepStoredIdeas(IdeaBook& book, const AnswerStore* store, const Credentials& settings,
+                     const std::vector<std::string>& seeds);
 
 // What two ideas are compared by: the text in lower case, its runs of white space one space,
 // without white space around it. Ideas with one key are one idea.

@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -18,6 +17,7 @@
 #include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
 #include "web/SearchService.h"
+#include "web/ServiceQuery.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -136,6 +136,10 @@ void TfrmKeywordIdeas::Load(std::vector<std::string> seeds, std::string memo_tex
   added_memo_.reset();
   rows_.clear();
   const bool ideas = ServiceGivesIdeas(services_);
+  if (ideas) {
+    KeepStoredIdeas(book_, services_.answers,
+                    RequestSettings(services_.credentials.Get(), services_.endpoint), seeds_);
+  }
   lblNoIdeas->setVisible(!ideas);
   for (QWidget* control : {static_cast<QWidget*>(bAutocomplete), static_cast<QWidget*>(bStop),
                            static_cast<QWidget*>(lblCost)}) {

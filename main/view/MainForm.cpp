@@ -224,32 +224,30 @@ void Tfrm::bClearAllClick() {
   MainForm::ClearCheckedRows(grid, false);
 }
 
-void Tfrm::TBXButton1Click() {
+std::optional<std::string> Tfrm::TickedForWindow() {
   if (IsSearching(false)) {
     ShowInformation(kAnalyzingText, this);
-    return;
+    return std::nullopt;
   }
-  const std::string keywords = MainForm::CheckedKeywords(gRes->Model());
+  std::string keywords = MainForm::CheckedKeywords(gRes->Model());
   if (Trim(keywords).empty()) {
     ShowInformation("Please check some of the keywords first.", this);
-    return;
+    return std::nullopt;
   }
-  if (frmDeepAnalysis_ != nullptr) frmDeepAnalysis_->OpenWith(keywords);
+  return keywords;
+}
+
+void Tfrm::TBXButton1Click() {
+  const std::optional<std::string> keywords = TickedForWindow();
+  if (keywords && frmDeepAnalysis_ != nullptr) frmDeepAnalysis_->OpenWith(*keywords);
 }
 
 void Tfrm::TBXButton3Click() {
-  if (IsSearching(false)) {
-    ShowInformation(kAnalyzingText, this);
-    return;
-  }
-  const std::string keywords = MainForm::CheckedKeywords(gRes->Model());
-  if (Trim(keywords).empty()) {
-    ShowInformation("Please check some of the keywords first.", this);
-    return;
-  }
+  const std::optional<std::string> keywords = TickedForWindow();
+  if (!keywords) return;
   TfrmKeywordIdeas window(services_, ideas_, this);
   const std::optional<std::string> memo =
-      window.OpenWith(KeywordLines(keywords), FromQString(Memo1->toPlainText()));
+      window.OpenWith(KeywordLines(*keywords), FromQString(Memo1->toPlainText()));
   if (memo) Memo1->setPlainText(ToQString(*memo));
 }
 

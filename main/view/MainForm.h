@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ideas/KeywordIdeas.h"
@@ -151,6 +152,9 @@ class Tfrm : public QMainWindow {
  private:
   void BuildLayout();
   KeywordRunParts RunParts();
+  // The ticked phrases for Deep Analysis or Keyword Ideas; nullopt (after telling the user
+  // why) while a run is under way or when none is ticked.
+  std::optional<std::string> TickedForWindow();
   bool FormCloseQuery() { return run_->FormCloseQuery(); }
   bool FormClose();
   // "Reuse Days" from the settings store into the shared services, and back after OK.

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "store/AnswerStore.h"
+#include "tests/support/TempDir.h"
+#include "web/SearchService.h"
+
 namespace kelvaro {
 namespace {
 
@@ -46,6 +50,30 @@ TEST(ListIdeas, EachIdeaOnceAndNoneTheMemoHolds) {
               ElementsAre(IdeaRow{"RED SHOES NEAR ME", "red shoes", IdeaKind::kAutocomplete},
                           IdeaRow{"red shoes online", "red shoes", IdeaKind::kAutocomplete}));
   EXPECT_THAT(ListIdeas({}, book, ""), IsEmpty());
+}
+
+// The ideas of a phrase answered in an earlier session come from the store, of any age and of
+// the service asked now only; a phrase this session answered keeps its own.
+TEST(KeepStoredIdeas, PhrasesWithoutIdeasTakeThoseOfTheirStoredAnswer) {
+  testing::TempDir dir;
+  int64_t now = 1'800'000'000;
+  AnswerStore store(dir.File("answers.sqlite"), [&] { return now; });
+  if (!store.Available()) GTEST_SKIP() << "a build without the answer store";
+  const std::vector<KeywordIdea> red = {{IdeaKind::kRelatedSearch, "red shoes near me"}};
+  ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "red shoes"}, "5", std::nullopt, red));
+  ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "blue hats"}, "5", std::nullopt,
+                           {{IdeaKind::kQuestion, "stored question?"}}));
+  ASSERT_TRUE(store.Record({kGoogleCustomSearch, "", QueryKind::Phrase, "green socks", "cx"}, "5",
+                           std::nullopt, {{IdeaKind::kQuestion, "not asked of this service?"}}));
+  now += int64_t{400} * 24 * 60 * 60;
+  IdeaBook book;
+  book.KeepAnswerIdeas("blue hats", {});
+  KeepStoredIdeas(book, &store, Credentials{"key", "", kSerpApi, ""},
+                  {"red shoes", "blue hats", "green socks"});
+  EXPECT_EQ(book.IdeasOf("red shoes"), red);
+  EXPECT_THAT(book.IdeasOf("blue hats"), IsEmpty());
+  EXPECT_THAT(book.IdeasOf("green socks"), IsEmpty());
+  KeepStoredIdeas(book, nullptr, Credentials{}, {"yellow"});
 }
 
 TEST(MemoWithIdeas, AppendsOneIdeaALine) {
