@@ -229,7 +229,8 @@ void TfrmKeywordIdeas::bAddClick() {
   for (size_t i = 0; i < rows_.size(); ++i) {
     if (gIdeas->Model().IsChecked(0, static_cast<int>(i) + 1)) ticked.push_back(rows_[i].idea);
   }
-  added_memo_ = MemoWithIdeas(memo_text_, ticked);
+  // Nothing ticked leaves the memo as it is.
+  if (!ticked.empty()) added_memo_ = MemoWithIdeas(memo_text_, ticked);
   accept();
 }
 

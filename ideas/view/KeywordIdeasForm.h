@@ -53,7 +53,7 @@ class TfrmKeywordIdeas : public QDialog {
   // of the list. Fills the window without showing it.
   void Load(std::vector<std::string> seeds, std::string memo_text);
   // Load, then shown modally; returns the memo with the ideas added by Add to Keywords, or
-  // nullopt when the window was closed without.
+  // nullopt when the window was closed without, or nothing was ticked.
   std::optional<std::string> OpenWith(std::vector<std::string> seeds, std::string memo_text);
 
   // The rows listed now, in the grid's order.
