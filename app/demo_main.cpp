@@ -2,7 +2,8 @@
 // settings store and an answer store of its own in a temporary folder, so every feature can be
 // tried without an API key or a network. Its numbers are invented, and its caption says so. It
 // starts on Google Custom Search; the substitute answers SerpApi's requests on the same address
-// too, so choosing SerpApi in Settings works the same way. It also answers the volume service,
+// too, so choosing SerpApi in Settings works the same way and shows keyword ideas (related
+// searches, questions and autocomplete suggestions). It also answers the volume service,
 // so the demo shows monthly searches and the Keyword Golden Ratio.
 #include <chrono>
 #include <filesystem>

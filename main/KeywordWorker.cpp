@@ -69,7 +69,7 @@ AnswerFlow KeywordWorker::OnAnswer(const SearchAnswer& answer, SearchSession& se
       cells.push_back(volumes_.volumes[i] ? std::to_string(*volumes_.volumes[i]) : std::string());
       cells.emplace_back();
     }
-    AddResultRow(std::move(cells), answer.stored_at);
+    AddResultRow(std::move(cells), answer.stored_at, answer.ideas);
   } else {
     SetResultCell(q == 1 ? 3 : 4, CountLink(answer.link, answer.count), answer.stored_at);
   }
@@ -106,8 +106,9 @@ void KeywordWorker::SetProgress(size_t done_queries) {
 
 // The steps below run on the GUI thread while the worker waits; the host guards them.
 
-void KeywordWorker::AddResultRow(std::vector<std::string> cells, std::optional<int64_t> stored_at) {
-  host_.Synchronize([this, cells = std::move(cells), stored_at] {
+void KeywordWorker::AddResultRow(std::vector<std::string> cells, std::optional<int64_t> stored_at,
+                                 std::vector<KeywordIdea> ideas) {
+  host_.Synchronize([this, cells = std::move(cells), stored_at, ideas = std::move(ideas)] {
     // A freshly cleared grid has one empty data row: the first result goes there.
     int row;
     if (grid_.RowCount() == 2 && grid_.Cells(1, 1).empty() && grid_.Cells(2, 1).empty()) {
@@ -121,6 +122,7 @@ void KeywordWorker::AddResultRow(std::vector<std::string> cells, std::optional<i
       grid_.SetCells(col, row, cells[col]);
     }
     if (stored_at && sink_.MarkStoredCell) sink_.MarkStoredCell(2, row, *stored_at);
+    if (sink_.KeepIdeas) sink_.KeepIdeas(cells[1], ideas);
   });
 }
 

@@ -26,6 +26,9 @@ struct KeywordWorkerSink {
   // The count in cell (`col`, `row`) is a stored answer that arrived at `arrived` (seconds
   // since 1970 UTC); called right after the cell is written.
   std::function<void(int col, int row, int64_t arrived)> MarkStoredCell;
+  // The keyword ideas (UTF-8) of the phrase answer of `phrase` (the keyword line), called as
+  // its row is added; empty when the answer held none.
+  std::function<void(const std::string& phrase, const std::vector<KeywordIdea>& ideas)> KeepIdeas;
 };
 
 // The keyword run: three counts per keyword line (phrase, allintitle, allinurl), one grid
@@ -77,7 +80,8 @@ class KeywordWorker : public SearchRun {
 
   // The steps run on the GUI thread; each gets its values as arguments. `stored_at`: when
   // the count's stored answer arrived (nullopt: asked now).
-  void AddResultRow(std::vector<std::string> cells, std::optional<int64_t> stored_at);
+  void AddResultRow(std::vector<std::string> cells, std::optional<int64_t> stored_at,
+                    std::vector<KeywordIdea> ideas);
   void SetResultCell(int col, std::string text,
                      std::optional<int64_t> stored_at = std::nullopt);
   void SetProgress(size_t done_queries);

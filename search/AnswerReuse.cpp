@@ -111,6 +111,23 @@ StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
   return cost;
 }
 
+StartCost AutocompleteStartCost(const AnswerStore* store, int reuse_days,
+                                 const Credentials& settings,
+                                 const std::vector<std::string>& seeds) {
+  StartCost cost;
+  if (!Reuses(store, reuse_days)) {
+    cost.queries = static_cast<int64_t>(seeds.size());
+    return cost;
+  }
+  std::unordered_set<std::string> seen;
+  const std::vector<AnswerKey> keys =
+      RunAnswerKeys(settings, FirstOfEach(seeds, 1, seen, cost), {QueryKind::Autocomplete});
+  const int fresh = store->CountFresh(keys, reuse_days);
+  cost.stored += fresh;
+  cost.queries = static_cast<int64_t>(keys.size()) - fresh;
+  return cost;
+}
+
 std::vector<std::string> VolumesToAsk(const AnswerStore* store, int reuse_days,
                                       const std::string& country,
                                       const std::vector<std::string>& phrases,
@@ -140,6 +157,7 @@ std::optional<ServiceAnswer> AnswerReuse::Stored(QueryKind kind, const std::stri
   if (!stored) return std::nullopt;
   ServiceAnswer answer;
   answer.service = service;
+  answer.kind = kind;
   answer.service_name = settings.service;
   answer.endpoint = settings.endpoint;
   answer.engine_code = settings.engine_code;
@@ -158,7 +176,7 @@ void AnswerReuse::Record(QueryKind kind, const std::string& text, const ServiceA
   }
   // A record that fails (a full disk, a locked or damaged file) costs the run nothing.
   store_->Record({answer.service_name, answer.endpoint, kind, text, answer.engine_code}, count,
-                 results);
+                 results, answer.ReadIdeas());
 }
 
 AccountLimits::Action AnswerReuse::Query(QueryKind kind, const std::string& text, int& queries_sent,

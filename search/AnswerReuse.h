@@ -49,6 +49,11 @@ StartCost DeepAnalysisStartCost(const AnswerStore* store, int reuse_days,
                                 const Credentials& settings,
                                 const std::vector<std::string>& phrases, size_t max_results);
 
+// Autocomplete: one query a seed phrase.
+StartCost AutocompleteStartCost(const AnswerStore* store, int reuse_days,
+                                const Credentials& settings,
+                                const std::vector<std::string>& seeds);
+
 // The phrases (UTF-8) whose monthly searches for `country` a run must still ask for: `phrases`
 // with each one whose volume is stored within `reuse_days` emptied (an empty phrase is never
 // asked). The stored volumes go to `stored`, by the same index. `store` may be nullptr.

@@ -45,6 +45,10 @@ RunPlan PlanRun(RunShape shape, const std::vector<std::string>& lines,
                 const Credentials& credentials, const std::string& endpoint,
                 const AnswerStore* store, int reuse_days) {
   const Credentials settings = RequestSettings(credentials, endpoint);
+  if (shape == RunShape::kAutocomplete) {
+    const StartCost asked = AutocompleteStartCost(store, reuse_days, settings, lines);
+    return RunPlan{asked.queries, asked.stored, 0};
+  }
   RunPlan plan;
   const StartCost cost =
       shape == RunShape::kKeywords
@@ -97,6 +101,7 @@ SearchAnswer MakeAnswer(size_t index, const SearchQuery& query, const ServiceAns
   answer.has_result_list = reply.HasResultList();
   if (max_results > 0 && answer.has_result_list) answer.results = reply.ReadResults(max_results);
   answer.stored_at = reply.StoredAt();
+  answer.ideas = reply.ReadIdeas();
   return answer;
 }
 

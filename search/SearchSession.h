@@ -51,6 +51,7 @@ enum class RunShape {
   kKeywords,      // three counts a phrase, and monthly searches with a volume key
   kDeepAnalysis,  // a phrase query and up to kDeepAnalysisMaxResults backlink queries a phrase
   kDeepAnalysisWithoutBacklinks,  // a phrase query a phrase
+  kAutocomplete,  // one Autocomplete query a seed phrase
 };
 inline constexpr size_t kDeepAnalysisMaxResults = 10;
 
@@ -91,6 +92,8 @@ struct SearchAnswer {
   // Whether the answer holds a result list at all, and its first results.
   bool has_result_list = false;
   std::vector<SearchResult> results;
+  // The keyword ideas of a phrase or Autocomplete answer (UTF-8), in the answer's order.
+  std::vector<KeywordIdea> ideas;
   // When the stored answer that stood in for the request arrived; nullopt: asked now.
   std::optional<int64_t> stored_at;
   QueryFailure failure;  // why it has no count (kFailed)

@@ -54,6 +54,15 @@ constexpr char kCreateResultTable[] =
     "  title TEXT NOT NULL,"
     "  link TEXT NOT NULL,"
     "  PRIMARY KEY(answer_id, position)) WITHOUT ROWID;";
+// A phrase or autocomplete answer's keyword ideas, numbered from 1 in the answer's order;
+// `kind` is "related", "question" or "autocomplete" (version 3 on).
+constexpr char kCreateIdeaTable[] =
+    "CREATE TABLE IF NOT EXISTS idea("
+    "  answer_id INTEGER NOT NULL,"
+    "  position INTEGER NOT NULL,"
+    "  kind TEXT NOT NULL,"
+    "  text TEXT NOT NULL,"
+    "  PRIMARY KEY(answer_id, position)) WITHOUT ROWID;";
 
 // The columns each version's tables have, in order; a file whose tables differ from its
 // version's is not taken for an answer store.
@@ -70,8 +79,14 @@ const std::vector<TableLayout>& LayoutOf(int version) {
        {"id", "service", "endpoint", "engine", "location", "kind", "query", "count", "listed",
         "arrived"}},
       {"result", {"answer_id", "position", "title", "link"}}};
-  static_assert(kAnswerStoreSchema == 2, "add the new version's layout");
-  return version == 1 ? kVersion1 : kVersion2;
+  static const std::vector<TableLayout> kVersion3 = [] {
+    std::vector<TableLayout> layout = kVersion2;
+    layout.push_back({"idea", {"answer_id", "position", "kind", "text"}});
+    return layout;
+  }();
+  static_assert(kAnswerStoreSchema == 3, "add the new version's layout");
+  if (version == 1) return kVersion1;
+  return version == 2 ? kVersion2 : kVersion3;
 }
 
 // Version 1 filed answers by service, endpoint, kind and text. Only Google Custom Search is
@@ -93,7 +108,7 @@ std::string UpgradeFromVersion1() {
 }
 
 constexpr char kLookup[] =
-    "SELECT a.count, a.arrived, a.listed, r.title, r.link FROM answer a"
+    "SELECT a.count, a.arrived, a.listed, r.title, r.link, a.id FROM answer a"
     " LEFT JOIN result r ON r.answer_id = a.id"
     " WHERE a.service = ?1 AND a.endpoint = ?2 AND a.engine = ?3 AND a.location = ?4"
     " AND a.kind = ?5 AND a.query = ?6 AND a.arrived BETWEEN ?7 AND ?8 ORDER BY r.position";
@@ -108,6 +123,29 @@ constexpr char kUpsert[] =
 constexpr char kClearResults[] = "DELETE FROM result WHERE answer_id = ?1";
 constexpr char kAddResult[] =
     "INSERT INTO result(answer_id, position, title, link) VALUES(?1, ?2, ?3, ?4)";
+constexpr char kLookupIdeas[] = "SELECT kind, text FROM idea WHERE answer_id = ?1 ORDER BY position";
+constexpr char kClearIdeas[] = "DELETE FROM idea WHERE answer_id = ?1";
+constexpr char kAddIdea[] = "INSERT INTO idea(answer_id, position, kind, text) VALUES(?1, ?2, ?3, ?4)";
+
+const char* IdeaKindName(IdeaKind kind) {
+  switch (kind) {
+    case IdeaKind::kRelatedSearch:
+      return "related";
+    case IdeaKind::kQuestion:
+      return "question";
+    case IdeaKind::kAutocomplete:
+      return "autocomplete";
+  }
+  return "";
+}
+
+std::optional<IdeaKind> IdeaKindNamed(const std::string& name) {
+  for (const IdeaKind kind :
+       {IdeaKind::kRelatedSearch, IdeaKind::kQuestion, IdeaKind::kAutocomplete}) {
+    if (name == IdeaKindName(kind)) return kind;
+  }
+  return std::nullopt;
+}
 
 struct DatabaseCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -269,7 +307,7 @@ class AnswerStore::Connection {
   }
 
   // Declared after db_, so they are finalized before it closes.
-  Statement lookup, upsert, clear_results, add_result;
+  Statement lookup, upsert, clear_results, add_result, lookup_ideas, clear_ideas, add_idea;
 };
 
 int64_t SystemSeconds() {
@@ -288,6 +326,8 @@ const char* QueryKindName(QueryKind kind) {
       return "allinurl";
     case QueryKind::Backlinks:
       return "backlink";
+    case QueryKind::Autocomplete:
+      return "autocomplete";
   }
   return "";
 }
@@ -373,9 +413,15 @@ bool AnswerStore::Prepare(Connection& connection, int version) {
   int now_version = version;
   if (code == SQLITE_OK) code = ReadInt(db, "PRAGMA user_version", now_version);
   if (code == SQLITE_OK && now_version < kAnswerStoreSchema) {
-    const std::string tables = now_version == 0 ? std::string("CREATE TABLE IF NOT EXISTS answer") +
-                                                      kAnswerColumns + kCreateResultTable
-                                                : UpgradeFromVersion1();
+    std::string tables;
+    if (now_version == 0) {
+      tables = std::string("CREATE TABLE IF NOT EXISTS answer") + kAnswerColumns +
+               kCreateResultTable;
+    } else if (now_version == 1) {
+      tables = UpgradeFromVersion1();
+    }
+    // Version 2 kept no ideas: its answers keep theirs and have none.
+    tables += kCreateIdeaTable;
     code = sqlite3_exec(db, tables.c_str(), nullptr, nullptr, nullptr);
     const std::string mark = "PRAGMA user_version = " + std::to_string(kAnswerStoreSchema);
     if (code == SQLITE_OK) code = sqlite3_exec(db, mark.c_str(), nullptr, nullptr, nullptr);
@@ -424,9 +470,11 @@ std::optional<StoredAnswer> AnswerStore::LookupFiled(const Filed& filed, int max
   sqlite3_bind_int64(statement, 7, now - max_age_days * kSecondsPerDay);
   sqlite3_bind_int64(statement, 8, now);
   std::optional<StoredAnswer> answer;
+  int64_t id = 0;
   int code = SQLITE_OK;
   while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
     if (!answer) {
+      id = sqlite3_column_int64(statement, 5);
       answer =
           StoredAnswer{ColumnText(statement, 0), std::nullopt, sqlite3_column_int64(statement, 1)};
       if (sqlite3_column_int(statement, 2) != 0) answer->results.emplace();
@@ -436,6 +484,18 @@ std::optional<StoredAnswer> AnswerStore::LookupFiled(const Filed& filed, int max
     }
   }
   sqlite3_reset(statement);
+  if (code == SQLITE_DONE && answer) {
+    sqlite3_stmt* ideas = connection->Prepared(connection->lookup_ideas, kLookupIdeas);
+    if (ideas == nullptr) return std::nullopt;
+    sqlite3_bind_int64(ideas, 1, id);
+    while ((code = sqlite3_step(ideas)) == SQLITE_ROW) {
+      // A kind this program does not know is left out, not taken for another.
+      if (const std::optional<IdeaKind> kind = IdeaKindNamed(ColumnText(ideas, 0))) {
+        answer->ideas.push_back({*kind, ColumnText(ideas, 1)});
+      }
+    }
+    sqlite3_reset(ideas);
+  }
   if (code != SQLITE_DONE) {
     NoteFailure(code);
     return std::nullopt;
@@ -444,10 +504,13 @@ std::optional<StoredAnswer> AnswerStore::LookupFiled(const Filed& filed, int max
 }
 
 bool AnswerStore::Record(const AnswerKey& key, const std::string& count,
-                         const std::optional<std::vector<SearchResult>>& results) {
-  // Result lists are kept for phrase queries only.
+                         const std::optional<std::vector<SearchResult>>& results,
+                         const std::vector<KeywordIdea>& ideas) {
+  // Result lists are kept for phrase queries only, ideas for phrase and autocomplete ones.
+  const bool with_ideas = key.kind == QueryKind::Phrase || key.kind == QueryKind::Autocomplete;
   return RecordFiled(FiledUnder(key), count,
-                     key.kind == QueryKind::Phrase ? results : std::nullopt);
+                     key.kind == QueryKind::Phrase ? results : std::nullopt,
+                     with_ideas ? ideas : std::vector<KeywordIdea>());
 }
 
 std::optional<int64_t> AnswerStore::LookupVolume(const std::string& country,
@@ -481,14 +544,20 @@ bool AnswerStore::RecordDomainRank(const std::string& domain, double rank) {
 }
 
 bool AnswerStore::RecordFiled(const Filed& filed, const std::string& count,
-                              const std::optional<std::vector<SearchResult>>& results) {
+                              const std::optional<std::vector<SearchResult>>& results,
+                              const std::vector<KeywordIdea>& ideas) {
   Connection* connection = ThisThreadConnection();
   if (connection == nullptr) return false;
   sqlite3* db = connection->db();
   sqlite3_stmt* upsert = connection->Prepared(connection->upsert, kUpsert);
   sqlite3_stmt* clear = connection->Prepared(connection->clear_results, kClearResults);
   sqlite3_stmt* add = connection->Prepared(connection->add_result, kAddResult);
-  if (upsert == nullptr || clear == nullptr || add == nullptr) return false;
+  sqlite3_stmt* clear_ideas = connection->Prepared(connection->clear_ideas, kClearIdeas);
+  sqlite3_stmt* add_idea = connection->Prepared(connection->add_idea, kAddIdea);
+  if (upsert == nullptr || clear == nullptr || add == nullptr || clear_ideas == nullptr ||
+      add_idea == nullptr) {
+    return false;
+  }
 
   bool replaced = false;
   int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
@@ -517,6 +586,20 @@ bool AnswerStore::RecordFiled(const Filed& filed, const std::string& count,
         code = sqlite3_step(add);
       }
       sqlite3_reset(add);
+      if (code == SQLITE_DONE) {
+        sqlite3_bind_int64(clear_ideas, 1, id);
+        code = sqlite3_step(clear_ideas);
+        sqlite3_reset(clear_ideas);
+      }
+      for (size_t i = 0; i < ideas.size() && code == SQLITE_DONE; ++i) {
+        sqlite3_reset(add_idea);
+        sqlite3_bind_int64(add_idea, 1, id);
+        sqlite3_bind_int64(add_idea, 2, static_cast<int64_t>(i + 1));
+        sqlite3_bind_text(add_idea, 3, IdeaKindName(ideas[i].kind), -1, nullptr);
+        BindText(add_idea, 4, ideas[i].text);
+        code = sqlite3_step(add_idea);
+      }
+      sqlite3_reset(add_idea);
     }
     // An answer that changed nothing in the file is not recorded.
     if (code == SQLITE_DONE && replaced) {

@@ -26,8 +26,9 @@
 namespace kelvaro {
 
 // The version of the tables this program writes (kept in the file's user_version). Every
-// change of their layout raises it; a file of version 1 is brought up to this one on opening.
-inline constexpr int kAnswerStoreSchema = 2;
+// change of their layout raises it; a file of an older version is brought up to this one on
+// opening.
+inline constexpr int kAnswerStoreSchema = 3;
 // A phrase answer keeps at most this many of its listed results.
 inline constexpr size_t kStoredResults = 10;
 
@@ -35,7 +36,8 @@ inline constexpr size_t kStoredResults = 10;
 using AnswerClock = std::function<int64_t()>;
 int64_t SystemSeconds();
 
-// How a query kind is named in the store: "phrase", "allintitle", "allinurl", "backlink".
+// How a query kind is named in the store: "phrase", "allintitle", "allinurl", "backlink",
+// "autocomplete".
 const char* QueryKindName(QueryKind kind);
 
 // One query as the worker asks it, with every request value that changes its answer.
@@ -87,11 +89,13 @@ class AnswerStore {
   // Records an answer to `key` that arrived now with a valid `count`, replacing the answer
   // stored for it (also one dated after now, by a clock that was ahead). `results` (the
   // answer's listed results, nullopt when it had no result list) are kept for a phrase query
-  // only, at most kStoredResults of them.
+  // only, at most kStoredResults of them. `ideas` (the answer's keyword ideas) are kept for a
+  // phrase or Autocomplete query only; an answer recorded before they were kept has none.
   // False when nothing was recorded (read-only file, full disk, the database locked by
   // another process beyond the busy time-out, an unavailable store); the caller goes on.
   bool Record(const AnswerKey& key, const std::string& count,
-              const std::optional<std::vector<SearchResult>>& results = std::nullopt);
+              const std::optional<std::vector<SearchResult>>& results = std::nullopt,
+              const std::vector<KeywordIdea>& ideas = {});
 
   // Monthly searches of a phrase (as sent, UTF-8) for a country, kept like counts: the volume
   // service's answers, filed apart from the search services'. The same rules as Lookup and
@@ -119,7 +123,7 @@ class AnswerStore {
   // Marks the store unavailable after SQLite found the file damaged, so nothing more is
   // written into it.
   void NoteFailure(int sqlite_code) const;
-  // Creates the tables of a new file or brings a version-1 file up to this version; false
+  // Creates the tables of a new file or brings an older file up to this version; false
   // (with open_error_ set) when it cannot.
   bool Prepare(Connection& connection, int version);
   // Lookup and Record by the values an answer is filed under (see AnswerStore.cpp).
@@ -127,7 +131,8 @@ class AnswerStore {
   static Filed FiledUnder(const AnswerKey& key);
   std::optional<StoredAnswer> LookupFiled(const Filed& filed, int max_age_days) const;
   bool RecordFiled(const Filed& filed, const std::string& count,
-                   const std::optional<std::vector<SearchResult>>& results);
+                   const std::optional<std::vector<SearchResult>>& results,
+                   const std::vector<KeywordIdea>& ideas = {});
 
   const std::string path_;
   const AnswerClock clock_;

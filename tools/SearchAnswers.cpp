@@ -278,6 +278,39 @@ ParsedQuery ParseQuery(std::string_view q) {
   return {Operator::kNone, text};
 }
 
+namespace {
+
+// The phrase's words in lower case, one space apart.
+std::string SpacedWords(std::string_view phrase) {
+  std::string spaced;
+  for (const std::string& word : Words(phrase)) {
+    if (!spaced.empty()) spaced += ' ';
+    spaced += word;
+  }
+  return spaced;
+}
+
+// A text in a query URL: spaces as "+", other bytes outside letters and digits as %XX.
+std::string PlusForm(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string form;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == ' ') {
+      form += '+';
+    } else if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+      form += c;
+    } else {
+      form += '%';
+      form += kHex[byte >> 4];
+      form += kHex[byte & 0xf];
+    }
+  }
+  return form;
+}
+
+}  // namespace
+
 std::vector<std::string> Words(std::string_view phrase) {
   std::vector<std::string> words;
   std::string word;
@@ -563,6 +596,52 @@ std::string SerpApiSearchJson(std::string_view q, int64_t count,
                        {"snippet", items[i].snippet}});
   }
   answer["organic_results"] = results;
+  if (ParseQuery(q).op == Operator::kNone) {
+    json related = json::array();
+    for (const std::string& idea : RelatedSearchesFor(q)) {
+      related.push_back({{"query", idea},
+                         {"link", "https://www.google.com/search?q=" + PlusForm(idea)}});
+    }
+    answer["related_searches"] = related;
+    json questions = json::array();
+    for (const std::string& idea : QuestionsFor(q)) {
+      questions.push_back({{"question", idea}, {"snippet", "An answer about " + query + "."}});
+    }
+    answer["related_questions"] = questions;
+  }
+  return Dumped(answer);
+}
+
+std::vector<std::string> RelatedSearchesFor(std::string_view phrase) {
+  const std::string w = SpacedWords(phrase);
+  return {w + " near me", "best " + w, w + " reviews", "cheap " + w};
+}
+
+std::vector<std::string> QuestionsFor(std::string_view phrase) {
+  const std::string w = SpacedWords(phrase);
+  return {"what is " + w + "?", "where to buy " + w + "?", "how much does " + w + " cost?"};
+}
+
+std::vector<std::string> SuggestionsFor(std::string_view phrase) {
+  const std::string w = SpacedWords(phrase);
+  return {w + " online", w + " near me", w + " for sale", w + " 2026"};
+}
+
+std::string SerpApiAutocompleteJson(std::string_view q) {
+  using nlohmann::json;
+  const std::string query(q);
+  json answer;
+  answer["search_metadata"] = {{"id", "kelvaro" + std::to_string(Hash(q, 10) % 1000000000)},
+                               {"status", "Success"},
+                               {"created_at", "2026-01-01 00:00:00 UTC"}};
+  answer["search_parameters"] = {{"engine", "google_autocomplete"}, {"q", query}, {"hl", "en"}};
+  json suggestions = json::array();
+  int relevance = 600;
+  for (const std::string& value : SuggestionsFor(q)) {
+    suggestions.push_back({{"value", value}, {"relevance", relevance}, {"type", "QUERY"}});
+    relevance -= 50;
+  }
+  answer["suggestions"] = suggestions;
   return Dumped(answer);
 }
 

@@ -102,6 +102,20 @@ inline constexpr char kSerpApiNoResults[] = "Google hasn't returned any results 
 // organic_results, and "error": kSerpApiNoResults.
 std::string SerpApiSearchJson(std::string_view q, int64_t count,
                               const std::vector<SearchItem>& items);
+// The keyword ideas, fixed functions of a phrase P, written with P's words in lower case and
+// one space apart (W):
+//   related searches  "W near me", "best W", "W reviews", "cheap W"
+//   questions         "what is W?", "where to buy W?", "how much does W cost?"
+//   suggestions       "W online", "W near me", "W for sale", "W 2026"
+// (one suggestion is also a related search). A phrase answer with a count holds the related
+// searches and questions (related_searches[].query, related_questions[].question); one without
+// results holds none.
+std::vector<std::string> RelatedSearchesFor(std::string_view phrase);
+std::vector<std::string> QuestionsFor(std::string_view phrase);
+std::vector<std::string> SuggestionsFor(std::string_view phrase);
+// SerpApi's google_autocomplete answer for q: search_metadata, search_parameters and
+// suggestions[] (value, relevance, type).
+std::string SerpApiAutocompleteJson(std::string_view q);
 // {"error": message}
 std::string SerpApiErrorJson(std::string_view message);
 // The account answer: plan and usage figures, with searches_left in plan_searches_left and

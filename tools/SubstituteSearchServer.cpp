@@ -613,7 +613,8 @@ class SubstituteSearchServer::Impl {
       if (!has_account && (key.empty() || key != config_.api_key)) {
         return {401, SerpApiErrorJson(kSerpApiInvalidKey)};
       }
-      if (request.get_param_value("engine") != "google") {
+      if (request.get_param_value("engine") != "google" &&
+          request.get_param_value("engine") != "google_autocomplete") {
         return {400, SerpApiErrorJson(kSerpApiUnsupportedEngine)};
       }
       if (has_account) {
@@ -630,6 +631,9 @@ class SubstituteSearchServer::Impl {
     if (query.subject.empty()) return {400, SerpApiErrorJson(kSerpApiMissingQuery)};
     for (const std::string& word : Words(query.subject)) {
       if (word == "fail") return {500, SerpApiErrorJson(kSerpApiServerError)};
+    }
+    if (request.get_param_value("engine") == "google_autocomplete") {
+      return {200, SerpApiAutocompleteJson(query.subject)};
     }
     const int64_t count = CountFor(q);
     return {200, SerpApiSearchJson(q, count, ItemsFor(q, count))};

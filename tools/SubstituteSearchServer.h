@@ -23,8 +23,11 @@
 //      green, yellow and red band of the main window.
 // It answers SerpApi's requests the same way, in SerpApi's JSON layout (SearchAnswers.h):
 //   GET /search.json?engine=google&q=...&api_key=...   key (401), engine other than google
-//       (400), quota (429 "Your account has run out of searches."), blank q (400), "fail"
-//       (500), then 200; a 0 count is SerpApi's 200 answer with the no-results error.
+//       or google_autocomplete (400), quota (429 "Your account has run out of searches."),
+//       blank q (400), "fail" (500), then 200; a 0 count is SerpApi's 200 answer with the
+//       no-results error. A phrase answer with results holds its related searches and
+//       questions; engine=google_autocomplete answers the phrase's suggestions, one search
+//       each (SearchAnswers.h).
 //   GET /account.json?api_key=...   key (401), then 200 with total_searches_left: the day's
 //       quota left (100000 less the day's searches without a quota); uses no quota.
 // The two forms share the key, the quota and the faults.

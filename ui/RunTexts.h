@@ -16,6 +16,9 @@
 
 namespace kelvaro {
 
+// The Keyword Ideas window over a search service whose answers hold no ideas.
+inline constexpr char kNoKeywordIdeasText[] = "This search service gives no keyword ideas.";
+
 // The line beside each window's Start button: what Start will send for `phrases` phrases at
 // `queries_per_phrase` each ("5 phrases: 15 queries"); with `up_to` the count is a bound
 // ("3 phrases: up to 33 queries"). Credits of the volume service follow when there are any

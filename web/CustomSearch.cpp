@@ -163,6 +163,7 @@ std::string QueryText(QueryKind kind, const std::string& system_text) {
   const std::string text = ToUtf8(system_text, SystemCodePage());
   switch (kind) {
     case QueryKind::Phrase:
+    case QueryKind::Autocomplete:
       return PhraseForm(text);
     case QueryKind::Title:
       return "allintitle%3A+" + PhraseForm(text);

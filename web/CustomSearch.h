@@ -15,6 +15,7 @@ enum class QueryKind {
   Title,      // allintitle: phrase
   URL,        // allinurl: phrase
   Backlinks,  // link: result URL
+  Autocomplete,  // the suggestions a search box makes for the phrase (SerpApi only)
 };
 
 // Scheme and host of the search API. Tests and the offline demo pass their own endpoint.
@@ -30,6 +31,7 @@ inline constexpr char kAbnormalTermination[] = "Abnormal request terminatiom. ";
 //   Title      "allintitle%3A+" followed by the phrase form
 //   URL        "allinurl%3A+" followed by the phrase form
 //   Backlinks  "link%3A+" followed by URLEncode(text)
+//   Autocomplete  the phrase form
 std::string QueryText(QueryKind kind, const std::string& text);
 
 // endpoint + "/customsearch/v1?q=_KEYWORDS_&cx=_CX_&hl=EN&lr=lang_en&key=_KEY_" with, in the

@@ -40,6 +40,11 @@ class GoogleCustomSearch final : public SearchService {
                                         size_t max_results) const override {
     return ReadItems(response, max_results);
   }
+  bool GivesIdeas() const override { return false; }
+  std::vector<KeywordIdea> ReadIdeas(const std::string&) const override { return {}; }
+  std::optional<std::vector<std::string>> ReadSuggestions(const std::string&) const override {
+    return std::nullopt;
+  }
   std::string AccountURL(const Credentials&) const override { return std::string(); }
   std::optional<int64_t> ReadSearchesLeft(const std::string&) const override {
     return std::nullopt;
@@ -92,6 +97,11 @@ class SerpApi final : public SearchService {
 
   std::string QueryURL(QueryKind kind, const std::string& text,
                        const Credentials& settings) const override {
+    if (kind == QueryKind::Autocomplete) {
+      return EndpointOrDefault(settings.endpoint, DefaultEndpoint()) +
+             "/search.json?engine=google_autocomplete&q=" + QueryText(kind, text) +
+             "&hl=en&api_key=" + KeyParameter(settings);
+    }
     return EndpointOrDefault(settings.endpoint, DefaultEndpoint()) +
            "/search.json?engine=google&q=" + QueryText(kind, text) +
            "&hl=en&lr=lang_en&api_key=" + KeyParameter(settings);
@@ -149,6 +159,31 @@ class SerpApi final : public SearchService {
     return results;
   }
 
+  bool GivesIdeas() const override { return true; }
+
+  std::vector<KeywordIdea> ReadIdeas(const std::string& response) const override {
+    std::vector<KeywordIdea> ideas;
+    const std::optional<json> answer = ParseObject(response);
+    if (!answer) return ideas;
+    ReadTexts(*answer, "related_searches", "query", IdeaKind::kRelatedSearch, ideas);
+    ReadTexts(*answer, "related_questions", "question", IdeaKind::kQuestion, ideas);
+    return ideas;
+  }
+
+  std::optional<std::vector<std::string>> ReadSuggestions(
+      const std::string& response) const override {
+    const std::optional<json> answer = ParseObject(response);
+    if (!answer || answer->contains("error")) return std::nullopt;
+    const auto list = answer->find("suggestions");
+    if (list == answer->end() || !list->is_array()) return std::nullopt;
+    std::vector<KeywordIdea> ideas;
+    ReadTexts(*answer, "suggestions", "value", IdeaKind::kAutocomplete, ideas);
+    std::vector<std::string> suggestions;
+    suggestions.reserve(ideas.size());
+    for (KeywordIdea& idea : ideas) suggestions.push_back(std::move(idea.text));
+    return suggestions;
+  }
+
   std::string AccountURL(const Credentials& settings) const override {
     return EndpointOrDefault(settings.endpoint, DefaultEndpoint()) +
            "/account.json?api_key=" + KeyParameter(settings);
@@ -186,6 +221,19 @@ class SerpApi final : public SearchService {
     if (list == answer.end() || !list->is_array() || list->empty()) return false;
     const auto info = answer.find("search_information");
     return info == answer.end() || !info->is_object() || !info->contains("total_results");
+  }
+
+  // The non-empty strings at `member` of the objects listed at `list` of `answer`, as ideas
+  // of `kind`; anything else in the list is passed over.
+  static void ReadTexts(const json& answer, const char* list, const char* member, IdeaKind kind,
+                        std::vector<KeywordIdea>& ideas) {
+    const auto entries = answer.find(list);
+    if (entries == answer.end() || !entries->is_array()) return;
+    for (const json& entry : *entries) {
+      if (!entry.is_object()) continue;
+      std::optional<std::string> text = StringMember(entry, member);
+      if (text && !Trim(*text).empty()) ideas.push_back({kind, std::move(*text)});
+    }
   }
 
   // A key holding "&" or "#" must not add parameters to the request or cut it short;

@@ -13,6 +13,7 @@
 
 #include "base/ApiCredentials.h"
 #include "web/CustomSearch.h"
+#include "web/KeywordIdea.h"
 
 namespace kelvaro {
 
@@ -67,6 +68,19 @@ class SearchService {
   // left out.
   virtual std::vector<SearchResult> ReadResults(const std::string& response,
                                                 size_t max_results) const = 0;
+
+  // Whether the service's answers hold keyword ideas: the related searches and questions of
+  // a phrase answer, and the suggestions of an Autocomplete query. A service without them is
+  // never sent an Autocomplete query.
+  virtual bool GivesIdeas() const = 0;
+  // The related searches, then the questions, of a phrase answer, in the answer's order;
+  // empty for an answer without them. Members that are not objects with a non-empty text are
+  // left out.
+  virtual std::vector<KeywordIdea> ReadIdeas(const std::string& response) const = 0;
+  // The suggestions of an Autocomplete answer, in order (empty texts left out); nullopt when
+  // the answer is not one (an error, a cut-off or foreign text, no suggestion list).
+  virtual std::optional<std::vector<std::string>> ReadSuggestions(
+      const std::string& response) const = 0;
 
   // The GET URL of the account request that tells how many searches are left; empty when
   // the service has none.

@@ -33,7 +33,14 @@ bool ServiceAnswer::ReadCount(std::string& count) const {
     count = stored->count;
     return true;
   }
-  return service != nullptr && service->ReadCount(body, count);
+  if (service == nullptr) return false;
+  if (kind == QueryKind::Autocomplete) {
+    const std::optional<std::vector<std::string>> suggestions = service->ReadSuggestions(body);
+    if (!suggestions) return false;
+    count = std::to_string(suggestions->size());
+    return true;
+  }
+  return service->ReadCount(body, count);
 }
 
 QueryFailure ServiceAnswer::Failure() const {
@@ -61,10 +68,24 @@ std::vector<SearchResult> ServiceAnswer::ReadResults(size_t max_results) const {
   return service->ReadResults(body, max_results);
 }
 
+std::vector<KeywordIdea> ServiceAnswer::ReadIdeas() const {
+  if (stored) return stored->ideas;
+  if (service == nullptr) return {};
+  if (kind == QueryKind::Phrase) return service->ReadIdeas(body);
+  std::vector<KeywordIdea> ideas;
+  if (kind != QueryKind::Autocomplete) return ideas;
+  if (std::optional<std::vector<std::string>> suggestions = service->ReadSuggestions(body)) {
+    for (std::string& text : *suggestions) ideas.push_back({IdeaKind::kAutocomplete, std::move(text)});
+  }
+  return ideas;
+}
+
 ServiceAnswer PrepareQuery(const Credentials& settings, QueryKind kind, const std::string& text) {
   ServiceAnswer answer;
   answer.service_name = settings.service;
   answer.service = FindSearchService(settings.service);
+  answer.kind = kind;
+  answer.kind = kind;
   answer.endpoint = settings.endpoint;
   answer.engine_code = settings.engine_code;
   if (answer.service == nullptr) return answer;
@@ -72,6 +93,8 @@ ServiceAnswer PrepareQuery(const Credentials& settings, QueryKind kind, const st
     answer.endpoint_refused = true;
     return answer;
   }
+  // A service without suggestions is never asked for them: the answer is a failed one.
+  if (kind == QueryKind::Autocomplete && !answer.service->GivesIdeas()) return answer;
   answer.url = answer.service->QueryURL(kind, text, settings);
   return answer;
 }

@@ -30,6 +30,9 @@ struct StoredAnswer {
   // at all (and for the other kinds), which is not the same as an empty list.
   std::optional<std::vector<SearchResult>> results;
   int64_t arrived = 0;  // when it arrived, seconds since 1970 UTC
+  // The keyword ideas the answer held (a phrase answer's related searches and questions, an
+  // Autocomplete answer's suggestions); empty for an answer stored without any.
+  std::vector<KeywordIdea> ideas{};
 };
 
 // One answer, read by the service that built its request, or taken from the answer store
@@ -37,6 +40,7 @@ struct StoredAnswer {
 // use now).
 struct ServiceAnswer {
   const SearchService* service = nullptr;  // nullptr: unknown service, nothing was sent
+  QueryKind kind = QueryKind::Phrase;  // what was asked
   std::string service_name;
   std::string endpoint;  // as the request's settings had it; empty: the service's own address
   std::string engine_code;  // as the request's settings had it (the key is never kept)
@@ -53,7 +57,8 @@ struct ServiceAnswer {
   // a settings file from before the rule, or edited by hand).
   bool endpoint_refused = false;
 
-  // As the service's ReadCount; false for an unknown service.
+  // As the service's ReadCount; false for an unknown service. An Autocomplete answer's count
+  // is the number of its suggestions.
   bool ReadCount(std::string& count) const;
   // Why the answer has no count: the service's ErrorText, an unknown service, or a refused
   // endpoint (ui/RunTexts words it).
@@ -64,8 +69,11 @@ struct ServiceAnswer {
     return stored ? std::optional<int64_t>(stored->arrived) : std::nullopt;
   }
   std::vector<SearchResult> ReadResults(size_t max_results) const;
-  // A prepared request that may go out: its service is known and its endpoint accepted.
-  bool Sendable() const { return service != nullptr && !endpoint_refused; }
+  // A prepared request that may go out: its service is known, its endpoint accepted and the
+  // service answers its kind.
+  bool Sendable() const { return service != nullptr && !endpoint_refused && !url.empty(); }
+  // The keyword ideas of a phrase or Autocomplete answer (empty for the other kinds).
+  std::vector<KeywordIdea> ReadIdeas() const;
 };
 
 // The request for `text` as `kind` with `settings`, not sent yet: its service and URL, or why

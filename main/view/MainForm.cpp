@@ -20,6 +20,7 @@
 #include "base/KeywordLines.h"
 #include "deep/view/DeepAnalysisForm.h"
 #include "grid/view/TResultGrid.h"
+#include "ideas/view/KeywordIdeasForm.h"
 #include "main/KeywordGrid.h"
 #include "main/KeywordWorker.h"
 #include "settings/SettingsStore.h"
@@ -74,6 +75,9 @@ KeywordRunParts Tfrm::RunParts() {
     sink.ShowProgress = [this](int progress) { barProgress->setValue(progress); };
     sink.MarkStoredCell = [this](int col, int row, int64_t arrived) {
       gRes->Model().SetCellHint(col, row, StoredAnswerHint(arrived));
+    };
+    sink.KeepIdeas = [this](const std::string& phrase, const std::vector<KeywordIdea>& ideas) {
+      ideas_.KeepAnswerIdeas(phrase, ideas);
     };
     auto worker = std::make_unique<MainForm::KeywordWorker>(
         std::move(keywords), host, std::move(search), gRes->Model(), sink, delay_ms);
@@ -229,17 +233,31 @@ void Tfrm::bClearAllClick() {
   MainForm::ClearCheckedRows(grid, false);
 }
 
-void Tfrm::TBXButton1Click() {
+std::optional<std::string> Tfrm::TickedForWindow() {
   if (IsSearching(false)) {
     ShowInformation(kAnalyzingText, this);
-    return;
+    return std::nullopt;
   }
-  const std::string keywords = MainForm::CheckedKeywords(gRes->Model());
+  std::string keywords = MainForm::CheckedKeywords(gRes->Model());
   if (Trim(keywords).empty()) {
     ShowInformation("Please check some of the keywords first.", this);
-    return;
+    return std::nullopt;
   }
-  if (frmDeepAnalysis_ != nullptr) frmDeepAnalysis_->OpenWith(keywords);
+  return keywords;
+}
+
+void Tfrm::TBXButton1Click() {
+  const std::optional<std::string> keywords = TickedForWindow();
+  if (keywords && frmDeepAnalysis_ != nullptr) frmDeepAnalysis_->OpenWith(*keywords);
+}
+
+void Tfrm::TBXButton3Click() {
+  const std::optional<std::string> keywords = TickedForWindow();
+  if (!keywords) return;
+  TfrmKeywordIdeas window(services_, ideas_, this);
+  const std::optional<std::string> memo =
+      window.OpenWith(KeywordLines(*keywords), FromQString(Memo1->toPlainText()));
+  if (memo) Memo1->setPlainText(ToQString(*memo));
 }
 
 bool Tfrm::gResSortRequest(int /*col*/) {

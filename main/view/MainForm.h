@@ -3,8 +3,10 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "ideas/KeywordIdeas.h"
 #include "ui/KeywordRun.h"
 
 class QCheckBox;
@@ -94,6 +96,8 @@ class Tfrm : public QMainWindow {
   void bClearClick();
   void bClearAllClick();
   void TBXButton1Click();
+  // Keyword Ideas: the ideas of the ticked phrases, in a window of their own.
+  void TBXButton3Click();
   void TBXButton2Click();
   void btSettingsClick();
   void bSaveClick();
@@ -122,6 +126,7 @@ class Tfrm : public QMainWindow {
   QLabel* lblCost;  // beside the delay: what Start will send, "5 phrases: 15 queries"
   QPushButton* btSettings;
   QPushButton* TBXButton1;
+  QPushButton* TBXButton3;  // "Keyword Ideas"
   QLabel* Panel1;
   TResultGrid* gRes;
   QProgressBar* barProgress;
@@ -147,6 +152,9 @@ class Tfrm : public QMainWindow {
  private:
   void BuildLayout();
   KeywordRunParts RunParts();
+  // The ticked phrases for Deep Analysis or Keyword Ideas; nullopt (after telling the user
+  // why) while a run is under way or when none is ticked.
+  std::optional<std::string> TickedForWindow();
   bool FormCloseQuery() { return run_->FormCloseQuery(); }
   bool FormClose();
   // "Reuse Days" from the settings store into the shared services, and back after OK.
@@ -167,6 +175,8 @@ class Tfrm : public QMainWindow {
   SettingsStore* store_;
   TfrmDeepAnalysis* frmDeepAnalysis_ = nullptr;
   TfSettings* fSettings_ = nullptr;
+  // The keyword ideas the runs' phrase answers held, and the suggestions asked for them.
+  IdeaBook ideas_;
   bool closing_for_good_ = false;
   // The store held volume values at start, or the user set a key: they are written at close.
   bool save_volume_ = false;

@@ -56,8 +56,14 @@ void Tfrm::BuildLayout() {
   TBXButton1 =
       HintedButton(QStringLiteral("Deep Analysis"), QStringLiteral("TBXButton1"),
                    QStringLiteral("Top results and backlinks of the ticked phrases"), pnlSettings);
-  for (auto* b : {btSettings, TBXButton1}) {
-    b->setFixedSize(150, 34);
+  TBXButton3 =
+      HintedButton(QStringLiteral("Keyword Ideas"), QStringLiteral("TBXButton3"),
+                   QStringLiteral("Related searches, questions and suggestions of the ticked phrases"),
+                   pnlSettings);
+  // Three wide buttons share the panel's height.
+  wide->setSpacing(2);
+  for (auto* b : {btSettings, TBXButton1, TBXButton3}) {
+    b->setFixedSize(150, 28);
     wide->addWidget(b);
   }
   wide->addStretch();
@@ -134,6 +140,7 @@ void Tfrm::BuildLayout() {
   ConnectHandler(bStop, this, &Tfrm::bStopClick);
   ConnectHandler(btSettings, this, &Tfrm::btSettingsClick);
   ConnectHandler(TBXButton1, this, &Tfrm::TBXButton1Click);
+  ConnectHandler(TBXButton3, this, &Tfrm::TBXButton3Click);
   ConnectHandler(bSave, this, &Tfrm::bSaveClick);
   ConnectHandler(bOpen, this, &Tfrm::bOpenClick);
   ConnectHandler(bClear, this, &Tfrm::bClearClick);

@@ -1,3 +1,3 @@
 kelvaro_library(
   SOURCES MainForm.cpp MainFormFiles.cpp MainFormLayout.cpp
-  USES deep/view settings/view grid/view ui main settings store web base)
+  USES deep/view ideas/view settings/view grid/view ui main ideas settings store web base)

@@ -215,6 +215,80 @@ TEST_F(AnswerStoreTest, VersionOneFileKeepsItsAnswersButNotThoseOfAnUnknownEngin
             "950");
 }
 
+// A phrase answer's related searches and questions, and an autocomplete answer's suggestions,
+// are kept with the answer and replaced with it; other kinds keep none.
+TEST_F(AnswerStoreTest, IdeasAreKeptWithPhraseAndAutocompleteAnswers) {
+  const std::vector<KeywordIdea> ideas = {{IdeaKind::kRelatedSearch, "red shoes near me"},
+                                          {IdeaKind::kQuestion, "what are red shoes?"}};
+  const std::vector<KeywordIdea> suggestions = {{IdeaKind::kAutocomplete, "red shoes online"}};
+  {
+    AnswerStore store(path_, clock_);
+    ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "red shoes"}, "12", Results(1),
+                             ideas));
+    ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Autocomplete, "red shoes"}, "1",
+                             std::nullopt, suggestions));
+    ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Title, "red shoes"}, "3", std::nullopt,
+                             ideas));
+  }
+  AnswerStore store(path_, clock_);
+  EXPECT_EQ(store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes"}, 1)->ideas, ideas);
+  const auto asked = store.Lookup({kSerpApi, "", QueryKind::Autocomplete, "red shoes"}, 1);
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(asked->count, "1");
+  EXPECT_EQ(asked->ideas, suggestions);
+  EXPECT_TRUE(store.Lookup({kSerpApi, "", QueryKind::Title, "red shoes"}, 1)->ideas.empty());
+  // A newer answer with fewer ideas leaves none of the old ones behind.
+  now_ += 60;
+  ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "red shoes"}, "13", Results(1),
+                           {ideas[1]}));
+  EXPECT_EQ(store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes"}, 1)->ideas,
+            std::vector<KeywordIdea>{ideas[1]});
+  ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "red shoes"}, "14", Results(1)));
+  EXPECT_TRUE(store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes"}, 1)->ideas.empty());
+}
+
+// A file of the version before ideas were kept opens without a word: its answers read as they
+// were, with no ideas, and new answers keep theirs.
+TEST_F(AnswerStoreTest, VersionTwoFileKeepsItsAnswersAndGainsIdeas) {
+  MakeDatabase(path_,
+               "CREATE TABLE answer(id INTEGER PRIMARY KEY, service TEXT NOT NULL,"
+               " endpoint TEXT NOT NULL, engine TEXT, location TEXT NOT NULL, kind TEXT NOT NULL,"
+               " query TEXT NOT NULL, count TEXT NOT NULL, listed INTEGER NOT NULL,"
+               " arrived INTEGER NOT NULL,"
+               " UNIQUE(service, endpoint, engine, location, kind, query));"
+               "CREATE TABLE result(answer_id INTEGER NOT NULL, position INTEGER NOT NULL,"
+               " title TEXT NOT NULL, link TEXT NOT NULL, PRIMARY KEY(answer_id, position))"
+               " WITHOUT ROWID;"
+               "INSERT INTO answer VALUES(1, 'SerpApi', '', '', '', 'phrase', 'red shoes', '1200',"
+               " 1, 1800000000);"
+               "INSERT INTO result VALUES(1, 1, 'Red', 'https://red.test/');"
+               "PRAGMA user_version = 2;");
+  {
+    AnswerStore store(path_, clock_);
+    ASSERT_TRUE(store.Available()) << store.OpenError();
+    const auto old = store.Lookup({kSerpApi, "", QueryKind::Phrase, "red shoes"}, 1);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->count, "1200");
+    ASSERT_TRUE(old->results);
+    EXPECT_EQ(old->results->at(0).link, "https://red.test/");
+    EXPECT_TRUE(old->ideas.empty());
+    ASSERT_TRUE(store.Record({kSerpApi, "", QueryKind::Phrase, "blue hats"}, "7", Results(0),
+                             {{IdeaKind::kQuestion, "why blue hats?"}}));
+  }
+  AnswerStore again(path_, clock_);
+  ASSERT_TRUE(again.Available()) << again.OpenError();
+  EXPECT_EQ(again.Lookup({kSerpApi, "", QueryKind::Phrase, "blue hats"}, 1)->ideas,
+            (std::vector<KeywordIdea>{{IdeaKind::kQuestion, "why blue hats?"}}));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* version = nullptr;
+  sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &version, nullptr);
+  ASSERT_EQ(sqlite3_step(version), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(version, 0), kAnswerStoreSchema);
+  sqlite3_finalize(version);
+  sqlite3_close(db);
+}
+
 TEST_F(AnswerStoreTest, FileNeverHoldsTheKeyTheEngineCodeOrTheQueryUrl) {
   const Credentials settings = {"KEY-5e1f0c9d", "ENGINE-77aa", "", ""};
   std::vector<std::string> secrets = {settings.api_key, settings.engine_code};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/Error.h"
+#include "web/ServiceQuery.h"
 
 namespace kelvaro {
 namespace {
@@ -183,6 +184,64 @@ TEST(GoogleCustomSearchService, ReadsTheCustomSearchAnswer) {
               ElementsAre(Field(&SearchResult::link, "https://a.example/?x=1&y=2")));
   EXPECT_EQ(Google().ErrorText(R"({"error": {"message": "Bad"}})"),
             std::string(kAbnormalTermination) + "Bad");
+}
+
+TEST(SerpApiIdeas, RelatedSearchesThenQuestionsAndOnlyTextsThatAreThere) {
+  using Idea = KeywordIdea;
+  const std::string answer = R"({"search_information": {"total_results": 5},
+    "related_questions": [{"question": "what is x?"}, {"question": 7}, "where?", {"title": "t"},
+                          {"question": "  "}, {"question": "why x?"}],
+    "related_searches": [{"query": "x near me", "link": "l"}, null, {"query": ""},
+                         {"query": "best x"}]})";
+  EXPECT_THAT(Serp().ReadIdeas(answer),
+              ElementsAre(Idea{IdeaKind::kRelatedSearch, "x near me"},
+                          Idea{IdeaKind::kRelatedSearch, "best x"},
+                          Idea{IdeaKind::kQuestion, "what is x?"},
+                          Idea{IdeaKind::kQuestion, "why x?"}));
+  // Missing, empty or not lists, and answers that are not JSON objects, hold none.
+  for (const char* none :
+       {R"({"search_information": {"total_results": 5}})",
+        R"({"related_searches": [], "related_questions": []})",
+        R"({"related_searches": {"query": "x"}, "related_questions": "why?"})", "[1]", "",
+        R"({"related_searches": [{"query": "cut)"}) {
+    EXPECT_THAT(Serp().ReadIdeas(none), IsEmpty()) << none;
+  }
+  EXPECT_FALSE(Google().GivesIdeas());
+  EXPECT_TRUE(Serp().GivesIdeas());
+  EXPECT_THAT(Google().ReadIdeas(answer), IsEmpty());
+}
+
+TEST(SerpApiIdeas, AutocompleteIsOneQueryWhoseCountIsItsSuggestions) {
+  const Credentials settings{"key1", "", kSerpApi, ""};
+  EXPECT_EQ(Serp().QueryURL(QueryKind::Autocomplete, "red & shoes", settings),
+            "https://serpapi.com/search.json?engine=google_autocomplete&q=red+%26+shoes&hl=en"
+            "&api_key=key1");
+  EXPECT_EQ(WithoutKey(Serp().QueryURL(QueryKind::Autocomplete, "x", settings)),
+            "https://serpapi.com/search.json?engine=google_autocomplete&q=x&hl=en");
+  const std::string answer =
+      R"({"suggestions": [{"value": "x online"}, {"value": ""}, {"relevance": 3}, 5,
+                          {"value": "x 2026"}]})";
+  EXPECT_THAT(Serp().ReadSuggestions(answer), ::testing::Optional(ElementsAre("x online", "x 2026")));
+  EXPECT_THAT(Serp().ReadSuggestions(R"({"suggestions": []})"), ::testing::Optional(IsEmpty()));
+  for (const char* failed : {R"({"error": "Invalid API key."})",
+                             R"({"error": "x", "suggestions": [{"value": "a"}]})",
+                             R"({"suggestions": "a"})", R"({"search_metadata": {}})", ""}) {
+    EXPECT_EQ(Serp().ReadSuggestions(failed), std::nullopt) << failed;
+  }
+  EXPECT_EQ(Google().ReadSuggestions(answer), std::nullopt);
+
+  ServiceAnswer reply;
+  reply.service = &Serp();
+  reply.kind = QueryKind::Autocomplete;
+  reply.body = answer;
+  std::string count;
+  ASSERT_TRUE(reply.ReadCount(count));
+  EXPECT_EQ(count, "2");
+  EXPECT_THAT(reply.ReadIdeas(), ElementsAre(KeywordIdea{IdeaKind::kAutocomplete, "x online"},
+                                             KeywordIdea{IdeaKind::kAutocomplete, "x 2026"}));
+  reply.body = R"({"error": "Your account has run out of searches."})";
+  EXPECT_FALSE(reply.ReadCount(count));
+  EXPECT_THAT(reply.ReadIdeas(), IsEmpty());
 }
 
 // What a count link keeps of its query: everything up to the key, the engine code included.
