@@ -1,0 +1,172 @@
+// Keyword runs through the real main window with several searches at once, against the
+// substitute search service answering every search after a fixed delay.
+//
+// BM_AtOnce100: 100 phrases (300 searches), each answered 200 ms after it arrives, first one
+// at a time (the run as it always was, with its half-second pauses between keywords), then
+// with "Searches at once" 8. The least time 8 at once can take is 300 x 200 ms / 8 = 7.5 s.
+//   one_ms, eight_ms     Start pressed -> end notice handled
+//   speedup              one_ms / eight_ms (target: 6 or more)
+//   over_least_pct       (eight_ms - 7500) / 7500 (target: 15 or less)
+//   most_in_flight       the most searches the service had under way at once
+//   max_gui_gap_ms       longest time between two ticks of a 5 ms timer on the GUI thread
+//                        in either run (target: under 50)
+// BM_AtOnceMemory: 100 and then 1,000 phrases, 8 at once, each answered after 20 ms; the
+// resident memory the process gained over each run (target: flat, the grid's rows aside).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "main/view/MainForm.h"
+#include "tests/support/TempDir.h"
+#include "tools/SubstituteSearchServer.h"
+
+namespace kelvaro {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// The process's resident memory in kB (Linux), 0 where it cannot be read.
+double ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr);
+  }
+  return 0;
+}
+
+struct RunFigures {
+  bool ended = false;
+  double run_ms = 0;
+  double max_gap_ms = 0;
+  double resident_gain_kb = 0;
+};
+
+// One run of `phrases` phrases in a fresh main window with `at_once` searches at once.
+RunFigures RunWindow(searchsim::SubstituteSearchServer& service, int phrases, int at_once) {
+  testing::TempDir temp;
+  RunServices services;
+  services.endpoint = service.Endpoint();
+  services.temp_dir = temp.path().string() + "/";
+  services.searches_at_once = at_once;
+  std::string memo;
+  for (int i = 1; i <= phrases; ++i) memo += "keyword phrase " + std::to_string(i) + "\n";
+  RunFigures figures;
+  const double resident_before = ResidentKb();
+  {
+    Tfrm frm(MainFormEnvironment{}, services);
+    frm.FormCreate();
+    frm.Credentials().Set({"demo-key", "demo-cx"});
+    frm.show();
+    QCoreApplication::processEvents();
+    frm.Memo1->setPlainText(QString::fromStdString(memo));
+    frm.Edit1->setText(QStringLiteral("0"));
+
+    QEventLoop loop;
+    Clock::time_point started, ended;
+    bool seen_full = false;
+    QObject::connect(frm.barProgress, &QProgressBar::valueChanged, [&](int value) {
+      if (value == 100) {
+        seen_full = true;
+      } else if (value == 0 && seen_full) {
+        ended = Clock::now();
+        loop.quit();
+      }
+    });
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(5);
+    Clock::time_point last_tick;
+    bool ticking = false;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+      const auto now = Clock::now();
+      if (ticking) figures.max_gap_ms = std::max(figures.max_gap_ms, Ms(now - last_tick));
+      last_tick = now;
+      ticking = true;
+    });
+    ticker.start();
+    QTimer::singleShot(0, [&] {
+      started = Clock::now();
+      frm.bStart->click();
+    });
+    QTimer::singleShot(600000, &loop, &QEventLoop::quit);  // a hung run ends the benchmark
+    loop.exec();
+    ticker.stop();
+    figures.ended = seen_full && !frm.IsSearching(false);
+    figures.run_ms = Ms(ended - started);
+    figures.resident_gain_kb = ResidentKb() - resident_before;
+    frm.ShutdownWorker();
+  }
+  return figures;
+}
+
+void BM_AtOnce100(benchmark::State& state) {
+  searchsim::SubstituteSearchServer service;
+  service.SetAnswerDelay(std::chrono::milliseconds(200));
+  for (auto _ : state) {
+    const RunFigures one = RunWindow(service, 100, 1);
+    service.ClearRequests();
+    const RunFigures eight = RunWindow(service, 100, 8);
+    if (!one.ended || !eight.ended) {
+      state.SkipWithError("a run did not end");
+      break;
+    }
+    state.SetIterationTime(eight.run_ms / 1000.0);
+    constexpr double kLeastMs = 300 * 200.0 / 8;
+    state.counters["one_ms"] = one.run_ms;
+    state.counters["eight_ms"] = eight.run_ms;
+    state.counters["speedup"] = one.run_ms / eight.run_ms;
+    state.counters["over_least_pct"] = 100.0 * (eight.run_ms - kLeastMs) / kLeastMs;
+    state.counters["most_in_flight"] = service.MostInFlight();
+    state.counters["max_gui_gap_ms"] = std::max(one.max_gap_ms, eight.max_gap_ms);
+  }
+}
+
+BENCHMARK(BM_AtOnce100)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_AtOnceMemory(benchmark::State& state) {
+  searchsim::SubstituteSearchServer service;
+  service.SetAnswerDelay(std::chrono::milliseconds(20));
+  for (auto _ : state) {
+    const RunFigures hundred = RunWindow(service, 100, 8);
+    const RunFigures thousand = RunWindow(service, 1000, 8);
+    if (!hundred.ended || !thousand.ended) {
+      state.SkipWithError("a run did not end");
+      break;
+    }
+    state.SetIterationTime(thousand.run_ms / 1000.0);
+    state.counters["gain_100_kb"] = hundred.resident_gain_kb;
+    state.counters["gain_1000_kb"] = thousand.resident_gain_kb;
+    state.counters["run_1000_ms"] = thousand.run_ms;
+    state.counters["max_gui_gap_ms"] = std::max(hundred.max_gap_ms, thousand.max_gap_ms);
+  }
+}
+
+BENCHMARK(BM_AtOnceMemory)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace kelvaro
+
+int main(int argc, char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Kelvaro");
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
