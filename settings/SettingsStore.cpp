@@ -89,6 +89,22 @@ void SettingsStore::SaveSettings(const Credentials& settings, bool with_volume) 
              4, volume);
 }
 
+bool SettingsStore::LoadInto(ApiCredentials& holder, std::string& error) const {
+  error.clear();
+  Credentials values;
+  try {
+    LoadSearchSettings(values);
+    Credentials loaded = values;
+    const bool with_volume = LoadVolumeSettings(loaded);
+    holder.Set(std::move(loaded));
+    return with_volume;
+  } catch (const std::exception& e) {
+    holder.Set(std::move(values));
+    error = e.what();
+    return false;
+  }
+}
+
 int SettingsStore::LoadWholeNumber(const char* name, int min, int max, int fallback) const {
   const std::unique_ptr<SettingsKey> key = hive_->OpenKey(kSettingsKeyPath);
   if (!key) return fallback;

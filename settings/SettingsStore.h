@@ -83,6 +83,12 @@ class SettingsStore {
   // Load does.
   bool LoadVolumeSettings(Credentials& settings) const;
 
+  // LoadSearchSettings, then LoadVolumeSettings, straight into `holder`: what was read stays
+  // there even when loading stops (an unknown service name included), so the settings dialog
+  // can ask for what is missing or wrong. Returns whether the store holds volume values, and
+  // the load's error text in `error` ("" when it succeeded). Never throws.
+  bool LoadInto(ApiCredentials& holder, std::string& error) const;
+
   // Like SaveSearchSettings with the search settings of `settings`, and with `with_volume`
   // "Volume Key" and "Volume Country" too, and "Rank Key" when rank_key is not empty or the
   // store holds one (so a key emptied in the dialog is emptied in the store), all in one

@@ -105,20 +105,14 @@ void Tfrm::FormCreate() {
   }
   if (store_ == nullptr) return;
   LoadRunSettings();
-  // What was read stays in memory even when loading fails, an unknown service name
-  // included: the settings dialog then asks for what is missing or wrong.
-  kelvaro::Credentials values;
-  kelvaro::Credentials loaded;
-  try {
-    store_->LoadSearchSettings(values);
-    loaded = values;
-    save_volume_ = store_->LoadVolumeSettings(loaded);
-  } catch (const std::exception& e) {
-    Credentials().Set(values);
-    ShowErrorBox(e.what(), this);
+  // The settings go straight into the credentials the runs read; on a failed load the dialog
+  // asks for what is missing or wrong.
+  std::string error;
+  save_volume_ = store_->LoadInto(Credentials(), error);
+  if (!error.empty()) {
+    ShowErrorBox(error, this);
     return;
   }
-  Credentials().Set(loaded);
   VolumeSettingsChanged();
 }
 
