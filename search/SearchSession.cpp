@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <unordered_map>
 #include <unordered_set>
 #include <cstddef>
 #include <utility>
@@ -146,9 +147,10 @@ bool SearchSession::AskAtOnce(const std::vector<SearchQuery>& queries, size_t ma
   const auto at_once = static_cast<size_t>(std::min(setup_.at_once, kMaxSearchesAtOnce));
   if (batch_ == nullptr) batch_ = wire_.StartBatch();
   HttpBatch& batch = *batch_;
-  // By index: the requests as prepared and answered, the answers not handed on yet.
-  std::vector<ServiceAnswer> replies(n);
-  std::vector<std::optional<SearchAnswer>> ready(n);
+  // By index, only while they are needed: the requests under way (or answered with a limit)
+  // and the answers not handed on yet. A long run holds no answer it handed on.
+  std::unordered_map<size_t, ServiceAnswer> replies;
+  std::unordered_map<size_t, SearchAnswer> ready;
   std::unordered_set<size_t> skipped_groups;
   std::deque<size_t> resend;   // sent again after a limit, before the next new one
   std::vector<size_t> limited;  // answered with a limit; dealt with once nothing is under way
@@ -171,17 +173,18 @@ bool SearchSession::AskAtOnce(const std::vector<SearchQuery>& queries, size_t ma
     while (next_hand < end_at) {
       const size_t i = next_hand;
       if (skipped(i)) {
-        ready[i].reset();
+        ready.erase(i);
         ++next_hand;
         continue;
       }
-      if (!ready[i]) break;
-      if (ready[i]->outcome == AnswerOutcome::kFailed && batch.Pending() > 0) {
+      const auto answer = ready.find(i);
+      if (answer == ready.end()) break;
+      if (answer->second.outcome == AnswerOutcome::kFailed && batch.Pending() > 0) {
         question_waits = true;
         break;
       }
-      const AnswerFlow flow = on_answer(*ready[i]);
-      ready[i].reset();
+      const AnswerFlow flow = on_answer(answer->second);
+      ready.erase(answer);
       ++next_hand;
       if (flow == AnswerFlow::kSkipRest) skipped_groups.insert(queries[i].group);
       if (flow == AnswerFlow::kEnd) ended_at(next_hand);
@@ -207,7 +210,7 @@ bool SearchSession::AskAtOnce(const std::vector<SearchQuery>& queries, size_t ma
       const QueryKind kind = queries[i].kind;
       const std::string& text = queries[i].text;
       if (std::optional<ServiceAnswer> stored = reuse_.Stored(kind, text)) {
-        ready[i] = MakeAnswer(i, queries[i], *stored, stored->stored->count, max_results);
+        ready.emplace(i, MakeAnswer(i, queries[i], *stored, stored->stored->count, max_results));
         continue;
       }
       // The account's hour shared out: a run of many at once never runs into its limit.
@@ -219,21 +222,22 @@ bool SearchSession::AskAtOnce(const std::vector<SearchQuery>& queries, size_t ma
         if (action == AccountLimits::Action::kEnd) ended_at(i);
         continue;
       }
-      replies[i] = wire_.Prepare(kind, text);
-      if (!replies[i].Sendable()) {
-        ready[i] = MakeAnswer(i, queries[i], replies[i], std::nullopt, max_results);
+      ServiceAnswer prepared = wire_.Prepare(kind, text);
+      if (!prepared.Sendable()) {
+        ready.emplace(i, MakeAnswer(i, queries[i], prepared, std::nullopt, max_results));
         continue;
       }
       ++queries_sent_;
       ++sent_in_hour_;
-      batch.Add(i, replies[i].url, kReceiveTimeoutMs);
+      batch.Add(i, prepared.url, kReceiveTimeoutMs);
+      replies[i] = std::move(prepared);
     }
 
     if (batch.Pending() == 0) {
       if (limited.empty()) {
         // Nothing under way and nothing more to send: the run stopped short of the rest.
         if (!sending || (next_send >= n && resend.empty())) {
-          if (ready[next_hand] || skipped(next_hand)) continue;
+          if (ready.count(next_hand) > 0 || skipped(next_hand)) continue;
           ended_at(next_hand);
           break;
         }
@@ -248,10 +252,10 @@ bool SearchSession::AskAtOnce(const std::vector<SearchQuery>& queries, size_t ma
         ended_at(limited.front());
       } else {
         for (const size_t i : limited) {
-          ready[i] = MakeAnswer(i, queries[i], replies[i], std::nullopt, max_results);
+          ready.emplace(i, MakeAnswer(i, queries[i], replies[i], std::nullopt, max_results));
         }
       }
-      for (const size_t i : limited) replies[i] = ServiceAnswer();
+      for (const size_t i : limited) replies.erase(i);
       limited.clear();
       continue;
     }
@@ -269,11 +273,11 @@ bool SearchSession::AskAtOnce(const std::vector<SearchQuery>& queries, size_t ma
         limited.push_back(i);
         continue;  // AfterFailure reads it
       } else {
-        ready[i] = MakeAnswer(i, queries[i], reply,
-                              counted ? std::optional<std::string>(count) : std::nullopt,
-                              max_results);
+        ready.emplace(i, MakeAnswer(i, queries[i], reply,
+                                    counted ? std::optional<std::string>(count) : std::nullopt,
+                                    max_results));
       }
-      reply = ServiceAnswer();  // its body is read: a long run holds no answers it handed on
+      replies.erase(i);
     }
   }
   // What is still under way is answered and stored; nobody waits for it.
@@ -284,7 +288,7 @@ bool SearchSession::AskAtOnce(const std::vector<SearchQuery>& queries, size_t ma
       limits_.NoteAnswer(reply);
       std::string count;
       if (reply.ReadCount(count)) reuse_.Record(queries[i].kind, queries[i].text, reply, count);
-      reply = ServiceAnswer();
+      replies.erase(i);
     }
   }
   return !ended;
