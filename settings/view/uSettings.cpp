@@ -124,7 +124,7 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   PlaceLabelled(seSearchesAtOnce, at_once_caption, 46, edit_left);
   seSearchesAtOnce->setGeometry(edit_left, 46, 60, 24);
   auto* at_once_note = new QLabel(
-      QStringLiteral("1: one at a time, as with a search delay in the main window"), gbGoogle);
+      QStringLiteral("1: one at a time"), gbGoogle);
   at_once_note->setFont(TahomaPixels(11, false));
   at_once_note->setGeometry(edit_left + 68, 50, kEditRight - edit_left - 68, 16);
   lbKeySource = AddNote(gbGoogle, 76, false);

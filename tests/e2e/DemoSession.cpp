@@ -38,8 +38,9 @@ const char kDemoKeywords[] =
 DemoSession::DemoSession(bool with_volume) : store_(folder_.File("Settings.reg")) {
   // As kelvaro-demo starts: its own hive holding the demo key, the in-process service.
   if (with_volume) {
-    store_.SaveSettings(Credentials{"demo-key", "demo-cx", "", "", "demo-volume-key", "us"},
-                        /*with_volume=*/true);
+    store_.SaveSettings(
+        Credentials{"demo-key", "demo-cx", "", "", "demo-volume-key", "us", "demo-rank-key"},
+        /*with_volume=*/true);
   } else {
     store_.Save(Credentials{"demo-key", "demo-cx"});
   }
