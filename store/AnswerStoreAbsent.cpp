@@ -40,4 +40,15 @@ bool AnswerStore::RecordVolume(const std::string&, const std::string&, int64_t) 
 
 int AnswerStore::CountFresh(const std::vector<AnswerKey>&, int) const { return 0; }
 
+bool AnswerStore::RecordTask(const AnswerKey&, const std::string&, const std::string&) {
+  return false;
+}
+
+std::optional<std::string> AnswerStore::LookupTask(const AnswerKey&, const std::string&,
+                                                   int) const {
+  return std::nullopt;
+}
+
+bool AnswerStore::ForgetTask(const AnswerKey&, const std::string&) { return false; }
+
 }  // namespace kelvaro
