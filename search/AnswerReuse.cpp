@@ -181,7 +181,9 @@ void AnswerReuse::Record(QueryKind kind, const std::string& text, const ServiceA
     results = answer.ReadResults(kStoredResults);
   }
   // A record that fails (a full disk, a locked or damaged file) costs the run nothing.
-  store_->Record({answer.service_name, answer.endpoint, kind, text, answer.engine_code}, count,
+  store_->Record({answer.service_name, answer.endpoint, kind, text, answer.engine_code,
+                  answer.location},
+                 count,
                  results, answer.ReadIdeas());
 }
 
