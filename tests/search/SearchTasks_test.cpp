@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "deep/DeepAnalysisWorker.h"
 #include "main/KeywordWorker.h"
 #include "grid/ResultGridModel.h"
 #include "search/AnswerReuse.h"
@@ -242,6 +243,26 @@ TEST_F(SearchTasksTest, ThePasswordGoesOnlyIntoTheAuthorizationHeader) {
   everything.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   EXPECT_EQ(everything.find("s3cret-Pa55"), std::string::npos);
   EXPECT_EQ(everything.find("demo-login"), std::string::npos);
+}
+
+TEST_F(SearchTasksTest, DeepAnalysisTakesItsTopTenFromThePhraseTaskAndAsksLinkTasks) {
+  server_.ClearRequests();
+  ResultGridModel grid(4, 2);
+  DeepAnalysisForm::DeepAnalysisWorker worker({"red shoes"}, host_, host_.Search(), grid,
+                                              DeepAnalysisForm::DeepAnalysisWorkerSink{}, true);
+  worker.SetPauseBetweenPhrasesMs(0);
+  worker.Run();
+  const std::vector<nlohmann::json> posts = Posts();
+  ASSERT_THAT(posts, SizeIs(2));
+  EXPECT_EQ(posts[0][0]["keyword"], "red shoes");
+  const std::vector<searchsim::SearchItem> items =
+      searchsim::ItemsFor("red shoes", searchsim::PhraseCount("red shoes"));
+  ASSERT_THAT(posts[1], SizeIs(items.size()));
+  EXPECT_EQ(posts[1][0]["keyword"], "link: " + items[0].link);
+  const std::string text = GridText(grid);
+  EXPECT_THAT(text, HasSubstr(items[0].title));
+  EXPECT_THAT(text, HasSubstr("Averages"));
+  EXPECT_THAT(host_.Messages(), IsEmpty());
 }
 
 TEST(TaskCost, ThePriceTableAndTheTextsOfARunsCost) {
