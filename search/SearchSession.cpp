@@ -1,6 +1,7 @@
 #include "search/SearchSession.h"
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <map>
 #include <unordered_map>
@@ -152,8 +153,8 @@ bool SearchSession::ConfirmStart(const RunPlan& plan) {
     const std::optional<double> balance = AskBalance();
     if (!balance || *balance >= *plan.dollars) return true;
     RunNotice question{RunNotice::Kind::kCostOverBalance};
-    question.needed = static_cast<int64_t>(*plan.dollars * 1e6 + 0.5);
-    question.left = static_cast<int64_t>(std::max(0.0, *balance) * 1e6 + 0.5);
+    question.needed = std::llround(*plan.dollars * 1e6);
+    question.left = std::llround(std::max(0.0, *balance) * 1e6);
     return host_.Ask(question);
   }
   return reuse_.ConfirmStart(StartCost{plan.queries, plan.stored});

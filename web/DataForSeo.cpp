@@ -129,7 +129,7 @@ std::string DfsLocationKey(const std::string& country) {
 }
 
 std::string TaskKeyword(QueryKind kind, const std::string& text) {
-  const std::string utf8 = ToUtf8(text, SystemCodePage());
+  std::string utf8 = ToUtf8(text, SystemCodePage());
   switch (kind) {
     case QueryKind::Phrase:
     case QueryKind::Autocomplete:
