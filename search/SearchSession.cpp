@@ -1,6 +1,7 @@
 #include "search/SearchSession.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <deque>
 #include <map>
@@ -560,6 +561,10 @@ bool SearchSession::AskTasks(const std::vector<SearchQuery>& queries, size_t max
   int64_t waited_ms = 0;
   const size_t tasks_total = by_id.size();
   bool first_look = true;
+  bool first_ask = true;
+  bool follow_page = false;
+  constexpr size_t kReadyPage = 1000;  // tasks_ready lists at most this many
+  auto last_ask = std::chrono::steady_clock::now();
   for (;;) {
     hand_on();
     if (ended || next_hand >= n) break;
@@ -579,11 +584,19 @@ bool SearchSession::AskTasks(const std::vector<SearchQuery>& queries, size_t max
       // it could keep their answers: each is asked for itself once.
       now_ready = earlier;
     } else {
-      if (!host_.Wait(setup_.limits.tasks_ready_interval_ms, stop_,
-                      setup_.limits.stop_check_ms)) {
+      // The interval runs from the last ask: the time spent collecting counts towards it.
+      const int interval = setup_.limits.tasks_ready_interval_ms;
+      const auto since_ask = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - last_ask)
+                                 .count();
+      const int rest = first_ask ? interval
+                                 : static_cast<int>(std::max<int64_t>(0, interval - since_ask));
+      if (rest > 0 && !host_.Wait(rest, stop_, setup_.limits.stop_check_ms)) {
         if (stop_) continue;  // ends above, the tasks left in the store
       }
-      waited_ms += setup_.limits.tasks_ready_interval_ms;
+      waited_ms += interval;
+      first_ask = false;
+      last_ask = std::chrono::steady_clock::now();
       const HttpAnswer http = wire_.GetWithHeaders(TasksReadyURL(settings.endpoint), headers,
                                                    kReceiveTimeoutMs);
       int status = 0;
@@ -596,6 +609,10 @@ bool SearchSession::AskTasks(const std::vector<SearchQuery>& queries, size_t max
             now_ready.push_back(found->second);
           }
         }
+        // A full page may leave ready tasks unlisted: those are asked for one by one, in the
+        // order they were posted, up to the first still queued (collecting has no such limit
+        // as asking which are ready).
+        follow_page = listed->size() >= kReadyPage;
       } else if (status != 0) {
         // The account refused to say (a bad login): the queued tasks fail for this run and
         // stay in the store.
@@ -610,6 +627,18 @@ bool SearchSession::AskTasks(const std::vector<SearchQuery>& queries, size_t max
     for (const size_t i : now_ready) {
       if (stop_ || ended) break;
       collect(i);
+    }
+    if (follow_page) {
+      std::vector<size_t> rest;
+      rest.reserve(by_id.size());
+      for (const auto& [id, i] : by_id) rest.push_back(i);
+      std::sort(rest.begin(), rest.end());
+      for (const size_t i : rest) {
+        if (stop_ || ended) break;
+        collect(i);
+        if (!ready[i]) break;  // still queued: the next ask tells when
+      }
+      follow_page = false;
     }
     // A task not ready in time is given up for this run; it stays in the store.
     for (auto it = by_id.begin(); it != by_id.end();) {
