@@ -4,7 +4,9 @@
 // starts on Google Custom Search; the substitute answers SerpApi's requests on the same address
 // too, so choosing SerpApi in Settings works the same way and shows keyword ideas (related
 // searches, questions and autocomplete suggestions). It also answers the volume service,
-// so the demo shows monthly searches and the Keyword Golden Ratio.
+// so the demo shows monthly searches and the Keyword Golden Ratio. DataForSEO is there too,
+// with its login and password filled in: its tasks are ready ten seconds after they are
+// posted, and the demo account holds 50 dollars.
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -52,9 +54,12 @@ int main(int argc, char** argv) {
   kelvaro::SettingsStore store(folder.File("Settings.reg"));
   // A volume key and a rank key too, so the demo shows the Volume and KGR columns and Deep
   // Analysis its Domain Rank column.
-  store.SaveSettings(kelvaro::Credentials{"demo-key", "demo-cx", "", "", "demo-volume-key", "us",
-                                          "demo-rank-key"},
-                     /*with_volume=*/true);
+  kelvaro::Credentials settings{"demo-key", "demo-cx", "", "", "demo-volume-key", "us",
+                                "demo-rank-key"};
+  settings.dfs_login = "demo-login";
+  settings.dfs_password = "demo-password";
+  store.SaveSettings(settings, /*with_volume=*/true);
+  service.SetTaskQueueDelay(std::chrono::seconds(10));
   // Four searches at once, each answered after a moment as a real service would: the grid
   // fills row by row all the same.
   store.SaveSearchesAtOnce(4);

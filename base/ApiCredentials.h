@@ -19,6 +19,11 @@ struct Credentials {
   std::string volume_country{};
   // The domain rank service's key (empty: no domain ranks).
   std::string rank_key{};
+  // DataForSEO's API login and password (the password goes into a request's Authorization
+  // header and nowhere else), and whether its tasks go to the priority queue.
+  std::string dfs_login{};
+  std::string dfs_password{};
+  bool dfs_priority = false;
 };
 
 // The credentials in memory, created once at start-up and handed to both windows and the

@@ -19,6 +19,7 @@ struct QueryFailure {
     kUnknownService,     // `detail`: the service's name as the settings hold it
     kClearTextEndpoint,  // `detail`: the endpoint, which would carry the key unencrypted
     kInvalidEndpoint,    // `detail`: the endpoint, which the settings may not keep
+    kTaskNotReady,       // a posted task was not ready in time; the next Start collects it
   };
   Kind kind = Kind::kServiceAnswer;
   std::string detail{};
@@ -34,6 +35,9 @@ struct RunNotice {
     kQueryFailed,           // a box about `failure` (the last phrase: the run ends)
     kContinueAfterFailure,  // the question after `failure`: go on with the next phrase?
     kEmptyResult,           // a box: a phrase answer without a result list
+    kTasksWaiting,          // the status line: `needed` of `left` posted tasks are ready
+    kCostOverBalance,       // the question before Start: `needed` of cost, `left` of balance
+                            // (millionths of a dollar)
   };
   Kind kind = Kind::kQueryFailed;
   int64_t needed = 0;

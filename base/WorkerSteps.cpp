@@ -14,6 +14,7 @@ int64_t RoundHalfEven(int64_t num, int64_t den) {
 void WorkerHost::Tell(const RunNotice& notice) {
   switch (notice.kind) {
     case RunNotice::Kind::kWaiting:
+    case RunNotice::Kind::kTasksWaiting:
       ShowStatus(words_(notice));
       return;
     case RunNotice::Kind::kWaitOver:

@@ -24,12 +24,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -38,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/GuiRun.h"
 #include "main/view/MainForm.h"
 #include "store/AnswerStore.h"
 #include "tests/support/TempDir.h"
@@ -49,14 +47,13 @@
 namespace kelvaro {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Ms;
 
 constexpr int kKeywords = 20;
 constexpr int kPauseBetweenKeywordsMs = 500;
 constexpr char kKey[] = "demo-key";
 constexpr char kEngine[] = "demo-cx";
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 std::vector<std::string> Phrases() {
   std::vector<std::string> phrases;
@@ -118,39 +115,8 @@ void BM_KeywordRun20(benchmark::State& state) {
     frm.Memo1->setPlainText(QString::fromStdString(memo));
     frm.Edit1->setText(QStringLiteral("0"));
 
-    QEventLoop loop;
-    Clock::time_point started, last_count, ended;
-    bool seen_full = false;
-    QObject::connect(frm.barProgress, &QProgressBar::valueChanged, [&](int value) {
-      if (value == 100) {
-        seen_full = true;
-        last_count = Clock::now();
-      } else if (value == 0 && seen_full) {
-        ended = Clock::now();
-        loop.quit();
-      }
-    });
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(5);
-    Clock::time_point last_tick;
-    double gap = 0;
-    bool ticking = false;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-      const auto now = Clock::now();
-      if (ticking) gap = std::max(gap, Ms(now - last_tick));
-      last_tick = now;
-      ticking = true;
-    });
-    ticker.start();
-    QTimer::singleShot(0, [&] {
-      started = Clock::now();
-      frm.bStart->click();
-    });
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);  // a hung run ends the benchmark
-    loop.exec();
-    ticker.stop();
-    if (!seen_full || frm.IsSearching(false)) {
+    const bench::GuiRun gui = bench::RunStartToEnd(frm, 120000);
+    if (!gui.ended || frm.IsSearching(false)) {
       state.SkipWithError("the run did not end");
       frm.ShutdownWorker();
       break;
@@ -166,20 +132,20 @@ void BM_KeywordRun20(benchmark::State& state) {
     }
     const double requests = Ms(Clock::now() - requests_start);
 
-    const double run = Ms(ended - started);
+    const double run = gui.run_ms;
     const double pauses = (kKeywords - 1) * kPauseBetweenKeywordsMs;
     const double least = pauses + requests;
     const double in_run = Ms(in_run_downloads);
     state.SetIterationTime(run / 1000.0);
     run_sum += run;
-    last_count_sum += Ms(last_count - started);
+    last_count_sum += gui.last_count_ms;
     least_sum += least;
     requests_sum += requests;
     in_run_sum += in_run;
     overhead_sum += 100.0 * (run - least) / least;
-    overhead_last_sum += 100.0 * (Ms(last_count - started) - least) / least;
+    overhead_last_sum += 100.0 * (gui.last_count_ms - least) / least;
     overhead_in_run_sum += 100.0 * (run - pauses - in_run) / (pauses + in_run);
-    max_gap = std::max(max_gap, gap);
+    max_gap = std::max(max_gap, gui.max_gui_gap_ms);
   }
   const double n = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
   state.counters["run_ms"] = run_sum / n;

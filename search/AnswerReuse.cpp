@@ -6,11 +6,17 @@
 #include <utility>
 
 #include "base/CodePage.h"
+#include "web/DataForSeo.h"
+#include "web/SearchService.h"
 
 namespace kelvaro {
 
 AnswerKey RequestKey(const Credentials& settings, QueryKind kind, const std::string& text) {
-  return {settings.service, settings.endpoint, kind, text, settings.engine_code, std::string()};
+  // DataForSEO is told a location and a language: its answers are filed under them.
+  const SearchService* service = FindSearchService(settings.service);
+  std::string location;
+  if (service != nullptr && service->PostsTasks()) location = DfsLocationKey(settings.volume_country);
+  return {settings.service, settings.endpoint, kind, text, settings.engine_code, location};
 }
 
 std::vector<AnswerKey> RunAnswerKeys(const Credentials& settings,
@@ -175,7 +181,9 @@ void AnswerReuse::Record(QueryKind kind, const std::string& text, const ServiceA
     results = answer.ReadResults(kStoredResults);
   }
   // A record that fails (a full disk, a locked or damaged file) costs the run nothing.
-  store_->Record({answer.service_name, answer.endpoint, kind, text, answer.engine_code}, count,
+  store_->Record({answer.service_name, answer.endpoint, kind, text, answer.engine_code,
+                  answer.location},
+                 count,
                  results, answer.ReadIdeas());
 }
 

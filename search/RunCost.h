@@ -23,6 +23,10 @@ struct RunCost {
   // Why the domain ranks are missing when the rank service failed (its message, possibly
   // empty).
   std::optional<std::string> rank_failure{};
+  // A service that charges in money: what the run's tasks cost in dollars (as its answers
+  // reported it) and the account's balance after the run, when it told.
+  std::optional<double> dollars{};
+  std::optional<double> balance{};
 };
 
 }  // namespace kelvaro

@@ -24,6 +24,10 @@ struct LimitTimings {
   int64_t max_wait_ms = int64_t{65} * 60 * 1000;  // all waits of one run together, at most
   int stop_check_ms = 1000;                       // Stop is heard within this while waiting
   int account_timeout_ms = kAccountTimeoutMs;     // an account request, at most
+  // A service that answers by task: the wait between two asks which tasks are ready (at most
+  // 20 a minute), and how long a posted task is waited for before the run gives it up.
+  int tasks_ready_interval_ms = 3000;
+  int64_t task_give_up_ms = int64_t{60} * 60 * 1000;
 };
 
 class AccountLimits {

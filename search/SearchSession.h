@@ -60,7 +60,14 @@ struct RunPlan {
   int64_t queries = 0;  // queries it sends (Deep Analysis: at most)
   int64_t stored = 0;   // stored answers that stand in for the others
   size_t volume_credits = 0;  // credits of the volume service
+  // A service that answers by task: the tasks an earlier run posted that this one collects
+  // instead of posting again, and what the tasks it posts cost in dollars (Deep Analysis: at
+  // most); nullopt for a service that does not charge in money.
+  int64_t queued = 0;
+  std::optional<double> dollars{};
 };
+// How long a posted task stays collectable (the service keeps its results 30 days).
+inline constexpr int kTaskKeepDays = 30;
 
 // The plan of a `shape` run over `lines` with `credentials` (and start-up's `endpoint`), the
 // answers in `store` (may be nullptr) younger than `reuse_days`. Any thread.
@@ -166,16 +173,27 @@ class SearchSession {
   // The end of the run: asks the account how many searches are left (when it answered during
   // the run) and returns what the run cost; the worker adds its phrases and those not counted.
   RunCost Finish();
-  // The searches ran out during the run (a box said so).
-  bool RanOut() const { return limits_.RanOut(); }
+  // The searches (or the account's money) ran out during the run (a box said so).
+  bool RanOut() const { return limits_.RanOut() || no_balance_; }
 
  private:
   bool AskOneByOne(const std::vector<SearchQuery>& queries, size_t max_results,
                    const std::function<AnswerFlow(const SearchAnswer&)>& on_answer);
   bool AskAtOnce(const std::vector<SearchQuery>& queries, size_t max_results,
                  const std::function<AnswerFlow(const SearchAnswer&)>& on_answer);
+  // A service that answers by task: every query not stored and not queued by
+  // an earlier run is posted, its task's id kept in the store at once, and the answers are
+  // collected as the tasks become ready and handed on in the order of `queries`. After Stop
+  // or kEnd the tasks still queued stay in the store for the next run to collect.
+  bool AskTasks(const std::vector<SearchQuery>& queries, size_t max_results,
+                const std::function<AnswerFlow(const SearchAnswer&)>& on_answer);
+  // Whether the service of now answers by task.
+  bool PostsTasks() const;
+  // The account's balance in dollars (DataForSEO's user_data); nullopt when it does not say.
+  std::optional<double> AskBalance();
 
   const SearchSetup setup_;
+  WorkerHost& host_;
   const std::atomic<bool>& stop_;
   SearchWire wire_;
   AccountLimits limits_;
@@ -186,6 +204,9 @@ class SearchSession {
   std::optional<std::string> volume_failure_;
   std::optional<int64_t> volume_credits_left_;
   std::optional<std::string> rank_failure_;
+  bool posted_tasks_ = false;  // the run used a service that answers by task
+  double task_dollars_ = 0;    // what its posted tasks cost, as the answers reported it
+  bool no_balance_ = false;    // the service refused a task for want of money (a box said so)
 };
 
 }  // namespace kelvaro

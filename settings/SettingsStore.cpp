@@ -73,6 +73,9 @@ bool SettingsStore::LoadVolumeSettings(Credentials& settings) const {
     settings.volume_country = ReadText(*key, kVolumeCountryValueName);
   }
   settings.rank_key = ReadText(*key, kRankKeyValueName);
+  settings.dfs_login = ReadText(*key, kDfsLoginValueName);
+  settings.dfs_password = ReadText(*key, kDfsPasswordValueName);
+  settings.dfs_priority = ReadText(*key, kDfsQueueValueName) == kDfsPriorityQueue;
   return stored;
 }
 
@@ -84,6 +87,13 @@ void SettingsStore::SaveSettings(const Credentials& settings, bool with_volume) 
   }
   if (!settings.rank_key.empty() || HoldsValue(kRankKeyValueName)) {
     volume.push_back(TextValue(kRankKeyValueName, settings.rank_key));
+  }
+  if (!settings.dfs_login.empty() || !settings.dfs_password.empty() || settings.dfs_priority ||
+      HoldsValue(kDfsLoginValueName)) {
+    volume.push_back(TextValue(kDfsLoginValueName, settings.dfs_login));
+    volume.push_back(TextValue(kDfsPasswordValueName, settings.dfs_password));
+    volume.push_back(TextValue(kDfsQueueValueName,
+                               settings.dfs_priority ? kDfsPriorityQueue : kDfsStandardQueue));
   }
   SaveValues({settings.api_key, settings.engine_code, settings.service, settings.endpoint},
              4, volume);

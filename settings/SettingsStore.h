@@ -34,6 +34,13 @@ inline constexpr char kVolumeCountryValueName[] = "Volume Country";
 inline constexpr char kDefaultVolumeCountry[] = "us";
 // The domain rank service's key (absent or empty: no domain ranks).
 inline constexpr char kRankKeyValueName[] = "Rank Key";
+// DataForSEO's API login and password, and its queue: "Priority", or (also absent or anything
+// else) the standard queue.
+inline constexpr char kDfsLoginValueName[] = "DataForSEO Login";
+inline constexpr char kDfsPasswordValueName[] = "DataForSEO Password";
+inline constexpr char kDfsQueueValueName[] = "DataForSEO Queue";
+inline constexpr char kDfsPriorityQueue[] = "Priority";
+inline constexpr char kDfsStandardQueue[] = "Standard";
 // Whether Deep Analysis asks the backlink counts: "0" no, anything else (also absent) yes.
 inline constexpr char kAskBacklinksValueName[] = "Ask Backlinks";
 
@@ -78,7 +85,7 @@ class SettingsStore {
   void SaveSearchSettings(const Credentials& settings);
 
   // "Volume Key" into volume_key, "Volume Country" into volume_country and "Rank Key" into
-  // rank_key, the other fields untouched, with Load's rules (an absent country gives
+  // rank_key, and DataForSEO's login, password and queue, the other fields untouched, with Load's rules (an absent country gives
   // kDefaultVolumeCountry). Returns whether the store holds either volume value. Throws as
   // Load does.
   bool LoadVolumeSettings(Credentials& settings) const;
@@ -91,8 +98,8 @@ class SettingsStore {
 
   // Like SaveSearchSettings with the search settings of `settings`, and with `with_volume`
   // "Volume Key" and "Volume Country" too, and "Rank Key" when rank_key is not empty or the
-  // store holds one (so a key emptied in the dialog is emptied in the store), all in one
-  // write of the store.
+  // store holds one (so a key emptied in the dialog is emptied in the store), and DataForSEO's
+  // three values by the same rule, all in one write of the store.
   void SaveSettings(const Credentials& settings, bool with_volume);
 
   // "Ask Backlinks": false only for the text "0"; true when it is absent, empty, of another

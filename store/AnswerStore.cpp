@@ -64,6 +64,32 @@ constexpr char kCreateIdeaTable[] =
     "  text TEXT NOT NULL,"
     "  PRIMARY KEY(answer_id, position)) WITHOUT ROWID;";
 
+// The tasks a service that answers by task holds for a query (version 4 on): posted and paid,
+// not collected yet. `account` is a digest of the login that posted it; a collected or failed
+// task's row is deleted.
+constexpr char kCreateTaskTable[] =
+    "CREATE TABLE IF NOT EXISTS task("
+    "  service TEXT NOT NULL,"
+    "  endpoint TEXT NOT NULL,"
+    "  account TEXT NOT NULL,"
+    "  location TEXT NOT NULL,"
+    "  kind TEXT NOT NULL,"
+    "  query TEXT NOT NULL,"
+    "  task_id TEXT NOT NULL,"
+    "  posted INTEGER NOT NULL,"  // seconds since 1970 UTC
+    "  PRIMARY KEY(service, endpoint, account, location, kind, query)) WITHOUT ROWID;";
+constexpr char kRecordTask[] =
+    "INSERT INTO task(service, endpoint, account, location, kind, query, task_id, posted)"
+    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"
+    " ON CONFLICT(service, endpoint, account, location, kind, query) DO UPDATE"
+    " SET task_id = excluded.task_id, posted = excluded.posted";
+constexpr char kLookupTask[] =
+    "SELECT task_id FROM task WHERE service = ?1 AND endpoint = ?2 AND account = ?3"
+    " AND location = ?4 AND kind = ?5 AND query = ?6 AND posted BETWEEN ?7 AND ?8";
+constexpr char kForgetTask[] =
+    "DELETE FROM task WHERE service = ?1 AND endpoint = ?2 AND account = ?3 AND location = ?4"
+    " AND kind = ?5 AND query = ?6";
+
 // The columns each version's tables have, in order; a file whose tables differ from its
 // version's is not taken for an answer store.
 struct TableLayout {
@@ -84,9 +110,17 @@ const std::vector<TableLayout>& LayoutOf(int version) {
     layout.push_back({"idea", {"answer_id", "position", "kind", "text"}});
     return layout;
   }();
-  static_assert(kAnswerStoreSchema == 3, "add the new version's layout");
+  static const std::vector<TableLayout> kVersion4 = [] {
+    std::vector<TableLayout> layout = kVersion3;
+    layout.push_back({"task",
+                      {"service", "endpoint", "account", "location", "kind", "query", "task_id",
+                       "posted"}});
+    return layout;
+  }();
+  static_assert(kAnswerStoreSchema == 4, "add the new version's layout");
   if (version == 1) return kVersion1;
-  return version == 2 ? kVersion2 : kVersion3;
+  if (version == 2) return kVersion2;
+  return version == 3 ? kVersion3 : kVersion4;
 }
 
 // Version 1 filed answers by service, endpoint, kind and text. Only Google Custom Search is
@@ -308,6 +342,7 @@ class AnswerStore::Connection {
 
   // Declared after db_, so they are finalized before it closes.
   Statement lookup, upsert, clear_results, add_result, lookup_ideas, clear_ideas, add_idea;
+  Statement record_task, lookup_task, forget_task;
 };
 
 int64_t SystemSeconds() {
@@ -420,8 +455,10 @@ bool AnswerStore::Prepare(Connection& connection, int version) {
     } else if (now_version == 1) {
       tables = UpgradeFromVersion1();
     }
-    // Version 2 kept no ideas: its answers keep theirs and have none.
+    // Version 2 kept no ideas: its answers keep theirs and have none. Before version 4 no
+    // task was held.
     tables += kCreateIdeaTable;
+    tables += kCreateTaskTable;
     code = sqlite3_exec(db, tables.c_str(), nullptr, nullptr, nullptr);
     const std::string mark = "PRAGMA user_version = " + std::to_string(kAnswerStoreSchema);
     if (code == SQLITE_OK) code = sqlite3_exec(db, mark.c_str(), nullptr, nullptr, nullptr);
@@ -608,6 +645,79 @@ bool AnswerStore::RecordFiled(const Filed& filed, const std::string& count,
   }
   if (code == SQLITE_OK && replaced) return true;
   if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  NoteFailure(code);
+  return false;
+}
+
+namespace {
+
+// Binds a task's row key: the answer's filing values with the account in the engine's place.
+void BindTask(sqlite3_stmt* statement, const std::string& service, const std::string& endpoint,
+              const std::string& account, const std::string& location, const std::string& kind,
+              const std::string& text) {
+  BindText(statement, 1, service);
+  BindText(statement, 2, endpoint);
+  BindText(statement, 3, account);
+  BindText(statement, 4, location);
+  BindText(statement, 5, kind);
+  BindText(statement, 6, text);
+}
+
+}  // namespace
+
+bool AnswerStore::RecordTask(const AnswerKey& key, const std::string& account,
+                             const std::string& task_id) {
+  Connection* connection = ThisThreadConnection();
+  if (connection == nullptr || task_id.empty()) return false;
+  sqlite3_stmt* statement = connection->Prepared(connection->record_task, kRecordTask);
+  if (statement == nullptr) return false;
+  const Filed filed = FiledUnder(key);
+  const std::string digest = EngineDigest(account);
+  BindTask(statement, filed.service, filed.endpoint, digest, filed.location, filed.kind,
+           filed.text);
+  BindText(statement, 7, task_id);
+  sqlite3_bind_int64(statement, 8, clock_());
+  const int code = sqlite3_step(statement);
+  sqlite3_reset(statement);
+  if (code == SQLITE_DONE) return true;
+  NoteFailure(code);
+  return false;
+}
+
+std::optional<std::string> AnswerStore::LookupTask(const AnswerKey& key,
+                                                   const std::string& account,
+                                                   int max_age_days) const {
+  Connection* connection = ThisThreadConnection();
+  if (connection == nullptr || max_age_days <= 0) return std::nullopt;
+  sqlite3_stmt* statement = connection->Prepared(connection->lookup_task, kLookupTask);
+  if (statement == nullptr) return std::nullopt;
+  const Filed filed = FiledUnder(key);
+  const std::string digest = EngineDigest(account);
+  BindTask(statement, filed.service, filed.endpoint, digest, filed.location, filed.kind,
+           filed.text);
+  const int64_t now = clock_();
+  sqlite3_bind_int64(statement, 7, now - max_age_days * kSecondsPerDay);
+  sqlite3_bind_int64(statement, 8, now);
+  std::optional<std::string> id;
+  const int code = sqlite3_step(statement);
+  if (code == SQLITE_ROW) id = ColumnText(statement, 0);
+  sqlite3_reset(statement);
+  if (code != SQLITE_ROW && code != SQLITE_DONE) NoteFailure(code);
+  return id;
+}
+
+bool AnswerStore::ForgetTask(const AnswerKey& key, const std::string& account) {
+  Connection* connection = ThisThreadConnection();
+  if (connection == nullptr) return false;
+  sqlite3_stmt* statement = connection->Prepared(connection->forget_task, kForgetTask);
+  if (statement == nullptr) return false;
+  const Filed filed = FiledUnder(key);
+  const std::string digest = EngineDigest(account);
+  BindTask(statement, filed.service, filed.endpoint, digest, filed.location, filed.kind,
+           filed.text);
+  const int code = sqlite3_step(statement);
+  sqlite3_reset(statement);
+  if (code == SQLITE_DONE) return true;
   NoteFailure(code);
   return false;
 }

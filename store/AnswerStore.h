@@ -28,7 +28,7 @@ namespace kelvaro {
 // The version of the tables this program writes (kept in the file's user_version). Every
 // change of their layout raises it; a file of an older version is brought up to this one on
 // opening.
-inline constexpr int kAnswerStoreSchema = 3;
+inline constexpr int kAnswerStoreSchema = 4;
 // A phrase answer keeps at most this many of its listed results.
 inline constexpr size_t kStoredResults = 10;
 
@@ -108,6 +108,16 @@ class AnswerStore {
   // filed apart from the search services'. The same rules as Lookup and Record.
   std::optional<double> LookupDomainRank(const std::string& domain, int max_age_days) const;
   bool RecordDomainRank(const std::string& domain, double rank);
+
+  // The tasks a service that answers by task was paid for and has not been collected from
+  // yet: one a query (filed as Lookup files answers, and by a digest of the `account`, the
+  // login that posted it, never the login itself), with the task's id. RecordTask replaces the
+  // task held for the query; LookupTask gives one posted at most `max_age_days` days ago (the
+  // service keeps its results that long); ForgetTask drops it once it is collected or failed.
+  bool RecordTask(const AnswerKey& key, const std::string& account, const std::string& task_id);
+  std::optional<std::string> LookupTask(const AnswerKey& key, const std::string& account,
+                                        int max_age_days) const;
+  bool ForgetTask(const AnswerKey& key, const std::string& account);
 
   // How many of `queries` have an answer Lookup would return (for the cost line before a run).
   int CountFresh(const std::vector<AnswerKey>& queries, int max_age_days) const;

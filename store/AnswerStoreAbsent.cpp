@@ -27,7 +27,8 @@ std::optional<StoredAnswer> AnswerStore::Lookup(const AnswerKey&, int) const {
 }
 
 bool AnswerStore::Record(const AnswerKey&, const std::string&,
-                         const std::optional<std::vector<SearchResult>>&) {
+                         const std::optional<std::vector<SearchResult>>&,
+                         const std::vector<KeywordIdea>&) {
   return false;
 }
 
@@ -38,6 +39,23 @@ std::optional<int64_t> AnswerStore::LookupVolume(const std::string&, const std::
 
 bool AnswerStore::RecordVolume(const std::string&, const std::string&, int64_t) { return false; }
 
+std::optional<double> AnswerStore::LookupDomainRank(const std::string&, int) const {
+  return std::nullopt;
+}
+
+bool AnswerStore::RecordDomainRank(const std::string&, double) { return false; }
+
 int AnswerStore::CountFresh(const std::vector<AnswerKey>&, int) const { return 0; }
+
+bool AnswerStore::RecordTask(const AnswerKey&, const std::string&, const std::string&) {
+  return false;
+}
+
+std::optional<std::string> AnswerStore::LookupTask(const AnswerKey&, const std::string&,
+                                                   int) const {
+  return std::nullopt;
+}
+
+bool AnswerStore::ForgetTask(const AnswerKey&, const std::string&) { return false; }
 
 }  // namespace kelvaro

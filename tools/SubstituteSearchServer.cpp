@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tools/DataForSeoQueue.h"
 #include "tools/SearchAnswers.h"
 #include "tools/RankAnswers.h"
 #include "tools/VolumeAnswers.h"
@@ -253,7 +254,20 @@ Fault& Fault::Times(int n) {
 
 class SubstituteSearchServer::Impl {
  public:
-  explicit Impl(SubstituteSearchServerConfig config) : config_(std::move(config)), server_(stopping_) {
+  explicit Impl(SubstituteSearchServerConfig config)
+      : config_(std::move(config)),
+        dfs_(config_.dfs_login, config_.dfs_password, config_.dfs_balance),
+        server_(stopping_) {
+    for (const char* path : {"/v3/serp/google/organic/tasks_ready", "/v3/appendix/user_data",
+                             R"(/v3/serp/google/organic/task_get/regular/.+)"}) {
+      server_.Get(path, [this](const httplib::Request& request, httplib::Response& response) {
+        Handle(request, response);
+      });
+    }
+    server_.Post("/v3/serp/google/organic/task_post",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                   Handle(request, response);
+                 });
     for (const char* path : {"/customsearch/v1", "/search.json", "/account.json"}) {
       server_.Get(path, [this](const httplib::Request& request, httplib::Response& response) {
         Handle(request, response);
@@ -350,6 +364,18 @@ class SubstituteSearchServer::Impl {
     return most_in_flight_;
   }
   int ConnectionCount() const { return server_.ConnectionCount(); }
+  void SetTaskQueueDelay(milliseconds delay, const std::string& phrase) {
+    std::lock_guard lock(mutex_);
+    dfs_.SetQueueDelay(delay, phrase);
+  }
+  void SetDfsBalance(double dollars) {
+    std::lock_guard lock(mutex_);
+    dfs_.SetBalance(dollars);
+  }
+  double DfsBalance() const {
+    std::lock_guard lock(mutex_);
+    return dfs_.Balance();
+  }
 
  private:
   struct Answer {
@@ -547,6 +573,13 @@ class SubstituteSearchServer::Impl {
   }
 
   Answer AnswerFor(const httplib::Request& request) {
+    if (request.path.rfind("/v3/", 0) == 0) {
+      std::lock_guard lock(mutex_);
+      const DataForSeoQueue::Reply reply =
+          dfs_.Answer(request.method, request.path, request.get_header_value("Authorization"),
+                      request.body, AccountNow());
+      return {reply.http_status, reply.body};
+    }
     if (request.path == "/search.json") return SerpApiAnswerFor(request);
     if (request.path == "/account.json") return SerpApiAccountFor(request);
     if (request.method == "POST") return VolumeAnswerFor(request);
@@ -681,6 +714,7 @@ class SubstituteSearchServer::Impl {
   Clock::time_point AccountNow() const { return Clock::now() + passed_; }
   int64_t volume_credits_used_ = 0;
   std::map<std::string, Metered> accounts_;
+  DataForSeoQueue dfs_;
   Fault fault_;
   std::vector<RecordedRequest> requests_;
   mutable std::condition_variable arrived_;  // a request was recorded
@@ -744,5 +778,13 @@ void SubstituteSearchServer::SetAnswerDelay(milliseconds delay, const std::strin
 void SubstituteSearchServer::HoldFirstAnswers(int n) { impl_->HoldFirstAnswers(n); }
 
 int SubstituteSearchServer::MostInFlight() const { return impl_->MostInFlight(); }
+
+void SubstituteSearchServer::SetTaskQueueDelay(milliseconds delay, const std::string& phrase) {
+  impl_->SetTaskQueueDelay(delay, phrase);
+}
+
+void SubstituteSearchServer::SetDfsBalance(double dollars) { impl_->SetDfsBalance(dollars); }
+
+double SubstituteSearchServer::DfsBalance() const { return impl_->DfsBalance(); }
 
 }  // namespace kelvaro::searchsim

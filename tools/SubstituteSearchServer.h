@@ -37,6 +37,8 @@
 //   GET /api/v1.0/getPageRank?domains[]=...   Open PageRank's domain ranks: the API-OPR header
 //       not the rank key: 401 {"status_code": 401, "error": ...}; else 200 with RankAnswers.h's
 //       rank for every domains[] domain.
+// And DataForSEO's task API (DataForSeoQueue.h): task_post, tasks_ready, task_get/regular and
+// user_data under /v3/, with Basic authorization, a balance and a queue delay.
 // Keys given an Account (SetAccount) are valid too, each with its own metering instead of the
 // daily quota: a monthly allowance (SerpApi 429 kSerpApiOutOfSearches, Google's per-day 429),
 // an hourly limit over a window of any length (SerpApi 429 kSerpApiHourlyLimit with
@@ -105,6 +107,10 @@ struct SubstituteSearchServerConfig {
   int64_t volume_credits = 100000;
   // The rank service's key (the API-OPR header).
   std::string rank_key = "demo-rank-key";
+  // DataForSEO's login, password and the dollars its account starts with.
+  std::string dfs_login = "demo-login";
+  std::string dfs_password = "demo-password";
+  double dfs_balance = 50.0;
 };
 
 // One key's account.
@@ -163,6 +169,12 @@ class SubstituteSearchServer {
   void HoldFirstAnswers(int n);
   // The most searches under way at once since start or the last ClearRequests.
   int MostInFlight() const;
+
+  // DataForSEO: a task posted from now on is ready `delay` after it was posted, by the
+  // accounts' clock (PassAccountTime moves it on); with a `phrase`, only its tasks.
+  void SetTaskQueueDelay(std::chrono::milliseconds delay, const std::string& phrase = "");
+  void SetDfsBalance(double dollars);
+  double DfsBalance() const;
 
  private:
   class Impl;

@@ -96,6 +96,10 @@ std::string PlannedCostLine(RunShape shape, const std::string& memo_text, const 
   }
   const RunPlan plan =
       PlanRun(shape, KeywordLines(memo_text), credentials, endpoint, store, reuse_days);
+  if (plan.dollars) {
+    return PlannedTasksText(phrases, plan.queries, plan.stored, plan.queued, deep, *plan.dollars,
+                            plan.volume_credits);
+  }
   return PlannedQueriesText(phrases, plan.queries, plan.stored, deep, plan.volume_credits);
 }
 

@@ -31,6 +31,7 @@ SearchSetup RunController::Search() {
   setup.store = services_.answers;
   setup.reuse_days = services_.reuse_days;
   setup.at_once = std::clamp(services_.searches_at_once, 1, kMaxSearchesAtOnce);
+  setup.limits.tasks_ready_interval_ms = services_.timings.tasks_ready_interval_ms;
   return setup;
 }
 

@@ -19,6 +19,9 @@ struct RunTimings {
   std::optional<int> phrase_pause_ms;
   // How long a window going away waits for its worker to return (RunController::Shutdown).
   int shutdown_wait_ms = 1500;
+  // A service that answers by task: between two asks which tasks are ready (at most 20 a
+  // minute).
+  int tasks_ready_interval_ms = 3000;
 };
 
 // The pieces both windows share, created once by start-up and handed to both (and the

@@ -36,7 +36,34 @@ std::string LocalClock(std::time_t when, bool seconds) {
 
 constexpr char kEmptyResultText[] = "Empty request result";
 
+// `dollars` with `decimals` places after the point: "$0.0792".
+std::string Dollars(double dollars, int decimals) {
+  char text[48];
+  std::snprintf(text, sizeof text, "$%.*f", decimals, dollars);
+  return text;
+}
+
 }  // namespace
+
+std::string DollarText(double dollars) {
+  // Cents, except for a sum that would show as none.
+  return Dollars(dollars, dollars > 0 && dollars < 0.005 ? 4 : 2);
+}
+
+std::string PlannedTasksText(std::size_t phrases, int64_t tasks, int64_t stored, int64_t queued,
+                             bool up_to, double dollars, std::size_t volume_credits) {
+  std::string text = std::to_string(phrases) + (phrases == 1 ? " phrase: " : " phrases: ");
+  if (tasks > 0 && up_to) text += "up to ";
+  text += std::to_string(tasks) + (tasks == 1 ? " task" : " tasks");
+  if (stored > 0) text += ", " + std::to_string(stored) + " stored";
+  if (queued > 0) text += ", " + std::to_string(queued) + " queued before";
+  text += ", about " + DollarText(dollars);
+  if (volume_credits > 0) {
+    text += ", " + std::to_string(volume_credits) +
+            (volume_credits == 1 ? " volume credit" : " volume credits");
+  }
+  return text;
+}
 
 std::string LimitTexts::FewerLeft(int64_t needed, int64_t left) {
   return "This run sends up to " + std::to_string(needed) + " searches; your account has " +
@@ -77,6 +104,9 @@ std::string FailureText(const QueryFailure& failure) {
     case QueryFailure::Kind::kClearTextEndpoint:
     case QueryFailure::Kind::kInvalidEndpoint:
       return EndpointRefusal(failure.detail);
+    case QueryFailure::Kind::kTaskNotReady:
+      return "DataForSEO has not finished this task within 60 minutes; it stays queued, and "
+             "the next Start collects it.";
     case QueryFailure::Kind::kServiceAnswer:
       break;
   }
@@ -101,6 +131,13 @@ std::string NoticeText(const RunNotice& notice) {
       return FailureText(notice.failure) + "\r\n\r\nDo you wish to continue request?";
     case RunNotice::Kind::kEmptyResult:
       return kEmptyResultText;
+    case RunNotice::Kind::kTasksWaiting:
+      return "Waiting for DataForSEO: " + std::to_string(notice.needed) + " of " +
+             std::to_string(notice.left) + " tasks ready.";
+    case RunNotice::Kind::kCostOverBalance:
+      return "This run costs about " + DollarText(static_cast<double>(notice.needed) / 1e6) +
+             "; your balance is " + DollarText(static_cast<double>(notice.left) / 1e6) +
+             ".\r\n\r\nStart anyway?";
   }
   return std::string();
 }
@@ -142,6 +179,8 @@ std::string RunCostText(const RunCost& cost) {
     text += " " + std::to_string(cost.not_counted) + " of " + std::to_string(cost.phrases) +
             " phrases not counted: the account has no searches left.";
   }
+  if (cost.dollars) text += " Cost: " + Dollars(*cost.dollars, 4) + ".";
+  if (cost.balance) text += " Balance: " + Dollars(*cost.balance, 2) + ".";
   if (cost.volume_credits_left) {
     text += " Volume credits left: " + WithThousands(*cost.volume_credits_left) + ".";
   }

@@ -30,6 +30,16 @@ std::string PlannedCostText(std::size_t phrases, std::size_t queries_per_phrase,
 std::string PlannedQueriesText(std::size_t phrases, int64_t queries, int64_t stored, bool up_to,
                                std::size_t volume_credits = 0);
 
+// A sum in dollars as the windows show it: cents ("$0.08"), or four places for a sum below
+// half a cent ("$0.0012").
+std::string DollarText(double dollars);
+// The line beside Start for a service that charges by the task: "12 phrases: 36 tasks, about
+// $0.08", with the stored answers and the tasks queued by an earlier run that stand in for
+// the rest when there are any ("12 phrases: 30 tasks, 3 stored, 3 queued before, about $0.07"),
+// then the volume credits.
+std::string PlannedTasksText(std::size_t phrases, int64_t tasks, int64_t stored, int64_t queued,
+                             bool up_to, double dollars, std::size_t volume_credits = 0);
+
 // What a run cost, in the status bar at its end: "Queries sent: N.", when it used stored
 // answers " Stored answers used: S.", when the service told " Searches left: M.", when the run
 // waited " Waited W min for the hourly limit." (whole minutes; below a minute "Waited 12 s", at
@@ -37,7 +47,8 @@ std::string PlannedQueriesText(std::size_t phrases, int64_t queries, int64_t sto
 // ran out " P of Q phrases not counted: the account has no searches left." Then " Volume credits
 // left: 98,753." when the volume service told, and last " Monthly searches unavailable:
 // <message>" when it failed, and " Domain ranks unavailable: <message>" when the rank service
-// failed.
+// failed. A service that charges in money adds " Cost: $0.0792." and " Balance: $49.92." after
+// the searches left.
 std::string RunCostText(const RunCost& cost);
 
 // The sentences of the account's limits.

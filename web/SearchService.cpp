@@ -5,6 +5,7 @@
 
 #include "base/Error.h"
 #include "base/Text.h"
+#include "web/DataForSeo.h"
 #include "web/uHelper.h"
 
 namespace kelvaro {
@@ -243,9 +244,54 @@ class SerpApi final : public SearchService {
   }
 };
 
+// DataForSEO answers by task: the session posts the queries and collects the answers
+// (search/TaskRun); this reads a collected task's answer. The URL is the link a count cell
+// keeps: the task_post address with the query text, never the login or the password.
+class DataForSeoService final : public SearchService {
+ public:
+  const char* Name() const override { return kDataForSeo; }
+  const char* DefaultEndpoint() const override { return kDataForSeoEndpoint; }
+  bool NeedsEngineCode() const override { return false; }
+  bool PostsTasks() const override { return true; }
+
+  std::string QueryURL(QueryKind kind, const std::string& text,
+                       const Credentials& settings) const override {
+    return TaskPostURL(settings.endpoint) + "?q=" + QueryText(kind, text);
+  }
+  bool ReadCount(const std::string& response, std::string& count) const override {
+    return ReadTaskCount(response, count);
+  }
+  std::string ErrorText(const std::string& response) const override {
+    return TaskErrorText(response);
+  }
+  bool HasResultList(const std::string& response) const override {
+    return TaskHasResultList(response);
+  }
+  std::vector<SearchResult> ReadResults(const std::string& response,
+                                        size_t max_results) const override {
+    return ReadTaskResults(response, max_results);
+  }
+  bool GivesIdeas() const override { return false; }
+  std::vector<KeywordIdea> ReadIdeas(const std::string&) const override { return {}; }
+  std::optional<std::vector<std::string>> ReadSuggestions(const std::string&) const override {
+    return std::nullopt;
+  }
+  // The balance is asked with the login in a header (search/TaskRun), not by URL.
+  std::string AccountURL(const Credentials&) const override { return std::string(); }
+  std::optional<int64_t> ReadSearchesLeft(const std::string&) const override {
+    return std::nullopt;
+  }
+  std::optional<AccountFigures> ReadAccount(const std::string&) const override {
+    return std::nullopt;
+  }
+  AnswerLimit LimitIn(const std::string&) const override { return AnswerLimit::kNone; }
+};
+
 const GoogleCustomSearch kGoogleService;
 const SerpApi kSerpApiService;
-const SearchService* const kServices[] = {&kGoogleService, &kSerpApiService};
+const DataForSeoService kDataForSeoService;
+const SearchService* const kServices[] = {&kGoogleService, &kSerpApiService,
+                                          &kDataForSeoService};
 
 bool IsAsciiAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -257,7 +303,8 @@ size_t QueryStart(const std::string& url) {
   const size_t question = url.find('?');
   if (question == std::string::npos) return question;
   const std::string_view path = std::string_view(url).substr(0, question);
-  if (!path.ends_with("/customsearch/v1") && !path.ends_with("/search.json")) {
+  if (!path.ends_with("/customsearch/v1") && !path.ends_with("/search.json") &&
+      !path.ends_with("/task_post")) {
     return std::string::npos;
   }
   return question;

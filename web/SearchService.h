@@ -45,12 +45,15 @@ class SearchService {
  public:
   virtual ~SearchService() = default;
 
-  // kGoogleCustomSearch or kSerpApi.
+  // kGoogleCustomSearch, kSerpApi or kDataForSeo.
   virtual const char* Name() const = 0;
   // The service's own address (scheme and host), used when settings.endpoint is empty.
   virtual const char* DefaultEndpoint() const = 0;
   // Whether a request needs an engine code besides the key.
   virtual bool NeedsEngineCode() const = 0;
+  // Whether the service answers by task (posted, then collected when ready) rather than by
+  // one GET a query.
+  virtual bool PostsTasks() const { return false; }
 
   // The GET URL asking for `text` as `kind`. The query text is QueryText(kind, text).
   virtual std::string QueryURL(QueryKind kind, const std::string& text,

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "web/DataForSeo.h"
 #include "web/EndpointPolicy.h"
 #include "web/uHelper.h"
 
@@ -89,6 +90,7 @@ ServiceAnswer PrepareQuery(const Credentials& settings, QueryKind kind, const st
   answer.endpoint = settings.endpoint;
   answer.engine_code = settings.engine_code;
   if (answer.service == nullptr) return answer;
+  if (answer.service->PostsTasks()) answer.location = DfsLocationKey(settings.volume_country);
   if (!IsAcceptableEndpoint(settings.endpoint)) {
     answer.endpoint_refused = true;
     return answer;

@@ -44,6 +44,7 @@ struct ServiceAnswer {
   std::string service_name;
   std::string endpoint;  // as the request's settings had it; empty: the service's own address
   std::string engine_code;  // as the request's settings had it (the key is never kept)
+  std::string location;  // what the service was told to answer for (AnswerKey::location)
   std::string url;
   std::string body;
   int status = 0;          // the HTTP status where the host tells it; 0 when unknown

@@ -1,6 +1,6 @@
 kelvaro_library(
   SOURCES uHelper.cpp HttpClient.cpp CustomSearch.cpp EndpointPolicy.cpp SearchService.cpp
-          ServiceQuery.cpp VolumeService.cpp DomainRankService.cpp
+          ServiceQuery.cpp VolumeService.cpp DomainRankService.cpp DataForSeo.cpp
   USES base)
 # The search services' JSON answers are read with nlohmann/json (header-only).
 target_link_libraries(kelvaro_web PRIVATE kelvaro_json)

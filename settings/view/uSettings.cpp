@@ -18,6 +18,7 @@
 #include "ui/MessageBox.h"
 #include "ui/RunTexts.h"
 #include "ui/TextConvert.h"
+#include "web/DataForSeo.h"
 #include "web/SearchService.h"
 #include "web/VolumeService.h"
 
@@ -44,18 +45,21 @@ int EditLeft(const QStringList& captions) {
 constexpr int kEditRight = 168 + 377;
 
 // A bold label on the left of `field`, which ends at the common right edge.
-void PlaceLabelled(QWidget* field, const QString& caption, int top, int left) {
+QLabel* PlaceLabelled(QWidget* field, const QString& caption, int top, int left) {
   auto* label = new QLabel(caption, field->parentWidget());
   label->setFont(TahomaPixels(11, true));
   label->setGeometry(8, top + 4, left - 12, 16);
   field->setGeometry(left, top, kEditRight - left, 24);
   label->setBuddy(field);
+  return label;
 }
 
-QLineEdit* AddLabelledEdit(QWidget* box, const QString& caption, int top, int left) {
+QLineEdit* AddLabelledEdit(QWidget* box, const QString& caption, int top, int left,
+                           QLabel** label = nullptr) {
   auto* edit = new QLineEdit(box);
   edit->setFont(TahomaPixels(13, false));
-  PlaceLabelled(edit, caption, top, left);
+  QLabel* placed = PlaceLabelled(edit, caption, top, left);
+  if (label != nullptr) *label = placed;
   return edit;
 }
 
@@ -69,6 +73,11 @@ QLabel* AddNote(QWidget* box, int top, bool bold) {
 }
 
 QString KeySourceText(const std::string& service) {
+  if (service == kDataForSeo) {
+    return QStringLiteral(
+        "Login and password: the API login and API password on your DataForSEO API access "
+        "page (app.dataforseo.com/api-access), not the ones you sign in with.");
+  }
   if (service == kSerpApi) {
     return QStringLiteral(
         "Key: the API key on your SerpApi dashboard (serpapi.com/manage-api-key). SerpApi needs "
@@ -84,9 +93,17 @@ const QDate kCustomSearchClosing(2027, 1, 1);
 
 // The bytes to store for an edit: the stored ones while the edit still shows them, else the
 // edit's text.
+std::string EditedText(const QString& text, const std::string& stored) {
+  if (text == ToQString(stored)) return stored;
+  return FromQString(text);
+}
 std::string EditedText(const QLineEdit* edit, const std::string& stored) {
-  if (edit->text() == ToQString(stored)) return stored;
-  return FromQString(edit->text());
+  return EditedText(edit->text(), stored);
+}
+
+bool IsDataForSeo(const std::string& name) {
+  const SearchService* service = FindSearchService(name);
+  return service != nullptr && service->PostsTasks();
 }
 
 }  // namespace
@@ -107,8 +124,8 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   const QString key_caption = QStringLiteral("API Key");
   const QString endpoint_caption = QStringLiteral("Endpoint");
   const QString at_once_caption = QStringLiteral("Searches at once");
-  const int edit_left = EditLeft(
-      {service_caption, code_caption, key_caption, endpoint_caption, at_once_caption});
+  const int edit_left = EditLeft({service_caption, code_caption, key_caption, endpoint_caption,
+                                  at_once_caption, QStringLiteral("API Password")});
 
   cbSearchService = new QComboBox(gbGoogle);
   cbSearchService->setObjectName(QStringLiteral("cbSearchService"));
@@ -121,9 +138,17 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   seSearchesAtOnce->setObjectName(QStringLiteral("seSearchesAtOnce"));
   seSearchesAtOnce->setFont(TahomaPixels(13, false));
   seSearchesAtOnce->setRange(1, kMaxSearchesAtOnceSetting);
-  PlaceLabelled(seSearchesAtOnce, at_once_caption, 46, edit_left);
+  lbSearchesAtOnce = PlaceLabelled(seSearchesAtOnce, at_once_caption, 46, edit_left);
   seSearchesAtOnce->setGeometry(edit_left, 46, 60, 24);
-  auto* at_once_note = new QLabel(
+  // DataForSEO posts its tasks together: its row is the queue they go to instead.
+  cbQueue = new QComboBox(gbGoogle);
+  cbQueue->setObjectName(QStringLiteral("cbQueue"));
+  cbQueue->setFont(TahomaPixels(13, false));
+  cbQueue->addItem(QString::fromLatin1(kDfsStandardQueue));
+  cbQueue->addItem(QString::fromLatin1(kDfsPriorityQueue));
+  lbQueue = PlaceLabelled(cbQueue, QStringLiteral("Queue"), 46, edit_left);
+  cbQueue->setGeometry(edit_left, 46, 120, 24);
+  at_once_note = new QLabel(
       QStringLiteral("1: one at a time"), gbGoogle);
   at_once_note->setFont(TahomaPixels(11, false));
   at_once_note->setGeometry(edit_left + 68, 50, kEditRight - edit_left - 68, 16);
@@ -134,9 +159,9 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   lbClosed->setText(
       QStringLiteral("The Custom Search JSON API closed on 1 January 2027: choose another search "
                      "service."));
-  leCustomSearchEngineCode = AddLabelledEdit(gbGoogle, code_caption, 146, edit_left);
+  leCustomSearchEngineCode = AddLabelledEdit(gbGoogle, code_caption, 146, edit_left, &lbCode);
   leCustomSearchEngineCode->setObjectName(QStringLiteral("leCustomSearchEngineCode"));
-  leAPIKey = AddLabelledEdit(gbGoogle, key_caption, 182, edit_left);
+  leAPIKey = AddLabelledEdit(gbGoogle, key_caption, 182, edit_left, &lbKey);
   leAPIKey->setObjectName(QStringLiteral("leAPIKey"));
   leEndpoint = AddLabelledEdit(gbGoogle, endpoint_caption, 218, edit_left);
   leEndpoint->setObjectName(QStringLiteral("leEndpoint"));
@@ -209,7 +234,8 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
   connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
 
   setTabOrder(cbSearchService, seSearchesAtOnce);
-  setTabOrder(seSearchesAtOnce, leCustomSearchEngineCode);
+  setTabOrder(seSearchesAtOnce, cbQueue);
+  setTabOrder(cbQueue, leCustomSearchEngineCode);
   setTabOrder(leCustomSearchEngineCode, leAPIKey);
   setTabOrder(leAPIKey, leEndpoint);
   setTabOrder(leEndpoint, leVolumeKey);
@@ -224,6 +250,9 @@ TfSettings::TfSettings(const ApiCredentials& credentials, QWidget* parent)
 
 bool TfSettings::HasNeededValues(const Credentials& values) {
   const SearchService* service = FindSearchService(values.service);
+  if (service != nullptr && service->PostsTasks()) {
+    return !values.dfs_login.empty() && !values.dfs_password.empty();
+  }
   if (service == nullptr || values.api_key.empty()) return false;
   return !service->NeedsEngineCode() || !values.engine_code.empty();
 }
@@ -249,8 +278,13 @@ void TfSettings::FormShow() {
       service == nullptr ? 0 : cbSearchService->findText(QString::fromStdString(service->Name()));
   cbSearchService->setCurrentIndex(std::max(index, 0));
   cbSearchServiceChange();
-  leAPIKey->setText(ToQString(shown_.api_key));
-  leCustomSearchEngineCode->setText(ToQString(shown_.engine_code));
+  // The two rows hold the chosen service's pair; the other pair waits for a change of service.
+  const bool dfs = IsDataForSeo(cbSearchService->currentText().toStdString());
+  leCustomSearchEngineCode->setText(ToQString(dfs ? shown_.dfs_login : shown_.engine_code));
+  leAPIKey->setText(ToQString(dfs ? shown_.dfs_password : shown_.api_key));
+  other_code_ = ToQString(dfs ? shown_.engine_code : shown_.dfs_login);
+  other_key_ = ToQString(dfs ? shown_.api_key : shown_.dfs_password);
+  cbQueue->setCurrentIndex(shown_.dfs_priority ? 1 : 0);
   leEndpoint->setText(ToQString(shown_.endpoint));
   leVolumeKey->setText(ToQString(shown_.volume_key));
   leVolumeCountry->setText(ToQString(shown_.volume_country));
@@ -273,6 +307,30 @@ void TfSettings::cbSearchServiceChange() {
       service.NeedsEngineCode() ? QString()
                                 : QStringLiteral("not needed for ") + QString::fromStdString(name));
   leEndpoint->setPlaceholderText(QString::fromStdString(service.DefaultEndpoint()));
+  // DataForSEO's login and password take the engine code's and the key's rows; the texts of
+  // the pair not shown are kept for a change back.
+  const bool dfs = service.PostsTasks();
+  if (dfs != dfs_shown_) {
+    const QString code = leCustomSearchEngineCode->text();
+    const QString key = leAPIKey->text();
+    leCustomSearchEngineCode->setText(other_code_);
+    leAPIKey->setText(other_key_);
+    other_code_ = code;
+    other_key_ = key;
+    dfs_shown_ = dfs;
+  }
+  lbCode->setText(dfs ? QStringLiteral("API Login") : QStringLiteral("Custom Search Engine Code"));
+  lbKey->setText(dfs ? QStringLiteral("API Password") : QStringLiteral("API Key"));
+  leAPIKey->setEchoMode(dfs ? QLineEdit::Password : QLineEdit::Normal);
+  if (dfs) {
+    leCustomSearchEngineCode->setEnabled(true);
+    leCustomSearchEngineCode->setPlaceholderText(QString());
+  }
+  lbSearchesAtOnce->setVisible(!dfs);
+  seSearchesAtOnce->setVisible(!dfs);
+  at_once_note->setVisible(!dfs);
+  lbQueue->setVisible(dfs);
+  cbQueue->setVisible(dfs);
 }
 
 void TfSettings::BitBtn1Click() {
@@ -281,8 +339,18 @@ void TfSettings::BitBtn1Click() {
   // A stored name that already means the chosen service (empty: the default) stays as stored.
   if (FindSearchService(shown_.service) != FindSearchService(chosen))
     values.service = chosen;
-  values.engine_code = EditedText(leCustomSearchEngineCode, shown_.engine_code);
-  values.api_key = EditedText(leAPIKey, shown_.api_key);
+  if (dfs_shown_) {
+    values.dfs_login = EditedText(leCustomSearchEngineCode, shown_.dfs_login);
+    values.dfs_password = EditedText(leAPIKey, shown_.dfs_password);
+    values.engine_code = EditedText(other_code_, shown_.engine_code);
+    values.api_key = EditedText(other_key_, shown_.api_key);
+  } else {
+    values.engine_code = EditedText(leCustomSearchEngineCode, shown_.engine_code);
+    values.api_key = EditedText(leAPIKey, shown_.api_key);
+    values.dfs_login = EditedText(other_code_, shown_.dfs_login);
+    values.dfs_password = EditedText(other_key_, shown_.dfs_password);
+  }
+  values.dfs_priority = cbQueue->currentIndex() == 1;
   values.endpoint = EditedText(leEndpoint, shown_.endpoint);
   if (const std::string refusal = EndpointRefusal(values.endpoint); !refusal.empty()) {
     ShowErrorBox(refusal, this);

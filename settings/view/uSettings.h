@@ -56,10 +56,18 @@ class TfSettings : public QDialog {
   QGroupBox* gbGoogle;
   QComboBox* cbSearchService;
   QSpinBox* seSearchesAtOnce;  // "Searches at once", 1 to 16
+  QComboBox* cbQueue;  // DataForSEO's "Queue" in that row: "Standard" or "Priority"
+  QLabel* lbSearchesAtOnce;
+  QLabel* lbQueue;
+  QLabel* at_once_note;
   QLabel* lbKeySource;  // where the chosen service's key comes from
   QLabel* lbClosed;     // the Custom Search JSON API's closure, when it has closed
+  // With DataForSEO chosen these two rows read "API Login" and "API Password" (masked) and
+  // hold its login and password.
   QLineEdit* leCustomSearchEngineCode;
+  QLabel* lbCode;
   QLineEdit* leAPIKey;
+  QLabel* lbKey;
   QLineEdit* leEndpoint;
   QLabel* lbEndpointRule;  // which endpoints may carry the key
   QGroupBox* gbVolume;     // monthly searches
@@ -90,6 +98,9 @@ class TfSettings : public QDialog {
   int searches_at_once_ = 1;
   std::optional<int> accepted_searches_at_once_;
   std::function<QDate()> today_;
+  bool dfs_shown_ = false;  // the two rows hold DataForSEO's login and password
+  QString other_code_;      // the texts of the pair the two rows do not show
+  QString other_key_;
 };
 
 }  // namespace kelvaro

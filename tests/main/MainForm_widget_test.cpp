@@ -44,6 +44,7 @@
 #include "tools/SubstituteSearchServer.h"
 #include "ui/Chime.h"
 #include "web/CustomSearch.h"
+#include "web/DataForSeo.h"
 #include "web/SearchService.h"
 #include "web/uHelper.h"
 
@@ -1007,6 +1008,32 @@ TEST_F(MainFormTest, SerpApiRunEndsWithTheQueriesSentAndTheSearchesLeft) {
   frm_->barStatus->clearMessage();
   EXPECT_TRUE(cost->isVisible());
   EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 3. Searches left: 99997."));
+}
+
+// A DataForSEO run: the line beside Start gives its price, the rows come as the tasks are
+// collected, and the status line ends with the cost and the balance.
+TEST_F(MainFormTest, DataForSeoRunShowsItsPriceAndEndsWithTheCostAndBalance) {
+  Credentials dfs;
+  dfs.service = kDataForSeo;
+  dfs.dfs_login = "demo-login";
+  dfs.dfs_password = "demo-password";
+  frm_->Credentials().Set(dfs);
+  services_.timings.tasks_ready_interval_ms = 20;
+  Type({"niche blue hats", "red shoes"});
+  EXPECT_TRUE(WaitUntil([&] {
+    return frm_->lblCost->text() == QStringLiteral("2 phrases: 6 tasks, about $0.01");
+  })) << frm_->lblCost->text().toStdString();
+  RunToEnd();
+  ASSERT_EQ(frm_->gRes->Model().RowCount(), 3);
+  EXPECT_EQ(frm_->gRes->Model().Cells(1, 2), "red shoes");
+  EXPECT_EQ(frm_->gRes->Model().Cells(4, 2),
+            Link(SearchServiceNamed(kDataForSeo)
+                     .QueryURL(QueryKind::URL, "red shoes", {"", "", kDataForSeo, service_.Endpoint()}),
+                 std::to_string(searchsim::UrlCount("red shoes"))));
+  auto* cost = frm_->barStatus->findChild<QLabel*>(QStringLiteral("lblRunCost"));
+  ASSERT_NE(cost, nullptr);
+  EXPECT_EQ(cost->text(), QStringLiteral("Queries sent: 6. Cost: $0.0132. Balance: $49.99."));
+  services_.timings.tasks_ready_interval_ms = 3000;
 }
 
 // With four searches at once the rows still come in the order of the lines, each with the

@@ -35,15 +35,7 @@ using std::chrono::milliseconds;
 const std::vector<std::string> kPhrases = {"red shoes",   "blue hats",  "green socks",
                                            "pink scarfs", "grey coats", "teal boots"};
 
-// Every cell of `grid`, a row a line.
-std::string GridText(const ResultGridModel& grid) {
-  std::string text;
-  for (int row = 0; row < grid.RowCount(); ++row) {
-    for (int col = 0; col < grid.ColCount(); ++col) text += grid.Cells(col, row) + '|';
-    text += '\n';
-  }
-  return text;
-}
+using testing::GridText;
 
 class SearchAtOnceTest : public ::testing::Test {
  protected:

@@ -24,6 +24,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/qt/ModalAnswer.h"
 #include "ui/Chime.h"
+#include "web/DataForSeo.h"
 #include "web/SearchService.h"
 
 namespace kelvaro {
@@ -334,6 +335,63 @@ TEST(SettingsDialog, RankKeyIsShownAndTaken) {
   ASSERT_EQ(dialog.Execute(), 1);
   EXPECT_EQ(shown, QStringLiteral("old-rank"));
   EXPECT_EQ(dialog.AcceptedValues().rank_key, "new-rank");
+}
+
+// DataForSEO's login and password take the engine code's and the key's rows (the password
+// masked), its queue the row of the searches at once; the SerpApi key stays for a change back,
+// and the settings store keeps all three values.
+TEST(SettingsDialog, DataForSeoLoginPasswordAndQueue) {
+  ApiCredentials credentials;
+  credentials.Set({"serp-key", "", kSerpApi});
+  TfSettings dialog(credentials);
+  AnswerNextModal([&](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    d->cbSearchService->setCurrentText(QString::fromLatin1(kDataForSeo));
+    EXPECT_EQ(d->lbCode->text(), QStringLiteral("API Login"));
+    EXPECT_EQ(d->lbKey->text(), QStringLiteral("API Password"));
+    EXPECT_EQ(d->leAPIKey->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(d->leCustomSearchEngineCode->isEnabled());
+    EXPECT_TRUE(d->cbQueue->isVisibleTo(d));
+    EXPECT_FALSE(d->seSearchesAtOnce->isVisibleTo(d));
+    EXPECT_EQ(d->cbQueue->currentText(), QStringLiteral("Standard"));
+    EXPECT_EQ(d->leAPIKey->text(), QString());
+    d->leCustomSearchEngineCode->setText("me@example.com");
+    d->leAPIKey->setText("pa55");
+    d->cbQueue->setCurrentText(QStringLiteral("Priority"));
+    testing::ClickButton(d, "OK");
+  });
+  ASSERT_EQ(dialog.Execute(), 1);
+  const Credentials accepted = dialog.AcceptedValues();
+  EXPECT_EQ(accepted.service, kDataForSeo);
+  EXPECT_EQ(accepted.dfs_login, "me@example.com");
+  EXPECT_EQ(accepted.dfs_password, "pa55");
+  EXPECT_TRUE(accepted.dfs_priority);
+  EXPECT_EQ(accepted.api_key, "serp-key");
+  EXPECT_TRUE(TfSettings::HasNeededValues(accepted));
+
+  TempDir dir;
+  const std::string hive = dir.File("Settings.reg");
+  SettingsStore(hive).SaveSettings(accepted, false);
+  Credentials loaded;
+  SettingsStore(hive).LoadSearchSettings(loaded);
+  SettingsStore(hive).LoadVolumeSettings(loaded);
+  EXPECT_EQ(loaded.dfs_login, "me@example.com");
+  EXPECT_EQ(loaded.dfs_password, "pa55");
+  EXPECT_TRUE(loaded.dfs_priority);
+
+  // Back on SerpApi the rows show its key again.
+  credentials.Set(accepted);
+  AnswerNextModal([&](QWidget* modal) {
+    auto* d = qobject_cast<TfSettings*>(modal);
+    EXPECT_EQ(d->leAPIKey->text(), QStringLiteral("pa55"));
+    d->cbSearchService->setCurrentText(QString::fromLatin1(kSerpApi));
+    EXPECT_EQ(d->leAPIKey->text(), QStringLiteral("serp-key"));
+    EXPECT_EQ(d->leAPIKey->echoMode(), QLineEdit::Normal);
+    testing::ClickButton(d, "OK");
+  });
+  ASSERT_EQ(dialog.Execute(), 1);
+  EXPECT_EQ(dialog.AcceptedValues().dfs_password, "pa55");
+  EXPECT_EQ(dialog.AcceptedValues().api_key, "serp-key");
 }
 
 // "Reuse Days" is read at creation and shown in the dialog; OK stores it only when changed.

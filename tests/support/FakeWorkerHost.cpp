@@ -340,4 +340,13 @@ std::string ErrorAnswer(int code, const std::string& message) {
          "}\n";
 }
 
+std::string GridText(const ResultGridModel& grid) {
+  std::string text;
+  for (int row = 0; row < grid.RowCount(); ++row) {
+    for (int col = 0; col < grid.ColCount(); ++col) text += grid.Cells(col, row) + '|';
+    text += '\n';
+  }
+  return text;
+}
+
 }  // namespace kelvaro::testing

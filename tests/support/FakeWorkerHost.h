@@ -99,6 +99,9 @@ class FakeWorkerHost : public WorkerHost, public HttpClient {
   std::atomic<bool> in_step_{false};
 };
 
+// Every cell of `grid`, each followed by "|", a row a line.
+std::string GridText(const ResultGridModel& grid);
+
 // The settings a request made now through `host`'s session goes with.
 Credentials RequestSettings(const FakeWorkerHost& host);
 
