@@ -351,22 +351,6 @@ int64_t SystemSeconds() {
       .count();
 }
 
-const char* QueryKindName(QueryKind kind) {
-  switch (kind) {
-    case QueryKind::Phrase:
-      return "phrase";
-    case QueryKind::Title:
-      return "allintitle";
-    case QueryKind::URL:
-      return "allinurl";
-    case QueryKind::Backlinks:
-      return "backlink";
-    case QueryKind::Autocomplete:
-      return "autocomplete";
-  }
-  return "";
-}
-
 namespace {
 std::atomic<uint64_t> next_serial{1};
 }  // namespace
