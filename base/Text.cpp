@@ -57,4 +57,12 @@ std::vector<std::string_view> SplitLines(std::string_view text, LineEnds ends) {
   return lines;
 }
 
+std::string WithoutSecret(std::string text, std::string_view secret) {
+  if (secret.empty()) return text;
+  for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3)) {
+    text.replace(at, secret.size(), "***");
+  }
+  return text;
+}
+
 }  // namespace kelvaro

@@ -21,6 +21,10 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 // Whether `text` begins with `prefix`, the case of ASCII letters aside.
 bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
 
+// `text` with every `secret` in it replaced by "***" (an empty secret changes nothing), so a
+// service's message that repeats a key or password never shows it.
+std::string WithoutSecret(std::string text, std::string_view secret);
+
 // 0-15 for a hexadecimal digit (either case), -1 for any other byte.
 constexpr int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';

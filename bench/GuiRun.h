@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 #include "main/view/MainForm.h"
 
@@ -27,8 +28,9 @@ struct GuiRun {
   double max_gui_gap_ms = 0;  // longest time between two ticks of the 5 ms timer
 };
 
-// Presses `frm`'s Start and waits at most `limit_ms` for the run to end.
-inline GuiRun RunStartToEnd(Tfrm& frm, int limit_ms) {
+// Presses `frm`'s Start and waits at most `limit_ms` for the run to end; `on_tick` (may be
+// empty) runs at every tick of the timer, on the GUI thread.
+inline GuiRun RunStartToEnd(Tfrm& frm, int limit_ms, const std::function<void()>& on_tick = {}) {
   GuiRun result;
   QEventLoop loop;
   Clock::time_point started, last_count, ended;
@@ -54,6 +56,7 @@ inline GuiRun RunStartToEnd(Tfrm& frm, int limit_ms) {
     if (ticking) result.max_gui_gap_ms = std::max(result.max_gui_gap_ms, Ms(now - last_tick));
     last_tick = now;
     ticking = true;
+    if (on_tick) on_tick();
   });
   ticker.start();
   QTimer::singleShot(0, [&] {

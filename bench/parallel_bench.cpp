@@ -19,12 +19,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -32,16 +28,13 @@
 
 #include <string>
 
+#include "bench/GuiRun.h"
 #include "main/view/MainForm.h"
 #include "tests/support/TempDir.h"
 #include "tools/SubstituteSearchServer.h"
 
 namespace kelvaro {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // The heap in use, in kB (glibc).
 double HeapKb() { return static_cast<double>(mallinfo2().uordblks) / 1024.0; }
@@ -76,42 +69,15 @@ RunFigures RunWindow(searchsim::SubstituteSearchServer& service, int phrases, in
     frm.Memo1->setPlainText(QString::fromStdString(memo));
     frm.Edit1->setText(QStringLiteral("0"));
 
-    QEventLoop loop;
-    Clock::time_point started, ended;
-    bool seen_full = false;
-    QObject::connect(frm.barProgress, &QProgressBar::valueChanged, [&](int value) {
-      if (value == 100) {
-        seen_full = true;
-      } else if (value == 0 && seen_full) {
-        ended = Clock::now();
-        loop.quit();
-      }
-    });
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(5);
-    Clock::time_point last_tick;
-    bool ticking = false;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-      const auto now = Clock::now();
-      if (ticking) figures.max_gap_ms = std::max(figures.max_gap_ms, Ms(now - last_tick));
+    const bench::GuiRun run = bench::RunStartToEnd(frm, 600000, [&] {
       // The service's record of the requests is not the run's memory.
       figures.most_in_flight = std::max(figures.most_in_flight, service.MostInFlight());
       service.ClearRequests();
       heap_peak = std::max(heap_peak, HeapKb());
-      last_tick = now;
-      ticking = true;
     });
-    ticker.start();
-    QTimer::singleShot(0, [&] {
-      started = Clock::now();
-      frm.bStart->click();
-    });
-    QTimer::singleShot(600000, &loop, &QEventLoop::quit);  // a hung run ends the benchmark
-    loop.exec();
-    ticker.stop();
-    figures.ended = seen_full && !frm.IsSearching(false);
-    figures.run_ms = Ms(ended - started);
+    figures.ended = run.ended && !frm.IsSearching(false);
+    figures.run_ms = run.run_ms;
+    figures.max_gap_ms = run.max_gui_gap_ms;
     figures.most_in_flight = std::max(figures.most_in_flight, service.MostInFlight());
     // The service's record of the requests is not the run's.
     service.ClearRequests();

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/CodePage.h"
+#include "base/Text.h"
 #include "store/AnswerStore.h"
 #include "web/DataForSeo.h"
 #include "web/EndpointPolicy.h"
@@ -197,7 +198,20 @@ SearchAnswer MakeAnswer(size_t index, const SearchQuery& query, const ServiceAns
 }  // namespace
 
 bool SearchSession::Ask(const std::vector<SearchQuery>& queries, size_t max_results,
-                        const std::function<AnswerFlow(const SearchAnswer&)>& on_answer) {
+                        const std::function<AnswerFlow(const SearchAnswer&)>& handed) {
+  // A failure's reason goes to a box or the status line: no key, login or password in it,
+  // whatever the service's message repeats.
+  const auto on_answer = [&](const SearchAnswer& answer) {
+    if (answer.outcome != AnswerOutcome::kFailed) return handed(answer);
+    const Credentials secrets = wire_.CurrentCredentials();
+    SearchAnswer masked = answer;
+    for (const std::string& secret :
+         {secrets.api_key, secrets.dfs_login, secrets.dfs_password, secrets.volume_key,
+          secrets.rank_key}) {
+      masked.failure.detail = WithoutSecret(std::move(masked.failure.detail), Trim(secret));
+    }
+    return handed(masked);
+  };
   if (PostsTasks()) return AskTasks(queries, max_results, on_answer);
   return setup_.at_once > 1 ? AskAtOnce(queries, max_results, on_answer)
                             : AskOneByOne(queries, max_results, on_answer);

@@ -41,16 +41,6 @@ std::optional<double> Rank(const json& value) {
   return rank;
 }
 
-// `text` with every `secret` in it replaced, so a message that repeats the key does not show it.
-std::string Without(std::string text, const std::string& secret) {
-  if (secret.empty()) return text;
-  for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
-    text.replace(at, secret.size(), "***");
-    at += 3;
-  }
-  return text;
-}
-
 std::string ErrorOf(const json& document) {
   const auto error = document.find("error");
   if (error != document.end() && error->is_string()) return error->get<std::string>();
@@ -118,7 +108,7 @@ RankAnswer ReadRankAnswer(long http_status, const std::string& body,
   RankAnswer answer;
   answer.ranks.assign(domains.size(), std::nullopt);
   const json document = json::parse(body, nullptr, /*allow_exceptions=*/false);
-  if (document.is_object()) answer.message = Without(ErrorOf(document), Trim(api_key));
+  if (document.is_object()) answer.message = WithoutSecret(ErrorOf(document), Trim(api_key));
   if (http_status < 200 || http_status > 299 || !document.is_object()) return answer;
   const auto status = document.find("status_code");
   if (status != document.end() && !(status->is_number_integer() && status->get<int64_t>() == 200)) {

@@ -160,6 +160,15 @@ TEST_F(KeywordWorkerTest, FailedFirstQueryAnsweredYesGoesStraightToTheNextKeywor
   EXPECT_THAT(progress_, ElementsAre(67, 83, 100));
 }
 
+TEST_F(KeywordWorkerTest, AServiceMessageRepeatingTheKeyShowsItMasked) {
+  host_.AnswerUrl(Url(QueryKind::Phrase, "a"), ErrorAnswer(400, "Key test-key is not valid"));
+  host_.AnswerQuestions({kResultNo});
+  Run({"a", "b"}, 0);
+  EXPECT_THAT(host_.Questions(),
+              ElementsAre("Abnormal request terminatiom. Key *** is not valid"
+                          "\r\n\r\nDo you wish to continue request?"));
+}
+
 TEST_F(KeywordWorkerTest, FailedFirstQueryAnsweredNoOrClosedEndsTheRunWithoutRows) {
   for (int answer : {kResultNo, kResultCancel}) {
     FakeWorkerHost host;
